@@ -1,0 +1,7 @@
+#include "asic/LogEntryWrapperBase.h"
+
+namespace Asic {
+
+LogEntryWrapperBase::~LogEntryWrapperBase() = default;
+
+}  // namespace Asic

@@ -1,0 +1,28 @@
+#include "hardware/FieldTypes.h"
+
+namespace Hardware::detail {
+
+void throwBoundedRange(unsigned bits, std::uint64_t max) {
+  // The maximum is printed with two hex digits per byte of the smallest fitting storage.
+  int const digits = bits <= 8 ? 2 : bits <= 16 ? 4 : bits <= 32 ? 8 : 16;
+  Pelix::RangeException::throwException(
+      fmt::format("U{}::value < 0 or > 0x{:0{}x} not allowed", bits, max, digits));
+}
+
+}  // namespace Hardware::detail
+
+void PerUnitBitmap::bitListIs(unsigned word, std::uint32_t value) {
+  if (word >= kWords) {
+    Pelix::RangeException::throwException(
+        fmt::format("PerUnitBitmap::word {} > {} not allowed", word, kWords - 1));
+  }
+  words_[word] = value;
+}
+
+std::uint32_t PerUnitBitmap::bitList(unsigned word) const {
+  if (word >= kWords) {
+    Pelix::RangeException::throwException(
+        fmt::format("PerUnitBitmap::word {} > {} not allowed", word, kWords - 1));
+  }
+  return words_[word];
+}

@@ -1,0 +1,10 @@
+#include "kiv/HashHelper.h"
+
+namespace Kiv::HashHelper {
+
+std::uint32_t hashSeed32() noexcept {
+  // A fixed seed keeps table lookups and test runs repeatable.
+  return 0x5bd1e995u;
+}
+
+}  // namespace Kiv::HashHelper

@@ -1,0 +1,84 @@
+// Kiv::TraceHandle and Pelix::fmtrace: leveled tracing.
+//
+// A handle has a name and levels 0 to 9, each on or off. Handles are configured from the
+// environment variable ZURI_TRACE, a comma-separated list of HANDLE/LEVELS items
+// ("EedbOutrifUtil/3", "EedbArpTableUtil/0-8", "*/0,3"); unset, every level is off. A trace
+// line goes to standard error, or to the sink that a test installs, as
+//   HANDLE LEVEL FILE:LINE FUNCTION [CLASS] MESSAGE
+// Callers test the level first (EEDB_TRACE does): a level that is off formats nothing.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <utility>
+
+#include <fmt/format.h>
+
+namespace Kiv {
+
+class TraceHandle {
+ public:
+  static constexpr unsigned kLevels = 10;
+
+  // Takes its levels from the current configuration (ZURI_TRACE or traceConfigIs).
+  explicit TraceHandle(std::string name, bool flag = false);
+  ~TraceHandle();
+  TraceHandle(TraceHandle const&) = delete;
+  TraceHandle& operator=(TraceHandle const&) = delete;
+
+  std::string const& name() const noexcept { return name_; }
+  bool enabled(unsigned level) const noexcept { return (levels_ >> level & 1u) != 0; }
+  void levelIs(unsigned level, bool on) noexcept;
+  std::uint16_t levels() const noexcept { return levels_; }
+  bool flag() const noexcept { return flag_; }
+
+ private:
+  friend void traceConfigIs(std::string_view spec);
+  std::string name_;
+  std::uint16_t levels_ = 0;
+  bool flag_;
+};
+
+// Replaces the trace configuration (same syntax as ZURI_TRACE) and applies it to every live
+// handle and to handles created later. Returns false, changing nothing, when the text is
+// malformed.
+bool traceConfigValid(std::string_view spec);
+void traceConfigIs(std::string_view spec);
+
+// Where trace lines go; an empty function restores standard error.
+using TraceSink = std::function<void(std::string_view line)>;
+void traceSinkIs(TraceSink sink);
+
+}  // namespace Kiv
+
+namespace Pelix {
+namespace Impl {
+
+// Writes one formatted trace line to the trace sink.
+void vfmtrace(Kiv::TraceHandle const& handle, unsigned level, char const* file,
+              char const* function, int line, std::string_view classLabel,
+              fmt::string_view format, fmt::format_args args);
+
+}  // namespace Impl
+
+// Formats a trace line and hands it to Impl::vfmtrace. Callers test the level first.
+template <class... Args>
+void fmtrace(Kiv::TraceHandle const& handle, unsigned level, char const* file,
+             char const* function, int line, std::string_view classLabel,
+             fmt::format_string<Args...> format, Args&&... args) {
+  Impl::vfmtrace(handle, level, file, function, line, classLabel, format,
+                 fmt::make_format_args(args...));
+}
+
+}  // namespace Pelix
+
+// Traces at a level of a handle, formatting only when the level is on.
+#define EEDB_TRACE(handle, level, function, classLabel, ...)                                 \
+  do {                                                                                       \
+    if ((handle).enabled(level)) {                                                           \
+      ::Pelix::fmtrace((handle), (level), __FILE__, (function), __LINE__, (classLabel),      \
+                       __VA_ARGS__);                                                         \
+    }                                                                                        \
+  } while (false)

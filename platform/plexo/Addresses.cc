@@ -1,0 +1,77 @@
+#include "plexo/Addresses.h"
+
+#include <arpa/inet.h>
+
+#include <string>
+
+namespace Plexo {
+
+IpGenAddr IpGenAddr::v4(std::array<std::uint8_t, 4> const& octets) noexcept {
+  IpGenAddr a;
+  a.family_ = Family::v4;
+  std::copy(octets.begin(), octets.end(), a.octets_.begin());
+  return a;
+}
+
+IpGenAddr IpGenAddr::v6(std::array<std::uint8_t, 16> const& octets) noexcept {
+  IpGenAddr a;
+  a.family_ = Family::v6;
+  a.octets_ = octets;
+  return a;
+}
+
+std::optional<IpGenAddr> IpGenAddr::parse(std::string_view text) noexcept {
+  if (text.size() > INET6_ADDRSTRLEN) return std::nullopt;
+  char buf[INET6_ADDRSTRLEN + 1] = {};
+  text.copy(buf, text.size());
+  std::array<std::uint8_t, 16> octets{};
+  if (inet_pton(AF_INET, buf, octets.data()) == 1) {
+    return v4({octets[0], octets[1], octets[2], octets[3]});
+  }
+  if (inet_pton(AF_INET6, buf, octets.data()) == 1) return v6(octets);
+  return std::nullopt;
+}
+
+std::array<std::uint8_t, 4> IpGenAddr::v4Addr() const noexcept {
+  if (!isV4()) return {};
+  return {octets_[0], octets_[1], octets_[2], octets_[3]};
+}
+
+std::array<std::uint8_t, 16> IpGenAddr::v6Addr() const noexcept {
+  if (isV6()) return octets_;
+  return {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xff, 0xff, octets_[0], octets_[1], octets_[2], octets_[3]};
+}
+
+std::optional<EthAddr> EthAddr::parse(std::string_view text) noexcept {
+  // Exactly "hh:hh:hh:hh:hh:hh".
+  if (text.size() != 17) return std::nullopt;
+  std::array<std::uint8_t, 6> octets{};
+  auto hex = [](char c) -> int {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+  };
+  for (unsigned i = 0; i < 6; ++i) {
+    int const hi = hex(text[i * 3]);
+    int const lo = hex(text[i * 3 + 1]);
+    if (hi < 0 || lo < 0 || (i < 5 && text[i * 3 + 2] != ':')) return std::nullopt;
+    octets[i] = static_cast<std::uint8_t>(hi << 4 | lo);
+  }
+  return EthAddr(octets);
+}
+
+}  // namespace Plexo
+
+fmt::format_context::iterator fmt::formatter<Plexo::IpGenAddr>::format(
+    Plexo::IpGenAddr const& a, format_context& ctx) const {
+  char buf[INET6_ADDRSTRLEN] = {};
+  if (a.isV4()) {
+    auto const o = a.v4Addr();
+    inet_ntop(AF_INET, o.data(), buf, sizeof buf);
+  } else {
+    auto const o = a.v6Addr();
+    inet_ntop(AF_INET6, o.data(), buf, sizeof buf);
+  }
+  return fmt::format_to(ctx.out(), "{}", buf);
+}

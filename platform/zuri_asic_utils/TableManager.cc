@@ -1,0 +1,61 @@
+#include "zuri_asic_utils/TableManager.h"
+
+#include "kiv/HashHelper.h"
+#include "zuri_asic_utils/HwCommonTableBase.h"
+
+namespace ZuriAsicUtils {
+
+void TableSchanEnqueueStats::entryEnqueueCntInc(HwShadowKey key, unsigned count) {
+  counts_[key.packed()] += count;
+  total_ += count;
+}
+
+std::uint64_t TableSchanEnqueueStats::entryEnqueueCnt(HwShadowKey key) const {
+  auto it = counts_.find(key.packed());
+  return it == counts_.end() ? 0 : it->second;
+}
+
+Pelix::Ptr<TableSchanEnqueueStats> TableManagerStats::schanEnqueueStatsIs(Asic::SwTableId id) {
+  auto& record = records_[id.value()];
+  if (!record) record = Pelix::make<TableSchanEnqueueStats>();
+  return record;
+}
+
+Pelix::Ptr<TableSchanEnqueueStats> TableManagerStats::schanEnqueueStats(Asic::SwTableId id) const {
+  auto it = records_.find(id.value());
+  return it == records_.end() ? Pelix::Ptr<TableSchanEnqueueStats>() : it->second;
+}
+
+// The collection is searched with the process hash seed mixed with the table collection's salt.
+TableManager::TableManager()
+    : tables_(0, KeyHash{Kiv::HashHelper::hashSeed32() ^ 0x8117C374u}),
+      stats_(Pelix::make<TableManagerStats>()) {}
+
+TableManager::~TableManager() = default;
+
+std::optional<HwCommonTableBase*> TableManager::findTable(HwTableKey const& key) const {
+  auto it = tables_.find(key);
+  if (it == tables_.end()) return std::nullopt;
+  return it->second;
+}
+
+void TableManager::tableIs(HwTableKey const& key, HwCommonTableBase* table) {
+  tables_.insert_or_assign(key, table);
+}
+
+void TableManager::tableDel(HwTableKey const& key, HwCommonTableBase const* table) {
+  auto it = tables_.find(key);
+  if (it != tables_.end() && it->second == table) tables_.erase(it);
+}
+
+HwCommonTableBase::HwCommonTableBase(Pelix::String name, HwTableKey key,
+                                     Pelix::Ptr<TableManager> const& manager)
+    : name_(std::move(name)), key_(std::move(key)), manager_(manager) {
+  if (manager_) manager_->tableIs(key_, this);
+}
+
+HwCommonTableBase::~HwCommonTableBase() {
+  if (manager_) manager_->tableDel(key_, this);
+}
+
+}  // namespace ZuriAsicUtils
