@@ -12,7 +12,7 @@
 namespace ZuriAsicUtils {
 
 struct SchanCmd {
-  static constexpr unsigned kMaxWords = 6;  // 192 bits: the widest EEDB entry is 190 bits
+  static constexpr unsigned kMaxWords = 5;  // 160 bits: the widest EEDB entry is 150 bits
 
   enum class Op : std::uint8_t {
     write,  // write data words to the entry's place

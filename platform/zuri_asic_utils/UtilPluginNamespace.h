@@ -1,0 +1,12 @@
+// The agent's default util loader: every table-utility plug-in hooks into it at load.
+#pragma once
+
+#include "plugin/Loader.h"
+#include "zuri_asic_utils/UtilBase.h"
+
+namespace ZuriAsicUtils::UtilPluginNamespace {
+
+// The process's loader of table-utility plug-ins; never null.
+Plugin::Loader<UtilHolderContext>* DefaultUtilLoader();
+
+}  // namespace ZuriAsicUtils::UtilPluginNamespace
