@@ -33,20 +33,6 @@ TEST(KivLog, WithoutSinkTheLineGoesToStandardError) {
   EXPECT_EQ(::testing::internal::GetCapturedStderr(), "%HW_ABSTRACTION_EXCEPTION: boom %s 100%\n");
 }
 
-TEST(KivLog, HandleKeepsItsDescriptorAndSettings) {
-  Kiv::LogHandle handle(kException, Pelix::Duration::milliseconds(5), 1.5, 4, 7);
-  EXPECT_EQ(handle.name(), "HW_ABSTRACTION_EXCEPTION");
-  EXPECT_EQ(handle.descriptor().format, "%s");
-  EXPECT_EQ(handle.descriptor().explanation, "Exception");
-  EXPECT_EQ(handle.descriptor().category, std::string_view("\x01", 1));
-  EXPECT_EQ(handle.descriptor().severity, 3);
-  EXPECT_EQ(handle.holdoff(), Pelix::Duration(5'000'000));
-  EXPECT_EQ(handle.backoff(), 1.5);
-  EXPECT_EQ(handle.burst(), 4u);
-  EXPECT_EQ(handle.maxSuppressed(), 7u);
-  EXPECT_EQ(handle.written(), 0u);
-}
-
 void checkWrapper() {
   Kiv::SassertHelper::fail("\"logPtr\" == nullptr", "logPtr is NULL",
                            "void chip26_a0::EedbOutrifUtil::processSwEntry()", "EedbOutrifUtil.cc",
@@ -57,7 +43,8 @@ TEST(KivSassert, FailureRaisesTheExceptionWithItsParts) {
   try {
     checkWrapper();
     FAIL() << "no exception";
-  } catch (Kiv::SassertException const& e) {
+  } catch (std::logic_error const& logicError) {
+    auto const& e = dynamic_cast<Kiv::SassertException const&>(logicError);
     EXPECT_STREQ(e.what(),
                  "logPtr is NULL (\"logPtr\" == nullptr) in void "
                  "chip26_a0::EedbOutrifUtil::processSwEntry()");
@@ -67,18 +54,6 @@ TEST(KivSassert, FailureRaisesTheExceptionWithItsParts) {
     EXPECT_EQ(e.file(), "EedbOutrifUtil.cc");
     EXPECT_EQ(e.line(), 42);
   }
-}
-
-TEST(KivSassert, IsALogicErrorNotARuntimeError) {
-  EXPECT_THROW(checkWrapper(), std::logic_error);
-  bool caughtAsRuntime = false;
-  try {
-    checkWrapper();
-  } catch (std::runtime_error const&) {
-    caughtAsRuntime = true;
-  } catch (std::logic_error const&) {
-  }
-  EXPECT_FALSE(caughtAsRuntime);
 }
 
 }  // namespace

@@ -77,14 +77,6 @@ TEST(PelixReflection, LoadedModulesMakeTheirTypesFindable) {
   EXPECT_EQ(Pelix::ModuleInspectData::findType("test::Mete"), nullptr);
 }
 
-TEST(PelixReflection, FindMemberByExactName) {
-  ASSERT_NE(kMeterType.findMember("add"), nullptr);
-  EXPECT_EQ(kMeterType.findMember("add")->params.size(), 1u);
-  EXPECT_EQ(kMeterType.findMember("add")->params[0], "amount");
-  EXPECT_EQ(kMeterType.findMember("ad"), nullptr);
-  EXPECT_EQ(kGaugeType.findMember("value"), nullptr);
-}
-
 struct InspectCase {
   std::string_view member;
   Access access;

@@ -17,24 +17,12 @@ namespace {
 
 using Pelix::Duration;
 
-TEST(PelixDuration, UnitsArithmeticAndText) {
-  static_assert(Duration().ns() == 0);
-  static_assert(Duration::seconds(2) == Duration::milliseconds(2000));
-  static_assert(Duration::milliseconds(3) == Duration::microseconds(3000));
-  static_assert(Duration::microseconds(1) == Duration::nanoseconds(1000));
+TEST(PelixDuration, UnitsAndText) {
   static_assert(Duration::seconds(1) - Duration::milliseconds(1) == Duration(999'000'000));
-  static_assert(Duration(5) < Duration(6));
-
-  Duration d = Duration::milliseconds(1500);
-  EXPECT_DOUBLE_EQ(d.toSeconds(), 1.5);
-  EXPECT_EQ(d.toChrono(), std::chrono::milliseconds(1500));
+  static_assert(Duration::microseconds(3) == Duration::nanoseconds(3000));
+  EXPECT_DOUBLE_EQ(Duration::milliseconds(1500).toSeconds(), 1.5);
   EXPECT_EQ(Duration(std::chrono::microseconds(7)).ns(), 7000);
-  d += Duration(1);
-  d -= Duration(2);
-  EXPECT_EQ(d.ns(), 1'499'999'999);
-  EXPECT_TRUE(Duration().isZero());
-  EXPECT_EQ(fmt::format("{}", Duration(1500)), "1500ns");
-  EXPECT_EQ(fmt::format("{}", Duration(-3)), "-3ns");
+  EXPECT_EQ(fmt::format("{}", Duration(-1500)), "-1500ns");
 }
 
 // Counts before and after, since other tests of this binary may hold slab blocks.
