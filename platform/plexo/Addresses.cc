@@ -21,7 +21,10 @@ IpGenAddr IpGenAddr::v6(std::array<std::uint8_t, 16> const& octets) noexcept {
 }
 
 std::optional<IpGenAddr> IpGenAddr::parse(std::string_view text) noexcept {
-  if (text.size() > INET6_ADDRSTRLEN) return std::nullopt;
+  // inet_pton stops at a NUL: text with one inside would parse as its prefix.
+  if (text.size() > INET6_ADDRSTRLEN || text.find('\0') != std::string_view::npos) {
+    return std::nullopt;
+  }
   char buf[INET6_ADDRSTRLEN + 1] = {};
   text.copy(buf, text.size());
   std::array<std::uint8_t, 16> octets{};

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <new>
+#include <vector>
 
 #include "pelix/String.h"
 
@@ -36,8 +37,11 @@ struct LoaderImpl {
                              Pelix::String const& text4, LoaderInitCaller* caller);
   // Number of plug-ins recorded so far in the process.
   static std::size_t pluginCount();
-  // Calls every recorded plug-in's caller, in the order of recording.
+  // Calls every recorded plug-in's caller, in the order of recording. A plug-in recorded
+  // while this runs is called too.
   static void initAll();
+  // Names of the recorded plug-ins, in the order of recording.
+  static std::vector<Pelix::String> pluginNames();
 };
 
 // Storage for list nodes: returns memory for one node (never null; raises std::bad_alloc).
@@ -55,6 +59,8 @@ class Loader {
     LoaderInitCallerWithContext(Loader* loader, PluginInitCaller<Context>* caller) noexcept
         : loader_(loader), caller_(caller) {}
     void operator()() override { (*caller_)(loader_->context()); }
+    Loader* loader() const noexcept { return loader_; }
+    PluginInitCaller<Context>* caller() const noexcept { return caller_; }
 
    private:
     Loader* loader_;

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <vector>
 
 #include <fmt/format.h>
@@ -84,7 +85,8 @@ class UtilBase : public Pelix::Node {
   virtual void fapIdIs(Pelix::Ptr<FapControlData const> const& fap);
   // Removes the FAP from the FAP mask.
   virtual void fapIdDel(SchanAccel::FapId fapId);
-  virtual std::uint32_t writeSwEntryToShadow(Pelix::Ptr<Asic::LogEntryWrapperBase> const& entry) = 0;
+  virtual std::uint32_t writeSwEntryToShadow(
+      Pelix::Ptr<Asic::LogEntryWrapperBase> const& entry) = 0;
   virtual SchanCmds getSchanCmds(Pelix::Ptr<Asic::LogEntryWrapperBase> const& entry,
                                  std::uint32_t sizeBits) = 0;
   virtual SchanCmds clearHwTable(Asic::UnitId unitId) = 0;
@@ -160,7 +162,8 @@ class UtilHolderContext {
 };
 
 // The process-wide ordered set of supported FAP revisions, with a modification count that
-// changes on every insertion or removal. Default content: 25:A0, 26:A0, 26:B0.
+// changes on every insertion or removal that changes the set, and on reset. Default content:
+// 25:A0, 26:A0, 26:B0. Used from the agent's thread only.
 class SupportedFapRevList : public Pelix::Node {
  public:
   static Pelix::Ptr<SupportedFapRevList> fapRevisionList();
@@ -173,7 +176,7 @@ class SupportedFapRevList : public Pelix::Node {
 
   bool insert(Hardware::Zuri::FapRevision rev);
   bool erase(Hardware::Zuri::FapRevision rev);
-  // Back to the default content.
+  // Back to the default content (for tests).
   void reset();
   std::vector<Hardware::Zuri::FapRevision> revisions() const;
 
@@ -191,5 +194,15 @@ struct fmt::formatter<ZuriAsicUtils::UtilKey> {
   auto format(ZuriAsicUtils::UtilKey const& k, format_context& ctx) const {
     return fmt::format_to(ctx.out(), "UtilKey(utilName={}, swTableId={}, fapRevision={})",
                           k.utilName, k.swTableId, k.fapRevision);
+  }
+};
+
+// Printed as "add 1 delete 0 updateOnDelete 0 fapmaskMismatch 2".
+template <>
+struct fmt::formatter<ZuriAsicUtils::UtilStats> {
+  constexpr auto parse(format_parse_context& ctx) { return ctx.begin(); }
+  auto format(ZuriAsicUtils::UtilStats const& s, format_context& ctx) const {
+    return fmt::format_to(ctx.out(), "add {} delete {} updateOnDelete {} fapmaskMismatch {}",
+                          s.addCnt(), s.deleteCnt(), s.updateOnDelCnt(), s.fapmaskMismatch());
   }
 };

@@ -6,7 +6,8 @@
 
 namespace ZuriAsicUtils::UtilPluginNamespace {
 
-// The process's loader of table-utility plug-ins; never null.
+// The process's loader of table-utility plug-ins; never null, never destroyed. Its two texts
+// are "ZuriAsicUtils" and "UtilHolderContext".
 Plugin::Loader<UtilHolderContext>* DefaultUtilLoader();
 
 }  // namespace ZuriAsicUtils::UtilPluginNamespace

@@ -1,0 +1,8 @@
+#include "asic/Mode.h"
+
+namespace Asic {
+
+std::int32_t mode = 0;
+unsigned char modeInitialized = 0;
+
+}  // namespace Asic

@@ -1,0 +1,67 @@
+#include "plugin/Library.h"
+
+#include <dlfcn.h>
+
+#include <algorithm>
+#include <utility>
+
+#include <fmt/format.h>
+
+#include "plugin/Loader.h"
+
+namespace Plugin {
+
+namespace {
+
+// Libraries loaded so far; like the libraries themselves, never released.
+std::vector<Library>& loaded() {
+  static auto* const all = new std::vector<Library>();
+  return *all;
+}
+
+std::string dlerrorText() {
+  char const* text = dlerror();
+  return text ? text : "unknown dynamic linker failure";
+}
+
+}  // namespace
+
+LoadError::LoadError(std::string path, std::string reason)
+    : std::runtime_error(fmt::format("cannot load plug-in library {}: {}", path, reason)),
+      path_(std::move(path)),
+      reason_(std::move(reason)) {}
+
+LoadError::~LoadError() = default;
+
+void* Library::symbol(char const* name) const noexcept {
+  return dlsym(handle_, name);
+}
+
+Library loadLibrary(std::string const& path) {
+  std::size_t const before = Impl::LoaderImpl::pluginCount();
+  dlerror();
+  void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (!handle) throw LoadError(path, dlerrorText());
+
+  // A second dlopen of a loaded library runs no static initialisation: give back its record
+  // and drop the extra reference.
+  auto& all = loaded();
+  auto known = std::find_if(all.begin(), all.end(),
+                            [handle](Library const& l) { return l.handle() == handle; });
+  if (known != all.end()) {
+    dlclose(handle);
+    return *known;
+  }
+
+  std::size_t const after = Impl::LoaderImpl::pluginCount();
+  if (after == before) {
+    dlclose(handle);
+    throw LoadError(path, "registers no plug-in");
+  }
+  auto names = Impl::LoaderImpl::pluginNames();
+  names.erase(names.begin(), names.begin() + static_cast<std::ptrdiff_t>(before));
+  all.push_back(Library(path, handle, std::move(names)));
+  return all.back();
+}
+
+}  // namespace Plugin
