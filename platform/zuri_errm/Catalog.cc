@@ -1,0 +1,479 @@
+#include "zuri_errm/Catalog.h"
+
+#include <array>
+#include <charconv>
+#include <concepts>
+#include <functional>
+#include <tuple>
+#include <type_traits>
+#include <utility>
+
+namespace ZuriErrm {
+
+// ---- Value ----
+
+Value Value::number(std::uint64_t n) {
+  Value v;
+  v.kind_ = Kind::number;
+  v.number_ = n;
+  return v;
+}
+
+Value Value::negative(std::int64_t n) {
+  Value v;
+  v.kind_ = n < 0 ? Kind::negative : Kind::number;
+  v.number_ = static_cast<std::uint64_t>(n);
+  return v;
+}
+
+Value Value::text(std::string s) {
+  Value v;
+  v.kind_ = Kind::text;
+  v.text_ = std::move(s);
+  return v;
+}
+
+Value Value::object(std::vector<Member> members) {
+  Value v;
+  v.kind_ = Kind::object;
+  v.members_ = std::move(members);
+  return v;
+}
+
+Value const* Value::member(std::string_view name) const noexcept {
+  for (Member const& m : members_) {
+    if (m.name == name) return &m.value;
+  }
+  return nullptr;
+}
+
+bool Value::operator==(Value const& other) const {
+  return kind_ == other.kind_ && number_ == other.number_ && text_ == other.text_ &&
+         members_ == other.members_;
+}
+
+namespace {
+
+// ---- Decoding and encoding of one field type ----
+
+[[noreturn]] void reject(std::string_view path, Value const& v, std::string_view why) {
+  throw InputError(fmt::format("field '{}': {} {}", path, v, why));
+}
+
+std::uint64_t maxOfBits(unsigned bits) {
+  return bits >= 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << bits) - 1;
+}
+
+// The unsigned number in `v` if it fits `bits` of plain storage, or a U<bits> when `bounded`.
+std::uint64_t unsignedOf(Value const& v, std::string_view path, unsigned bits, bool bounded) {
+  std::uint64_t const max = maxOfBits(bits);
+  std::uint64_t n = 0;
+  bool fits = true;
+  switch (v.kind()) {
+    case Value::Kind::number:
+      n = v.asNumber();
+      fits = n <= max;
+      break;
+    case Value::Kind::negative:
+      fits = false;
+      break;
+    case Value::Kind::text: {
+      std::string_view s = v.asText();
+      int base = 10;
+      if (s.starts_with("0x") || s.starts_with("0X")) {
+        s.remove_prefix(2);
+        base = 16;
+      }
+      auto const [end, ec] = std::from_chars(s.data(), s.data() + s.size(), n, base);
+      if (s.empty() || end != s.data() + s.size() ||
+          (ec != std::errc() && ec != std::errc::result_out_of_range)) {
+        reject(path, v, "is not a number");
+      }
+      fits = ec == std::errc() && n <= max;
+      break;
+    }
+    case Value::Kind::null:
+    case Value::Kind::object:
+      reject(path, v, "is not a number");
+  }
+  if (!fits) {
+    reject(path, v,
+           bounded ? fmt::format("does not fit U{} (max {})", bits, max)
+                   : fmt::format("does not fit {} bits (max {})", bits, max));
+  }
+  return n;
+}
+
+template <class T>
+struct Codec;
+
+template <std::unsigned_integral T>
+struct Codec<T> {
+  static constexpr FieldKind kind = FieldKind::number;
+  static constexpr unsigned bits = 8 * sizeof(T);
+  static T decode(Value const& v, std::string_view path) {
+    return static_cast<T>(unsignedOf(v, path, bits, false));
+  }
+  static Value encode(T x) { return Value::number(x); }
+};
+
+template <unsigned N>
+struct Codec<Bounded<N>> {
+  static constexpr FieldKind kind = FieldKind::bounded;
+  static constexpr unsigned bits = N;
+  static Bounded<N> decode(Value const& v, std::string_view path) {
+    return Bounded<N>(unsignedOf(v, path, N, true));
+  }
+  static Value encode(Bounded<N> x) { return Value::number(x.value()); }
+};
+
+// Keys, view selectors and item numbers: an unsigned number underneath.
+template <class T, class Raw>
+struct WrappedCodec {
+  static constexpr FieldKind kind = FieldKind::number;
+  static constexpr unsigned bits = 8 * sizeof(Raw);
+  static T decode(Value const& v, std::string_view path) { return T{Codec<Raw>::decode(v, path)}; }
+};
+
+template <class Tag, class Raw>
+struct Codec<detail::ScalarKey<Tag, Raw>> : WrappedCodec<detail::ScalarKey<Tag, Raw>, Raw> {
+  static Value encode(detail::ScalarKey<Tag, Raw> k) { return Value::number(k.value()); }
+};
+
+template <>
+struct Codec<EedbSrv6View> : WrappedCodec<EedbSrv6View, std::uint8_t> {
+  static Value encode(EedbSrv6View x) { return Value::number(x.value()); }
+};
+
+template <>
+struct Codec<Gen3EsemCmds::Item> : WrappedCodec<Gen3EsemCmds::Item, std::uint8_t> {
+  static Value encode(Gen3EsemCmds::Item x) { return Value::number(static_cast<std::uint8_t>(x)); }
+};
+
+template <>
+struct Codec<Plexo::IpGenAddr> {
+  static constexpr FieldKind kind = FieldKind::address;
+  static constexpr unsigned bits = 128;
+  static Plexo::IpGenAddr decode(Value const& v, std::string_view path) {
+    if (v.kind() != Value::Kind::text) reject(path, v, "is not an address text");
+    auto const a = Plexo::IpGenAddr::parse(v.asText());
+    if (!a) reject(path, v, "is not an IPv4 or IPv6 address");
+    return *a;
+  }
+  static Value encode(Plexo::IpGenAddr const& a) { return Value::text(fmt::format("{}", a)); }
+};
+
+template <>
+struct Codec<Plexo::EthAddr> {
+  static constexpr FieldKind kind = FieldKind::mac;
+  static constexpr unsigned bits = 48;
+  static Plexo::EthAddr decode(Value const& v, std::string_view path) {
+    if (v.kind() != Value::Kind::text) reject(path, v, "is not a MAC address text");
+    auto const a = Plexo::EthAddr::parse(v.asText());
+    if (!a) reject(path, v, "is not a MAC address (02:00:00:aa:bb:cc)");
+    return *a;
+  }
+  static Value encode(Plexo::EthAddr const& a) { return Value::text(fmt::format("{}", a)); }
+};
+
+template <>
+struct Codec<Hardware::Zuri::Outlif> {
+  static constexpr FieldKind kind = FieldKind::outlif;
+  static constexpr unsigned bits = 32;
+  static Hardware::Zuri::Outlif decode(Value const& v, std::string_view path) {
+    if (v.isNull()) return Hardware::Zuri::Outlif::invalid();
+    return Hardware::Zuri::Outlif(Codec<std::uint32_t>::decode(v, path));
+  }
+  static Value encode(Hardware::Zuri::Outlif o) {
+    return o.valid() ? Value::number(o.value()) : Value();
+  }
+};
+
+// ---- Field access through lenses: from the whole entry down to a field's owner ----
+
+template <class E>
+struct RootLens {
+  static E const& read(AnyLogEntry const& a) { return std::get<E>(a); }
+  template <class F>
+  static void write(AnyLogEntry& a, F&& f) {
+    f(std::get<E>(a));
+  }
+};
+
+// A group's owner: a compound key (read a copy, write it back) or a view (write through it).
+template <class Parent, auto Get, auto Set>
+struct GroupLens {
+  static auto read(AnyLogEntry const& a) { return std::invoke(Get, Parent::read(a)); }
+  template <class F>
+  static void write(AnyLogEntry& a, F&& f) {
+    Parent::write(a, [&](auto& owner) {
+      if constexpr (std::is_invocable_v<decltype(Set), decltype(owner)>) {
+        auto view = std::invoke(Set, owner);
+        f(view);
+      } else {
+        auto copy = std::invoke(Get, std::as_const(owner));
+        f(copy);
+        std::invoke(Set, owner, copy);
+      }
+    });
+  }
+};
+
+template <class L, auto Get, auto Set>
+struct LeafOps {
+  using T = std::remove_cvref_t<decltype(std::invoke(Get, L::read(std::declval<AnyLogEntry>())))>;
+  static void set(AnyLogEntry& a, Value const& v, std::string_view path) {
+    T const x = Codec<T>::decode(v, path);
+    L::write(a, [&](auto& owner) { std::invoke(Set, owner, x); });
+  }
+  static Value get(AnyLogEntry const& a) { return Codec<T>::encode(std::invoke(Get, L::read(a))); }
+};
+
+std::string joinPath(std::string_view prefix, std::string_view name) {
+  return prefix.empty() ? std::string(name) : fmt::format("{}.{}", prefix, name);
+}
+
+FieldInfo const* findField(std::span<FieldInfo const> fields, std::string_view name) noexcept {
+  for (FieldInfo const& f : fields) {
+    if (f.name == name) return &f;
+  }
+  return nullptr;
+}
+
+void setObject(std::span<FieldInfo const> fields, AnyLogEntry& a, Value const& v,
+               std::string_view path) {
+  if (v.kind() != Value::Kind::object) {
+    reject(path.empty() ? std::string_view("entry") : path, v, "is not an object");
+  }
+  for (Value::Member const& m : v.members()) {
+    std::string const memberPath = joinPath(path, m.name);
+    FieldInfo const* f = findField(fields, m.name);
+    if (f == nullptr) throw InputError(fmt::format("unknown field '{}'", memberPath));
+    f->setFn(a, m.value, memberPath);
+  }
+}
+
+Value getObject(std::span<FieldInfo const> fields, AnyLogEntry const& a) {
+  std::vector<Value::Member> members;
+  members.reserve(fields.size());
+  for (FieldInfo const& f : fields) {
+    if (f.shown(a)) members.push_back({std::string(f.name), f.get(a)});
+  }
+  return Value::object(std::move(members));
+}
+
+template <class D>
+struct IsGroup : std::false_type {};
+template <auto Get, auto Set, class Owner>
+struct IsGroup<detail::Group<Get, Set, Owner>> : std::true_type {};
+
+template <class L, class Owner>
+struct FieldInfos;
+
+template <class L, class Owner, std::size_t I>
+struct GroupOps {
+  static constexpr auto const& desc = std::get<I>(Fields<Owner>::list);
+  using D = std::remove_cvref_t<decltype(desc)>;
+  using Lens = GroupLens<L, D::getter, D::setter>;
+  using Sub = std::remove_cvref_t<decltype(Lens::read(std::declval<AnyLogEntry>()))>;
+
+  static void set(AnyLogEntry& a, Value const& v, std::string_view path) {
+    setObject(FieldInfos<Lens, Sub>::list, a, v, path);
+  }
+  static Value get(AnyLogEntry const& a) { return getObject(FieldInfos<Lens, Sub>::list, a); }
+  static bool shown(AnyLogEntry const& a) {
+    return desc.shown == nullptr || desc.shown(L::read(a));
+  }
+};
+
+template <class L, class Owner, std::size_t I>
+constexpr FieldInfo makeFieldInfo() {
+  constexpr auto const& desc = std::get<I>(Fields<Owner>::list);
+  using D = std::remove_cvref_t<decltype(desc)>;
+  if constexpr (IsGroup<D>::value) {
+    using Ops = GroupOps<L, Owner, I>;
+    return {desc.name,  FieldKind::object,
+            0,          FieldInfos<typename Ops::Lens, typename Ops::Sub>::list,
+            &Ops::set,  &Ops::get,
+            &Ops::shown};
+  } else {
+    using Ops = LeafOps<L, D::getter, D::setter>;
+    using T = typename Ops::T;
+    return {desc.name, Codec<T>::kind, Codec<T>::bits, {}, &Ops::set, &Ops::get, nullptr};
+  }
+}
+
+// Every field of Owner, reached from the entry through L: the field list turned into data.
+template <class L, class Owner>
+struct FieldInfos {
+  static constexpr std::size_t kCount = std::tuple_size_v<decltype(Fields<Owner>::list)>;
+  static constexpr std::array<FieldInfo, kCount> list =
+      []<std::size_t... I>(std::index_sequence<I...>) {
+    return std::array<FieldInfo, kCount>{makeFieldInfo<L, Owner, I>()...};
+  }
+  (std::make_index_sequence<kCount>{});
+};
+
+// ---- Tables ----
+
+template <class Constants, class Wrapper>
+struct TableOps {
+  using E = typename Wrapper::LogEntry;
+  static Pelix::Ptr<Asic::LogEntryWrapperBase> wrap(AnyLogEntry const& a, Asic::UnitId unitId,
+                                                    std::uint8_t flags) {
+    return Pelix::make<Wrapper>(std::get<E>(a), unitId, flags);
+  }
+  static constexpr TableInfo info() {
+    constexpr std::size_t index = [] { return AnyLogEntry(std::in_place_type<E>).index(); }();
+    return {Fields<E>::table, Constants::swTableId, FieldInfos<RootLens<E>, E>::list, index, &wrap};
+  }
+};
+
+template <class... Ops>
+constexpr std::array<TableInfo, sizeof...(Ops)> tableList() {
+  return {Ops::info()...};
+}
+
+constexpr auto kTables = tableList<
+    TableOps<EedbOutrifConstants, EedbOutrifLogEntryWrapper>,
+    TableOps<EedbMplsTunnelTableConstants, EedbMplsTunnelTableLogEntryWrapper>,
+    TableOps<EedbSrv6Constants, EedbSrv6LogEntryWrapper>,
+    TableOps<EedbIpTunnelConstants, EedbIpTunnelLogEntryWrapper>,
+    TableOps<EedbVxlanTunnelConstants, EedbVxlanTunnelLogEntryWrapper>,
+    TableOps<ZuriErrmArp::EedbArpTableConstants, ZuriErrmArp::EedbArpTableLogEntryWrapper>,
+    TableOps<EedbSubIntfOutAcTableConstants, EedbSubIntfOutAcTableLogEntryWrapper>,
+    TableOps<EedbTapAggTableConstants, EedbTapAggTableLogEntryWrapper>,
+    TableOps<EedbSflowTableConstants, EedbSflowTableLogEntryWrapper>,
+    TableOps<EedbStatTableConstants, EedbStatTableLogEntryWrapper>,
+    TableOps<EedbAgMemTlmConstants, EedbAgMemTlmLogEntryWrapper>,
+    TableOps<EedbDataByLocalOutlifMsbsConstants, EedbDataByLocalOutlifMsbsLogEntryWrapper>>();
+
+static_assert(kTables.size() == std::variant_size_v<AnyLogEntry>);
+static_assert([] {
+  for (std::size_t i = 0; i < kTables.size(); ++i) {
+    if (kTables[i].index != i) return false;
+  }
+  return true;
+}());
+
+template <std::size_t... I>
+AnyLogEntry newEntryAt(std::size_t index, std::index_sequence<I...>) {
+  AnyLogEntry result;
+  ((I == index ? void(result.emplace<I>()) : void()), ...);
+  return result;
+}
+
+}  // namespace
+
+// ---- FieldInfo and TableInfo ----
+
+std::uint64_t FieldInfo::max() const noexcept {
+  return kind == FieldKind::object ? 0 : maxOfBits(bits);
+}
+
+void FieldInfo::set(AnyLogEntry& entry, Value const& value, std::string_view path) const {
+  setFn(entry, value, path.empty() ? name : path);
+}
+
+AnyLogEntry TableInfo::newEntry() const {
+  return newEntryAt(index, std::make_index_sequence<std::variant_size_v<AnyLogEntry>>{});
+}
+
+FieldInfo const* TableInfo::field(std::string_view fieldName) const noexcept {
+  return findField(fields, fieldName);
+}
+
+void TableInfo::set(AnyLogEntry& entry, std::string_view fieldName, Value const& value) const {
+  if (!holds(entry)) throw std::logic_error(fmt::format("{}: entry of another table", name));
+  FieldInfo const* f = field(fieldName);
+  if (f == nullptr) throw InputError(fmt::format("unknown field '{}'", fieldName));
+  AnyLogEntry work = entry;
+  f->set(work, value);
+  entry = std::move(work);
+}
+
+void TableInfo::setFields(AnyLogEntry& entry, Value const& value) const {
+  if (!holds(entry)) throw std::logic_error(fmt::format("{}: entry of another table", name));
+  AnyLogEntry work = entry;
+  setObject(fields, work, value, {});
+  entry = std::move(work);
+}
+
+Pelix::Ptr<Asic::LogEntryWrapperBase> TableInfo::makeWrapper(AnyLogEntry const& entry,
+                                                             Asic::UnitId unitId,
+                                                             std::uint8_t flags) const {
+  if (!holds(entry)) throw std::logic_error(fmt::format("{}: entry of another table", name));
+  return wrapFn(entry, unitId, flags);
+}
+
+std::span<TableInfo const> tables() noexcept {
+  return kTables;
+}
+
+TableInfo const* findTable(std::string_view name) noexcept {
+  for (TableInfo const& t : kTables) {
+    if (t.name == name) return &t;
+  }
+  return nullptr;
+}
+
+TableInfo const& tableOf(AnyLogEntry const& entry) noexcept {
+  return kTables[entry.index()];
+}
+
+std::string describe(AnyLogEntry const& entry) {
+  return std::visit([](auto const& e) { return fmt::format("{}", e); }, entry);
+}
+
+}  // namespace ZuriErrm
+
+fmt::format_context::iterator fmt::formatter<ZuriErrm::Value>::format(ZuriErrm::Value const& v,
+                                                                      format_context& ctx) const {
+  using Kind = ZuriErrm::Value::Kind;
+  auto out = ctx.out();
+  switch (v.kind()) {
+    case Kind::null:
+      return fmt::format_to(out, "null");
+    case Kind::number:
+      return fmt::format_to(out, "{}", v.asNumber());
+    case Kind::negative:
+      return fmt::format_to(out, "{}", v.asNegative());
+    case Kind::text:
+      return fmt::format_to(out, "\"{}\"", v.asText());
+    case Kind::object:
+      break;
+  }
+  out = fmt::format_to(out, "{{");
+  bool first = true;
+  for (auto const& m : v.members()) {
+    out = fmt::format_to(out, "{}{}={}", first ? "" : ", ", m.name, m.value);
+    first = false;
+  }
+  return fmt::format_to(out, "}}");
+}
+
+fmt::format_context::iterator fmt::formatter<ZuriErrm::FieldKind>::format(
+    ZuriErrm::FieldKind kind, format_context& ctx) const {
+  using K = ZuriErrm::FieldKind;
+  std::string_view name = "object";
+  switch (kind) {
+    case K::number:
+      name = "number";
+      break;
+    case K::bounded:
+      name = "bounded";
+      break;
+    case K::address:
+      name = "address";
+      break;
+    case K::mac:
+      name = "mac";
+      break;
+    case K::outlif:
+      name = "outlif";
+      break;
+    case K::object:
+      break;
+  }
+  return fmt::formatter<std::string_view>::format(name, ctx);
+}
