@@ -1,0 +1,66 @@
+// The one bit routine behind every hardware entry field: copies a run of bits between arrays
+// of 32-bit words (bit 0 is bit 0 of word 0), at any offset, across word boundaries.
+#pragma once
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <span>
+
+namespace chip26_a0::bits {
+
+constexpr std::uint64_t lowMask(unsigned n) noexcept {
+  return n >= 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << n) - 1;
+}
+
+// Reads n bits (n <= 32) from bit pos on; bits past the last word read as 0.
+constexpr std::uint32_t read(std::span<std::uint32_t const> words, unsigned pos,
+                             unsigned n) noexcept {
+  std::size_t const w = pos / 32;
+  if (w >= words.size()) return 0;
+  std::uint64_t window = words[w];
+  if (w + 1 < words.size()) window |= std::uint64_t{words[w + 1]} << 32;
+  return static_cast<std::uint32_t>((window >> (pos % 32)) & lowMask(n));
+}
+
+// Writes the low `width` bits of src into dst at bit `offset`; dst's other bits stay.
+constexpr void deposit(std::span<std::uint32_t> dst, unsigned offset, unsigned width,
+                       std::span<std::uint32_t const> src) noexcept {
+  for (unsigned done = 0; done < width;) {
+    unsigned const pos = offset + done;
+    unsigned const shift = pos % 32;
+    unsigned const n = std::min(32 - shift, width - done);
+    auto const mask = static_cast<std::uint32_t>(lowMask(n) << shift);
+    std::uint32_t const v = read(src, done, n);
+    dst[pos / 32] = (dst[pos / 32] & ~mask) | ((v << shift) & mask);
+    done += n;
+  }
+}
+
+// Reads `width` bits of src from bit `offset` into dst from its bit 0; the rest of dst is 0.
+constexpr void extract(std::span<std::uint32_t const> src, unsigned offset, unsigned width,
+                       std::span<std::uint32_t> dst) noexcept {
+  for (unsigned i = 0; i < dst.size(); ++i) {
+    unsigned const from = 32 * i;
+    dst[i] = from < width ? read(src, offset + from, std::min(32u, width - from)) : 0;
+  }
+}
+
+// The lowest set bit at or above pos, or -1 when there is none.
+constexpr int firstSetFrom(std::span<std::uint32_t const> words, unsigned pos) noexcept {
+  for (unsigned bit = pos; bit < 32 * words.size(); ++bit) {
+    if (read(words, bit, 1) != 0) return static_cast<int>(bit);
+  }
+  return -1;
+}
+
+// A value of up to 64 bits as the two words that deposit() reads.
+constexpr std::array<std::uint32_t, 2> wordsOf(std::uint64_t v) noexcept {
+  return {static_cast<std::uint32_t>(v), static_cast<std::uint32_t>(v >> 32)};
+}
+
+constexpr std::uint64_t valueOf(std::array<std::uint32_t, 2> const& w) noexcept {
+  return std::uint64_t{w[1]} << 32 | w[0];
+}
+
+}  // namespace chip26_a0::bits

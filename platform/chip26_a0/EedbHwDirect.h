@@ -1,0 +1,215 @@
+// The chip's two direct EEDB tables, EedbAgMemTlmHwDirect and
+// EedbDataByLocalOutlifMsbsHwDirect: one bit per entry, written straight to their own memory
+// (not through the MDB). Both are one template over a small description of the table.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string_view>
+#include <type_traits>
+
+#include <fmt/format.h>
+
+#include "asic/LogEntryWrapperBase.h"
+#include "chip26_a0/HwEntryKey.h"
+#include "chip26_a0/HwShadow.h"
+#include "hardware/FieldTypes.h"
+#include "pelix/Ptr.h"
+#include "pelix/String.h"
+#include "schan_accel/FapId.h"
+#include "zuri_asic_utils/HwCommonTableBase.h"
+#include "zuri_asic_utils/HwKeys.h"
+#include "zuri_asic_utils/SchanCmd.h"
+#include "zuri_asic_utils/TableManager.h"
+
+namespace chip26_a0 {
+namespace direct {
+
+// An entry of a one-bit direct table: the key and the bit. Direct entries have no format and
+// no size.
+template <class Table>
+class OneBitEntry {
+ public:
+  using EntryKey = HwEntryKey<Table>;
+
+  constexpr OneBitEntry() noexcept = default;
+  constexpr explicit OneBitEntry(EntryKey key) noexcept : key_(key.value()) {}
+
+  constexpr EntryKey key() const noexcept { return EntryKey(key_); }
+  constexpr unsigned entrySizeBits() const noexcept { return 0; }
+  constexpr bool isEq(OneBitEntry const& other) const noexcept { return *this == other; }
+  constexpr bool operator==(OneBitEntry const&) const noexcept = default;
+
+  // The one field, whatever the table calls it.
+  constexpr U1 bit() const noexcept { return U1(bit_); }
+  constexpr void bitIs(U1 value) noexcept { bit_ = static_cast<std::uint8_t>(value.value()); }
+
+ private:
+  std::uint32_t key_ = 0;
+  std::uint8_t bit_ = 0;
+};
+
+// The table over a description Desc (kTableType, kMemory, kFieldName) and its Entry.
+template <class Desc, class EntryT>
+class HwDirectTable : public ZuriAsicUtils::HwCommonTableBase {
+ public:
+  using Entry = EntryT;
+  using EntryKey = typename EntryT::EntryKey;
+
+  // Entries of this table have no size: shadow deletes and commands take none.
+  static constexpr bool kEntriesHaveSize = false;
+  static constexpr std::string_view kTableType = Desc::kTableType;
+  static constexpr std::string_view kMemory = Desc::kMemory;
+  static constexpr unsigned kEntryBits = 1;
+
+  HwDirectTable(Pelix::String name, ZuriAsicUtils::HwTableKey key,
+                Pelix::Ptr<ZuriAsicUtils::TableManager> const& manager)
+      : HwCommonTableBase(std::move(name), std::move(key), manager) {}
+
+  Pelix::String tableType() const override { return Pelix::String(kTableType); }
+
+  // --- Shadow ---
+  void setEntry(ZuriAsicUtils::HwShadowKey shadowKey, Entry const& entry) {
+    shadow_.set(shadowKey, entry);
+  }
+  void deleteEntry(ZuriAsicUtils::HwShadowKey shadowKey, EntryKey const& key) {
+    shadow_.erase(shadowKey, key.value());
+  }
+  // The stored entry; Entry(key) with the bit clear when nothing is stored.
+  Entry getEntry(ZuriAsicUtils::HwShadowKey shadowKey, EntryKey const& key) const {
+    auto const* stored = shadow_.find(shadowKey, key.value());
+    return stored ? *stored : Entry(key);
+  }
+  // The stored entry, or nullptr. Valid until the shadow next changes.
+  Entry const* findEntry(ZuriAsicUtils::HwShadowKey shadowKey, EntryKey const& key) const {
+    return shadow_.find(shadowKey, key.value());
+  }
+  std::size_t entryCount() const noexcept { return shadow_.size(); }
+  std::size_t entryCount(ZuriAsicUtils::HwShadowKey shadowKey) const noexcept {
+    return shadow_.size(shadowKey);
+  }
+  // Every stored entry, in ascending shadow key, then hardware key order.
+  template <class Visit>
+  void forEachEntry(Visit&& visit) const {
+    shadow_.forEach(visit);
+  }
+
+  // --- SCHAN ---
+  // Always one command: a write of the bit when the shadow holds the entry, else a clear of
+  // its place. The log entry is not used. Allocates nothing.
+  ZuriAsicUtils::SchanCmds schanCmds(ZuriAsicUtils::HwShadowKey shadowKey, EntryKey const& key,
+                                     Pelix::Ptr<Asic::LogEntryWrapperBase> const&) const {
+    if (auto const* stored = shadow_.find(shadowKey, key.value())) {
+      return {encode(shadowKey, *stored)};
+    }
+    return {detail::schanCmdFor(ZuriAsicUtils::SchanCmd::Op::clear, shadowKey, kMemory, key.value(),
+                                0, kEntryBits)};
+  }
+
+  // Removes every entry of the FAP (FapId::null: of every FAP); one clear command per removed
+  // entry, in ascending shadow key, then hardware key order.
+  ZuriAsicUtils::SchanCmds clearTable(SchanAccel::FapId fapId) override {
+    ZuriAsicUtils::SchanCmds cmds;
+    shadow_.clear(fapId, [&](ZuriAsicUtils::HwShadowKey shadowKey, Entry const& entry) {
+      cmds.push_back(detail::schanCmdFor(ZuriAsicUtils::SchanCmd::Op::clear, shadowKey, kMemory,
+                                         entry.key().value(), 0, kEntryBits));
+    });
+    return cmds;
+  }
+
+  // The write command of an entry: one bit of data, result type 0.
+  static ZuriAsicUtils::SchanCmd encode(ZuriAsicUtils::HwShadowKey shadowKey,
+                                        Entry const& entry) noexcept {
+    auto cmd = detail::schanCmdFor(ZuriAsicUtils::SchanCmd::Op::write, shadowKey, kMemory,
+                                   entry.key().value(), 0, kEntryBits);
+    cmd.data[0] = static_cast<std::uint32_t>(entry.bit().value());
+    return cmd;
+  }
+  // The entry a command writes; nullopt for a clear. Raises SchanDecodeException for a command
+  // of another memory, a result type, a size other than one bit, or data beyond the bit.
+  static std::optional<Entry> decode(ZuriAsicUtils::SchanCmd const& cmd) {
+    if (!detail::checkDecodable(cmd, kMemory)) return std::nullopt;
+    if (cmd.resultType != 0) detail::throwDecode(cmd, "a direct table has no result types");
+    if (cmd.sizeBits != kEntryBits) detail::throwDecode(cmd, "a direct entry is 1 bit");
+    for (unsigned w = 0; w < cmd.data.size(); ++w) {
+      if (cmd.data[w] > (w == 0 ? 1u : 0u)) detail::throwDecode(cmd, "data beyond bit 0");
+    }
+    Entry entry{EntryKey(cmd.index)};
+    entry.bitIs(U1(cmd.data[0]));
+    return entry;
+  }
+
+ private:
+  detail::ShadowStore<Entry> shadow_;
+};
+
+struct AgMemTlmDesc {
+  static constexpr std::string_view kTableType = "chip26_a0::EedbAgMemTlmHwDirect";
+  static constexpr std::string_view kMemory = "EEDB_AG_MEM_TLM";
+  static constexpr std::string_view kFieldName = "agFieldTlm";
+};
+
+struct DataByLocalOutlifMsbsDesc {
+  static constexpr std::string_view kTableType = "chip26_a0::EedbDataByLocalOutlifMsbsHwDirect";
+  static constexpr std::string_view kMemory = "EEDB_DATA_BY_LOCAL_OUTLIF_MSBS";
+  static constexpr std::string_view kFieldName = "eesIsDataEntryapped";
+};
+
+class AgMemTlmEntry : public OneBitEntry<AgMemTlmDesc> {
+ public:
+  using OneBitEntry::OneBitEntry;
+  static constexpr std::string_view kFieldName = AgMemTlmDesc::kFieldName;
+  void agFieldTlmIs(U1 value) { bitIs(value); }
+  U1 agFieldTlm() const noexcept { return bit(); }
+};
+
+class DataByLocalOutlifMsbsEntry : public OneBitEntry<DataByLocalOutlifMsbsDesc> {
+ public:
+  using OneBitEntry::OneBitEntry;
+  static constexpr std::string_view kFieldName = DataByLocalOutlifMsbsDesc::kFieldName;
+  void eesIsDataEntryappedIs(U1 value) { bitIs(value); }
+  U1 eesIsDataEntryapped() const noexcept { return bit(); }
+};
+
+static_assert(std::is_trivially_copyable_v<AgMemTlmEntry> && sizeof(AgMemTlmEntry) == 8);
+
+// "Entry{key=0x10, agFieldTlm=1}"
+template <class EntryT>
+struct EntryFormatter {
+  constexpr auto parse(fmt::format_parse_context& ctx) { return ctx.begin(); }
+  auto format(EntryT const& e, fmt::format_context& ctx) const {
+    return fmt::format_to(ctx.out(), "Entry{{key={}, {}={}}}", e.key(), EntryT::kFieldName,
+                          e.bit().value());
+  }
+};
+
+// Built once, in the platform library, so both tables have one vtable and type identity.
+extern template class HwDirectTable<AgMemTlmDesc, AgMemTlmEntry>;
+extern template class HwDirectTable<DataByLocalOutlifMsbsDesc, DataByLocalOutlifMsbsEntry>;
+
+}  // namespace direct
+
+class EedbAgMemTlmHwDirect
+    : public direct::HwDirectTable<direct::AgMemTlmDesc, direct::AgMemTlmEntry> {
+ public:
+  using HwDirectTable::HwDirectTable;
+  ~EedbAgMemTlmHwDirect() override;
+};
+
+class EedbDataByLocalOutlifMsbsHwDirect
+    : public direct::HwDirectTable<direct::DataByLocalOutlifMsbsDesc,
+                                   direct::DataByLocalOutlifMsbsEntry> {
+ public:
+  using HwDirectTable::HwDirectTable;
+  ~EedbDataByLocalOutlifMsbsHwDirect() override;
+};
+
+}  // namespace chip26_a0
+
+template <>
+struct fmt::formatter<chip26_a0::direct::AgMemTlmEntry>
+    : chip26_a0::direct::EntryFormatter<chip26_a0::direct::AgMemTlmEntry> {};
+template <>
+struct fmt::formatter<chip26_a0::direct::DataByLocalOutlifMsbsEntry>
+    : chip26_a0::direct::EntryFormatter<chip26_a0::direct::DataByLocalOutlifMsbsEntry> {};

@@ -1,0 +1,83 @@
+#include "chip26_a0/EedbHwMdb.h"
+
+#include <fmt/format.h>
+
+namespace chip26_a0 {
+
+using ZuriAsicUtils::HwShadowKey;
+using ZuriAsicUtils::SchanCmd;
+using ZuriAsicUtils::SchanCmds;
+
+static_assert(mdb::kEntryWords == SchanCmd::kMaxWords, "an entry travels in one command");
+
+EedbHwMdb::EedbHwMdb(Pelix::String name, ZuriAsicUtils::HwTableKey key,
+                     Pelix::Ptr<ZuriAsicUtils::TableManager> const& manager,
+                     Pelix::Ptr<ZuriMdb::TableManager> const& mdbManager)
+    : HwCommonTableBase(std::move(name), std::move(key), manager), mdbManager_(mdbManager) {}
+
+EedbHwMdb::~EedbHwMdb() = default;
+
+void EedbHwMdb::setEntry(HwShadowKey shadowKey, Entry const& entry) {
+  shadow_.set(shadowKey, entry);
+}
+
+void EedbHwMdb::deleteEntry(HwShadowKey shadowKey, EntryKey const& key, unsigned /*sizeBits*/) {
+  shadow_.erase(shadowKey, key.value());
+}
+
+EedbHwMdb::Entry EedbHwMdb::getEntry(HwShadowKey shadowKey, EntryKey const& key) const {
+  auto const* stored = shadow_.find(shadowKey, key.value());
+  return stored ? *stored : Entry(key);
+}
+
+EedbHwMdb::Entry const* EedbHwMdb::findEntry(HwShadowKey shadowKey, EntryKey const& key) const {
+  return shadow_.find(shadowKey, key.value());
+}
+
+SchanCmd EedbHwMdb::encode(HwShadowKey shadowKey, Entry const& entry) noexcept {
+  if (!entry.hasFormat()) {
+    return detail::schanCmdFor(SchanCmd::Op::clear, shadowKey, kMemory, entry.key().value(), 0, 0);
+  }
+  auto cmd = detail::schanCmdFor(SchanCmd::Op::write, shadowKey, kMemory, entry.key().value(),
+                                 entry.formatCode(), entry.entrySizeBits());
+  cmd.data = entry.bits();
+  return cmd;
+}
+
+SchanCmds EedbHwMdb::schanCmds(HwShadowKey shadowKey, EntryKey const& key, unsigned sizeBits,
+                               Pelix::Ptr<Asic::LogEntryWrapperBase> const& /*logEntry*/) const {
+  if (sizeBits == 0) return {};
+  detail::requireCommandBits(kTableType, sizeBits);
+  auto const* stored = shadow_.find(shadowKey, key.value());
+  if (stored != nullptr && stored->hasFormat()) return {encode(shadowKey, *stored)};
+  return {detail::schanCmdFor(SchanCmd::Op::clear, shadowKey, kMemory, key.value(), 0, sizeBits)};
+}
+
+SchanCmds EedbHwMdb::clearTable(SchanAccel::FapId fapId) {
+  SchanCmds cmds;
+  shadow_.clear(fapId, [&](HwShadowKey shadowKey, Entry const& entry) {
+    cmds.push_back(detail::schanCmdFor(SchanCmd::Op::clear, shadowKey, kMemory, entry.key().value(),
+                                       0, entry.entrySizeBits()));
+  });
+  return cmds;
+}
+
+std::optional<EedbHwMdb::Entry> EedbHwMdb::decode(SchanCmd const& cmd) {
+  if (!detail::checkDecodable(cmd, kMemory)) return std::nullopt;
+  if (cmd.resultType == 0) detail::throwDecode(cmd, "a write names no result type");
+  auto const* spec = mdb::formatByCode(cmd.resultType);
+  if (spec == nullptr) {
+    detail::throwDecode(cmd, fmt::format("result type {} names no format", cmd.resultType));
+  }
+  if (cmd.sizeBits != spec->sizeBits) {
+    detail::throwDecode(cmd, fmt::format("{} (result type {}) is {} bits, not {}", spec->name,
+                                         spec->code, spec->sizeBits, cmd.sizeBits));
+  }
+  if (int const bit = bits::firstSetFrom(cmd.data, spec->usedBits()); bit >= 0) {
+    detail::throwDecode(cmd, fmt::format("bit {} is set, outside the fields of {} (bits 0 to {})",
+                                         bit, spec->name, spec->usedBits() - 1));
+  }
+  return Entry(EntryKey(cmd.index), spec->code, cmd.data);
+}
+
+}  // namespace chip26_a0

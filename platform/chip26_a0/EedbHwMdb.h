@@ -1,0 +1,154 @@
+// chip26_a0::EedbHwMdb: the MDB-backed egress encapsulation database (EEDB) table of the chip.
+// It keeps the shadow of the table per shadow key (FAP id, instance id) and turns the shadow of
+// one entry into the SCHAN commands that program it; decode() reads such a command back.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string_view>
+
+#include "asic/LogEntryWrapperBase.h"
+#include "chip26_a0/EedbEntry.h"
+#include "chip26_a0/HwShadow.h"
+#include "pelix/Ptr.h"
+#include "pelix/String.h"
+#include "schan_accel/FapId.h"
+#include "zuri_asic_utils/HwCommonTableBase.h"
+#include "zuri_asic_utils/HwKeys.h"
+#include "zuri_asic_utils/SchanCmd.h"
+#include "zuri_asic_utils/TableManager.h"
+
+namespace chip26_a0 {
+
+class EedbHwMdb : public ZuriAsicUtils::HwCommonTableBase {
+ public:
+  using EntryKey = mdb::EntryKey;
+  using Entry = mdb::Entry;
+
+  // The format entries; see EedbFormats.h for their fields.
+  using EedbRifBasicEtpsEthRif60Entry = mdb::FormatEntry<mdb::formats::EedbRifBasicEtpsEthRif60>;
+  using EedbMplsTunnelEtpsMpls190Entry = mdb::FormatEntry<mdb::formats::EedbMplsTunnelEtpsMpls190>;
+  using EedbMplsTunnelEtpsMpls1Stat150Entry =
+      mdb::FormatEntry<mdb::formats::EedbMplsTunnelEtpsMpls1Stat150>;
+  using EedbMplsTunnelEtpsMpls2Stat150Entry =
+      mdb::FormatEntry<mdb::formats::EedbMplsTunnelEtpsMpls2Stat150>;
+  using EedbMplsTunnelEtpsMpls2StatPlus150Entry =
+      mdb::FormatEntry<mdb::formats::EedbMplsTunnelEtpsMpls2StatPlus150>;
+  using EedbMplsDataTunnelEtpsDataMpls190Entry =
+      mdb::FormatEntry<mdb::formats::EedbMplsDataTunnelEtpsDataMpls190>;
+  using EedbMplsDataTunnelEtpsDataMpls290Entry =
+      mdb::FormatEntry<mdb::formats::EedbMplsDataTunnelEtpsDataMpls290>;
+  using EedbMplsDataTunnelEtpsDataMpls390Entry =
+      mdb::FormatEntry<mdb::formats::EedbMplsDataTunnelEtpsDataMpls390>;
+  using EedbMplsDataTunnelEtpsDataMpls4150Entry =
+      mdb::FormatEntry<mdb::formats::EedbMplsDataTunnelEtpsDataMpls4150>;
+  using EedbMplsDataTunnelEtpsDataMpls5150Entry =
+      mdb::FormatEntry<mdb::formats::EedbMplsDataTunnelEtpsDataMpls5150>;
+  using EedbMplsDataTunnelEtpsDataMpls6150Entry =
+      mdb::FormatEntry<mdb::formats::EedbMplsDataTunnelEtpsDataMpls6150>;
+  using EedbMplsTunnelEtpsMplsSwap90Entry =
+      mdb::FormatEntry<mdb::formats::EedbMplsTunnelEtpsMplsSwap90>;
+  using EedbSrv6EtpsSrv6150Entry = mdb::FormatEntry<mdb::formats::EedbSrv6EtpsSrv6150>;
+  using EedbSrv6DataSidEtpsDataSid150Entry =
+      mdb::FormatEntry<mdb::formats::EedbSrv6DataSidEtpsDataSid150>;
+  using EedbSrv6Ipv6TunnelEtpsIpv6TunnelRaw150Entry =
+      mdb::FormatEntry<mdb::formats::EedbSrv6Ipv6TunnelEtpsIpv6TunnelRaw150>;
+  using EedbIpv4TunnelEtpsIpv4TunnelRaw150Entry =
+      mdb::FormatEntry<mdb::formats::EedbIpv4TunnelEtpsIpv4TunnelRaw150>;
+  using EedbIpv4TunnelEtpsIpv4TunnelUdp150Entry =
+      mdb::FormatEntry<mdb::formats::EedbIpv4TunnelEtpsIpv4TunnelUdp150>;
+  using EedbIpv6TunnelEtpsIpv6TunnelUdp150Entry =
+      mdb::FormatEntry<mdb::formats::EedbIpv6TunnelEtpsIpv6TunnelUdp150>;
+  using EedbIpv6TunnelEtpsIpv6TunnelRaw150Entry =
+      mdb::FormatEntry<mdb::formats::EedbIpv6TunnelEtpsIpv6TunnelRaw150>;
+  using EedbIpv6DataDipEtpsDataIpv6Dip150Entry =
+      mdb::FormatEntry<mdb::formats::EedbIpv6DataDipEtpsDataIpv6Dip150>;
+  using EedbIpv4TunnelEtpsIpv4TunnelVxlan150Entry =
+      mdb::FormatEntry<mdb::formats::EedbIpv4TunnelEtpsIpv4TunnelVxlan150>;
+  using EedbArpEtpsArp60Entry = mdb::FormatEntry<mdb::formats::EedbArpEtpsArp60>;
+  using EedbArpEtpsRifArpStat120Entry = mdb::FormatEntry<mdb::formats::EedbArpEtpsRifArpStat120>;
+  using EedbArpEtpsRifArpAc1TagStat120Entry =
+      mdb::FormatEntry<mdb::formats::EedbArpEtpsRifArpAc1TagStat120>;
+  using EedbArpEtpsArpAcTapaggDest120Entry =
+      mdb::FormatEntry<mdb::formats::EedbArpEtpsArpAcTapaggDest120>;
+  using EedbArpEtpsArpAcTapaggDestAndSrc120Entry =
+      mdb::FormatEntry<mdb::formats::EedbArpEtpsArpAcTapaggDestAndSrc120>;
+  using EedbOutAcEtpsAc3TagStat120Entry =
+      mdb::FormatEntry<mdb::formats::EedbOutAcEtpsAc3TagStat120>;
+  using EedbOutAcEtpsAc3TagStat150Entry =
+      mdb::FormatEntry<mdb::formats::EedbOutAcEtpsAc3TagStat150>;
+  using EedbSflowEtpsSflowFirstPass150Entry =
+      mdb::FormatEntry<mdb::formats::EedbSflowEtpsSflowFirstPass150>;
+  using EedbSflowEtpsSflowFirstPassData90Entry =
+      mdb::FormatEntry<mdb::formats::EedbSflowEtpsSflowFirstPassData90>;
+  using EedbStatEtpsOnlyStat90Entry = mdb::FormatEntry<mdb::formats::EedbStatEtpsOnlyStat90>;
+
+  // Entries of this table know their size in bits.
+  static constexpr bool kEntriesHaveSize = true;
+  static constexpr std::string_view kTableType = "chip26_a0::EedbHwMdb";
+  static constexpr std::string_view kMemory = "EEDB";
+
+  EedbHwMdb(Pelix::String name, ZuriAsicUtils::HwTableKey key,
+            Pelix::Ptr<ZuriAsicUtils::TableManager> const& manager,
+            Pelix::Ptr<ZuriMdb::TableManager> const& mdbManager);
+  ~EedbHwMdb() override;
+
+  Pelix::String tableType() const override { return Pelix::String(kTableType); }
+
+  // Every format, in result-type order.
+  static std::span<layout::FormatSpec const* const> formats() noexcept { return mdb::kFormatSpecs; }
+
+  // --- Shadow ---
+  // Stores the entry under its key, replacing what was there (an entry without a format too).
+  void setEntry(ZuriAsicUtils::HwShadowKey shadowKey, Entry const& entry);
+  // Removes the entry under the key, if any. The size is that of the entry translated for the
+  // delete; the shadow does not need it.
+  void deleteEntry(ZuriAsicUtils::HwShadowKey shadowKey, EntryKey const& key, unsigned sizeBits);
+  // The stored entry; Entry(key), without a format, when nothing is stored.
+  Entry getEntry(ZuriAsicUtils::HwShadowKey shadowKey, EntryKey const& key) const;
+  // The stored entry, or nullptr when nothing is stored. Valid until the shadow next changes.
+  Entry const* findEntry(ZuriAsicUtils::HwShadowKey shadowKey, EntryKey const& key) const;
+
+  std::size_t entryCount() const noexcept { return shadow_.size(); }
+  std::size_t entryCount(ZuriAsicUtils::HwShadowKey shadowKey) const noexcept {
+    return shadow_.size(shadowKey);
+  }
+  // Calls visit(HwShadowKey, Entry const&) for every stored entry, in ascending shadow key,
+  // then hardware key order. visit must not change the table.
+  template <class Visit>
+  void forEachEntry(Visit&& visit) const {
+    shadow_.forEach(visit);
+  }
+
+  // --- SCHAN ---
+  // The commands that make the chip's copy of the entry under (shadow key, key) equal to the
+  // shadow. sizeBits 0 means nothing changed: no command. Otherwise one command: a write of the
+  // stored entry's bits when the shadow holds an entry with a format, else a clear of sizeBits
+  // bits at the entry's place. The log entry is not used. Allocates nothing.
+  ZuriAsicUtils::SchanCmds schanCmds(ZuriAsicUtils::HwShadowKey shadowKey, EntryKey const& key,
+                                     unsigned sizeBits,
+                                     Pelix::Ptr<Asic::LogEntryWrapperBase> const& logEntry) const;
+
+  // Removes every entry of every shadow key of the FAP (FapId::null: of every FAP) and returns
+  // one clear command per removed entry, in ascending shadow key, then hardware key order; a
+  // clear covers the removed entry's size (0 bits for an entry without a format).
+  ZuriAsicUtils::SchanCmds clearTable(SchanAccel::FapId fapId) override;
+
+  // The write command of an entry under a shadow key: memory "EEDB", index = key, result type =
+  // format code, the format's size and its bits. An entry without a format gives a clear of 0
+  // bits.
+  static ZuriAsicUtils::SchanCmd encode(ZuriAsicUtils::HwShadowKey shadowKey,
+                                        Entry const& entry) noexcept;
+  // The entry a command writes; nullopt for a clear. Raises SchanDecodeException for a command
+  // that matches no format: another memory, an unknown result type, a size other than the
+  // format's, or bits set outside the format's fields.
+  static std::optional<Entry> decode(ZuriAsicUtils::SchanCmd const& cmd);
+
+ private:
+  Pelix::Ptr<ZuriMdb::TableManager> mdbManager_;
+  detail::ShadowStore<Entry> shadow_;
+};
+
+}  // namespace chip26_a0

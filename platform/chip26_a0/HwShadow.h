@@ -1,0 +1,155 @@
+// What the chip's hardware tables share: the shadow store (entries per shadow key, found by
+// their 32-bit hardware key) and the building and checking of SCHAN commands.
+#pragma once
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <stdexcept>
+#include <string_view>
+#include <vector>
+
+#include <absl/container/flat_hash_set.h>
+#include <absl/hash/hash.h>
+
+#include "schan_accel/FapId.h"
+#include "zuri_asic_utils/HwKeys.h"
+#include "zuri_asic_utils/SchanCmd.h"
+
+namespace chip26_a0 {
+
+// A SCHAN command that does not describe an entry of the table asked to decode it.
+class SchanDecodeException : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+namespace detail {
+
+// Entries stored per shadow key. Each shadow key holds a flat hash set of whole entries keyed
+// by their own hardware key, so an entry costs its size plus a control byte and a stored
+// entry can be handed out by pointer. Replacing, deleting or finding an existing entry does
+// not allocate.
+template <class Entry>
+class ShadowStore {
+ public:
+  // Replaces what is stored under the entry's key.
+  void set(ZuriAsicUtils::HwShadowKey shadowKey, Entry const& entry) {
+    auto& unit = units_[shadowKey.packed()];
+    auto it = unit.find(entry.key().value());
+    if (it == unit.end()) {
+      unit.insert(entry);
+    } else {
+      // The set hands out const references, but its slots hold plain entries and the key
+      // does not change, so overwriting in place is sound and saves a rehash.
+      const_cast<Entry&>(*it) = entry;
+    }
+  }
+
+  // Removes the entry; false when nothing was stored.
+  bool erase(ZuriAsicUtils::HwShadowKey shadowKey, std::uint32_t key) {
+    auto unit = units_.find(shadowKey.packed());
+    return unit != units_.end() && unit->second.erase(key) != 0;
+  }
+
+  // The stored entry, or nullptr. Valid until the next change of the store.
+  Entry const* find(ZuriAsicUtils::HwShadowKey shadowKey, std::uint32_t key) const {
+    auto unit = units_.find(shadowKey.packed());
+    if (unit == units_.end()) return nullptr;
+    auto it = unit->second.find(key);
+    return it == unit->second.end() ? nullptr : &*it;
+  }
+
+  std::size_t size() const noexcept {
+    std::size_t n = 0;
+    for (auto const& [packed, unit] : units_) n += unit.size();
+    return n;
+  }
+  std::size_t size(ZuriAsicUtils::HwShadowKey shadowKey) const noexcept {
+    auto unit = units_.find(shadowKey.packed());
+    return unit == units_.end() ? 0 : unit->second.size();
+  }
+
+  // Calls visit(HwShadowKey, Entry const&) for every entry, in ascending shadow key, then
+  // hardware key order. visit must not change the store.
+  template <class Visit>
+  void forEach(Visit&& visit) const {
+    std::vector<Entry const*> sorted;
+    for (auto const& [packed, unit] : units_) {
+      sortByKey(unit, sorted);
+      for (auto const* entry : sorted) visit(unpack(packed), *entry);
+    }
+  }
+
+  // Removes every entry of the FAP's shadow keys (the null FAP id: of every shadow key),
+  // calling onRemoved(HwShadowKey, Entry const&) for each first, in forEach order.
+  template <class OnRemoved>
+  void clear(SchanAccel::FapId fapId, OnRemoved&& onRemoved) {
+    std::vector<Entry const*> sorted;
+    for (auto& [packed, unit] : units_) {
+      auto const shadowKey = unpack(packed);
+      if (!fapId.isNull() && shadowKey.fapId() != fapId) continue;
+      sortByKey(unit, sorted);
+      for (auto const* entry : sorted) onRemoved(shadowKey, *entry);
+      unit.clear();
+    }
+  }
+
+ private:
+  struct KeyHash {
+    using is_transparent = void;
+    std::size_t operator()(std::uint32_t key) const noexcept { return absl::HashOf(key); }
+    std::size_t operator()(Entry const& e) const noexcept { return (*this)(e.key().value()); }
+  };
+  struct KeyEq {
+    using is_transparent = void;
+    static std::uint32_t keyOf(std::uint32_t key) noexcept { return key; }
+    static std::uint32_t keyOf(Entry const& e) noexcept { return e.key().value(); }
+    template <class A, class B>
+    bool operator()(A const& a, B const& b) const noexcept {
+      return keyOf(a) == keyOf(b);
+    }
+  };
+  using Unit = absl::flat_hash_set<Entry, KeyHash, KeyEq>;
+
+  static ZuriAsicUtils::HwShadowKey unpack(std::uint16_t packed) {
+    return {SchanAccel::FapId(packed >> 8), static_cast<ZuriAsicUtils::InstanceId>(packed & 0xFF)};
+  }
+  static void sortByKey(Unit const& unit, std::vector<Entry const*>& out) {
+    out.clear();
+    for (auto const& entry : unit) out.push_back(&entry);
+    std::sort(out.begin(), out.end(),
+              [](Entry const* a, Entry const* b) { return a->key().value() < b->key().value(); });
+  }
+
+  std::map<std::uint16_t, Unit> units_;  // by HwShadowKey::packed(): ascending shadow key
+};
+
+// A command for the entry at `index` of `memory` under a shadow key, with no data yet.
+inline ZuriAsicUtils::SchanCmd schanCmdFor(ZuriAsicUtils::SchanCmd::Op op,
+                                           ZuriAsicUtils::HwShadowKey shadowKey,
+                                           std::string_view memory, std::uint32_t index,
+                                           std::uint8_t resultType, unsigned sizeBits) noexcept {
+  ZuriAsicUtils::SchanCmd cmd;
+  cmd.op = op;
+  cmd.fapId = shadowKey.fapId().value();
+  cmd.instanceId = shadowKey.instanceId();
+  cmd.memory = memory;
+  cmd.index = index;
+  cmd.resultType = resultType;
+  cmd.sizeBits = static_cast<std::uint16_t>(sizeBits);
+  return cmd;
+}
+
+// Raises Pelix::RangeException when a command cannot carry that many bits.
+void requireCommandBits(std::string_view table, unsigned sizeBits);
+
+// The checks every decoder makes first: the memory is the table's, the size fits a command,
+// and a clear carries neither data nor a result type. Returns true for a write.
+bool checkDecodable(ZuriAsicUtils::SchanCmd const& cmd, std::string_view memory);
+
+[[noreturn]] void throwDecode(ZuriAsicUtils::SchanCmd const& cmd, std::string_view reason);
+
+}  // namespace detail
+}  // namespace chip26_a0
