@@ -153,7 +153,9 @@ class UtilHolderContext {
     UtilFactory factory;
   };
 
-  void registerUtil(UtilKey const& key, UtilFactory const& factory);
+  virtual ~UtilHolderContext() = default;
+  // Virtual so that an agent (or a test) can observe registrations as they happen.
+  virtual void registerUtil(UtilKey const& key, UtilFactory const& factory);
   std::vector<Registration> const& registrations() const noexcept { return registrations_; }
   UtilFactory const* findFactory(UtilKey const& key) const;
 

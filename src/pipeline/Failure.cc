@@ -1,0 +1,67 @@
+#include "pipeline/Failure.h"
+
+#include "ancillary/Utility.h"
+#include "pipeline/CheckedCast.h"
+
+namespace Asic {
+namespace {
+Kiv::LogHandle const* gExceptionLog = nullptr;
+}  // namespace
+
+Kiv::TraceHandle& exceptionUtilsTraceHandle() {
+  static Kiv::TraceHandle handle("OrderedTableException", false);
+  return handle;
+}
+
+Kiv::LogHandle const* exceptionLogHandle() noexcept {
+  return gExceptionLog;
+}
+void exceptionLogHandleIs(Kiv::LogHandle const* handle) noexcept {
+  gExceptionLog = handle;
+}
+
+bool gracefulAssertFatal() noexcept {
+  return Asic::mode == 1;
+}
+
+namespace {
+void report(Pelix::String const& context, std::function<void()> const& recovery) {
+  if (gExceptionLog != nullptr) Kiv::log(*gExceptionLog, context);
+  if (recovery) recovery();
+}
+}  // namespace
+
+void handleKnownException(std::exception const& e, Pelix::String const& context,
+                          ExceptionHandlingMode mode, std::function<void()> const& recovery) {
+  if (mode == kThrow) throwOrderedTableException(context, e.what());
+  EEDB_TRACE(exceptionUtilsTraceHandle(), 0, "handleKnownException", "", "Exception: {} [{}]",
+             context, e.what());
+  report(context, recovery);
+}
+
+void handleUnknownException(Pelix::String const& context, ExceptionHandlingMode mode,
+                            std::function<void()> const& recovery) {
+  if (mode == kThrow) throwOrderedTableExceptionUnknown(context);
+  EEDB_TRACE(exceptionUtilsTraceHandle(), 0, "handleUnknownException", "", "Unknown exception: {}",
+             context);
+  report(context, recovery);
+}
+
+void throwGracefulAssertExceptionText(char const* file, int line, char const* condition,
+                                      Pelix::String const& message) {
+  throw GracefulAssertException(
+      fmt::format("AssertionError at {}:{} ({}) - {}", file, line, condition, message));
+}
+
+}  // namespace Asic
+
+namespace Asic::Detail {
+
+void raiseCastText(std::string_view sourceType, std::uint64_t value, unsigned bits,
+                   std::uint64_t max) {
+  Ancillary::Utility::raise(
+      std::range_error(fmt::format("Casting values: cast from {}{{ {} }} to U{} (max = {}) failed.",
+                                   sourceType, value, bits, max)));
+}
+
+}  // namespace Asic::Detail

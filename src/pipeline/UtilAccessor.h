@@ -1,0 +1,175 @@
+// ZuriAsicUtils::UtilAccessor<Util>: the log-entry pipeline that every table utility runs,
+// written once and instantiated per table utility: applicability checks, shadow writing and
+// SCHAN command generation, and the user hooks of translation.
+//
+// An accessor lives for one call and holds only the table utility. It reads the utility's FAP
+// mask, statistics, hardware table, software table id and table manager, and calls its
+// table-specific members (key mapping, translation, revert).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <type_traits>
+
+#include <fmt/format.h>
+
+#include "asic/LogEntryWrapperBase.h"
+#include "asic/Types.h"
+#include "kiv/Trace.h"
+#include "pelix/Ptr.h"
+#include "pipeline/Downcast.h"
+#include "pipeline/Failure.h"
+#include "pipeline/Unit.h"
+#include "schan_accel/FapId.h"
+#include "zuri_asic_utils/HwKeys.h"
+#include "zuri_asic_utils/SchanCmd.h"
+
+namespace ZuriAsicUtils {
+
+// MDB tables take entry sizes in bits (deleteEntry, schanCmds); direct tables do not.
+template <class HwTable>
+concept SizedHwTable = requires(HwTable& table, HwShadowKey shadowKey,
+                                typename HwTable::EntryKey const& key) {
+  table.deleteEntry(shadowKey, key, 0u);
+};
+
+template <class Util>
+class UtilAccessor {
+ public:
+  explicit UtilAccessor(Util* util) noexcept : util_(util) {}
+
+  // Named after the table utility's class without namespaces; the instantiation on a const
+  // table utility is a second handle of the same name.
+  static Kiv::TraceHandle& _defaultTraceHandle() {
+    static Kiv::TraceHandle handle(std::string(std::remove_const_t<Util>::kShortName), false);
+    return handle;
+  }
+
+  // True for a table-delete entry of a FAP in the FAP mask, or of the null FAP id.
+  template <class Wrapper>
+  bool isTableDeleteEntry(Pelix::Ptr<Asic::LogEntryWrapperBase> const& entry) const {
+    auto const& flume = detail::requireWrapper<Wrapper>(entry).flumeEntry();
+    if (!flume.isTableDelete()) return false;
+    return inFapmask(eedb::fapIdOf(flume.unitId()));
+  }
+
+  // The FAP mask filter.
+  template <class Wrapper>
+  bool isEntryHandled(Pelix::Ptr<Asic::LogEntryWrapperBase> const& entry) const {
+    auto const& flume = detail::requireWrapper<Wrapper>(entry).flumeEntry();
+    if (inFapmask(eedb::fapIdOf(flume.unitId()))) return true;
+    EEDB_TRACE(_defaultTraceHandle(), 3, "isEntryHandled", "", "Ignoring due to fapmask  mismatch");
+    util_->stats()->fapmaskMismatchInc(1);
+    return false;
+  }
+
+  // Sets or deletes the entry's hardware entry in the shadow; returns its size in bits (0 for
+  // direct tables).
+  template <class Wrapper, class HwTable, class DefaultEntry>
+  std::uint32_t writeSwEntryToShadow(Pelix::Ptr<Asic::LogEntryWrapperBase> const& entry) const {
+    auto const& wrapper = detail::requireWrapper<Wrapper>(entry);
+    auto const flume = wrapper.flumeEntry();
+    SchanAccel::FapId const fapId = eedb::fapIdOf(flume.unitId());
+    InstanceId const instanceId = flume.unitId().instanceId();
+    EEDB_TRACE(_defaultTraceHandle(), 3, "writeSwEntryToShadow", "",
+               " fapId: {} instanceId {} logEntry: {}", fapId, instanceId, flume);
+    HwTable& table = util_->boundHwTable();
+    auto const hwKey = util_->mapKeyInPipeline(flume.logEntry(), flume.unitId());
+    HwShadowKey const shadowKey(fapId, instanceId);
+    constexpr bool kSized = SizedHwTable<HwTable>;
+
+    if (flume.isDelete()) {
+      std::uint32_t size = 0;
+      if constexpr (kSized) size = util_->translate(wrapper).entrySizeBits();
+      if (table.updateOnDelete()) {
+        auto const reverted = util_->revert(wrapper);
+        if (!reverted.isEq(DefaultEntry(typename HwTable::EntryKey()))) {
+          table.setEntry(shadowKey, reverted);
+          util_->stats()->updateOnDelCntInc(1);
+          return size;
+        }
+      }
+      if constexpr (kSized) {
+        table.deleteEntry(shadowKey, hwKey, size);
+      } else {
+        table.deleteEntry(shadowKey, hwKey);
+      }
+      util_->stats()->deleteCntInc(1);
+      return size;
+    }
+
+    auto const hwEntry = util_->translate(wrapper);
+    EEDB_TRACE(_defaultTraceHandle(), 3, "writeSwEntryToShadow", "", " fapId: {} hwEntry: {}",
+               fapId, hwEntry);
+    table.setEntry(shadowKey, hwEntry);
+    std::uint32_t size = 0;
+    if constexpr (kSized) size = hwEntry.entrySizeBits();
+    util_->stats()->addCntInc(1);
+    return size;
+  }
+
+  // Counts one SCHAN enqueue for the entry's shadow key and returns the hardware table's
+  // commands for it. Runs for every entry, applicable or not.
+  template <class Wrapper, class HwTable>
+  SchanCmds getSchanCmds(Pelix::Ptr<Asic::LogEntryWrapperBase> const& entry,
+                         std::uint32_t sizeBits) const {
+    auto const& flume = detail::requireWrapper<Wrapper>(entry).flumeEntry();
+    SchanAccel::FapId const fapId = eedb::fapIdOf(flume.unitId());
+    InstanceId const instanceId = flume.unitId().instanceId();
+    EEDB_TRACE(_defaultTraceHandle(), 3, "getSchanCmds", "", " fapId: {} instanceId {} swEntry: {}",
+               fapId, instanceId, flume.logEntry());
+    HwTable const& table = util_->boundHwTable();
+    auto const hwKey = util_->mapKeyInPipeline(flume.logEntry(), flume.unitId());
+    HwShadowKey const shadowKey(fapId, instanceId);
+    Asic::SwTableId const swTableId = util_->utilKey().swTableId;
+
+    EEDB_TRACE(_defaultTraceHandle(), 3, "getSchanCmds", "",
+               " Created schanEnqeueuStats for SwTableId {} ", swTableId);
+    auto& managerStats = util_->hwTableManager()->stats();
+    managerStats.schanEnqueueStatsIs(swTableId);
+    EEDB_TRACE(_defaultTraceHandle(), 3, "getSchanCmds", "",
+               " Incrementing EnqueueStats for shadowKey {}", shadowKey.toString());
+    managerStats.schanEnqueueStats(swTableId)->entryEnqueueCntInc(shadowKey, 1);
+
+    if constexpr (SizedHwTable<HwTable>) {
+      return table.schanCmds(shadowKey, hwKey, sizeBits, Pelix::Ptr<Asic::LogEntryWrapperBase>());
+    } else {
+      return table.schanCmds(shadowKey, hwKey, Pelix::Ptr<Asic::LogEntryWrapperBase>());
+    }
+  }
+
+  // Runs the table's per-format hook under its guard.
+  template <class LogEntry, class Format>
+  void userDefinedDoSetHwEntry(Asic::UnitId unitId, LogEntry& swEntry, Format& hwEntry) const {
+    EEDB_TRACE(_defaultTraceHandle(), 3, "userDefinedDoSetHwEntry", "",
+               " calling user specified util function");
+    Asic::throwIfException([&] { util_->doSetHwEntry(unitId, swEntry, hwEntry); },
+                           [&] {
+                             return fmt::format("{}: [unitId: {}], [logEntry: {}], [hwEntry: {}]",
+                                                "userDefinedDoSetHwEntry", unitId, swEntry,
+                                                hwEntry);
+                           });
+    EEDB_TRACE(_defaultTraceHandle(), 3, "userDefinedDoSetHwEntry", "",
+               " after user function hwEntry: {}", hwEntry);
+  }
+
+  // The key hook of the tables that keep the low 20 bits of the software key.
+  template <class HwEntryKey>
+  HwEntryKey userDefinedGetHwEntryKey(std::uint32_t swKey) const {
+    EEDB_TRACE(_defaultTraceHandle(), 3, "userDefinedGetHwEntryKey", "",
+               " calling user specified getHwEntryKey function");
+    HwEntryKey key;
+    key.valueIs(swKey & 0xFFFFFu);
+    return key;
+  }
+
+ private:
+  bool inFapmask(SchanAccel::FapId fapId) const noexcept {
+    if (fapId.isNull()) return true;
+    return !((SchanAccel::Fapmask::of(fapId) & util_->fapmask()) == SchanAccel::Fapmask());
+  }
+
+  Util* util_;
+};
+
+}  // namespace ZuriAsicUtils

@@ -1,0 +1,40 @@
+// Out-RIF table: egress router-interface entries. One view (1), written as
+// EedbRifBasicEtpsEthRif60Entry; the profiles are checked casts, fodo is cut to 15 bits.
+#include "frame/UtilPlugin.h"
+#include "zuri_errm/EedbOutrif.h"
+
+namespace chip26_a0::ZuriErrmUtil {
+
+using Rif60 = EedbHwMdb::EedbRifBasicEtpsEthRif60Entry;
+
+class EedbOutrifUtil final
+    : public eedb::MdbTableUtil<EedbOutrifUtil, ZuriErrm::EedbOutrifLogEntryWrapper,
+                                ZuriErrm::EedbOutrifConstants> {
+ public:
+  static constexpr std::string_view kName = "chip26_a0::ZuriErrmUtil::EedbOutrifUtil";
+  static constexpr std::string_view kShortName = "EedbOutrifUtil";
+  using Views = eedb::ViewMap<eedb::View<1, Rif60>>;
+
+  using TableUtil::TableUtil;
+  static Pelix::Ptr<EedbOutrifUtil> EedbOutrifUtilIs(
+      ZuriAsicUtils::UtilKey const& utilKey,
+      Pelix::Ptr<ZuriAsicUtils::TableManager> const& hwTableManager,
+      ThirdArg const& mdbTableManager) {
+    return create(utilKey, hwTableManager, mdbTableManager);
+  }
+
+  // In this order: the first field out of range is the one reported.
+  void setTranslatorFields(Rif60& hw, LogEntry const& sw) const {
+    hw.forwardQosModelIs(Asic::checkedCast<U1>(sw.forwardQosModel()));
+    hw.mtuProfileIs(Asic::checkedCast<U4>(sw.mtuProfile()));
+    hw.remarkProfileIs(Asic::checkedCast<U5>(sw.remarkProfile()));
+  }
+
+  void doSetHwEntry(Asic::UnitId, LogEntry& sw, Rif60& hw) const {
+    hw.fodoIs(eedb::lowBits<U15>(sw.fodo()));
+  }
+};
+
+EEDB_TABLE_UTIL(EedbOutrifUtil, eedbOutrifUtilFactory, eedbOutrifUtilFile);
+
+}  // namespace chip26_a0::ZuriErrmUtil
