@@ -73,8 +73,9 @@ struct DirectFamily {
   using Base = ZuriAsicUtils::NonMdbUtilBase;
   using HwTable = Table;
   using ThirdArg = Pelix::Ptr<ZuriAsicUtils::HwWriterStatus>;
-  static constexpr std::string_view kHwTableName = Table::kTableName;
   static constexpr std::string_view kHwTableType = Table::kTableType;
+  // The class name without namespaces, e.g. "EedbAgMemTlmHwDirect".
+  static constexpr std::string_view kHwTableName = kHwTableType.substr(kHwTableType.rfind(':') + 1);
   static constexpr bool kHasViews = false;
 
   static ThirdArg const& pick(Pelix::Ptr<ZuriMdb::TableManager> const&,

@@ -7,6 +7,7 @@
 #include <type_traits>
 
 #include "hardware/FieldTypes.h"
+#include "pipeline/CheckedCast.h"
 #include "plexo/Addresses.h"
 
 namespace eedb {
@@ -79,6 +80,15 @@ inline U48 macNumber(Plexo::EthAddr const& mac) noexcept {
 template <class Field>
 constexpr Field lowBits(std::uint64_t value) noexcept {
   return Field(value & detail::maxOf<Field>());
+}
+
+// The VLAN edit of an out-AC entry, each field by checked cast, in this order.
+template <class Format, class LogEntry>
+void setVlanEdit(Format& hw, LogEntry const& sw) {
+  hw.egressLastLayerIs(Asic::checkedCast<U1>(sw.egressLastLayer()));
+  hw.vlanEditProfileIs(Asic::checkedCast<U6>(sw.vlanEditProfile()));
+  hw.vlanEditVid1Is(Asic::checkedCast<U12>(sw.vlanEditVid1()));
+  hw.vlanEditVid2Is(Asic::checkedCast<U12>(sw.vlanEditVid2()));
 }
 
 }  // namespace eedb

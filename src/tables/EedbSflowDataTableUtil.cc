@@ -1,0 +1,44 @@
+// sFlow first-pass data entries (view 0) under the key's dataOutlif: the ESEM command, the OAM
+// LIF flag and the eventor id.
+#include "frame/UtilPlugin.h"
+#include "zuri_errm/EedbSflowTable.h"
+#include "zuri_errm/Gen3EsemCmds.h"
+
+namespace chip26_a0::ZuriErrmUtil {
+
+using SflowFirstPassData = EedbHwMdb::EedbSflowEtpsSflowFirstPassData90Entry;
+
+class EedbSflowDataTableUtil final
+    : public eedb::MdbTableUtil<EedbSflowDataTableUtil, ZuriErrm::EedbSflowTableLogEntryWrapper,
+                                ZuriErrm::EedbSflowTableConstants> {
+ public:
+  static constexpr std::string_view kName = "chip26_a0::ZuriErrmUtil::EedbSflowDataTableUtil";
+  static constexpr std::string_view kShortName = "EedbSflowDataTableUtil";
+  using Views = eedb::ViewMap<eedb::View<0, SflowFirstPassData>>;
+
+  using TableUtil::TableUtil;
+  static Pelix::Ptr<EedbSflowDataTableUtil> EedbSflowDataTableUtilIs(
+      ZuriAsicUtils::UtilKey const& utilKey,
+      Pelix::Ptr<ZuriAsicUtils::TableManager> const& hwTableManager, ThirdArg const& third) {
+    return create(utilKey, hwTableManager, third);
+  }
+
+  static std::uint32_t swKeyValue(LogEntry const& sw) { return sw.key().dataOutlif(); }
+
+  void setTranslatorFields(SflowFirstPassData& hw, LogEntry const& sw) const {
+    hw.esemCommandIs(Asic::checkedCast<U6>(sw.esemCommand()));
+    hw.oamLifSetIs(Asic::checkedCast<U1>(sw.oamLifSet()));
+    hw.eventorIdIs(sw.eventorId());
+  }
+
+  // The chip takes the ESEM command's hardware value, which the item list defines per revision;
+  // this entry format always uses the Gen3 A0 numbering, whatever revision the table serves.
+  void doSetHwEntry(Asic::UnitId, LogEntry& sw, SflowFirstPassData& hw) const {
+    hw.esemCommandIs(
+        U6(Gen3EsemCmds::hwValue(Hardware::Zuri::FapRevision::fapRevGen3A0(), sw.esemCommand())));
+  }
+};
+
+EEDB_TABLE_UTIL(EedbSflowDataTableUtil, eedbSflowDataTableUtilFactory, eedbSflowDataTableUtilFile);
+
+}  // namespace chip26_a0::ZuriErrmUtil

@@ -1,0 +1,36 @@
+// Statistics table: statistics-only entries (view 1) carrying a statistics object and the
+// pointer to the next out-LIF.
+#include "frame/UtilPlugin.h"
+#include "zuri_errm/EedbStatTable.h"
+
+namespace chip26_a0::ZuriErrmUtil {
+
+using Stat90 = EedbHwMdb::EedbStatEtpsOnlyStat90Entry;
+
+class EedbStatTableUtil final
+    : public eedb::MdbTableUtil<EedbStatTableUtil, ZuriErrm::EedbStatTableLogEntryWrapper,
+                                ZuriErrm::EedbStatTableConstants> {
+ public:
+  static constexpr std::string_view kName = "chip26_a0::ZuriErrmUtil::EedbStatTableUtil";
+  static constexpr std::string_view kShortName = "EedbStatTableUtil";
+  using Views = eedb::ViewMap<eedb::View<1, Stat90>>;
+
+  using TableUtil::TableUtil;
+  static Pelix::Ptr<EedbStatTableUtil> EedbStatTableUtilIs(
+      ZuriAsicUtils::UtilKey const& utilKey,
+      Pelix::Ptr<ZuriAsicUtils::TableManager> const& hwTableManager, ThirdArg const& third) {
+    return create(utilKey, hwTableManager, third);
+  }
+
+  void setTranslatorFields(Stat90& hw, LogEntry const& sw) const {
+    hw.nextOutlifPointerIs(Asic::checkedCast<U20>(sw.nextOutlifPointer()));
+  }
+
+  void doSetHwEntry(Asic::UnitId, LogEntry& sw, Stat90& hw) const {
+    eedb::applyStatObject(hw, sw.statObjectId());
+  }
+};
+
+EEDB_TABLE_UTIL(EedbStatTableUtil, eedbStatTableUtilFactory, eedbStatTableUtilFile);
+
+}  // namespace chip26_a0::ZuriErrmUtil

@@ -1,0 +1,36 @@
+// Sub-interface out-AC table: the VLAN edit of a sub-interface (view 1). The key is the low 20
+// bits of the software key, mapped without the key guard; the translator sets every field by
+// checked cast and no hook runs.
+#include "frame/UtilPlugin.h"
+#include "zuri_errm/EedbSubIntfOutAcTable.h"
+
+namespace chip26_a0::ZuriErrmUtil {
+
+using OutAc3TagStat120 = EedbHwMdb::EedbOutAcEtpsAc3TagStat120Entry;
+
+class EedbSubIntfOutAcTableUtil final
+    : public eedb::MdbTableUtil<EedbSubIntfOutAcTableUtil,
+                                ZuriErrm::EedbSubIntfOutAcTableLogEntryWrapper,
+                                ZuriErrm::EedbSubIntfOutAcTableConstants> {
+ public:
+  static constexpr std::string_view kName = "chip26_a0::ZuriErrmUtil::EedbSubIntfOutAcTableUtil";
+  static constexpr std::string_view kShortName = "EedbSubIntfOutAcTableUtil";
+  static constexpr eedb::KeyMapping kKeyMapping = eedb::KeyMapping::hook;
+  using Views = eedb::ViewMap<eedb::View<1, OutAc3TagStat120>>;
+
+  using TableUtil::TableUtil;
+  static Pelix::Ptr<EedbSubIntfOutAcTableUtil> EedbSubIntfOutAcTableUtilIs(
+      ZuriAsicUtils::UtilKey const& utilKey,
+      Pelix::Ptr<ZuriAsicUtils::TableManager> const& hwTableManager, ThirdArg const& third) {
+    return create(utilKey, hwTableManager, third);
+  }
+
+  void setTranslatorFields(OutAc3TagStat120& hw, LogEntry const& sw) const {
+    eedb::setVlanEdit(hw, sw);
+  }
+};
+
+EEDB_TABLE_UTIL(EedbSubIntfOutAcTableUtil, eedbSubIntfOutAcTableUtilFactory,
+                eedbSubIntfOutAcTableUtilFile);
+
+}  // namespace chip26_a0::ZuriErrmUtil

@@ -1,0 +1,51 @@
+// TAP aggregation table: a VLAN edit of up to two tags (view 1, and view 2 with a next out-LIF)
+// or a rewrite of the destination MAC (view 3, and view 4 with the source MAC). The key is the
+// low 20 bits of the software key, mapped without the key guard. The out-AC views are set by the
+// translator alone; only the MAC views run a hook.
+#include "frame/UtilPlugin.h"
+#include "zuri_errm/EedbTapAggTable.h"
+
+namespace chip26_a0::ZuriErrmUtil {
+
+using OutAc3TagStat120 = EedbHwMdb::EedbOutAcEtpsAc3TagStat120Entry;
+using OutAc3TagStat150 = EedbHwMdb::EedbOutAcEtpsAc3TagStat150Entry;
+using TapaggDest = EedbHwMdb::EedbArpEtpsArpAcTapaggDest120Entry;
+using TapaggDestAndSrc = EedbHwMdb::EedbArpEtpsArpAcTapaggDestAndSrc120Entry;
+
+class EedbTapAggTableUtil final
+    : public eedb::MdbTableUtil<EedbTapAggTableUtil, ZuriErrm::EedbTapAggTableLogEntryWrapper,
+                                ZuriErrm::EedbTapAggTableConstants> {
+ public:
+  static constexpr std::string_view kName = "chip26_a0::ZuriErrmUtil::EedbTapAggTableUtil";
+  static constexpr std::string_view kShortName = "EedbTapAggTableUtil";
+  static constexpr eedb::KeyMapping kKeyMapping = eedb::KeyMapping::hook;
+  using Views = eedb::ViewMap<eedb::View<1, OutAc3TagStat120>, eedb::View<2, OutAc3TagStat150>,
+                              eedb::View<3, TapaggDest>, eedb::View<4, TapaggDestAndSrc>>;
+
+  using TableUtil::TableUtil;
+  static Pelix::Ptr<EedbTapAggTableUtil> EedbTapAggTableUtilIs(
+      ZuriAsicUtils::UtilKey const& utilKey,
+      Pelix::Ptr<ZuriAsicUtils::TableManager> const& hwTableManager, ThirdArg const& third) {
+    return create(utilKey, hwTableManager, third);
+  }
+
+  void setTranslatorFields(OutAc3TagStat120& hw, LogEntry const& sw) const {
+    eedb::setVlanEdit(hw, sw);
+  }
+  void setTranslatorFields(OutAc3TagStat150& hw, LogEntry const& sw) const {
+    eedb::setVlanEdit(hw, sw);
+    hw.nextOutlifPointerIs(Asic::checkedCast<U20>(sw.nextOutlifPointer()));
+  }
+
+  void doSetHwEntry(Asic::UnitId, LogEntry& sw, TapaggDest& hw) const {
+    hw.l2MacIs(eedb::macNumber(sw.destMac()));
+  }
+  void doSetHwEntry(Asic::UnitId, LogEntry& sw, TapaggDestAndSrc& hw) const {
+    hw.l2MacIs(eedb::macNumber(sw.destMac()));
+    hw.rawDataIs(eedb::macNumber(sw.srcMac()));
+  }
+};
+
+EEDB_TABLE_UTIL(EedbTapAggTableUtil, eedbTapAggTableUtilFactory, eedbTapAggTableUtilFile);
+
+}  // namespace chip26_a0::ZuriErrmUtil
