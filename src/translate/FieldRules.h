@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <limits>
 #include <type_traits>
 
 #include "hardware/FieldTypes.h"
@@ -23,7 +24,7 @@ struct SetterArg<void (Format::*)(Arg)> {
 template <class T>
 constexpr std::uint64_t maxOf() {
   if constexpr (std::is_integral_v<T>) {
-    return static_cast<std::uint64_t>(~T{0});
+    return static_cast<std::uint64_t>(std::numeric_limits<T>::max());
   } else {
     return T::kMax;
   }

@@ -1,0 +1,275 @@
+// Support of the plug-in tests: the plug-in loaded once per process through the real dlopen
+// path, its registrations, table utilities created through their registered factories, calls
+// through reflection, log entry wrappers, captured traces, and a snapshot of everything an
+// entry may change (shadow, counters, enqueue statistics).
+#pragma once
+
+#include <any>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include <fmt/format.h>
+#include <gtest/gtest.h>
+
+#include "chip26_a0/EedbHwMdb.h"
+#include "kiv/Trace.h"
+#include "pelix/Ptr.h"
+#include "pelix/Reflection.h"
+#include "plugin/Library.h"
+#include "plugin/Loader.h"
+#include "zuri_asic_utils/TableManager.h"
+#include "zuri_asic_utils/UtilBase.h"
+#include "zuri_asic_utils/UtilPluginNamespace.h"
+#include "zuri_errm/SwTables.h"
+
+namespace eedb::test {
+
+using Hardware::ChipType;
+using Hardware::Zuri::FapRevision;
+using ZuriAsicUtils::UtilBase;
+
+inline constexpr FapRevision kA0{ChipType{26}, 'A', 0};
+inline constexpr FapRevision kB0{ChipType{26}, 'B', 0};
+inline constexpr std::string_view kOutrif = "chip26_a0::ZuriErrmUtil::EedbOutrifUtil";
+inline constexpr std::size_t kTableCount = 16;
+
+// The sixteen table utilities in the order in which the plug-in constructs their registration
+// objects at load, with their software table ids.
+struct ExpectedUtil {
+  std::string_view name;
+  std::uint32_t swTableId;
+  bool direct;
+};
+inline constexpr ExpectedUtil kExpectedUtils[kTableCount] = {
+    {"chip26_a0::ZuriErrmUtil::EedbAgMemTlmUtil", 0x03010C01, true},
+    {"chip26_a0::ZuriErrmUtil::EedbVxlanTunnelUtil", 0x03010C0D, false},
+    {"chip26_a0::ZuriErrmUtil::EedbSflowDataTableUtil", 0x03010C08, false},
+    {"chip26_a0::ZuriErrmUtil::EedbIpTunnelUtil", 0x03010C04, false},
+    {"chip26_a0::ZuriErrmUtil::EedbDataByLocalOutlifMsbsUtil", 0x03010C03, true},
+    {"chip26_a0::ZuriErrmUtil::EedbOutrifUtil", 0x03010C07, false},
+    {"chip26_a0::ZuriErrmUtil::EedbMplsTunnelTableUtil", 0x03010C06, false},
+    {"chip26_a0::ZuriErrmUtil::EedbIpv6TunnelDipNonAiUtil", 0x03010C04, false},
+    {"chip26_a0::ZuriErrmUtil::EedbSrv6TunnelUtil", 0x03010C09, false},
+    {"chip26_a0::ZuriErrmUtil::EedbIpv6TunnelDipUtil", 0x03010C04, false},
+    {"chip26_a0::ZuriErrmUtil::EedbTapAggTableUtil", 0x03010C0C, false},
+    {"chip26_a0::ZuriErrmUtil::EedbSflowTableUtil", 0x03010C08, false},
+    {"chip26_a0::ZuriErrmUtil::EedbStatTableUtil", 0x03010C0A, false},
+    {"chip26_a0::ZuriErrmArpUtil::EedbArpTableUtil", 0x03011001, false},
+    {"chip26_a0::ZuriErrmUtil::EedbSubIntfOutAcTableUtil", 0x03010C0B, false},
+    {"chip26_a0::ZuriErrmUtil::EedbIpTunnelNonAiUtil", 0x03010C04, false},
+};
+
+// The plug-in, loaded on first use; it stays loaded for the rest of the process.
+inline Plugin::Library const& plugin() {
+  static Plugin::Library const library = Plugin::loadLibrary(EEDB_PLUGIN_PATH);
+  return library;
+}
+
+// Skips the calling test until the plug-in carries all sixteen table utilities.
+#define EEDB_REQUIRE_ALL_TABLES()                                                             \
+  do {                                                                                        \
+    if (::eedb::test::plugin().pluginNames().size() < ::eedb::test::kTableCount) {            \
+      GTEST_SKIP() << "the plug-in registers " << ::eedb::test::plugin().pluginNames().size() \
+                   << " of the sixteen table utilities";                                      \
+    }                                                                                         \
+  } while (false)
+
+// A context for which the loader has initialised every plug-in of the process.
+inline ZuriAsicUtils::UtilHolderContext const& registrations() {
+  static ZuriAsicUtils::UtilHolderContext const context = [] {
+    plugin();
+    ZuriAsicUtils::UtilHolderContext c;
+    ZuriAsicUtils::UtilPluginNamespace::DefaultUtilLoader()->initPlugins(&c);
+    return c;
+  }();
+  return context;
+}
+
+inline ZuriAsicUtils::UtilFactory const& factoryOf(std::string_view utilName, FapRevision rev) {
+  for (auto const& r : registrations().registrations()) {
+    if (r.key.utilName == utilName && r.key.fapRevision == rev) return r.factory;
+  }
+  throw std::runtime_error(fmt::format("no factory registered for {} at {}", utilName, rev));
+}
+
+inline ZuriAsicUtils::UtilKey const& keyOf(std::string_view utilName, FapRevision rev) {
+  for (auto const& r : registrations().registrations()) {
+    if (r.key.utilName == utilName && r.key.fapRevision == rev) return r.key;
+  }
+  throw std::runtime_error(fmt::format("no key registered for {} at {}", utilName, rev));
+}
+
+// The table managers and the optional arguments that a factory takes.
+struct Managers {
+  Pelix::Ptr<ZuriAsicUtils::TableManager> hw = Pelix::make<ZuriAsicUtils::TableManager>();
+  Pelix::Ptr<ZuriMdb::TableManager> mdb = Pelix::make<ZuriMdb::TableManager>();
+  Pelix::Ptr<ZuriAsicUtils::HwWriterStatus> writer = Pelix::make<ZuriAsicUtils::HwWriterStatus>();
+  Pelix::Ptr<ZuriAsicUtils::HwBulkDownloadErrConfig> bulk =
+      Pelix::make<ZuriAsicUtils::HwBulkDownloadErrConfig>();
+};
+
+inline Pelix::Ptr<UtilBase> create(std::string_view utilName, Managers const& m,
+                                   FapRevision rev = kA0) {
+  return factoryOf(utilName, rev)(keyOf(utilName, rev), m.hw, m.mdb, m.writer, m.bulk);
+}
+
+// ---- reflection ----
+
+inline int reflect(UtilBase& util, std::string_view member, Pelix::Access access,
+                   std::vector<std::any> const& args = {}, std::any* result = nullptr) {
+  return Pelix::inspect(util, *util.typeData(), member, access, args, result);
+}
+
+template <class T>
+T call(UtilBase& util, std::string_view member, std::vector<std::any> const& args = {}) {
+  std::any result;
+  int const answer = reflect(util, member, Pelix::Access::call, args, &result);
+  if (answer != Pelix::kInspectDone) {
+    throw std::runtime_error(fmt::format("{} answered {}", member, answer));
+  }
+  return std::any_cast<T>(result);
+}
+
+inline Pelix::Ptr<chip26_a0::EedbHwMdb> mdbTable(UtilBase& util) {
+  std::any result;
+  EXPECT_EQ(reflect(util, "hwTable", Pelix::Access::read, {}, &result), Pelix::kInspectDone);
+  return std::any_cast<Pelix::Ptr<chip26_a0::EedbHwMdb>>(result);
+}
+
+// ---- log entries ----
+
+inline constexpr std::uint8_t kDelete = ZuriErrm::LogFlumeFlags::kDelete;
+inline constexpr std::uint8_t kTableDelete = ZuriErrm::LogFlumeFlags::kTableDelete;
+
+inline ZuriErrm::EedbOutrifLogEntry outrifEntry(std::uint32_t key, std::uint8_t viewType = 1,
+                                                std::uint8_t forwardQosModel = 1,
+                                                std::uint8_t mtuProfile = 2,
+                                                std::uint8_t remarkProfile = 3,
+                                                std::uint16_t fodo = 100) {
+  ZuriErrm::EedbOutrifLogEntry e;
+  e.keyIs(ZuriErrm::EedbOutrifEntryKey(key));
+  e.viewTypeIs(viewType);
+  e.forwardQosModelIs(forwardQosModel);
+  e.mtuProfileIs(mtuProfile);
+  e.remarkProfileIs(remarkProfile);
+  e.fodoIs(fodo);
+  return e;
+}
+
+template <class Wrapper, class LogEntry>
+Pelix::Ptr<Asic::LogEntryWrapperBase> wrap(LogEntry const& logEntry, std::uint16_t unitId,
+                                           std::uint8_t flags = 0) {
+  return Pelix::make<Wrapper>(logEntry, Asic::UnitId(unitId), flags);
+}
+
+inline Pelix::Ptr<Asic::LogEntryWrapperBase> outrif(ZuriErrm::EedbOutrifLogEntry const& e,
+                                                    std::uint16_t unitId = 0,
+                                                    std::uint8_t flags = 0) {
+  return wrap<ZuriErrm::EedbOutrifLogEntryWrapper>(e, unitId, flags);
+}
+
+inline void addFap(UtilBase& util, unsigned fapId) {
+  util.fapIdIs(Pelix::make<ZuriAsicUtils::FapControlData const>(SchanAccel::FapId(fapId)));
+}
+
+// ---- traces ----
+
+// One captured trace line, split into its parts.
+struct TraceLine {
+  std::string handle;
+  unsigned level;
+  std::string function;
+  std::string classLabel;
+  std::string message;
+  bool operator==(TraceLine const&) const = default;
+};
+
+inline void PrintTo(TraceLine const& t, std::ostream* os) {
+  *os << t.handle << ' ' << t.level << ' ' << t.function << " [" << t.classLabel << "] '"
+      << t.message << "'";
+}
+
+// Captures the trace lines written while it lives, with the given configuration.
+class TraceCapture {
+ public:
+  explicit TraceCapture(std::string_view config) {
+    Kiv::traceConfigIs(config);
+    Kiv::traceSinkIs([this](std::string_view line) { lines_.push_back(parse(line)); });
+  }
+  ~TraceCapture() {
+    Kiv::traceSinkIs({});
+    Kiv::traceConfigIs("");
+  }
+  TraceCapture(TraceCapture const&) = delete;
+  TraceCapture& operator=(TraceCapture const&) = delete;
+
+  std::vector<TraceLine> const& lines() const noexcept { return lines_; }
+  void clear() { lines_.clear(); }
+
+ private:
+  // "HANDLE LEVEL FILE:LINE FUNCTION [CLASS] MESSAGE"
+  static TraceLine parse(std::string_view line) {
+    auto word = [&line] {
+      auto const end = line.find(' ');
+      std::string w(line.substr(0, end));
+      line.remove_prefix(end + 1);
+      return w;
+    };
+    TraceLine t;
+    t.handle = word();
+    t.level = static_cast<unsigned>(std::stoul(word()));
+    word();  // file and line
+    t.function = word();
+    auto const close = line.find("] ");
+    t.classLabel = std::string(line.substr(1, close - 1));
+    t.message = std::string(line.substr(close + 2));
+    return t;
+  }
+
+  std::vector<TraceLine> lines_;
+};
+
+// ---- snapshot ----
+
+// Everything an entry may change: the shadow of the table, the utility's counters and the
+// table manager's enqueue statistics of the utility's software table.
+struct Snapshot {
+  std::vector<std::pair<std::uint16_t, chip26_a0::EedbHwMdb::Entry>> shadow;
+  std::uint64_t add = 0, del = 0, updateOnDel = 0, mismatch = 0;
+  std::size_t enqueueRecords = 0;
+  std::uint64_t enqueueTotal = 0;
+  bool operator==(Snapshot const&) const = default;
+};
+
+inline Snapshot snapshot(UtilBase& util) {
+  Snapshot s;
+  if (auto table = mdbTable(util)) {
+    table->forEachEntry([&](ZuriAsicUtils::HwShadowKey k, chip26_a0::EedbHwMdb::Entry const& e) {
+      s.shadow.emplace_back(k.packed(), e);
+    });
+  }
+  auto const& stats = *util.stats();
+  s.add = stats.addCnt();
+  s.del = stats.deleteCnt();
+  s.updateOnDel = stats.updateOnDelCnt();
+  s.mismatch = stats.fapmaskMismatch();
+  auto& managerStats = util.hwTableManager()->stats();
+  s.enqueueRecords = managerStats.recordCount();
+  if (auto record = managerStats.schanEnqueueStats(util.utilKey().swTableId)) {
+    s.enqueueTotal = record->totalEnqueueCnt();
+  }
+  return s;
+}
+
+inline std::uint64_t enqueued(UtilBase& util, unsigned fapId, unsigned instanceId) {
+  auto record = util.hwTableManager()->stats().schanEnqueueStats(util.utilKey().swTableId);
+  if (!record) return 0;
+  return record->entryEnqueueCnt(ZuriAsicUtils::HwShadowKey(
+      SchanAccel::FapId(fapId), static_cast<ZuriAsicUtils::InstanceId>(instanceId)));
+}
+
+}  // namespace eedb::test
