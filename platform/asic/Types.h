@@ -19,7 +19,9 @@ class UnitId {
   }
 
   constexpr std::uint16_t value() const noexcept { return value_; }
-  constexpr std::uint8_t fapIdRaw() const noexcept { return static_cast<std::uint8_t>(value_ >> 8); }
+  constexpr std::uint8_t fapIdRaw() const noexcept {
+    return static_cast<std::uint8_t>(value_ >> 8);
+  }
   constexpr std::uint8_t instanceId() const noexcept { return static_cast<std::uint8_t>(value_); }
   constexpr auto operator<=>(UnitId const&) const noexcept = default;
 
@@ -34,8 +36,12 @@ class SwTableId {
   constexpr explicit SwTableId(std::uint32_t value) noexcept : value_(value) {}
 
   constexpr std::uint32_t value() const noexcept { return value_; }
-  constexpr std::uint8_t agentId() const noexcept { return static_cast<std::uint8_t>(value_ >> 24); }
-  constexpr std::uint8_t groupId() const noexcept { return static_cast<std::uint8_t>(value_ >> 16); }
+  constexpr std::uint8_t agentId() const noexcept {
+    return static_cast<std::uint8_t>(value_ >> 24);
+  }
+  constexpr std::uint8_t groupId() const noexcept {
+    return static_cast<std::uint8_t>(value_ >> 16);
+  }
   constexpr std::uint16_t tableId() const noexcept { return static_cast<std::uint16_t>(value_); }
   constexpr auto operator<=>(SwTableId const&) const noexcept = default;
 

@@ -6,7 +6,8 @@ namespace Hardware::Zuri {
 
 std::optional<FapRevision> FapRevision::parse(std::string_view text) noexcept {
   auto colon = text.find(':');
-  if (colon == std::string_view::npos || colon == 0 || text.size() != colon + 3) return std::nullopt;
+  if (colon == std::string_view::npos || colon == 0 || text.size() != colon + 3)
+    return std::nullopt;
   unsigned chip = 0;
   auto [end, ec] = std::from_chars(text.data(), text.data() + colon, chip);
   if (ec != std::errc() || end != text.data() + colon || chip > 255) return std::nullopt;

@@ -8,6 +8,7 @@
 #include <array>
 #include <compare>
 #include <cstdint>
+#include <type_traits>
 
 #include <fmt/format.h>
 
@@ -33,8 +34,7 @@ class Bounded {
     if (value > kMax) Hardware::detail::throwBoundedRange(N, kMax);
   }
   // A narrower bounded value always fits.
-  template <unsigned M>
-    requires(M <= N)
+  template <unsigned M, std::enable_if_t<(M <= N), int> = 0>
   constexpr Bounded(Bounded<M> other) noexcept : value_(other.value()) {}
 
   constexpr std::uint64_t value() const noexcept { return value_; }

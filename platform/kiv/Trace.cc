@@ -39,8 +39,8 @@ std::optional<std::vector<Rule>> parseSpec(std::string_view spec) {
         pos = static_cast<std::size_t>(q - spec.data());
       }
       for (unsigned l = lo; l <= hi; ++l) rule.levels |= static_cast<std::uint16_t>(1u << l);
-      if (pos < spec.size() && spec[pos] == ',' && pos + 1 < spec.size() &&
-          spec[pos + 1] >= '0' && spec[pos + 1] <= '9') {
+      if (pos < spec.size() && spec[pos] == ',' && pos + 1 < spec.size() && spec[pos + 1] >= '0' &&
+          spec[pos + 1] <= '9') {
         ++pos;
         continue;
       }
@@ -105,7 +105,9 @@ void TraceHandle::levelIs(unsigned level, bool on) noexcept {
   levels_ = static_cast<std::uint16_t>(on ? (levels_ | bit) : (levels_ & ~bit));
 }
 
-bool traceConfigValid(std::string_view spec) { return parseSpec(spec).has_value(); }
+bool traceConfigValid(std::string_view spec) {
+  return parseSpec(spec).has_value();
+}
 
 void traceConfigIs(std::string_view spec) {
   auto parsed = parseSpec(spec);
@@ -127,8 +129,8 @@ void traceSinkIs(TraceSink sink) {
 namespace Pelix::Impl {
 
 void vfmtrace(Kiv::TraceHandle const& handle, unsigned level, char const* file,
-              char const* function, int line, std::string_view classLabel,
-              fmt::string_view format, fmt::format_args args) {
+              char const* function, int line, std::string_view classLabel, fmt::string_view format,
+              fmt::format_args args) {
   std::string_view base(file);
   if (auto slash = base.rfind('/'); slash != std::string_view::npos) base.remove_prefix(slash + 1);
   fmt::memory_buffer buf;

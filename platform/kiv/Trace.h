@@ -58,16 +58,16 @@ namespace Impl {
 
 // Writes one formatted trace line to the trace sink.
 void vfmtrace(Kiv::TraceHandle const& handle, unsigned level, char const* file,
-              char const* function, int line, std::string_view classLabel,
-              fmt::string_view format, fmt::format_args args);
+              char const* function, int line, std::string_view classLabel, fmt::string_view format,
+              fmt::format_args args);
 
 }  // namespace Impl
 
 // Formats a trace line and hands it to Impl::vfmtrace. Callers test the level first.
 template <class... Args>
-void fmtrace(Kiv::TraceHandle const& handle, unsigned level, char const* file,
-             char const* function, int line, std::string_view classLabel,
-             fmt::format_string<Args...> format, Args&&... args) {
+void fmtrace(Kiv::TraceHandle const& handle, unsigned level, char const* file, char const* function,
+             int line, std::string_view classLabel, fmt::format_string<Args...> format,
+             Args&&... args) {
   Impl::vfmtrace(handle, level, file, function, line, classLabel, format,
                  fmt::make_format_args(args...));
 }
@@ -75,10 +75,10 @@ void fmtrace(Kiv::TraceHandle const& handle, unsigned level, char const* file,
 }  // namespace Pelix
 
 // Traces at a level of a handle, formatting only when the level is on.
-#define EEDB_TRACE(handle, level, function, classLabel, ...)                                 \
-  do {                                                                                       \
-    if ((handle).enabled(level)) {                                                           \
-      ::Pelix::fmtrace((handle), (level), __FILE__, (function), __LINE__, (classLabel),      \
-                       __VA_ARGS__);                                                         \
-    }                                                                                        \
+#define EEDB_TRACE(handle, level, function, classLabel, ...)                            \
+  do {                                                                                  \
+    if ((handle).enabled(level)) {                                                      \
+      ::Pelix::fmtrace((handle), (level), __FILE__, (function), __LINE__, (classLabel), \
+                       __VA_ARGS__);                                                    \
+    }                                                                                   \
   } while (false)

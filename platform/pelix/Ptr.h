@@ -9,6 +9,9 @@
 
 namespace Pelix {
 
+template <class U, class T>
+concept PointerConvertibleTo = std::is_convertible_v<U*, T*>;
+
 template <class T>
 class Ptr {
  public:
@@ -19,13 +22,11 @@ class Ptr {
   Ptr(T* p) noexcept : p_(p) { acquire(); }
   Ptr(Ptr const& o) noexcept : p_(o.p_) { acquire(); }
   Ptr(Ptr&& o) noexcept : p_(std::exchange(o.p_, nullptr)) {}
-  template <class U>
-    requires std::is_convertible_v<U*, T*>
+  template <PointerConvertibleTo<T> U>
   Ptr(Ptr<U> const& o) noexcept : p_(o.get()) {
     acquire();
   }
-  template <class U>
-    requires std::is_convertible_v<U*, T*>
+  template <PointerConvertibleTo<T> U>
   Ptr(Ptr<U>&& o) noexcept : p_(o.release()) {}
   ~Ptr() { reset(); }
 

@@ -19,9 +19,9 @@ enum class Access : unsigned char { read, write, call };
 
 // Answers of an inspect access.
 enum InspectResult : int {
-  kInspectDone = 0,       // the access was served
-  kInspectNoAccess = 1,   // the member does not offer that kind of access
-  kInspectNoMember = 2,   // no such member
+  kInspectDone = 0,      // the access was served
+  kInspectNoAccess = 1,  // the member does not offer that kind of access
+  kInspectNoMember = 2,  // no such member
 };
 
 struct MemberRecord {
@@ -35,8 +35,8 @@ struct TypeRecord {
   std::span<MemberRecord const> members;
   // Serves one access on the named member of `object` (an instance of this type): a read puts the
   // value in *result; a write takes args[0]; a call takes args and may set *result.
-  int (*inspect)(Node& object, std::string_view member, Access access, std::span<std::any const> args,
-                 std::any* result);
+  int (*inspect)(Node& object, std::string_view member, Access access,
+                 std::span<std::any const> args, std::any* result);
   // Builds an instance from constructor arguments; an empty pointer when the arguments do not
   // fit (count or types).
   Ptr<Node> (*construct)(std::span<std::any const> args);
@@ -48,7 +48,8 @@ struct TypeRecord {
 // runtime with loaded() during the library's static initialisation.
 class ModuleInspectData {
  public:
-  constexpr ModuleInspectData(std::string_view name, std::span<TypeRecord const* const> types) noexcept
+  constexpr ModuleInspectData(std::string_view name,
+                              std::span<TypeRecord const* const> types) noexcept
       : name_(name), types_(types) {}
 
   void loaded();

@@ -66,8 +66,8 @@ std::optional<EthAddr> EthAddr::parse(std::string_view text) noexcept {
 
 }  // namespace Plexo
 
-fmt::format_context::iterator fmt::formatter<Plexo::IpGenAddr>::format(
-    Plexo::IpGenAddr const& a, format_context& ctx) const {
+fmt::format_context::iterator fmt::formatter<Plexo::IpGenAddr>::format(Plexo::IpGenAddr const& a,
+                                                                       format_context& ctx) const {
   char buf[INET6_ADDRSTRLEN] = {};
   if (a.isV4()) {
     auto const o = a.v4Addr();

@@ -42,7 +42,8 @@ class IpGenAddr {
 class EthAddr {
  public:
   constexpr EthAddr() noexcept = default;
-  constexpr explicit EthAddr(std::array<std::uint8_t, 6> const& octets) noexcept : octets_(octets) {}
+  constexpr explicit EthAddr(std::array<std::uint8_t, 6> const& octets) noexcept
+      : octets_(octets) {}
   // Parses "02:00:00:aa:bb:cc" (six two-digit hex groups); nullopt for anything else.
   static std::optional<EthAddr> parse(std::string_view text) noexcept;
 

@@ -47,7 +47,9 @@ class Fapmask {
 
   constexpr void set(FapId fap) noexcept { words_[fap.value() / 64] |= bit(fap); }
   constexpr void clear(FapId fap) noexcept { words_[fap.value() / 64] &= ~bit(fap); }
-  constexpr bool test(FapId fap) const noexcept { return (words_[fap.value() / 64] & bit(fap)) != 0; }
+  constexpr bool test(FapId fap) const noexcept {
+    return (words_[fap.value() / 64] & bit(fap)) != 0;
+  }
   constexpr bool empty() const noexcept { return *this == Fapmask(); }
 
   constexpr Fapmask operator&(Fapmask const& o) const noexcept {

@@ -3,6 +3,9 @@
 // is built and leaves it when it goes.
 #pragma once
 
+#include <cstddef>
+
+#include "kiv/AllocTrack.h"
 #include "pelix/Node.h"
 #include "pelix/Ptr.h"
 #include "pelix/String.h"
@@ -28,6 +31,12 @@ class HwCommonTableBase : public Pelix::Node {
   // returns the commands that clear their places on the chip, in shadow order.
   virtual SchanCmds clearTable(SchanAccel::FapId fapId) = 0;
 
+  // The tracker that recorded this table's allocation, told of its release when the table goes.
+  void allocationTrackerIs(Kiv::AllocTrackTypeInfo* tracker, std::size_t size) noexcept {
+    allocationTracker_ = tracker;
+    allocationSize_ = size;
+  }
+
   // When set, a delete writes the reverted entry back instead of removing the entry.
   bool updateOnDelete() const noexcept { return updateOnDelete_; }
   void updateOnDeleteIs(bool on) noexcept { updateOnDelete_ = on; }
@@ -37,6 +46,8 @@ class HwCommonTableBase : public Pelix::Node {
   HwTableKey key_;
   Pelix::Ptr<TableManager> manager_;
   bool updateOnDelete_ = false;
+  Kiv::AllocTrackTypeInfo* allocationTracker_ = nullptr;
+  std::size_t allocationSize_ = 0;
 };
 
 }  // namespace ZuriAsicUtils

@@ -4,7 +4,9 @@
 
 namespace ZuriAsicUtils {
 
-Pelix::String HwShadowKey::toString() const { return fmt::format("{}", *this); }
+Pelix::String HwShadowKey::toString() const {
+  return fmt::format("{}", *this);
+}
 
 std::size_t HwTableKey::hash(std::uint32_t seed) const noexcept {
   return absl::HashOf(seed, tableName_, static_cast<unsigned>(fapRevision_.chipType()),

@@ -20,12 +20,12 @@ struct SchanCmd {
   };
 
   Op op = Op::write;
-  std::uint8_t fapId = 0;      // 128 (the null FAP id) addresses every FAP
+  std::uint8_t fapId = 0;  // 128 (the null FAP id) addresses every FAP
   std::uint8_t instanceId = 0;
-  std::string_view memory;     // static text naming the chip memory, e.g. "EEDB"
-  std::uint32_t index = 0;     // the entry's hardware key
-  std::uint8_t resultType = 0; // the entry's format code (0: none)
-  std::uint16_t sizeBits = 0;  // bits of data that the command covers
+  std::string_view memory;                      // static text naming the chip memory, e.g. "EEDB"
+  std::uint32_t index = 0;                      // the entry's hardware key
+  std::uint8_t resultType = 0;                  // the entry's format code (0: none)
+  std::uint16_t sizeBits = 0;                   // bits of data that the command covers
   std::array<std::uint32_t, kMaxWords> data{};  // word 0 holds bits 0 to 31
 
   unsigned wordCount() const noexcept { return (sizeBits + 31u) / 32u; }

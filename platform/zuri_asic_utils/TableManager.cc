@@ -56,6 +56,7 @@ HwCommonTableBase::HwCommonTableBase(Pelix::String name, HwTableKey key,
 
 HwCommonTableBase::~HwCommonTableBase() {
   if (manager_) manager_->tableDel(key_, this);
+  if (allocationTracker_ != nullptr) allocationTracker_->trackDeallocation(allocationSize_);
 }
 
 }  // namespace ZuriAsicUtils

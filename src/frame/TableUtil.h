@@ -167,7 +167,15 @@ class TableUtil : public Family::Base {
     } else {
       Kiv::AllocTrackTypeInfo::_trackAllocation(&hwTableTracker_, Family::kHwTableType.data(),
                                                 sizeof(HwTable));
-      this->hwTableBaseIs(Family::makeTable(key, *this));
+      Pelix::Ptr<HwTable> table;
+      try {
+        table = Family::makeTable(key, *this);
+      } catch (...) {
+        hwTableTracker_->trackDeallocation(sizeof(HwTable));
+        throw;
+      }
+      table->allocationTrackerIs(hwTableTracker_, sizeof(HwTable));
+      this->hwTableBaseIs(std::move(table));
     }
     this->statsIs();
   }
