@@ -97,7 +97,7 @@ class EedbSflowTableLogEntry {
   std::uint8_t viewType_ = 0;
   std::uint8_t headerSampleFlowRecord_ = 0;
   std::uint8_t reserved2_ = 0;
-  Gen3EsemCmds::Item esemCommand_;
+  Gen3EsemCmds::Item esemCommand_{};
   std::uint8_t oamLifSet_ = 0;
   std::uint8_t eventorId_ = 0;
 };

@@ -9,12 +9,14 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <tuple>
 #include <utility>
 #include <vector>
 
 #include <fmt/format.h>
 #include <gtest/gtest.h>
 
+#include "chip26_a0/EedbHwDirect.h"
 #include "chip26_a0/EedbHwMdb.h"
 #include "kiv/Trace.h"
 #include "pelix/Ptr.h"
@@ -239,15 +241,31 @@ class TraceCapture {
 // table manager's enqueue statistics of the utility's software table.
 struct Snapshot {
   std::vector<std::pair<std::uint16_t, chip26_a0::EedbHwMdb::Entry>> shadow;
+  // Direct tables: shadow key, hardware key and bit of every entry.
+  std::vector<std::tuple<std::uint16_t, std::uint32_t, std::uint64_t>> directShadow;
   std::uint64_t add = 0, del = 0, updateOnDel = 0, mismatch = 0;
   std::size_t enqueueRecords = 0;
   std::uint64_t enqueueTotal = 0;
   bool operator==(Snapshot const&) const = default;
 };
 
+namespace detail {
+template <class Table>
+void directShadowOf(UtilBase const& util, Snapshot& s) {
+  if (auto const* table = dynamic_cast<Table const*>(util.hwTableBase().get())) {
+    table->forEachEntry([&](ZuriAsicUtils::HwShadowKey k, typename Table::Entry const& e) {
+      s.directShadow.emplace_back(k.packed(), e.key().value(), e.bit().value());
+    });
+  }
+}
+}  // namespace detail
+
 inline Snapshot snapshot(UtilBase& util) {
   Snapshot s;
-  if (auto table = mdbTable(util)) {
+  if (dynamic_cast<chip26_a0::EedbHwMdb const*>(util.hwTableBase().get()) == nullptr) {
+    detail::directShadowOf<chip26_a0::EedbAgMemTlmHwDirect>(util, s);
+    detail::directShadowOf<chip26_a0::EedbDataByLocalOutlifMsbsHwDirect>(util, s);
+  } else if (auto table = mdbTable(util)) {
     table->forEachEntry([&](ZuriAsicUtils::HwShadowKey k, chip26_a0::EedbHwMdb::Entry const& e) {
       s.shadow.emplace_back(k.packed(), e);
     });
