@@ -5,6 +5,7 @@
 
 #include <any>
 #include <functional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,11 @@ struct Table {
   std::vector<std::uint8_t> noHookViews;  // views set by the translator alone
   std::vector<std::uint8_t> noViews;      // view types outside the map
 };
+
+// Names the parameter in test names and failures.
+void PrintTo(Table const& t, std::ostream* os) {
+  *os << t.shortName;
+}
 
 template <class Sw>
 Table table(std::string_view name, std::string_view shortName, std::vector<std::uint8_t> hook,
