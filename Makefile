@@ -36,6 +36,12 @@ build: configure
 test: build
 	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
 
+# The demo stream includes an entry that fails on purpose, so exit status 1 is expected.
+demo: build
+	@$(BUILD_DIR)/tools/eedb-replay/eedb-replay examples/demo.jsonl; status=$$?; \
+	  if [ $$status -gt 1 ]; then exit $$status; fi; \
+	  echo; echo "(exit status $$status: the demo stream holds an entry that fails on purpose)"
+
 clean:
 	rm -rf $(BUILD_DIR)
 

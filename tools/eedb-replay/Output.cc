@@ -1,0 +1,286 @@
+#include "Output.h"
+
+#include <algorithm>
+#include <iterator>
+
+namespace eedb::replay {
+
+namespace {
+
+constexpr unsigned kIndent = 11;  // where the detail lines of an offer start: after "line 1234  "
+constexpr unsigned kLabel = 8;    // width of a detail line's label ("shadow", "schan", "error")
+constexpr unsigned kTextWidth = 100;
+
+// "line 12    ", as wide as kIndent up to line 9999.
+void linePrefix(fmt::memory_buffer& out, std::size_t line) {
+  fmt::format_to(std::back_inserter(out), "line {:<4}  ", line);
+}
+
+// "1 error", "2 errors"
+std::string counted(std::size_t n, std::string_view noun) {
+  return fmt::format("{} {}{}", n, noun, n == 1 ? "" : "s");
+}
+
+using Out = std::back_insert_iterator<fmt::memory_buffer>;
+
+void jsonString(fmt::memory_buffer& out, std::string_view text) {
+  out.push_back('"');
+  for (char const c : text) {
+    switch (c) {
+      case '"':
+        out.append(std::string_view("\\\""));
+        break;
+      case '\\':
+        out.append(std::string_view("\\\\"));
+        break;
+      case '\n':
+        out.append(std::string_view("\\n"));
+        break;
+      case '\t':
+        out.append(std::string_view("\\t"));
+        break;
+      default:
+        if (static_cast<unsigned char>(c) < 0x20) {
+          fmt::format_to(std::back_inserter(out), "\\u{:04x}", static_cast<unsigned>(c));
+        } else {
+          out.push_back(c);
+        }
+    }
+  }
+  out.push_back('"');
+}
+
+// Numbers up to 64 bits as they are; wider fields as 32 hex digits, most significant first.
+void fieldValue(fmt::memory_buffer& out, chip26_a0::layout::FieldValue const& value, bool quoted) {
+  if (!value.wide()) {
+    fmt::format_to(std::back_inserter(out), "{}", value.value());
+    return;
+  }
+  auto const& w = value.words();
+  fmt::format_to(std::back_inserter(out), "{}0x{:08x}{:08x}{:08x}{:08x}{}", quoted ? "\"" : "",
+                 w[3], w[2], w[1], w[0], quoted ? "\"" : "");
+}
+
+// The data words of a command, most significant first, at least one.
+void schanData(fmt::memory_buffer& out, ZuriAsicUtils::SchanCmd const& cmd) {
+  unsigned const words = std::max(cmd.wordCount(), 1u);
+  out.append(std::string_view("0x"));
+  for (unsigned i = words; i-- > 0;) fmt::format_to(std::back_inserter(out), "{:08x}", cmd.data[i]);
+}
+
+// "chip26_a0::ZuriErrmUtil::EedbOutrifUtil" -> "EedbOutrifUtil"
+std::string_view shortName(std::string_view name) {
+  auto const colon = name.rfind("::");
+  return colon == std::string_view::npos ? name : name.substr(colon + 2);
+}
+
+}  // namespace
+
+void Reporter::jsonShadow(ShadowView const& shadow, bool withPresence) {
+  auto out = std::back_inserter(out_);
+  fmt::format_to(out, "\"fap\": {}, \"instance\": {}, \"key\": {}, ", shadow.fap, shadow.instance,
+                 shadow.key);
+  if (withPresence) {
+    fmt::format_to(out, "\"present\": {}, ", shadow.present ? "true" : "false");
+  }
+  out_.append(std::string_view("\"format\": "));
+  if (shadow.format.empty()) {
+    out_.append(std::string_view("null"));
+  } else {
+    jsonString(out_, shadow.format);
+  }
+  out_.append(std::string_view(", \"fields\": {"));
+  char const* sep = "";
+  for (auto const& field : shadow.fields) {
+    out_.append(std::string_view(sep));
+    jsonString(out_, field.name);
+    out_.append(std::string_view(": "));
+    fieldValue(out_, field.value, true);
+    sep = ", ";
+  }
+  out_.push_back('}');
+}
+
+// "fap 0 instance 0 key 4096: EedbRifBasicEtpsEthRif60Entry", then the fields, wrapped.
+void Reporter::textShadow(ShadowView const& shadow) {
+  auto out = std::back_inserter(out_);
+  fmt::format_to(out, "fap {} instance {} key {}: ", shadow.fap, shadow.instance, shadow.key);
+  if (!shadow.present) {
+    out_.append(std::string_view("absent\n"));
+    return;
+  }
+  out_.append(shadow.format.empty() ? std::string_view("no format") : shadow.format);
+  out_.push_back('\n');
+  if (shadow.fields.empty()) return;
+  unsigned const indent = kIndent + kLabel;
+  std::size_t lineStart = out_.size();
+  fmt::format_to(out, "{:{}}", "", indent);
+  bool first = true;
+  for (auto const& field : shadow.fields) {
+    std::size_t const before = out_.size();
+    if (!first) out_.append(std::string_view("  "));
+    fmt::format_to(out, "{}=", field.name);
+    fieldValue(out_, field.value, false);
+    if (!first && out_.size() - lineStart > kTextWidth) {
+      // Too long: move this field to a line of its own.
+      std::string const moved(out_.data() + before + 2, out_.data() + out_.size());
+      out_.resize(before);
+      out_.push_back('\n');
+      lineStart = out_.size();
+      fmt::format_to(out, "{:{}}{}", "", indent, moved);
+    }
+    first = false;
+  }
+  out_.push_back('\n');
+}
+
+void Reporter::offer(std::size_t line, OfferResult const& r) {
+  if (quiet_) return;
+  auto out = std::back_inserter(out_);
+  if (form_ == Form::json) {
+    fmt::format_to(out, "{{\"line\": {}, \"util\": ", line);
+    jsonString(out_, r.util);
+    if (!r.error) {
+      fmt::format_to(out, ", \"applicable\": {}, \"sizeBits\": {}", r.applicable ? "true" : "false",
+                     r.sizeBits);
+    }
+    if (r.shadowRead) {
+      out_.append(std::string_view(", \"shadow\": {"));
+      jsonShadow(r.shadow, true);
+      out_.push_back('}');
+    }
+    if (!r.error) {
+      out_.append(std::string_view(", \"schan\": ["));
+      char const* sep = "";
+      for (auto const& cmd : r.cmds) {
+        fmt::format_to(out, "{}{{\"fap\": {}, \"memory\": ", sep, cmd.fapId);
+        jsonString(out_, cmd.memory);
+        fmt::format_to(out, ", \"index\": {}, \"data\": \"", cmd.index);
+        schanData(out_, cmd);
+        out_.append(std::string_view("\"}"));
+        sep = ", ";
+      }
+      out_.append(std::string_view("], \"error\": null}\n"));
+    } else {
+      out_.append(std::string_view(", \"error\": {\"type\": "));
+      jsonString(out_, r.error->type);
+      out_.append(std::string_view(", \"message\": "));
+      jsonString(out_, r.error->message);
+      out_.append(std::string_view("}}\n"));
+    }
+    return;
+  }
+  linePrefix(out_, line);
+  fmt::format_to(out, "{}  ", shortName(r.util));
+  if (r.error) {
+    fmt::format_to(out, "raised {}\n{:{}}{:<{}}{}\n", r.error->type, "", kIndent, "error", kLabel,
+                   r.error->message);
+  } else if (r.applicable) {
+    fmt::format_to(out, "applicable, {} bits\n", r.sizeBits);
+  } else {
+    out_.append(std::string_view("not applicable\n"));
+  }
+  if (r.shadowRead) {
+    fmt::format_to(out, "{:{}}{:<{}}", "", kIndent, "shadow", kLabel);
+    textShadow(r.shadow);
+  }
+  if (!r.error) {
+    fmt::format_to(out, "{:{}}{:<{}}", "", kIndent, "schan", kLabel);
+    if (r.cmds.empty()) out_.append(std::string_view("none\n"));
+    bool first = true;
+    for (auto const& cmd : r.cmds) {
+      if (!first) fmt::format_to(out, "{:{}}", "", kIndent + kLabel);
+      fmt::format_to(out, "{}\n", cmd);
+      first = false;
+    }
+  }
+}
+
+void Reporter::rejected(std::size_t line, std::string_view message) {
+  if (quiet_) return;
+  auto out = std::back_inserter(out_);
+  if (form_ == Form::json) {
+    fmt::format_to(out, "{{\"line\": {}, \"error\": {{\"type\": \"input\", \"message\": ", line);
+    jsonString(out_, message);
+    out_.append(std::string_view("}}\n"));
+  } else {
+    linePrefix(out_, line);
+    fmt::format_to(out, "rejected: {}\n", message);
+  }
+}
+
+void Reporter::dumpEntry(std::string_view table, ShadowView const& entry) {
+  if (form_ == Form::json) {
+    out_.append(std::string_view("{\"dump\": {\"table\": "));
+    jsonString(out_, table);
+    out_.append(std::string_view(", "));
+    jsonShadow(entry, false);
+    out_.append(std::string_view("}}\n"));
+  } else {
+    fmt::format_to(std::back_inserter(out_), "{:<{}}{:<{}}", "dump", kIndent, "shadow", kLabel);
+    fmt::format_to(std::back_inserter(out_), "{} ", table);
+    textShadow(entry);
+  }
+}
+
+void Reporter::summary(Summary const& s, std::vector<Session::Util> const& utils) {
+  auto out = std::back_inserter(out_);
+  if (form_ == Form::json) {
+    fmt::format_to(out,
+                   "{{\"summary\": {{\"lines\": {}, \"rejected\": {}, \"offers\": {}, "
+                   "\"errors\": {}, \"utils\": {{",
+                   s.lines, s.rejected, s.offers, s.errors);
+    char const* sep = "";
+    for (auto const& util : utils) {
+      out_.append(std::string_view(sep));
+      jsonString(out_, util.name);
+      auto const* stats = util.util->stats().get();
+      auto const count = [&](std::uint64_t (ZuriAsicUtils::UtilStats::*get)() const noexcept) {
+        return stats != nullptr ? (stats->*get)() : 0;
+      };
+      fmt::format_to(out,
+                     ": {{\"add\": {}, \"delete\": {}, \"updateOnDelete\": {}, "
+                     "\"fapmaskMismatch\": {}}}",
+                     count(&ZuriAsicUtils::UtilStats::addCnt),
+                     count(&ZuriAsicUtils::UtilStats::deleteCnt),
+                     count(&ZuriAsicUtils::UtilStats::updateOnDelCnt),
+                     count(&ZuriAsicUtils::UtilStats::fapmaskMismatch));
+      sep = ", ";
+    }
+    out_.append(std::string_view("}}}\n"));
+    return;
+  }
+  fmt::format_to(out, "summary: {}, {} rejected, {}, {}\n", counted(s.lines, "line"), s.rejected,
+                 counted(s.offers, "offer"), counted(s.errors, "error"));
+  // People want the table utilities that did something; scripts get all from --format json.
+  std::size_t width = 0;
+  std::size_t idle = 0;
+  auto const busy = [](Session::Util const& util) {
+    auto const* stats = util.util->stats().get();
+    return stats != nullptr && (stats->addCnt() != 0 || stats->deleteCnt() != 0 ||
+                                stats->updateOnDelCnt() != 0 || stats->fapmaskMismatch() != 0);
+  };
+  for (auto const& util : utils) {
+    if (busy(util)) width = std::max(width, shortName(util.name).size());
+  }
+  for (auto const& util : utils) {
+    if (!busy(util)) {
+      ++idle;
+      continue;
+    }
+    fmt::format_to(out, "  {:<{}}  {}\n", shortName(util.name), width, *util.util->stats());
+  }
+  if (idle != 0) {
+    fmt::format_to(out, "  ({} other table {} did nothing)\n", idle,
+                   idle == 1 ? "utility" : "utilities");
+  }
+}
+
+bool Reporter::flushTo(std::FILE* stream) {
+  bool const ok =
+      out_.size() == 0 || std::fwrite(out_.data(), 1, out_.size(), stream) == out_.size();
+  out_.clear();
+  return std::fflush(stream) == 0 && ok;
+}
+
+}  // namespace eedb::replay

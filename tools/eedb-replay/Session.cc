@@ -1,0 +1,284 @@
+#include "Session.h"
+
+#include <algorithm>
+#include <new>
+#include <typeinfo>
+#include <utility>
+#include <variant>
+
+#include <fmt/format.h>
+
+#include "asic/OrderedTableException.h"
+#include "chip26_a0/EedbHwDirect.h"
+#include "chip26_a0/EedbHwMdb.h"
+#include "chip26_a0/HwShadow.h"
+#include "kiv/Sassert.h"
+#include "pelix/RangeException.h"
+#include "zuri_asic_utils/UtilPluginNamespace.h"
+
+namespace eedb::replay {
+
+using ZuriAsicUtils::HwCommonTableBase;
+using ZuriAsicUtils::HwShadowKey;
+
+OfferError currentError() {
+  // Most derived first: a graceful assertion is an ordered-table exception too.
+  try {
+    throw;
+  } catch (Asic::GracefulAssertException const& e) {
+    return {"Asic::GracefulAssertException", e.what()};
+  } catch (Asic::OrderedTableException const& e) {
+    return {"Asic::OrderedTableException", e.what()};
+  } catch (Pelix::RangeException const& e) {
+    return {"Pelix::RangeException", e.what()};
+  } catch (Kiv::SassertException const& e) {
+    return {"Kiv::SassertException", e.what()};
+  } catch (chip26_a0::SchanDecodeException const& e) {
+    return {"chip26_a0::SchanDecodeException", e.what()};
+  } catch (std::bad_any_cast const& e) {
+    return {"std::bad_any_cast", e.what()};
+  } catch (std::bad_alloc const& e) {
+    return {"std::bad_alloc", e.what()};
+  } catch (std::logic_error const& e) {
+    return {"std::logic_error", e.what()};
+  } catch (std::runtime_error const& e) {
+    return {"std::runtime_error", e.what()};
+  } catch (std::exception const& e) {
+    return {"std::exception", e.what()};
+  } catch (...) {
+    return {"unknown", "unknown exception"};
+  }
+}
+
+// How the tool reads one class of hardware table: the values that reflection hands back, the
+// shadow itself (presence, every entry).
+struct Session::TableAccess {
+  bool (*is)(HwCommonTableBase const* table);
+  // Fills the view's key, presence, format and fields; false when the values are not of the
+  // table's types.
+  bool (*read)(HwCommonTableBase const& table, HwShadowKey shadowKey, std::any const& key,
+               std::any const& entry, ShadowView& view);
+  void (*dump)(HwCommonTableBase const& table, std::function<void(ShadowView const&)> const& visit);
+  // Entries have a size in bits, which the commands carry.
+  bool sized;
+};
+
+namespace {
+
+void fillEntry(chip26_a0::EedbHwMdb::Entry const& entry, ShadowView& view) {
+  auto const* format = entry.format();
+  view.format = format != nullptr ? format->name : std::string_view();
+  entry.forEachField(
+      [&](chip26_a0::layout::FieldSpec const& field, chip26_a0::layout::FieldValue const& value) {
+        view.fields.push_back({field.name, value});
+      });
+}
+
+// A direct entry has no format, only its one bit.
+template <class Entry>
+requires requires {
+  Entry::kFieldName;
+}
+void fillEntry(Entry const& entry, ShadowView& view) {
+  view.format = {};
+  chip26_a0::layout::FieldValue::Words words{};
+  words[0] = static_cast<std::uint32_t>(entry.bit().value());
+  view.fields.push_back({Entry::kFieldName, chip26_a0::layout::FieldValue(1, words)});
+}
+
+template <class Table>
+struct AccessOf {
+  using Entry = typename Table::Entry;
+  using EntryKey = typename Table::EntryKey;
+
+  static bool is(HwCommonTableBase const* table) {
+    return dynamic_cast<Table const*>(table) != nullptr;
+  }
+  static bool read(HwCommonTableBase const& base, HwShadowKey shadowKey, std::any const& key,
+                   std::any const& entry, ShadowView& view) {
+    auto const* hwKey = std::any_cast<EntryKey>(&key);
+    auto const* stored = std::any_cast<Entry>(&entry);
+    if (hwKey == nullptr || stored == nullptr) return false;
+    view.key = hwKey->value();
+    view.present = static_cast<Table const&>(base).findEntry(shadowKey, *hwKey) != nullptr;
+    view.fields.clear();
+    fillEntry(*stored, view);
+    return true;
+  }
+  static void dump(HwCommonTableBase const& base,
+                   std::function<void(ShadowView const&)> const& visit) {
+    ShadowView view;
+    static_cast<Table const&>(base).forEachEntry([&](HwShadowKey shadowKey, Entry const& e) {
+      view.fap = shadowKey.fapId().value();
+      view.instance = shadowKey.instanceId();
+      view.key = e.key().value();
+      view.present = true;
+      view.fields.clear();
+      fillEntry(e, view);
+      visit(view);
+    });
+  }
+  static constexpr Session::TableAccess kAccess{&is, &read, &dump, Table::kEntriesHaveSize};
+};
+
+constexpr Session::TableAccess const* kTableAccess[] = {
+    &AccessOf<chip26_a0::EedbHwMdb>::kAccess,
+    &AccessOf<chip26_a0::EedbAgMemTlmHwDirect>::kAccess,
+    &AccessOf<chip26_a0::EedbDataByLocalOutlifMsbsHwDirect>::kAccess,
+};
+
+Session::TableAccess const* accessFor(HwCommonTableBase const* table) {
+  if (table == nullptr) return nullptr;
+  for (auto const* access : kTableAccess) {
+    if (access->is(table)) return access;
+  }
+  return nullptr;
+}
+
+Plugin::Library loadPlugin(std::string const& path) {
+  try {
+    return Plugin::loadLibrary(path);
+  } catch (Plugin::LoadError const& e) {
+    throw SetupError(e.what());
+  }
+}
+
+// The table utility's reflected tableName(); its class name when that is not offered.
+std::string tableNameOf(ZuriAsicUtils::UtilBase& util) {
+  if (auto const* type = util.typeData()) {
+    std::any name;
+    if (Pelix::inspect(util, *type, "tableName", Pelix::Access::call, {}, &name) ==
+        Pelix::kInspectDone) {
+      if (auto const* text = std::any_cast<Pelix::String>(&name)) return *text;
+    }
+  }
+  return util.utilKey().utilName;
+}
+
+std::uint64_t actedCount(ZuriAsicUtils::UtilStats const* stats) {
+  return stats == nullptr ? 0 : stats->addCnt() + stats->deleteCnt() + stats->updateOnDelCnt();
+}
+
+}  // namespace
+
+Session::Session(SessionConfig const& config)
+    : library_(loadPlugin(config.pluginPath)),
+      context_(std::make_unique<ZuriAsicUtils::UtilHolderContext>()),
+      tableManager_(Pelix::make<ZuriAsicUtils::TableManager>()),
+      mdbTableManager_(Pelix::make<ZuriMdb::TableManager>()),
+      hwWriterStatus_(Pelix::make<ZuriAsicUtils::HwWriterStatus>()),
+      bulkDownloadErrConfig_(Pelix::make<ZuriAsicUtils::HwBulkDownloadErrConfig>()),
+      byTable_(ZuriErrm::tables().size()) {
+  try {
+    ZuriAsicUtils::UtilPluginNamespace::DefaultUtilLoader()->initPlugins(context_.get());
+  } catch (...) {
+    auto const e = currentError();
+    throw SetupError(fmt::format("initialising the plug-ins failed: {}: {}", e.type, e.message));
+  }
+  for (auto const& registration : context_->registrations()) {
+    auto const& key = registration.key;
+    if (key.fapRevision != config.revision) continue;
+    Pelix::Ptr<ZuriAsicUtils::UtilBase> util;
+    try {
+      util = registration.factory(key, tableManager_, mdbTableManager_, hwWriterStatus_,
+                                  bulkDownloadErrConfig_);
+      if (!util) throw SetupError("the factory returned nothing");
+      for (std::uint8_t fap : config.faps) {
+        util->fapIdIs(Pelix::make<ZuriAsicUtils::FapControlData>(SchanAccel::FapId(fap)));
+      }
+    } catch (...) {
+      auto const e = currentError();
+      throw SetupError(fmt::format("cannot create {}: {}", key.utilName, e.message));
+    }
+    if (config.updateOnDelete && util->hwTableBase()) {
+      util->hwTableBase()->updateOnDeleteIs(true);
+    }
+    for (auto const& table : ZuriErrm::tables()) {
+      if (table.swTableId == key.swTableId) byTable_[table.index].push_back(utils_.size());
+    }
+    utils_.push_back({util, tableNameOf(*util), accessFor(util->hwTableBase().get())});
+  }
+  if (utils_.empty()) {
+    throw SetupError(fmt::format("{} registers no table utility for revision {}", config.pluginPath,
+                                 config.revision));
+  }
+}
+
+Session::~Session() = default;
+
+std::span<OfferResult const> Session::offer(LogLine const& line, bool detail) {
+  auto const& indices = byTable_[line.table->index];
+  if (results_.size() < indices.size()) results_.resize(indices.size());
+  auto const wrapper = line.table->makeWrapper(line.entry, line.unitId, line.flags);
+  for (std::size_t i = 0; i < indices.size(); ++i) {
+    Util const& util = utils_[indices[i]];
+    OfferResult& result = results_[i];
+    result.util = util.name;
+    result.error.reset();
+    result.applicable = false;
+    result.sizeBits = 0;
+    result.cmds.clear();
+    result.shadowRead = false;
+    ZuriAsicUtils::UtilStats const* stats = util.util->stats().get();
+    std::uint64_t const before = actedCount(stats);
+    try {
+      result.cmds = util.util->processSwEntry(wrapper);
+      // processSwEntry answers with the commands only. Shadow writing counts exactly one add,
+      // delete or update-on-delete for an applicable entry and nothing for another, and a
+      // sized table's commands cover the size that shadow writing returned (none for 0).
+      result.applicable = actedCount(stats) != before;
+      if (util.access != nullptr && util.access->sized && !result.cmds.empty()) {
+        result.sizeBits = result.cmds.front().sizeBits;
+      }
+    } catch (...) {
+      result.error = currentError();
+    }
+    if (detail) readBack(util, line, result);
+  }
+  return {results_.data(), indices.size()};
+}
+
+void Session::readBack(Util const& util, LogLine const& line, OfferResult& result) {
+  auto const* type = util.util->typeData();
+  if (util.access == nullptr || type == nullptr) return;
+  try {
+    std::any const mapArgs[] = {
+        std::visit([](auto const& logEntry) { return std::any(logEntry); }, line.entry),
+        std::any(line.unitId)};
+    std::any key;
+    if (Pelix::inspect(*util.util, *type, "mapToHwKey", Pelix::Access::call, mapArgs, &key) !=
+        Pelix::kInspectDone) {
+      return;
+    }
+    SchanAccel::FapId const fapId(line.unitId.fapIdRaw());
+    ZuriAsicUtils::InstanceId const instanceId = line.unitId.instanceId();
+    std::any const readArgs[] = {std::any(fapId), std::any(instanceId), key};
+    std::any entry;
+    if (Pelix::inspect(*util.util, *type, "readShadowEntry", Pelix::Access::call, readArgs,
+                       &entry) != Pelix::kInspectDone) {
+      return;
+    }
+    result.shadow.fap = fapId.value();
+    result.shadow.instance = instanceId;
+    result.shadowRead = util.access->read(*util.util->hwTableBase(), HwShadowKey(fapId, instanceId),
+                                          key, entry, result.shadow);
+  } catch (...) {
+    // What cannot be read back (a FAP id out of range, a key that does not map) is left out.
+    result.shadowRead = false;
+  }
+}
+
+void Session::dumpShadow(std::function<void(std::string_view, ShadowView const&)> const& visit) {
+  std::vector<HwCommonTableBase const*> done;
+  for (auto const& util : utils_) {
+    HwCommonTableBase const* table = util.util->hwTableBase().get();
+    if (util.access == nullptr || std::find(done.begin(), done.end(), table) != done.end()) {
+      continue;
+    }
+    done.push_back(table);
+    std::string const type = table->tableType();
+    util.access->dump(*table, [&](ShadowView const& view) { visit(type, view); });
+  }
+}
+
+}  // namespace eedb::replay
