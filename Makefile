@@ -1,15 +1,21 @@
 # Front door: `make demo` replays the shipped example, `make test` builds and runs every test.
+# Reliability: `make test-sanitize` (the tests under AddressSanitizer and UBSan), `make fuzz`
+# and `make fuzz-ci` (libFuzzer targets, FUZZ_SECONDS each, in the same clang build), and
+# `make check-valgrind` (the replay tool on the demo stream under memcheck).
 # Missing build dependencies are installed with apt-get (as root, or through sudo).
 
 BUILD_DIR ?= build
 BUILD_TYPE ?= RelWithDebInfo
 WERROR ?= OFF
 JOBS ?= $(shell nproc)
+SANITIZE_DIR ?= build-sanitize
+FUZZ_SECONDS ?= 60
 
 DEB_PACKAGES := cmake ninja-build g++ libfmt-dev libgtest-dev libgmock-dev libbenchmark-dev \
-                libsimdjson-dev libcli11-dev libabsl-dev clang clang-format
+                libsimdjson-dev libcli11-dev libabsl-dev clang clang-format \
+                libclang-rt-14-dev valgrind
 
-.PHONY: all deps configure build test demo clean format
+.PHONY: all deps configure build test demo clean format test-sanitize fuzz fuzz-ci check-valgrind
 
 all: build
 
@@ -42,8 +48,41 @@ demo: build
 	  if [ $$status -gt 1 ]; then exit $$status; fi; \
 	  echo; echo "(exit status $$status: the demo stream holds an entry that fails on purpose)"
 
+# Halt on the first finding; leaks count as findings.
+SANITIZER_ENV := ASAN_OPTIONS=halt_on_error=1:detect_leaks=1:abort_on_error=1 \
+                 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
+
+# One clang build serves both: the libraries carry the sanitizers and the fuzzer's coverage,
+# the tests run under the sanitizers, the fuzz targets link libFuzzer.
+SANITIZE_CONFIG := CC=clang CXX=clang++ cmake -S . -B $(SANITIZE_DIR) -G Ninja \
+  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DEEDB_WERROR=$(WERROR) -DEEDB_SANITIZE=ON -DEEDB_FUZZ=ON \
+  -DEEDB_BUILD_BENCH=OFF
+
+test-sanitize: deps
+	$(SANITIZE_CONFIG) > /dev/null
+	cmake --build $(SANITIZE_DIR) -j $(JOBS)
+	cd $(SANITIZE_DIR) && $(SANITIZER_ENV) ctest --output-on-failure -j $(JOBS)
+
+fuzz: deps
+	$(SANITIZE_CONFIG) > /dev/null
+	cmake --build $(SANITIZE_DIR) -j $(JOBS) --target fuzz_line_parser fuzz_process_entry \
+	  fuzz_decode_command
+
+fuzz-ci: fuzz
+	$(SANITIZER_ENV) fuzz/run $(SANITIZE_DIR) $(FUZZ_SECONDS)
+
+# Zero memcheck errors; the tool's own status 1 (the demo's failing line) is expected.
+check-valgrind: build
+	@status=0; valgrind --tool=memcheck --error-exitcode=1 --leak-check=full \
+	  --errors-for-leak-kinds=definite,indirect --log-file=$(BUILD_DIR)/valgrind.log \
+	  $(BUILD_DIR)/tools/eedb-replay/eedb-replay --plugin $(BUILD_DIR)/src/libeedb26.so \
+	  --verify examples/demo.jsonl > /dev/null || status=$$?; \
+	grep 'ERROR SUMMARY' $(BUILD_DIR)/valgrind.log; \
+	if ! grep -q 'ERROR SUMMARY: 0 errors' $(BUILD_DIR)/valgrind.log || [ $$status -gt 1 ]; then \
+	  cat $(BUILD_DIR)/valgrind.log; exit 1; fi
+
 clean:
-	rm -rf $(BUILD_DIR)
+	rm -rf $(BUILD_DIR) $(SANITIZE_DIR)
 
 format:
 	git ls-files '*.h' '*.cc' | xargs clang-format -i

@@ -39,8 +39,9 @@ namespace detail {
 
 template <class Format, class... Formats>
 consteval std::size_t indexIn(formats::FormatList<Formats...>) {
+  constexpr bool same[] = {std::is_same_v<Format, Formats>...};
   std::size_t i = 0;
-  ((std::is_same_v<Format, Formats> ? false : (++i, true)) && ...);
+  while (i < sizeof...(Formats) && !same[i]) ++i;
   return i;
 }
 

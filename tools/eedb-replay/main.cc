@@ -1,6 +1,5 @@
-// eedb-replay: replays a JSON Lines stream of software log entries through the
-// table utilities of the plug-in, loaded as the agent loads it, and prints what
-// each did.
+// eedb-replay: replays a JSON Lines stream of software log entries through the table
+// utilities of the plug-in, loaded as the agent loads it, and prints what each did.
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -8,16 +7,19 @@
 #include <cstdio>
 #include <cstring>
 #include <exception>
+#include <map>
+#include <optional>
 #include <string>
 #include <system_error>
 
-#include <CLI/CLI.hpp>
 #include <fmt/format.h>
+#include <CLI/CLI.hpp>
 
 #include "Input.h"
 #include "Options.h"
 #include "Output.h"
 #include "Session.h"
+#include "Verify.h"
 #include "kiv/Trace.h"
 
 namespace {
@@ -27,17 +29,19 @@ using namespace eedb::replay;
 constexpr int kExitRejected = 1;
 constexpr int kExitUsage = 2;
 
-constexpr char const *kFooter = R"(Input: one software log entry per line, e.g.
+constexpr char const* kFooter = R"(Input: one software log entry per line, e.g.
   {"table": "EedbOutrif", "unit": {"fap": 0, "instance": 0}, "delete": false,
    "entry": {"key": 4096, "viewType": 1, "fodo": 100, "mtuProfile": 2}}
 
 Exit status: 0 when every line was read and processed without an exception, 1 when some line
-was rejected or raised, 2 for a usage or I/O error.
+was rejected or raised (or, with --verify, the chip model differs from the shadow), 2 for a
+usage or I/O error.
 
 Examples:
   eedb-replay examples/demo.jsonl
   eedb-replay --format json --faps 0-3 < stream.jsonl
-  eedb-replay --quiet --dump-shadow --trace 'EedbOutrifUtil/3' examples/outrif.jsonl)";
+  eedb-replay --quiet --dump-shadow --trace 'EedbOutrifUtil/3' examples/outrif.jsonl
+  eedb-replay --quiet --verify examples/demo.jsonl)";
 
 struct Args {
   std::string file = "-";
@@ -49,6 +53,7 @@ struct Args {
   bool quiet = false;
   std::string trace;
   bool dumpShadow = false;
+  bool verify = false;
 };
 
 int usageError(std::string_view message) {
@@ -56,23 +61,21 @@ int usageError(std::string_view message) {
   return kExitUsage;
 }
 
-int replay(Args const &args) {
+int replay(Args const& args) {
   SessionConfig config;
   auto const revision = Hardware::Zuri::FapRevision::parse(args.revision);
   if (!revision) {
-    return usageError(fmt::format(
-        "--revision: '{}' is not a revision like 26:A0", args.revision));
+    return usageError(fmt::format("--revision: '{}' is not a revision like 26:A0", args.revision));
   }
   config.revision = *revision;
   try {
     config.faps = parseFapList(args.faps);
-  } catch (std::invalid_argument const &e) {
+  } catch (std::invalid_argument const& e) {
     return usageError(fmt::format("--faps: {}", e.what()));
   }
   if (!args.trace.empty()) {
     if (!Kiv::traceConfigValid(args.trace)) {
-      return usageError(fmt::format(
-          "--trace: '{}' is not a list of HANDLE/LEVELS", args.trace));
+      return usageError(fmt::format("--trace: '{}' is not a list of HANDLE/LEVELS", args.trace));
     }
     Kiv::traceConfigIs(args.trace);
   }
@@ -83,8 +86,7 @@ int replay(Args const &args) {
   if (args.file != "-") {
     fd = ::open(args.file.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
-      return usageError(
-          fmt::format("cannot open {}: {}", args.file, std::strerror(errno)));
+      return usageError(fmt::format("cannot open {}: {}", args.file, std::strerror(errno)));
     }
   }
   std::string const inputName = args.file == "-" ? "standard input" : args.file;
@@ -92,17 +94,17 @@ int replay(Args const &args) {
   std::unique_ptr<Session> session;
   try {
     session = std::make_unique<Session>(config);
-  } catch (SetupError const &e) {
+  } catch (SetupError const& e) {
     return usageError(e.what());
   }
 
-  Reporter reporter(args.format == "json" ? Form::json : Form::text,
-                    args.quiet);
+  Reporter reporter(args.format == "json" ? Form::json : Form::text, args.quiet);
   bool writeFailed = false;
   auto const flush = [&] {
-    if (!reporter.flushTo(stdout))
-      writeFailed = true;
+    if (!reporter.flushTo(stdout)) writeFailed = true;
   };
+  std::optional<ChipCheck> chip;
+  if (args.verify) chip.emplace();
   LineReader reader(fd, flush);
   LineParser parser;
   LogLine line;
@@ -112,122 +114,115 @@ int replay(Args const &args) {
   try {
     std::string_view text;
     while (reader.next(text)) {
-      if (text.find_first_not_of(" \t") == std::string_view::npos)
-        continue;
+      if (text.find_first_not_of(" \t") == std::string_view::npos) continue;
       ++summary.lines;
       std::size_t const number = reader.lineNumber();
       try {
         parser.parse(text, line);
-      } catch (ZuriErrm::InputError const &e) {
+      } catch (ZuriErrm::InputError const& e) {
         ++summary.rejected;
         reporter.rejected(number, e.what());
         continue;
       }
       if (session->utilsOf(*line.table).empty()) {
         ++summary.rejected;
-        reporter.rejected(
-            number,
-            fmt::format("no table utility takes table '{}' on revision {}",
-                        line.table->name, revisionText));
+        reporter.rejected(number, fmt::format("no table utility takes table '{}' on revision {}",
+                                              line.table->name, revisionText));
         continue;
       }
-      for (auto const &result : session->offer(line, reporter.detailed())) {
+      for (auto const& result : session->offer(line, reporter.detailed())) {
+        if (chip) chip->execute(result.cmds);
         ++summary.offers;
-        if (result.error)
-          ++summary.errors;
+        if (result.error) ++summary.errors;
         reporter.offer(number, result);
       }
-      if (reporter.pending() > (std::size_t{1} << 16))
-        flush();
+      if (reporter.pending() > (std::size_t{1} << 16)) flush();
     }
-  } catch (std::system_error const &e) {
-    fmt::print(stderr, "eedb-replay: cannot read {}: {}\n", inputName,
-               e.code().message());
+  } catch (std::system_error const& e) {
+    fmt::print(stderr, "eedb-replay: cannot read {}: {}\n", inputName, e.code().message());
     status = kExitUsage;
   }
-  if (fd != STDIN_FILENO)
-    ::close(fd);
+  if (fd != STDIN_FILENO) ::close(fd);
 
   if (args.dumpShadow) {
-    session->dumpShadow([&](std::string_view table, ShadowView const &entry) {
+    session->dumpShadow([&](std::string_view table, ShadowView const& entry) {
       reporter.dumpEntry(table, entry);
-      if (reporter.pending() > (std::size_t{1} << 16))
-        flush();
+      if (reporter.pending() > (std::size_t{1} << 16)) flush();
     });
+  }
+  std::size_t differences = 0;
+  if (chip) {
+    flush();
+    fmt::memory_buffer verified;
+    differences = chip->report(*session, args.format == "json" ? Form::json : Form::text, verified);
+    if (std::fwrite(verified.data(), 1, verified.size(), stdout) != verified.size()) {
+      writeFailed = true;
+    }
   }
   reporter.summary(summary, session->utils());
   flush();
   if (writeFailed) {
-    fmt::print(stderr, "eedb-replay: cannot write the output: {}\n",
-               std::strerror(errno));
+    fmt::print(stderr, "eedb-replay: cannot write the output: {}\n", std::strerror(errno));
     return kExitUsage;
   }
-  if (status != 0)
-    return status;
-  return summary.rejected != 0 || summary.errors != 0 ? kExitRejected : 0;
+  if (status != 0) return status;
+  return summary.rejected != 0 || summary.errors != 0 || differences != 0 ? kExitRejected : 0;
 }
 
-} // namespace
+}  // namespace
 
-int main(int argc, char **argv) {
-  CLI::App app{"Replays a JSON Lines stream of software log entries through "
-               "the EEDB table utilities of "
-               "the plug-in, loaded as the agent loads it, and prints what "
-               "each table utility did with "
-               "each entry.",
-               "eedb-replay"};
+int main(int argc, char** argv) {
+  CLI::App app{
+      "Replays a JSON Lines stream of software log entries through the EEDB table utilities of "
+      "the plug-in, loaded as the agent loads it, and prints what each table utility did with "
+      "each entry.",
+      "eedb-replay"};
   app.footer(kFooter);
   Args args;
-  app.add_option(
-      "FILE", args.file,
-      "the JSON Lines stream to replay; - or nothing for standard input "
-      "(e.g. examples/demo.jsonl)");
-  app.add_option(
-         "--plugin", args.plugin,
-         "the plug-in library to load (default: libeedb26.so beside the tool's "
-         "install, e.g. --plugin build/src/libeedb26.so)")
+  app.add_option("FILE", args.file,
+                 "the JSON Lines stream to replay; - or nothing for standard input "
+                 "(e.g. examples/demo.jsonl)");
+  app.add_option("--plugin", args.plugin,
+                 "the plug-in library to load (default: libeedb26.so beside the tool's "
+                 "install, e.g. --plugin build/src/libeedb26.so)")
       ->option_text("PATH");
-  app.add_option(
-         "--revision", args.revision,
-         "FAP revision to create table utilities for (default 26:A0, e.g. "
-         "--revision 26:B0)")
+  app.add_option("--revision", args.revision,
+                 "FAP revision to create table utilities for (default 26:A0, e.g. "
+                 "--revision 26:B0)")
       ->option_text("REV");
   app.add_option("--faps", args.faps,
-                 "FAP ids (0 to 128) in every table utility's FAP mask "
-                 "(default 0, e.g. "
+                 "FAP ids (0 to 128) in every table utility's FAP mask (default 0, e.g. "
                  "--faps 0-3,7)")
       ->option_text("LIST");
   app.add_flag("--update-on-delete", args.updateOnDelete,
-               "set the hardware tables' update-on-delete flag: a delete "
-               "writes the reverted "
+               "set the hardware tables' update-on-delete flag: a delete writes the reverted "
                "entry back when it is not blank");
-  app.add_option(
-         "--format", args.format,
-         "output form: text for people, json for scripts, one object per line "
-         "(default text, e.g. --format json)")
+  app.add_option("--format", args.format,
+                 "output form: text for people, json for scripts, one object per line "
+                 "(default text, e.g. --format json)")
       ->option_text("text|json")
       ->check(CLI::IsMember({"text", "json"}));
-  app.add_flag(
-      "--quiet,-q", args.quiet,
-      "print only the summary (and the --dump-shadow dump), e.g. for timing");
-  app.add_option(
-         "--trace", args.trace,
-         "trace handles and levels to turn on, same syntax as ZURI_TRACE (e.g. "
-         "--trace 'EedbOutrifUtil/3' or --trace '*/0-8'); traces go to "
-         "standard error")
+  app.add_flag("--quiet,-q", args.quiet,
+               "print only the summary (and the --dump-shadow dump), e.g. for timing");
+  app.add_option("--trace", args.trace,
+                 "trace handles and levels to turn on, same syntax as ZURI_TRACE (e.g. "
+                 "--trace 'EedbOutrifUtil/3' or --trace '*/0-8'); traces go to standard error")
       ->option_text("SPEC");
   app.add_flag("--dump-shadow", args.dumpShadow,
-               "print every shadow entry of every hardware table at the end, "
-               "before the summary");
+               "print every shadow entry of every hardware table at the end, before the summary");
+  app.add_flag("--verify", args.verify,
+               "run every SCHAN command on a model of the chip's memories and report, at the end, "
+               "every place where the chip differs from the shadow, field by field (exit status "
+               "1 when one does)");
   try {
     app.parse(argc, argv);
-  } catch (CLI::ParseError const &e) {
+  } catch (CLI::ParseError const& e) {
     int const code = app.exit(e);
     return code == 0 ? 0 : kExitUsage;
   }
   try {
     return replay(args);
-  } catch (std::exception const &e) {
+  } catch (std::exception const& e) {
     fmt::print(stderr, "eedb-replay: {}\n", e.what());
     return kExitUsage;
   }

@@ -1,0 +1,103 @@
+// The replay tool's line parser under arbitrary bytes. A line is either read or rejected with
+// ZuriErrm::InputError, never anything else; a line that is read, written back as JSON from the
+// catalogue's view of its entry, reads back to the same entry, unit and flags.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include <fmt/format.h>
+#include <simdjson.h>
+
+#include "Check.h"
+#include "Input.h"
+#include "zuri_errm/Catalog.h"
+
+namespace {
+
+using eedb::fuzz::fail;
+
+void appendJson(std::string& out, ZuriErrm::Value const& v) {
+  using Kind = ZuriErrm::Value::Kind;
+  switch (v.kind()) {
+    case Kind::null:
+      out += "null";
+      return;
+    case Kind::number:
+      out += fmt::format("{}", v.asNumber());
+      return;
+    case Kind::negative:
+      out += fmt::format("{}", v.asNegative());
+      return;
+    case Kind::text:
+      // Catalogue texts are addresses and numbers: nothing to escape.
+      out += fmt::format("\"{}\"", v.asText());
+      return;
+    case Kind::object: {
+      out += '{';
+      char const* sep = "";
+      for (auto const& m : v.members()) {
+        out += fmt::format("{}\"{}\": ", sep, m.name);
+        appendJson(out, m.value);
+        sep = ", ";
+      }
+      out += '}';
+      return;
+    }
+  }
+}
+
+std::string writeLine(eedb::replay::LogLine const& line) {
+  std::string out = fmt::format(
+      R"({{"table": "{}", "unitId": {}, "delete": {}, "tableDelete": {}, "entry": {{)",
+      line.table->name, line.unitId.value(), (line.flags & eedb::replay::kDeleteFlag) != 0,
+      (line.flags & eedb::replay::kTableDeleteFlag) != 0);
+  char const* sep = "";
+  line.table->visit(line.entry, [&](ZuriErrm::FieldInfo const& field, ZuriErrm::Value const& v) {
+    out += fmt::format("{}\"{}\": ", sep, field.name);
+    appendJson(out, v);
+    sep = ", ";
+  });
+  out += "}}";
+  return out;
+}
+
+// The parser reads in place: the line must be followed by padding.
+void parsePadded(eedb::replay::LineParser& parser, std::string_view line,
+                 eedb::replay::LogLine& out) {
+  static std::string buffer;
+  buffer.assign(line);
+  buffer.resize(line.size() + simdjson::SIMDJSON_PADDING, '\0');
+  parser.parse(std::string_view(buffer.data(), line.size()), out);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(std::uint8_t const* data, std::size_t size) {
+  static eedb::replay::LineParser parser;
+  std::string_view line(reinterpret_cast<char const*>(data), size);
+  if (auto const end = line.find('\n'); end != std::string_view::npos) line = line.substr(0, end);
+
+  eedb::replay::LogLine first;
+  try {
+    parsePadded(parser, line, first);
+  } catch (ZuriErrm::InputError const&) {
+    return 0;
+  }
+  if (first.table == nullptr || !first.table->holds(first.entry)) {
+    fail("a line was read without its table's entry: {}", line);
+  }
+  std::string const written = writeLine(first);
+  eedb::replay::LogLine again;
+  try {
+    parsePadded(parser, written, again);
+  } catch (ZuriErrm::InputError const& e) {
+    fail("the line written back is rejected ({}): {}", e.what(), written);
+  }
+  if (again.table != first.table || !(again.entry == first.entry) || again.unitId != first.unitId ||
+      again.flags != first.flags) {
+    fail("the line written back reads differently:\n  {}\n  {}\n  {}", line, written,
+         ZuriErrm::describe(again.entry));
+  }
+  return 0;
+}

@@ -1,0 +1,263 @@
+// Arbitrary log entries, unit ids and flags offered to every table utility of their table
+// through processSwEntry, the plug-in loaded once with dlopen. After each offer either
+//  - it succeeded: every shadow entry's fields fit their widths (it decodes from its own write
+//    command), every command decodes to what the shadow holds at its place, and the chip memory
+//    model, fed the commands, equals the shadow; or
+//  - it raised Asic::OrderedTableException or Pelix::RangeException, and the shadow, the table
+//    utility's counters and the enqueue statistics are as they were.
+// An input that begins with '{' is a replay line (so the example streams seed the corpus);
+// any other input is read as bytes: table, FAP mask, unit id, flags, then the fields in
+// catalogue order. With EEDB_FUZZ_DUMP_COMMANDS=DIR every command produced is written to DIR
+// in the command target's packed form, to seed that target.
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include <fmt/format.h>
+#include <simdjson.h>
+
+#include "Check.h"
+#include "Input.h"
+#include "Session.h"
+#include "asic/OrderedTableException.h"
+#include "chip26_a0/ChipMemory.h"
+#include "chip26_a0/EedbHwDirect.h"
+#include "chip26_a0/EedbHwMdb.h"
+#include "pelix/RangeException.h"
+#include "zuri_errm/Catalog.h"
+
+namespace {
+
+using eedb::fuzz::Bytes;
+using eedb::fuzz::fail;
+using ZuriAsicUtils::HwShadowKey;
+using ZuriAsicUtils::SchanCmd;
+using ZuriErrm::FieldInfo;
+using ZuriErrm::FieldKind;
+using ZuriErrm::Value;
+
+constexpr unsigned kMaskFaps[] = {0, 1, 2, 3, 4, 5, 6, 127};
+
+// ---- reading an entry off bytes ----
+
+Value valueOf(FieldInfo const& field, Bytes& in) {
+  switch (field.kind) {
+    case FieldKind::number:
+    case FieldKind::bounded: {
+      std::uint64_t const v = in.take((field.bits + 7) / 8);
+      std::uint64_t const max = field.max();
+      return Value::number(max == ~std::uint64_t{0} ? v : v % (max + 1));
+    }
+    case FieldKind::outlif: {
+      if ((in.take(1) & 1) == 0) return Value();
+      return Value::number(in.take(4) % (field.max() + 1));
+    }
+    case FieldKind::address: {
+      if ((in.take(1) & 1) == 0) {
+        return Value::text(
+            fmt::format("{}.{}.{}.{}", in.take(1), in.take(1), in.take(1), in.take(1)));
+      }
+      std::string text;
+      for (int i = 0; i < 8; ++i) text += fmt::format("{}{:x}", i ? ":" : "", in.take(2));
+      return Value::text(text);
+    }
+    case FieldKind::mac: {
+      std::string text;
+      for (int i = 0; i < 6; ++i) text += fmt::format("{}{:02x}", i ? ":" : "", in.take(1));
+      return Value::text(text);
+    }
+    case FieldKind::object: {
+      std::vector<Value::Member> members;
+      for (auto const& m : field.members) members.push_back({std::string(m.name), valueOf(m, in)});
+      return Value::object(std::move(members));
+    }
+  }
+  return Value();
+}
+
+// ---- the hardware tables, seen whole ----
+
+struct Snapshot {
+  std::vector<std::string> shadow;  // every entry, printed, in shadow order
+  std::uint64_t add = 0, del = 0, updateOnDel = 0, mismatch = 0, enqueued = 0;
+  std::size_t records = 0;
+  bool operator==(Snapshot const&) const = default;
+};
+
+template <class Table>
+bool forTable(ZuriAsicUtils::HwCommonTableBase const* base, auto&& f) {
+  if (auto const* table = dynamic_cast<Table const*>(base)) {
+    f(*table);
+    return true;
+  }
+  return false;
+}
+
+template <class F>
+void withTable(ZuriAsicUtils::HwCommonTableBase const* base, F&& f) {
+  if (!forTable<chip26_a0::EedbHwMdb>(base, f) &&
+      !forTable<chip26_a0::EedbAgMemTlmHwDirect>(base, f) &&
+      !forTable<chip26_a0::EedbDataByLocalOutlifMsbsHwDirect>(base, f)) {
+    fail("a table utility holds a hardware table of unknown class");
+  }
+}
+
+Snapshot snapshot(ZuriAsicUtils::UtilBase const& util) {
+  Snapshot s;
+  withTable(util.hwTableBase().get(), [&](auto const& table) {
+    table.forEachEntry(
+        [&](HwShadowKey k, auto const& e) { s.shadow.push_back(fmt::format("{} {}", k, e)); });
+  });
+  auto const& stats = *util.stats();
+  s.add = stats.addCnt();
+  s.del = stats.deleteCnt();
+  s.updateOnDel = stats.updateOnDelCnt();
+  s.mismatch = stats.fapmaskMismatch();
+  auto& managerStats = util.hwTableManager()->stats();
+  s.records = managerStats.recordCount();
+  if (auto record = managerStats.schanEnqueueStats(util.utilKey().swTableId)) {
+    s.enqueued = record->totalEnqueueCnt();
+  }
+  return s;
+}
+
+// Every stored entry decodes from its own write command; every command decodes to what the
+// shadow holds at its place.
+template <class Table>
+void checkTable(Table const& table, ZuriAsicUtils::SchanCmds const& cmds) {
+  table.forEachEntry([&](HwShadowKey k, typename Table::Entry const& e) {
+    SchanCmd const cmd = Table::encode(k, e);
+    auto const decoded = Table::decode(cmd);
+    if (cmd.op == SchanCmd::Op::write && (!decoded || !(*decoded == e))) {
+      fail("shadow entry {} {} does not come back from its command {}", k, e, cmd);
+    }
+  });
+  for (auto const& cmd : cmds) {
+    if (cmd.memory != Table::kMemory) continue;
+    auto const decoded = Table::decode(cmd);
+    HwShadowKey const k(SchanAccel::FapId(cmd.fapId), cmd.instanceId);
+    auto const* stored = table.findEntry(k, typename Table::EntryKey(cmd.index));
+    if (decoded) {
+      if (stored == nullptr || !(*stored == *decoded))
+        fail("command {} writes what the shadow does not hold", cmd);
+    } else if (stored != nullptr && Table::encode(k, *stored).op == SchanCmd::Op::write) {
+      fail("command {} clears an entry that the shadow holds: {}", cmd, *stored);
+    }
+  }
+}
+
+struct Fixture {
+  std::unique_ptr<eedb::replay::Session> session;
+  std::vector<ZuriErrm::TableInfo const*> tables;  // that have table utilities
+  std::string dumpDir;
+  unsigned dumped = 0;
+
+  Fixture() {
+    eedb::replay::SessionConfig config;
+    config.pluginPath = EEDB_PLUGIN_PATH;
+    session = std::make_unique<eedb::replay::Session>(config);
+    for (auto const& table : ZuriErrm::tables()) {
+      if (!session->utilsOf(table).empty()) tables.push_back(&table);
+    }
+    if (char const* dir = std::getenv("EEDB_FUZZ_DUMP_COMMANDS")) dumpDir = dir;
+  }
+
+  void maskIs(std::uint8_t bits) {
+    for (auto const& u : session->utils()) {
+      for (unsigned i = 0; i < std::size(kMaskFaps); ++i) {
+        SchanAccel::FapId const fap(kMaskFaps[i]);
+        if (bits & (1u << i)) {
+          u.util->fapIdIs(Pelix::make<ZuriAsicUtils::FapControlData>(fap));
+        } else {
+          u.util->fapIdDel(fap);
+        }
+      }
+    }
+  }
+
+  void dump(SchanCmd const& cmd) {
+    if (dumpDir.empty()) return;
+    std::uint8_t bytes[eedb::fuzz::kPackedCommandBytes];
+    eedb::fuzz::packCommand(cmd, bytes);
+    if (std::FILE* f = std::fopen(fmt::format("{}/cmd{:06}", dumpDir, dumped++).c_str(), "wb")) {
+      std::fwrite(bytes, 1, sizeof bytes, f);
+      std::fclose(f);
+    }
+  }
+};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(std::uint8_t const* data, std::size_t size) {
+  static Fixture fixture;
+  static eedb::replay::LineParser parser;
+
+  eedb::replay::LogLine line;
+  std::uint8_t mask = 1;  // FAP 0
+  if (size > 0 && data[0] == '{') {
+    std::string padded(reinterpret_cast<char const*>(data), size);
+    if (auto const end = padded.find('\n'); end != std::string::npos) padded.resize(end);
+    std::size_t const length = padded.size();
+    padded.resize(length + simdjson::SIMDJSON_PADDING, '\0');
+    try {
+      parser.parse(std::string_view(padded.data(), length), line);
+    } catch (ZuriErrm::InputError const&) {
+      return 0;
+    }
+  } else {
+    Bytes in(data, size);
+    line.table = fixture.tables[in.take(1) % fixture.tables.size()];
+    mask = static_cast<std::uint8_t>(in.take(1));
+    line.unitId = Asic::UnitId(static_cast<std::uint16_t>(in.take(2)));
+    line.flags = static_cast<std::uint8_t>(in.take(1));
+    line.entry = line.table->newEntry();
+    for (auto const& field : line.table->fields) {
+      try {
+        field.set(line.entry, valueOf(field, in));
+      } catch (ZuriErrm::InputError const&) {
+        // A value the field's storage refuses (SRv6 data of another view): leave the field.
+      }
+    }
+  }
+
+  auto& session = *fixture.session;
+  fixture.maskIs(mask);
+  for (auto const& u : session.utils()) u.util->hwTableBase()->clearTable(SchanAccel::FapId::null);
+  chip26_a0::ChipMemory chip;
+  auto const wrapper = line.table->makeWrapper(line.entry, line.unitId, line.flags);
+
+  for (std::size_t index : session.utilsOf(*line.table)) {
+    auto const& util = *session.utils()[index].util;
+    Snapshot const before = snapshot(util);
+    ZuriAsicUtils::SchanCmds cmds;
+    try {
+      cmds = session.utils()[index].util->processSwEntry(wrapper);
+    } catch (Asic::OrderedTableException const& e) {
+      if (!(snapshot(util) == before))
+        fail("{} changed state and raised: {}", util.utilKey().utilName, e.what());
+      continue;
+    } catch (Pelix::RangeException const& e) {
+      if (!(snapshot(util) == before))
+        fail("{} changed state and raised: {}", util.utilKey().utilName, e.what());
+      continue;
+    }
+    withTable(util.hwTableBase().get(), [&](auto const& table) { checkTable(table, cmds); });
+    for (auto const& cmd : cmds) {
+      chip.execute(cmd);
+      fixture.dump(cmd);
+    }
+    withTable(util.hwTableBase().get(), [&](auto const& table) {
+      auto const differences = chip26_a0::compareWithShadow(chip, table);
+      if (!differences.empty()) {
+        fail("after {} the chip differs from the shadow: {}", util.utilKey().utilName,
+             differences.front());
+      }
+    });
+  }
+  return 0;
+}

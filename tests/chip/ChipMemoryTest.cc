@@ -1,0 +1,178 @@
+// The chip memory model: writes and clears per FAP, the null FAP reaching every FAP, clears
+// shorter than the entry, commands no chip runs, and the comparison with a shadow, field by
+// field.
+#include <gtest/gtest.h>
+
+#include "chip26_a0/ChipMemory.h"
+#include "chip26_a0/EedbHwDirect.h"
+#include "chip26_a0/EedbHwMdb.h"
+
+namespace {
+
+using chip26_a0::ChipMemory;
+using chip26_a0::EedbHwMdb;
+using ZuriAsicUtils::HwShadowKey;
+using ZuriAsicUtils::SchanCmd;
+
+using Rif60 = EedbHwMdb::EedbRifBasicEtpsEthRif60Entry;
+
+HwShadowKey unit(unsigned fap, unsigned instance = 0) {
+  return {SchanAccel::FapId(fap), static_cast<ZuriAsicUtils::InstanceId>(instance)};
+}
+
+Rif60 rif(std::uint32_t key, unsigned mtu) {
+  Rif60 e{EedbHwMdb::EntryKey(key)};
+  e.handleInitialized();
+  e.mtuProfileIs(U4(mtu));
+  e.fodoIs(U15(0x7FFF));
+  return e;
+}
+
+SchanCmd clear(unsigned fap, std::uint32_t index, unsigned bits) {
+  SchanCmd c;
+  c.op = SchanCmd::Op::clear;
+  c.fapId = static_cast<std::uint8_t>(fap);
+  c.memory = EedbHwMdb::kMemory;
+  c.index = index;
+  c.sizeBits = static_cast<std::uint16_t>(bits);
+  return c;
+}
+
+ChipMemory::Content contentOf(SchanCmd const& c) {
+  return {c.resultType, c.sizeBits, c.data};
+}
+
+TEST(ChipMemory, WritesAndClearsArePerFapAndInstance) {
+  ChipMemory chip;
+  auto const w = EedbHwMdb::encode(unit(3, 1), rif(0x10, 2));
+  chip.execute(w);
+  EXPECT_EQ(chip.read("EEDB", 3, 1, 0x10), contentOf(w));
+  EXPECT_TRUE(chip.read("EEDB", 3, 0, 0x10).empty());
+  EXPECT_TRUE(chip.read("EEDB", 4, 1, 0x10).empty());
+  EXPECT_TRUE(chip.read("EEDB_AG_MEM_TLM", 3, 1, 0x10).empty());
+  chip.execute(clear(3, 0x10, 60));  // instance 0: instance 1 keeps its entry
+  EXPECT_EQ(chip.read("EEDB", 3, 1, 0x10), contentOf(w));
+  auto c = clear(3, 0x10, 60);
+  c.instanceId = 1;
+  chip.execute(c);
+  EXPECT_TRUE(chip.read("EEDB", 3, 1, 0x10).empty());
+  EXPECT_TRUE(chip.places("EEDB").empty());
+}
+
+TEST(ChipMemory, TheNullFapWritesAndClearsEveryFap) {
+  ChipMemory chip;
+  auto const own = EedbHwMdb::encode(unit(5), rif(0x20, 1));
+  auto const every = EedbHwMdb::encode(unit(128), rif(0x20, 7));
+  chip.execute(own);
+  chip.execute(every);  // overwrites FAP 5's own entry too
+  EXPECT_EQ(chip.read("EEDB", 5, 0, 0x20), contentOf(every));
+  EXPECT_EQ(chip.read("EEDB", 127, 0, 0x20), contentOf(every));
+  chip.execute(own);  // one FAP on top of the common content
+  EXPECT_EQ(chip.read("EEDB", 5, 0, 0x20), contentOf(own));
+  EXPECT_EQ(chip.read("EEDB", 6, 0, 0x20), contentOf(every));
+  chip.execute(clear(5, 0x20, 60));  // FAP 5 alone clears; the others keep the common content
+  EXPECT_TRUE(chip.read("EEDB", 5, 0, 0x20).empty());
+  EXPECT_EQ(chip.read("EEDB", 6, 0, 0x20), contentOf(every));
+  chip.execute(clear(128, 0x20, 60));
+  EXPECT_TRUE(chip.read("EEDB", 6, 0, 0x20).empty());
+  EXPECT_TRUE(chip.places("EEDB").empty());
+}
+
+TEST(ChipMemory, AClearShorterThanTheEntryLeavesItsUpperBits) {
+  ChipMemory chip;
+  auto const w = EedbHwMdb::encode(unit(0), rif(0x30, 2));  // fodo sits at bits 10 to 24
+  chip.execute(w);
+  chip.execute(clear(0, 0x30, 10));
+  auto const left = chip.read("EEDB", 0, 0, 0x30);
+  EXPECT_EQ(left.resultType, w.resultType);
+  EXPECT_EQ(left.data[0], 0x7FFFu << 10);
+}
+
+TEST(ChipMemory, RefusesCommandsNoChipRunsAndStaysAsItWas) {
+  auto base = EedbHwMdb::encode(unit(0), rif(0x40, 2));
+  SchanCmd bad[5] = {base, base, base, clear(0, 0x40, 60), base};
+  bad[0].fapId = 129;
+  bad[1].op = static_cast<SchanCmd::Op>(7);
+  bad[2].sizeBits = 161;
+  bad[3].data[1] = 1;    // a clear with data
+  bad[4].sizeBits = 20;  // data beyond the size
+  for (auto const& cmd : bad) {
+    ChipMemory chip;
+    chip.execute(base);
+    EXPECT_THROW(chip.execute(cmd), chip26_a0::SchanExecuteException) << fmt::format("{}", cmd);
+    EXPECT_EQ(chip.read("EEDB", 0, 0, 0x40), contentOf(base));
+    EXPECT_EQ(chip.commandsExecuted(), 1u);
+  }
+}
+
+class ChipAgainstShadow : public ::testing::Test {
+ protected:
+  Pelix::Ptr<EedbHwMdb> table_ = Pelix::make<EedbHwMdb>(
+      "EedbHwMdb",
+      ZuriAsicUtils::HwTableKey("EedbHwMdb", Hardware::Zuri::FapRevision::fapRevGen3A0()),
+      Pelix::make<ZuriAsicUtils::TableManager>(), Pelix::make<ZuriMdb::TableManager>());
+  ChipMemory chip_;
+};
+
+TEST_F(ChipAgainstShadow, EqualWhenTheCommandsFollowTheShadow) {
+  table_->setEntry(unit(1), rif(0x10, 1));
+  table_->setEntry(unit(128, 2), rif(0x11, 2));
+  chip_.execute(table_->schanCmds(unit(1), EedbHwMdb::EntryKey(0x10), 60, {}));
+  chip_.execute(table_->schanCmds(unit(128, 2), EedbHwMdb::EntryKey(0x11), 60, {}));
+  EXPECT_TRUE(compareWithShadow(chip_, *table_).empty());
+  table_->deleteEntry(unit(1), EedbHwMdb::EntryKey(0x10), 60);
+  chip_.execute(table_->schanCmds(unit(1), EedbHwMdb::EntryKey(0x10), 60, {}));
+  chip_.execute(table_->clearTable(SchanAccel::FapId::null));
+  EXPECT_TRUE(compareWithShadow(chip_, *table_).empty());
+}
+
+TEST_F(ChipAgainstShadow, ReportsEveryDifferenceFieldByField) {
+  table_->setEntry(unit(1), rif(0x10, 1));
+  chip_.execute(EedbHwMdb::encode(unit(1), rif(0x10, 9)));  // the chip holds another MTU
+  chip_.execute(EedbHwMdb::encode(unit(2), rif(0x12, 3)));  // and an entry the shadow lacks
+  table_->setEntry(unit(3), rif(0x13, 4));                  // never sent
+  auto const d = compareWithShadow(chip_, *table_);
+  ASSERT_EQ(d.size(), 3u);
+  EXPECT_EQ(fmt::format("{}", d[0].place), "EEDB[16] fap 1 instance 0");
+  ASSERT_EQ(d[0].fields.size(), 1u);
+  EXPECT_EQ(d[0].fields[0].name, "mtuProfile");
+  EXPECT_EQ(d[0].fields[0].shadow, "1");
+  EXPECT_EQ(d[0].fields[0].chip, "9");
+  EXPECT_EQ(d[1].shadow, "nothing");
+  EXPECT_EQ(d[1].fields.size(), 4u);  // every field of the chip's entry
+  EXPECT_EQ(d[2].chip, "nothing");
+  EXPECT_EQ(fmt::format("{}", d[0]).substr(0, 40), "EEDB[16] fap 1 instance 0: shadow EedbRi");
+}
+
+TEST_F(ChipAgainstShadow, AFapReadsTheNullFapsEntryUnlessItHasItsOwn) {
+  table_->setEntry(unit(128), rif(0x20, 5));
+  chip_.execute(EedbHwMdb::encode(unit(128), rif(0x20, 5)));
+  chip_.execute(EedbHwMdb::encode(unit(4), rif(0x20, 6)));  // FAP 4 alone, unknown to the shadow
+  auto const d = compareWithShadow(chip_, *table_);
+  ASSERT_EQ(d.size(), 1u);
+  EXPECT_EQ(d[0].place.fapId, 4u);
+  EXPECT_EQ(d[0].fields.at(0).shadow, "5");  // the null FAP's entry is what FAP 4 must hold
+}
+
+TEST(ChipAgainstDirect, ABitOfZeroIsAClearedPlace) {
+  auto table = Pelix::make<chip26_a0::EedbAgMemTlmHwDirect>(
+      "EedbAgMemTlmHwDirect",
+      ZuriAsicUtils::HwTableKey("EedbAgMemTlmHwDirect",
+                                Hardware::Zuri::FapRevision::fapRevGen3A0()),
+      Pelix::make<ZuriAsicUtils::TableManager>());
+  using Entry = chip26_a0::EedbAgMemTlmHwDirect::Entry;
+  Entry zero{Entry::EntryKey(7)};
+  table->setEntry(unit(0), zero);
+  ChipMemory chip;
+  EXPECT_TRUE(compareWithShadow(chip, *table).empty());
+  Entry one{Entry::EntryKey(8)};
+  one.bitIs(U1(1));
+  table->setEntry(unit(0), one);
+  auto const d = compareWithShadow(chip, *table);
+  ASSERT_EQ(d.size(), 1u);
+  EXPECT_EQ(d[0].fields.at(0).name, "agFieldTlm");
+  chip.execute(table->schanCmds(unit(0), Entry::EntryKey(8), {}));
+  EXPECT_TRUE(compareWithShadow(chip, *table).empty());
+}
+
+}  // namespace

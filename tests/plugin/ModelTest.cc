@@ -1,0 +1,435 @@
+// A model test of the shadow: long seeded random sequences of adds, updates, deletes, table
+// deletes, table clears and FAP mask changes across all sixteen table utilities, several FAPs
+// (the null FAP among them) and instances. After every step the shadow of every hardware table,
+// every counter and the enqueue statistics equal a plain reference model, and the chip memory
+// model, fed every command returned, equals the shadow.
+//
+// The reference decides on its own which table utility takes an entry (table delete, view type,
+// FAP mask) and what a step changes; it borrows from the plug-in only the two pure functions
+// of an entry, its hardware key and its translation, through reflection.
+#include <any>
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <random>
+#include <set>
+#include <stdexcept>
+#include <string>
+#include <tuple>
+#include <utility>
+#include <variant>
+#include <vector>
+
+#include <fmt/format.h>
+#include <gtest/gtest.h>
+
+#include "PluginTestSupport.h"
+#include "ShadowImage.h"
+#include "asic/OrderedTableException.h"
+#include "chip26_a0/ChipMemory.h"
+#include "chip26_a0/EedbHwDirect.h"
+#include "chip26_a0/EedbHwMdb.h"
+#include "pelix/RangeException.h"
+#include "zuri_errm/Catalog.h"
+
+namespace eedb::test {
+namespace {
+
+using chip26_a0::EedbAgMemTlmHwDirect;
+using chip26_a0::EedbDataByLocalOutlifMsbsHwDirect;
+using chip26_a0::EedbHwMdb;
+using ZuriAsicUtils::HwCommonTableBase;
+using ZuriAsicUtils::HwShadowKey;
+using ZuriErrm::AnyLogEntry;
+using ZuriErrm::FieldKind;
+using ZuriErrm::TableInfo;
+using ZuriErrm::Value;
+
+// The view types each table utility takes; empty: every entry (the direct tables).
+struct Views {
+  std::string_view util;
+  std::set<unsigned> views;
+};
+std::vector<Views> const kViews = {
+    {"chip26_a0::ZuriErrmUtil::EedbAgMemTlmUtil", {}},
+    {"chip26_a0::ZuriErrmUtil::EedbDataByLocalOutlifMsbsUtil", {}},
+    {"chip26_a0::ZuriErrmUtil::EedbVxlanTunnelUtil", {0}},
+    {"chip26_a0::ZuriErrmUtil::EedbSflowDataTableUtil", {0}},
+    {"chip26_a0::ZuriErrmUtil::EedbSflowTableUtil", {0}},
+    {"chip26_a0::ZuriErrmUtil::EedbIpTunnelUtil", {0, 1, 2}},
+    {"chip26_a0::ZuriErrmUtil::EedbIpTunnelNonAiUtil", {3}},
+    {"chip26_a0::ZuriErrmUtil::EedbIpv6TunnelDipUtil", {2}},
+    {"chip26_a0::ZuriErrmUtil::EedbIpv6TunnelDipNonAiUtil", {3}},
+    {"chip26_a0::ZuriErrmUtil::EedbOutrifUtil", {1}},
+    {"chip26_a0::ZuriErrmUtil::EedbMplsTunnelTableUtil", {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}},
+    {"chip26_a0::ZuriErrmUtil::EedbSrv6TunnelUtil", {0, 1, 2}},
+    {"chip26_a0::ZuriErrmUtil::EedbTapAggTableUtil", {1, 2, 3, 4}},
+    {"chip26_a0::ZuriErrmUtil::EedbStatTableUtil", {1}},
+    {"chip26_a0::ZuriErrmArpUtil::EedbArpTableUtil", {1, 2, 3, 4, 5}},
+    {"chip26_a0::ZuriErrmUtil::EedbSubIntfOutAcTableUtil", {1}},
+};
+
+constexpr unsigned kFaps[] = {0, 1, 2, 3, 128};
+constexpr unsigned kInstances[] = {0, 1, 5};
+
+std::vector<chip26_a0::MemoryDifference> chipAgainst(chip26_a0::ChipMemory const& chip,
+                                                     HwCommonTableBase const& base) {
+  if (auto const* t = dynamic_cast<EedbHwMdb const*>(&base)) return compareWithShadow(chip, *t);
+  if (auto const* t = dynamic_cast<EedbAgMemTlmHwDirect const*>(&base)) {
+    return compareWithShadow(chip, *t);
+  }
+  if (auto const* t = dynamic_cast<EedbDataByLocalOutlifMsbsHwDirect const*>(&base)) {
+    return compareWithShadow(chip, *t);
+  }
+  ADD_FAILURE() << "unknown hardware table " << base.tableType();
+  return {};
+}
+
+std::string printed(std::any const& entry) {
+  if (auto const* e = std::any_cast<EedbHwMdb::Entry>(&entry)) return fmt::format("{}", *e);
+  if (auto const* e = std::any_cast<EedbAgMemTlmHwDirect::Entry>(&entry)) {
+    return fmt::format("{}", *e);
+  }
+  if (auto const* e = std::any_cast<EedbDataByLocalOutlifMsbsHwDirect::Entry>(&entry)) {
+    return fmt::format("{}", *e);
+  }
+  throw std::logic_error("translation gave an entry of unknown type");
+}
+
+std::uint32_t keyValue(std::any const& key) {
+  if (auto const* k = std::any_cast<EedbHwMdb::EntryKey>(&key)) return k->value();
+  if (auto const* k = std::any_cast<EedbAgMemTlmHwDirect::EntryKey>(&key)) return k->value();
+  if (auto const* k = std::any_cast<EedbDataByLocalOutlifMsbsHwDirect::EntryKey>(&key)) {
+    return k->value();
+  }
+  throw std::logic_error("key mapping gave a key of unknown type");
+}
+
+class ShadowModel : public ::testing::TestWithParam<unsigned> {
+ protected:
+  struct Util {
+    Pelix::Ptr<UtilBase> util;
+    TableInfo const* table = nullptr;
+    std::set<unsigned> views;
+    std::set<unsigned> faps;  // the reference's copy of the FAP mask
+    std::uint64_t add = 0, del = 0, mismatch = 0;
+  };
+  // Where an applied add stands, with the log entry that put it there (for its delete).
+  struct Live {
+    std::size_t util;
+    AnyLogEntry entry;
+    Asic::UnitId unit;
+  };
+  using Place = std::tuple<HwCommonTableBase const*, std::uint16_t, std::uint32_t>;
+
+  void SetUp() override {
+    EEDB_REQUIRE_ALL_TABLES();
+    rng_.seed(GetParam());
+    for (auto const& v : kViews) {
+      Util u;
+      u.util = create(v.util, m_);
+      u.views = v.views;
+      for (auto const& table : ZuriErrm::tables()) {
+        if (table.swTableId == u.util->utilKey().swTableId) u.table = &table;
+      }
+      ASSERT_NE(u.table, nullptr) << v.util;
+      for (unsigned fap : {0u, 1u}) {
+        addFap(*u.util, fap);
+        u.faps.insert(fap);
+      }
+      tables_.insert(u.util->hwTableBase().get());
+      utils_.push_back(std::move(u));
+    }
+  }
+
+  unsigned pick(unsigned n) { return std::uniform_int_distribution<unsigned>(0, n - 1)(rng_); }
+  template <class T, std::size_t N>
+  T pickOf(T const (&values)[N]) {
+    return values[pick(N)];
+  }
+
+  // A value for a field: mostly small, now and then anything its storage holds.
+  Value valueFor(ZuriErrm::FieldInfo const& field, unsigned keyBase) {
+    switch (field.kind) {
+      case FieldKind::number:
+      case FieldKind::bounded:
+      case FieldKind::outlif: {
+        if (field.kind == FieldKind::outlif && pick(4) == 0) return Value();
+        if (field.name == "viewType") {
+          // Mostly a view that some table utility of the table takes.
+          if (views_.empty() || pick(5) == 0) return Value::number(pick(13));
+          return Value::number(
+              *std::next(views_.begin(), pick(static_cast<unsigned>(views_.size()))));
+        }
+        std::uint64_t v = pick(4);
+        if (pick(40) == 0) v = std::uniform_int_distribution<std::uint64_t>(0, field.max())(rng_);
+        return Value::number(std::min(v, field.max()));
+      }
+      case FieldKind::address:
+        return Value::text(pick(2) ? fmt::format("10.0.{}.{}", pick(4), pick(255))
+                                   : fmt::format("2001:db8::{:x}", pick(0xffff)));
+      case FieldKind::mac:
+        return Value::text(fmt::format("02:00:00:00:{:02x}:{:02x}", pick(256), pick(256)));
+      case FieldKind::object: {
+        std::vector<Value::Member> members;
+        // Key members each from a pool of their own, so that two table utilities that map
+        // different members do not meet by chance.
+        unsigned pool = keyBase;
+        for (auto const& m : field.members) {
+          bool const keyPart = field.name == "key";
+          members.push_back(
+              {std::string(m.name), keyPart ? Value::number(pool + pick(6)) : valueFor(m, 0)});
+          pool += 8;
+        }
+        return Value::object(std::move(members));
+      }
+    }
+    return Value();
+  }
+
+  // A new log entry of the table. Every table, the null FAP and stray deletes get keys of their
+  // own: the software side never gives two tables one out-LIF, nor one FAP and every FAP one
+  // entry, and it deletes an entry with the view it was written with.
+  AnyLogEntry newEntry(TableInfo const& table, unsigned fap, bool stray = false) {
+    unsigned const keyBase =
+        128 * static_cast<unsigned>(table.index) + (fap == 128 ? 64 : 0) + (stray ? 32 : 0) + 1;
+    views_.clear();
+    for (auto const& u : utils_) {
+      if (u.table == &table) views_.insert(u.views.begin(), u.views.end());
+    }
+    AnyLogEntry entry = table.newEntry();
+    for (auto const& field : table.fields) {
+      Value v = field.name == "key" && field.kind != FieldKind::object
+                    ? Value::number(keyBase + pick(6))
+                    : valueFor(field, keyBase);
+      try {
+        field.set(entry, v);
+      } catch (ZuriErrm::InputError const&) {
+        // SRv6 data of a view that is not the entry's own: left out.
+      }
+    }
+    return entry;
+  }
+
+  // What the reference expects of one offer to one table utility; applies it to the reference.
+  // Returns the failure text that the offer must raise, or nothing.
+  std::optional<std::string> expect(Util& u, AnyLogEntry const& entry, Asic::UnitId unit,
+                                    std::uint8_t flags) {
+    unsigned const fap = unit.fapIdRaw();
+    if (unit.value() > 0x80FF) {
+      return "SchanAccel::FapId::value < SchanAccel::FapId::min or > SchanAccel::FapId::null "
+             "not allowed";
+    }
+    bool const inMask = fap == 128 || u.faps.count(fap) != 0;
+    bool applicable = false;
+    if ((flags & kTableDelete) && inMask) {
+      applicable = true;
+    } else {
+      std::uint64_t view = 0;
+      if (auto const* f = u.table->field("viewType")) view = f->get(entry).asNumber();
+      if (u.views.empty() || u.views.count(static_cast<unsigned>(view))) {
+        applicable = inMask;
+        if (!inMask) ++u.mismatch;
+      }
+    }
+    auto const wrapper = u.table->makeWrapper(entry, unit, flags);
+    std::any key, translated;
+    std::string failure;
+    try {
+      key =
+          reflected(*u.util, "mapToHwKey",
+                    {std::visit([](auto const& e) { return std::any(e); }, entry), std::any(unit)});
+      // A delete translates only to learn the size, which direct entries do not have.
+      bool const sized = dynamic_cast<EedbHwMdb const*>(u.util->hwTableBase().get()) != nullptr;
+      if (applicable && (sized || !(flags & kDelete))) {
+        translated = reflected(*u.util, "translateToHwFormat", {std::any(wrapper)});
+      }
+    } catch (std::exception const& e) {
+      failure = e.what();
+    }
+    // A key that does not map fails SCHAN generation after the FAP mask filter has counted.
+    if (!failure.empty()) return failure;
+    auto const shadowKey = HwShadowKey(SchanAccel::FapId(fap), unit.instanceId()).packed();
+    ++enqueued_[{u.util->utilKey().swTableId.value(), shadowKey}];
+    if (!applicable) return std::nullopt;
+    Place const place{u.util->hwTableBase().get(), shadowKey, keyValue(key)};
+    if (flags & kDelete) {
+      shadow_.erase(place);
+      live_.erase(place);
+      ++u.del;
+    } else {
+      shadow_[place] = printed(translated);
+      live_.insert_or_assign(place,
+                             Live{static_cast<std::size_t>(&u - utils_.data()), entry, unit});
+      ++u.add;
+    }
+    return std::nullopt;
+  }
+
+  static std::any reflected(UtilBase& util, std::string_view member, std::vector<std::any> args) {
+    std::any result;
+    int const answer = reflect(util, member, Pelix::Access::call, args, &result);
+    if (answer != Pelix::kInspectDone) {
+      throw std::logic_error(fmt::format("{} answered {}", member, answer));
+    }
+    return result;
+  }
+
+  // Offers one log entry to every table utility of its table, as the agent does.
+  void offer(TableInfo const& table, AnyLogEntry const& entry, Asic::UnitId unit,
+             std::uint8_t flags) {
+    auto const wrapper = table.makeWrapper(entry, unit, flags);
+    for (auto& u : utils_) {
+      if (u.table != &table) continue;
+      auto const failure = expect(u, entry, unit, flags);
+      try {
+        auto const cmds = u.util->processSwEntry(wrapper);
+        EXPECT_FALSE(failure) << u.util->utilKey().utilName << " took " << describe(entry)
+                              << " but should raise " << *failure;
+        chip_.execute(cmds);
+        ++commands_;
+      } catch (std::exception const& e) {
+        ASSERT_TRUE(failure) << u.util->utilKey().utilName << " raised " << e.what() << " on "
+                             << describe(entry);
+        EXPECT_EQ(std::string(e.what()), *failure);
+        ++failures_;
+      }
+    }
+  }
+
+  void checkAll(std::string_view step) {
+    SCOPED_TRACE(step);
+    std::map<HwCommonTableBase const*, TableImage> want;
+    for (auto const& [place, text] : shadow_) {
+      want[std::get<0>(place)][{std::get<1>(place), std::get<2>(place)}] = text;
+    }
+    for (auto const* table : tables_) {
+      ASSERT_EQ(imageOf(*table), want[table]) << table->tableType();
+      auto const differences = chipAgainst(chip_, *table);
+      ASSERT_TRUE(differences.empty()) << fmt::format("{}", differences.front());
+    }
+    std::map<std::uint32_t, std::uint64_t> enqueuedPerTable;
+    for (auto const& [key, n] : enqueued_) enqueuedPerTable[key.first] += n;
+    for (auto const& u : utils_) {
+      auto const& stats = *u.util->stats();
+      ASSERT_EQ(stats.addCnt(), u.add) << u.util->utilKey().utilName;
+      ASSERT_EQ(stats.deleteCnt(), u.del) << u.util->utilKey().utilName;
+      ASSERT_EQ(stats.updateOnDelCnt(), 0u) << u.util->utilKey().utilName;
+      ASSERT_EQ(stats.fapmaskMismatch(), u.mismatch) << u.util->utilKey().utilName;
+      auto const record = m_.hw->stats().schanEnqueueStats(u.util->utilKey().swTableId);
+      ASSERT_EQ(record ? record->totalEnqueueCnt() : 0,
+                enqueuedPerTable[u.util->utilKey().swTableId.value()])
+          << u.util->utilKey().utilName;
+    }
+  }
+
+  Managers m_;
+  std::mt19937 rng_;
+  std::vector<Util> utils_;
+  std::set<HwCommonTableBase const*> tables_;
+  std::map<Place, std::string> shadow_;
+  std::map<Place, Live> live_;
+  std::map<std::pair<std::uint32_t, std::uint16_t>, std::uint64_t> enqueued_;
+  chip26_a0::ChipMemory chip_;
+  std::set<unsigned> views_;  // of the table whose entry is being built
+  std::size_t commands_ = 0, failures_ = 0, peak_ = 0;
+};
+
+TEST_P(ShadowModel, RandomSequencesKeepShadowChipAndCountersInStep) {
+  constexpr int kSteps = 4000;
+  std::map<std::string_view, int> kinds;
+  for (int step = 0; step < kSteps; ++step) {
+    unsigned const roll = pick(100);
+    std::string what;
+    if (roll < 65 || live_.empty()) {
+      // Add, or update when the key is live.
+      auto const& table =
+          ZuriErrm::tables()[pick(static_cast<unsigned>(ZuriErrm::tables().size()))];
+      unsigned const fap = pickOf(kFaps);
+      auto unit = Asic::UnitId::of(static_cast<std::uint8_t>(fap),
+                                   static_cast<std::uint8_t>(pickOf(kInstances)));
+      if (pick(200) == 0) unit = Asic::UnitId(static_cast<std::uint16_t>(0x8100 + pick(0x7F00)));
+      auto const entry = newEntry(table, fap);
+      what = fmt::format("step {}: add {} unit {:#x}", step, describe(entry), unit.value());
+      offer(table, entry, unit, 0);
+      ++kinds["add"];
+    } else if (roll < 85) {
+      // Delete a live entry with the log entry that put it there; now and then as part of a
+      // table delete.
+      auto it = std::next(live_.begin(), pick(static_cast<unsigned>(live_.size())));
+      Live const live = it->second;
+      auto const& table = *utils_[live.util].table;
+      std::uint8_t const flags = kDelete | (pick(5) == 0 ? kTableDelete : 0);
+      what = fmt::format("step {}: delete {} unit {:#x} flags {}", step, describe(live.entry),
+                         live.unit.value(), flags);
+      offer(table, live.entry, live.unit, flags);
+      ++kinds[flags & kTableDelete ? "table delete" : "delete"];
+    } else if (roll < 93) {
+      // Delete of a key that was never written, or of a FAP outside the mask.
+      auto const& table =
+          ZuriErrm::tables()[pick(static_cast<unsigned>(ZuriErrm::tables().size()))];
+      unsigned const fap = pickOf(kFaps);
+      auto const unit = Asic::UnitId::of(static_cast<std::uint8_t>(fap),
+                                         static_cast<std::uint8_t>(pickOf(kInstances)));
+      auto const entry = newEntry(table, fap, true);
+      what = fmt::format("step {}: delete {} unit {:#x}", step, describe(entry), unit.value());
+      offer(table, entry, unit, kDelete | (pick(3) == 0 ? kTableDelete : 0));
+      ++kinds["stray delete"];
+    } else if (roll < 95) {
+      // Clear one table utility's hardware table for one FAP, or for every FAP.
+      auto& u = utils_[pick(static_cast<unsigned>(utils_.size()))];
+      unsigned const fap = pick(8) == 0 ? 128 : pickOf(kFaps);
+      what = fmt::format("step {}: clear {} fap {}", step, u.util->utilKey().utilName, fap);
+      auto const cmds = u.util->clearHwTable(Asic::UnitId::of(static_cast<std::uint8_t>(fap), 0));
+      chip_.execute(cmds);
+      for (auto it = shadow_.begin(); it != shadow_.end();) {
+        bool const hit = std::get<0>(it->first) == u.util->hwTableBase().get() &&
+                         (fap == 128 || (std::get<1>(it->first) >> 8) == fap);
+        if (hit) live_.erase(it->first);
+        it = hit ? shadow_.erase(it) : std::next(it);
+      }
+      ++kinds["clear"];
+    } else {
+      // A FAP joins or leaves every table utility's mask. (Masks that differ between table
+      // utilities of one hardware table let a sibling's table delete drop a shadow entry
+      // without a command; the agent changes them for all table utilities together.)
+      unsigned const fap = pick(4);
+      bool const join = utils_.front().faps.count(fap) == 0;
+      for (auto& u : utils_) {
+        if (join) {
+          addFap(*u.util, fap);
+          u.faps.insert(fap);
+        } else {
+          u.util->fapIdDel(SchanAccel::FapId(fap));
+          u.faps.erase(fap);
+        }
+      }
+      what = fmt::format("step {}: FAP {} {} the masks", step, fap, join ? "joins" : "leaves");
+      ++kinds["mask"];
+    }
+    ASSERT_NO_FATAL_FAILURE(checkAll(what));
+    peak_ = std::max(peak_, shadow_.size());
+    if (HasNonfatalFailure()) return;
+  }
+  // The sequence must have exercised what it claims to.
+  EXPECT_GT(kinds["add"], kSteps / 3);
+  EXPECT_GT(kinds["delete"], kSteps / 20);
+  EXPECT_GT(kinds["table delete"], 0);
+  EXPECT_GT(kinds["clear"], 0);
+  EXPECT_GT(failures_, 0u);
+  EXPECT_GT(peak_, 20u);
+  RecordProperty("steps", kSteps);
+  RecordProperty("commandLists", static_cast<int>(commands_));
+  RecordProperty("failures", static_cast<int>(failures_));
+  RecordProperty("peakShadow", static_cast<int>(peak_));
+  fmt::print(
+      "{} steps: {} adds, {} deletes, {} table deletes, {} stray deletes, {} clears, {} mask "
+      "changes; {} failures raised; shadow peak {} entries\n",
+      kSteps, kinds["add"], kinds["delete"], kinds["table delete"], kinds["stray delete"],
+      kinds["clear"], kinds["mask"], failures_, peak_);
+}
+
+INSTANTIATE_TEST_SUITE_P(Seeds, ShadowModel, ::testing::Values(1u, 2u, 3u, 20261206u));
+
+}  // namespace
+}  // namespace eedb::test
