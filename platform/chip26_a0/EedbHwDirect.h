@@ -100,11 +100,14 @@ class HwDirectTable : public ZuriAsicUtils::HwCommonTableBase {
   // its place. The log entry is not used. Allocates nothing.
   ZuriAsicUtils::SchanCmds schanCmds(ZuriAsicUtils::HwShadowKey shadowKey, EntryKey const& key,
                                      Pelix::Ptr<Asic::LogEntryWrapperBase> const&) const {
+    ZuriAsicUtils::SchanCmds cmds;  // built in place: the list's inline slot holds the command
     if (auto const* stored = shadow_.find(shadowKey, key.value())) {
-      return {encode(shadowKey, *stored)};
+      cmds.push_back(encode(shadowKey, *stored));
+    } else {
+      cmds.push_back(detail::schanCmdFor(ZuriAsicUtils::SchanCmd::Op::clear, shadowKey, kMemory,
+                                         key.value(), 0, kEntryBits));
     }
-    return {detail::schanCmdFor(ZuriAsicUtils::SchanCmd::Op::clear, shadowKey, kMemory, key.value(),
-                                0, kEntryBits)};
+    return cmds;
   }
 
   // Removes every entry of the FAP (FapId::null: of every FAP); one clear command per removed

@@ -46,11 +46,17 @@ SchanCmd EedbHwMdb::encode(HwShadowKey shadowKey, Entry const& entry) noexcept {
 
 SchanCmds EedbHwMdb::schanCmds(HwShadowKey shadowKey, EntryKey const& key, unsigned sizeBits,
                                Pelix::Ptr<Asic::LogEntryWrapperBase> const& /*logEntry*/) const {
-  if (sizeBits == 0) return {};
+  SchanCmds cmds;  // built in place: the list's inline slot holds the one command
+  if (sizeBits == 0) return cmds;
   detail::requireCommandBits(kTableType, sizeBits);
   auto const* stored = shadow_.find(shadowKey, key.value());
-  if (stored != nullptr && stored->hasFormat()) return {encode(shadowKey, *stored)};
-  return {detail::schanCmdFor(SchanCmd::Op::clear, shadowKey, kMemory, key.value(), 0, sizeBits)};
+  if (stored != nullptr && stored->hasFormat()) {
+    cmds.push_back(encode(shadowKey, *stored));
+  } else {
+    cmds.push_back(
+        detail::schanCmdFor(SchanCmd::Op::clear, shadowKey, kMemory, key.value(), 0, sizeBits));
+  }
+  return cmds;
 }
 
 SchanCmds EedbHwMdb::clearTable(SchanAccel::FapId fapId) {

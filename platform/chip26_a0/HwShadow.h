@@ -37,10 +37,8 @@ class ShadowStore {
   // Replaces what is stored under the entry's key.
   void set(ZuriAsicUtils::HwShadowKey shadowKey, Entry const& entry) {
     auto& unit = units_[shadowKey.packed()];
-    auto it = unit.find(entry.key().value());
-    if (it == unit.end()) {
-      unit.insert(entry);
-    } else {
+    auto const [it, inserted] = unit.insert(entry);  // one probe for a new key and an old one
+    if (!inserted) {
       // The set hands out const references, but its slots hold plain entries and the key
       // does not change, so overwriting in place is sound and saves a rehash.
       const_cast<Entry&>(*it) = entry;

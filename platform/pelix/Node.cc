@@ -26,16 +26,6 @@ Node const* Node::publisher() const {
   return nullptr;
 }
 
-void Node::decUseImpl() const {
-  std::uint32_t left;
-  if (ThreadControl::tsp_) {
-    left = std::atomic_ref<std::uint32_t>(refCount_).fetch_sub(1, std::memory_order_acq_rel) - 1;
-  } else {
-    left = --refCount_;
-  }
-  if (left == 0) const_cast<Node*>(this)->lastUserGone();
-}
-
 void Node::nodeFlagSet(std::uint32_t flag, bool on) noexcept {
   flags_ = on ? (flags_ | flag) : (flags_ & ~flag);
 }

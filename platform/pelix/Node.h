@@ -33,7 +33,15 @@ class Node {
     }
   }
   // Drops one reference; the last one calls lastUserGone().
-  void decUseImpl() const;
+  void decUseImpl() const {
+    std::uint32_t left;
+    if (ThreadControl::tsp_) {
+      left = std::atomic_ref<std::uint32_t>(refCount_).fetch_sub(1, std::memory_order_acq_rel) - 1;
+    } else {
+      left = --refCount_;
+    }
+    if (left == 0) const_cast<Node*>(this)->lastUserGone();
+  }
 
   std::uint32_t refCount() const noexcept {
     return std::atomic_ref<std::uint32_t>(refCount_).load(std::memory_order_relaxed);

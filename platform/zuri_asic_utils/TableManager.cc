@@ -5,25 +5,25 @@
 
 namespace ZuriAsicUtils {
 
-void TableSchanEnqueueStats::entryEnqueueCntInc(HwShadowKey key, unsigned count) {
-  counts_[key.packed()] += count;
-  total_ += count;
-}
-
 std::uint64_t TableSchanEnqueueStats::entryEnqueueCnt(HwShadowKey key) const {
   auto it = counts_.find(key.packed());
   return it == counts_.end() ? 0 : it->second;
 }
 
-Pelix::Ptr<TableSchanEnqueueStats> TableManagerStats::schanEnqueueStatsIs(Asic::SwTableId id) {
+Pelix::Ptr<TableSchanEnqueueStats> TableManagerStats::recordIs(Asic::SwTableId id) {
   auto& record = records_[id.value()];
   if (!record) record = Pelix::make<TableSchanEnqueueStats>();
+  last_ = record.get();
+  lastId_ = id.value();
   return record;
 }
 
-Pelix::Ptr<TableSchanEnqueueStats> TableManagerStats::schanEnqueueStats(Asic::SwTableId id) const {
+Pelix::Ptr<TableSchanEnqueueStats> TableManagerStats::record(Asic::SwTableId id) const {
   auto it = records_.find(id.value());
-  return it == records_.end() ? Pelix::Ptr<TableSchanEnqueueStats>() : it->second;
+  if (it == records_.end()) return Pelix::Ptr<TableSchanEnqueueStats>();
+  last_ = it->second.get();
+  lastId_ = id.value();
+  return it->second;
 }
 
 // The collection is searched with the process hash seed mixed with the table collection's salt.

@@ -19,25 +19,48 @@ class HwCommonTableBase;
 // SCHAN enqueue counts of one software table, per shadow key.
 class TableSchanEnqueueStats : public Pelix::Node {
  public:
-  void entryEnqueueCntInc(HwShadowKey key, unsigned count);
+  // Counted for every entry: the count of the last shadow key is kept at hand.
+  void entryEnqueueCntInc(HwShadowKey key, unsigned count) {
+    if (lastCount_ == nullptr || lastKey_ != key.packed()) {
+      lastKey_ = key.packed();
+      lastCount_ = &counts_[lastKey_];  // the only insertion: no other pointer to re-take
+    }
+    *lastCount_ += count;
+    total_ += count;
+  }
   std::uint64_t entryEnqueueCnt(HwShadowKey key) const;
   std::uint64_t totalEnqueueCnt() const noexcept { return total_; }
 
  private:
   absl::flat_hash_map<std::uint16_t, std::uint64_t> counts_;  // by HwShadowKey::packed()
   std::uint64_t total_ = 0;
+  std::uint64_t* lastCount_ = nullptr;
+  std::uint16_t lastKey_ = 0;
 };
 
 class TableManagerStats : public Pelix::Node {
  public:
-  // The record of a software table; created on first use and kept.
-  Pelix::Ptr<TableSchanEnqueueStats> schanEnqueueStatsIs(Asic::SwTableId id);
+  // The record of a software table; created on first use and kept. Both look-ups run for every
+  // entry, so the record of the last software table asked for is kept at hand.
+  Pelix::Ptr<TableSchanEnqueueStats> schanEnqueueStatsIs(Asic::SwTableId id) {
+    if (last_ != nullptr && lastId_ == id.value()) return Pelix::Ptr<TableSchanEnqueueStats>(last_);
+    return recordIs(id);
+  }
   // The record, or an empty pointer when none was created.
-  Pelix::Ptr<TableSchanEnqueueStats> schanEnqueueStats(Asic::SwTableId id) const;
+  Pelix::Ptr<TableSchanEnqueueStats> schanEnqueueStats(Asic::SwTableId id) const {
+    if (last_ != nullptr && lastId_ == id.value()) return Pelix::Ptr<TableSchanEnqueueStats>(last_);
+    return record(id);
+  }
   std::size_t recordCount() const noexcept { return records_.size(); }
 
  private:
+  Pelix::Ptr<TableSchanEnqueueStats> recordIs(Asic::SwTableId id);
+  Pelix::Ptr<TableSchanEnqueueStats> record(Asic::SwTableId id) const;
+
+  // Records are never removed, so the kept pointer stays valid.
   absl::flat_hash_map<std::uint32_t, Pelix::Ptr<TableSchanEnqueueStats>> records_;
+  mutable TableSchanEnqueueStats* last_ = nullptr;
+  mutable std::uint32_t lastId_ = 0;
 };
 
 class TableManager : public Pelix::Node {

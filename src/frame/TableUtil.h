@@ -314,8 +314,9 @@ class TableUtil : public Family::Base {
     return Entry(EntryKey());
   }
 
-  // The table utility's translation trace handle, named after its class.
-  static Kiv::TraceHandle& translationTrace() {
+  // The table utility's translation trace handle, named after its class; inlined like the
+  // accessor's handle.
+  [[gnu::always_inline]] static Kiv::TraceHandle& translationTrace() {
     static Kiv::TraceHandle handle(std::string(Derived::kShortName), false);
     return handle;
   }

@@ -39,8 +39,9 @@ class UtilAccessor {
   explicit UtilAccessor(Util* util) noexcept : util_(util) {}
 
   // Named after the table utility's class without namespaces; the instantiation on a const
-  // table utility is a second handle of the same name.
-  static Kiv::TraceHandle& _defaultTraceHandle() {
+  // table utility is a second handle of the same name. Inlined: every trace site tests a level
+  // on it, and a call per test would cost more than the test.
+  [[gnu::always_inline]] static Kiv::TraceHandle& _defaultTraceHandle() {
     static Kiv::TraceHandle handle(std::string(std::remove_const_t<Util>::kShortName), false);
     return handle;
   }
@@ -68,7 +69,7 @@ class UtilAccessor {
   template <class Wrapper, class HwTable, class DefaultEntry>
   std::uint32_t writeSwEntryToShadow(Pelix::Ptr<Asic::LogEntryWrapperBase> const& entry) const {
     auto const& wrapper = detail::requireWrapper<Wrapper>(entry);
-    auto const flume = wrapper.flumeEntry();
+    auto const& flume = wrapper.flumeEntry();
     SchanAccel::FapId const fapId = eedb::fapIdOf(flume.unitId());
     InstanceId const instanceId = flume.unitId().instanceId();
     EEDB_TRACE(_defaultTraceHandle(), 3, "writeSwEntryToShadow", "",
