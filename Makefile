@@ -8,6 +8,8 @@ BUILD_DIR ?= build
 BUILD_TYPE ?= RelWithDebInfo
 WERROR ?= OFF
 JOBS ?= $(shell nproc)
+RELEASE_DIR ?= build-release
+BENCH_QUICK ?=
 SANITIZE_DIR ?= build-sanitize
 FUZZ_SECONDS ?= 60
 
@@ -15,7 +17,7 @@ DEB_PACKAGES := cmake ninja-build g++ libfmt-dev libgtest-dev libgmock-dev libbe
                 libsimdjson-dev libcli11-dev libabsl-dev clang clang-format \
                 libclang-rt-14-dev valgrind
 
-.PHONY: all deps configure build test demo clean format test-sanitize fuzz fuzz-ci check-valgrind
+.PHONY: all deps configure build test demo clean format test-sanitize fuzz fuzz-ci check-valgrind bench
 
 all: build
 
@@ -41,6 +43,14 @@ build: configure
 
 test: build
 	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
+
+# Benchmarks of a Release build in $(RELEASE_DIR): one summary of every figure, also written to
+# $(RELEASE_DIR)/bench-summary.json. BENCH_QUICK=1 runs them briefly (CI: they keep running).
+bench: deps
+	cmake -S . -B $(RELEASE_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Release -DEEDB_WERROR=$(WERROR) \
+	  -DEEDB_BUILD_TESTS=OFF -DEEDB_BUILD_BENCH=ON > /dev/null
+	cmake --build $(RELEASE_DIR) -j $(JOBS)
+	python3 bench/run.py $(RELEASE_DIR) $(if $(BENCH_QUICK),--quick)
 
 # The demo stream includes an entry that fails on purpose, so exit status 1 is expected.
 demo: build

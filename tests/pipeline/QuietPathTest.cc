@@ -1,0 +1,153 @@
+// With every trace level off, the whole pipeline of a table utility (applicability, shadow
+// writing, SCHAN commands) formats nothing on its success paths: a probe table whose log entry
+// counts its own formatting runs adds, updates, deletes, table deletes and FAP mask mismatches.
+#include <cstdint>
+#include <string_view>
+#include <tuple>
+
+#include <fmt/format.h>
+#include <gtest/gtest.h>
+
+#include "frame/TableUtil.h"
+#include "kiv/Trace.h"
+#include "zuri_asic_utils/TableManager.h"
+#include "zuri_errm/SwTableTypes.h"
+
+namespace probe {
+
+int formatted = 0;  // how often a log entry or a key of the probe table was formatted
+
+struct Key {
+  std::uint32_t v = 0;
+  std::uint32_t value() const noexcept { return v; }
+};
+
+struct LogEntry {
+  Key k;
+  std::uint8_t view = 1;
+  std::uint8_t mtu = 0;
+  Key key() const noexcept { return k; }
+  std::uint8_t viewType() const noexcept { return view; }
+  bool operator==(LogEntry const&) const = default;
+};
+
+using Flume = ZuriErrm::LogFlumeEntry<LogEntry>;
+
+class Wrapper final : public Asic::LogEntryWrapperBase,
+                      public ZuriErrm::detail::WrapperData<Flume> {
+ public:
+  using WrapperData::WrapperData;
+};
+
+struct Constants {};
+
+using Rif60 = chip26_a0::EedbHwMdb::EedbRifBasicEtpsEthRif60Entry;
+
+class Util final : public eedb::MdbTableUtil<Util, Wrapper, Constants> {
+ public:
+  static constexpr std::string_view kName = "probe::Util";
+  static constexpr std::string_view kShortName = "QuietProbeUtil";
+  using Views = eedb::ViewMap<eedb::View<1, Rif60>>;
+  using TableUtil::TableUtil;
+
+  void setTranslatorFields(Rif60& hw, LogEntry const& sw) const {
+    hw.mtuProfileIs(Asic::checkedCast<U4>(sw.mtu));
+  }
+  void doSetHwEntry(Asic::UnitId, LogEntry& sw, Rif60& hw) const {
+    hw.fodoIs(eedb::lowBits<U15>(sw.k.v));
+  }
+};
+
+}  // namespace probe
+
+template <>
+struct ZuriErrm::Fields<probe::LogEntry> {
+  static constexpr std::string_view table = "Probe";
+  static constexpr std::tuple<> list{};
+};
+
+template <>
+struct fmt::formatter<probe::Key> {
+  constexpr auto parse(format_parse_context& ctx) { return ctx.begin(); }
+  auto format(probe::Key const& k, format_context& ctx) const {
+    ++probe::formatted;
+    return fmt::format_to(ctx.out(), "{}", k.v);
+  }
+};
+
+template <>
+struct fmt::formatter<probe::LogEntry> {
+  constexpr auto parse(format_parse_context& ctx) { return ctx.begin(); }
+  auto format(probe::LogEntry const& e, format_context& ctx) const {
+    ++probe::formatted;
+    return fmt::format_to(ctx.out(), "ProbeLogEntry(key={})", e.k.v);
+  }
+};
+
+// The probe is never reached through reflection.
+template <>
+Pelix::TypeRecord const*
+eedb::TableUtil<probe::Util, eedb::MdbFamily, probe::Wrapper, probe::Constants>::typeData() const {
+  return nullptr;
+}
+
+namespace {
+
+using Pelix::Ptr;
+
+class QuietPath : public ::testing::Test {
+ protected:
+  QuietPath() {
+    Kiv::traceConfigIs("");
+    util_ = probe::Util::create(
+        ZuriAsicUtils::UtilKey{Pelix::String("probe::Util"), Asic::SwTableId(0x03010C07),
+                               Hardware::Zuri::FapRevision::fapRevGen3A0()},
+        Pelix::make<ZuriAsicUtils::TableManager>(), Pelix::make<ZuriMdb::TableManager>());
+    util_->fapIdIs(Pelix::make<ZuriAsicUtils::FapControlData const>(SchanAccel::FapId(0)));
+    probe::formatted = 0;
+  }
+  ~QuietPath() override { Kiv::traceConfigIs(""); }
+
+  static Ptr<Asic::LogEntryWrapperBase> entry(std::uint32_t key, std::uint8_t mtu,
+                                              std::uint16_t unit = 0, std::uint8_t flags = 0,
+                                              std::uint8_t view = 1) {
+    return Pelix::make<probe::Wrapper>(probe::LogEntry{{key}, view, mtu}, Asic::UnitId(unit),
+                                       flags);
+  }
+  // Every success path of the pipeline, once.
+  void runAllPaths() {
+    util_->processSwEntry(entry(7, 1));                                       // add
+    util_->processSwEntry(entry(7, 2));                                       // update
+    util_->processSwEntry(entry(8, 3, 0, 0, 9));                              // view not taken
+    util_->processSwEntry(entry(9, 1, 0x0300));                               // FAP 3 not in mask
+    util_->processSwEntry(entry(7, 2, 0, ZuriErrm::LogFlumeFlags::kDelete));  // delete
+    util_->processSwEntry(
+        entry(0, 0, 0, ZuriErrm::LogFlumeFlags::kTableDelete | ZuriErrm::LogFlumeFlags::kDelete));
+  }
+
+  Ptr<probe::Util> util_;
+};
+
+TEST_F(QuietPath, EveryPipelinePathFormatsNothingWithTracesOff) {
+  runAllPaths();
+  EXPECT_EQ(probe::formatted, 0);
+  EXPECT_EQ(util_->stats()->addCnt(), 2u);
+  EXPECT_EQ(util_->stats()->fapmaskMismatch(), 1u);
+}
+
+// The counter sees the pipeline's formatting: per-entry traces at level 3 and the context
+// message of a failed entry, built even with traces off.
+TEST_F(QuietPath, TheCounterSeesTracesAndFailureMessages) {
+  Kiv::traceSinkIs([](std::string_view) {});
+  Kiv::traceConfigIs("QuietProbeUtil/3");
+  runAllPaths();
+  EXPECT_GT(probe::formatted, 0);
+  Kiv::traceSinkIs({});
+
+  Kiv::traceConfigIs("");
+  probe::formatted = 0;
+  EXPECT_THROW(util_->processSwEntry(entry(7, 16)), Asic::OrderedTableException);  // 16 > U4
+  EXPECT_GT(probe::formatted, 0);
+}
+
+}  // namespace
