@@ -81,7 +81,15 @@ class UtilAccessor {
 
     if (flume.isDelete()) {
       std::uint32_t size = 0;
-      if constexpr (kSized) size = util_->translate(wrapper).entrySizeBits();
+      if constexpr (kSized) {
+        size = util_->translate(wrapper).entrySizeBits();
+        // The chip holds the entry in the format it was added with; a delete of another view
+        // (a table delete that carries only its key) must still clear all of it.
+        if (auto const* stored = table.findEntry(shadowKey, hwKey);
+            stored != nullptr && stored->hasFormat()) {
+          size = stored->entrySizeBits();
+        }
+      }
       if (table.updateOnDelete()) {
         auto const reverted = util_->revert(wrapper);
         if (!reverted.isEq(DefaultEntry(typename HwTable::EntryKey()))) {
@@ -102,6 +110,15 @@ class UtilAccessor {
     auto const hwEntry = util_->translate(wrapper);
     EEDB_TRACE(_defaultTraceHandle(), 3, "writeSwEntryToShadow", "", " fapId: {} hwEntry: {}",
                fapId, hwEntry);
+    if constexpr (kSized) {
+      // An entry without a format (a table-delete entry of a view this table does not write)
+      // has nothing for the chip, and must not replace what another table utility stored
+      // under the same key: the add is counted, the shadow keeps what it holds.
+      if (!hwEntry.hasFormat()) {
+        util_->stats()->addCntInc(1);
+        return 0;
+      }
+    }
     table.setEntry(shadowKey, hwEntry);
     std::uint32_t size = 0;
     if constexpr (kSized) size = hwEntry.entrySizeBits();

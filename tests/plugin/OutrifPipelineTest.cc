@@ -129,6 +129,29 @@ TEST_F(OutrifPipeline, UpdateReplacesAndDeleteRemoves) {
   EXPECT_EQ(enqueued(*util_, 0, 0), 3u);
 }
 
+// A table delete may carry only its key: whatever its own view, a delete clears the whole
+// stored entry on the chip, and an add of a view without a format never replaces what the shadow
+// holds.
+TEST_F(OutrifPipeline, TableDeleteOfAnotherViewClearsTheStoredEntry) {
+  util_->processSwEntry(outrif(outrifEntry(0x28)));
+  auto const keyOnly = outrifEntry(0x28, 0);
+
+  auto const added = util_->processSwEntry(outrif(keyOnly, 0, kTableDelete));
+  EXPECT_TRUE(added.empty());
+  ASSERT_NE(stored(0, 0, 0x28), nullptr);
+  EXPECT_TRUE(stored(0, 0, 0x28)->hasFormat()) << "a key-only entry replaced the stored one";
+
+  EXPECT_EQ(util_->writeSwEntryToShadow(outrif(keyOnly, 0, kDelete | kTableDelete)), 60u);
+  EXPECT_EQ(table_->entryCount(), 0u);
+  util_->processSwEntry(outrif(outrifEntry(0x28)));
+  auto const cleared = util_->processSwEntry(outrif(keyOnly, 0, kDelete | kTableDelete));
+  ASSERT_EQ(cleared.size(), 1u);
+  EXPECT_EQ(cleared[0].op, SchanCmd::Op::clear);
+  EXPECT_EQ(cleared[0].sizeBits, 60u);
+  EXPECT_EQ(util_->stats()->addCnt(), 3u);
+  EXPECT_EQ(util_->stats()->deleteCnt(), 2u);
+}
+
 TEST_F(OutrifPipeline, RefusedEntryWritesNothingButIsEnqueued) {
   auto const entry = outrif(outrifEntry(0x30, 0));
   EXPECT_FALSE(util_->utilApplicable(entry));
