@@ -2,6 +2,7 @@
 // tables return. A command is a plain value: building or copying one allocates nothing.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <string_view>
@@ -45,7 +46,8 @@ struct fmt::formatter<ZuriAsicUtils::SchanCmd> {
     auto out = fmt::format_to(ctx.out(), "{} {}[{}] fap {} instance {} type {} 0x",
                               c.op == ZuriAsicUtils::SchanCmd::Op::write ? "write" : "clear",
                               c.memory, c.index, c.fapId, c.instanceId, c.resultType);
-    unsigned const n = c.wordCount() == 0 ? 1 : c.wordCount();
+    // A command read off the wire may claim more bits than it carries: print what it carries.
+    unsigned const n = std::clamp(c.wordCount(), 1u, ZuriAsicUtils::SchanCmd::kMaxWords);
     for (unsigned i = n; i-- > 0;) out = fmt::format_to(out, "{:08x}", c.data[i]);
     return out;
   }

@@ -3,7 +3,6 @@
 // cost; for any other class (hardware tables) it is the fast path before dynamic_cast.
 #pragma once
 
-#include <source_location>
 #include <type_traits>
 #include <typeinfo>
 
@@ -24,14 +23,15 @@ T* downcast(Base* p) noexcept {
 }
 
 // The table's wrapper of a log entry; an entry of another table is a precondition violation of
-// the agent ("logPtr is NULL").
+// the agent ("logPtr is NULL"). The caller's place comes from the builtins: clang 14, which
+// builds the sanitizer and fuzzing runs, has no std::source_location with this library.
 template <class Wrapper, class Base>
 Wrapper const& requireWrapper(Pelix::Ptr<Base> const& entry,
-                              std::source_location where = std::source_location::current()) {
+                              char const* function = __builtin_FUNCTION(),
+                              char const* file = __builtin_FILE(), int line = __builtin_LINE()) {
   Wrapper const* wrapper = downcast<Wrapper const>(entry.get());
   if (wrapper == nullptr) {
-    Kiv::SassertHelper::fail("\"logPtr\" == nullptr", "logPtr is NULL", where.function_name(),
-                             where.file_name(), static_cast<int>(where.line()));
+    Kiv::SassertHelper::fail("\"logPtr\" == nullptr", "logPtr is NULL", function, file, line);
   }
   return *wrapper;
 }

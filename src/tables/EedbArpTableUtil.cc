@@ -64,7 +64,7 @@ class EedbArpTableUtil final
   static void setStatFields(LogEntry const& sw, Format& hw) {
     hw.fodoIs(eedb::lowBits<U15>(sw.fodo()));
     hw.statObjectCmdIs(U5(sw.statObjectCmd()));
-    using StatId = eedb::detail::SetterArg<decltype(&Format::statObjectIdIs)>::type;
+    using StatId = typename eedb::detail::SetterArg<decltype(&Format::statObjectIdIs)>::type;
     hw.statObjectIdIs(eedb::lowBits<StatId>(sw.statObjectId()));
   }
 };

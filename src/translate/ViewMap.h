@@ -26,9 +26,10 @@ struct ViewMap {
   static auto dispatch(unsigned viewType, OnFormat&& onFormat, OnNone&& onNone) {
     using Result = decltype(onNone());
     std::optional<Result> result;
-    ((viewType == Views::kViewType &&
-      (result.emplace(onFormat(std::type_identity<typename Views::FormatType>{})), true)) ||
-     ...);
+    static_cast<void>(
+        ((viewType == Views::kViewType &&
+          (result.emplace(onFormat(std::type_identity<typename Views::FormatType>{})), true)) ||
+         ...));
     if (!result) return onNone();
     return *std::move(result);
   }
