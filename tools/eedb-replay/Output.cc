@@ -51,7 +51,15 @@ void jsonString(fmt::memory_buffer& out, std::string_view text) {
 }
 
 // Numbers up to 64 bits as they are; wider fields as 32 hex digits, most significant first.
+// For people (text form) the 48-bit fields, MAC addresses, read as 02:00:00:aa:bb:cc.
 void fieldValue(fmt::memory_buffer& out, chip26_a0::layout::FieldValue const& value, bool quoted) {
+  if (!quoted && value.width() == 48) {
+    std::uint64_t const v = value.value();
+    fmt::format_to(std::back_inserter(out), "{:02x}:{:02x}:{:02x}:{:02x}:{:02x}:{:02x}",
+                   (v >> 40) & 0xFF, (v >> 32) & 0xFF, (v >> 24) & 0xFF, (v >> 16) & 0xFF,
+                   (v >> 8) & 0xFF, v & 0xFF);
+    return;
+  }
   if (!value.wide()) {
     fmt::format_to(std::back_inserter(out), "{}", value.value());
     return;
