@@ -96,7 +96,7 @@ TEST_F(TraceTest, LineNamesHandleLevelFileLineFunctionAndClass) {
   EXPECT_EQ(lines[0],
             "EedbOutrifUtil 3 kiv_trace_test.cc:" + std::to_string(line) +
                 " utilApplicable [chip26_a0::ZuriErrmUtil::EedbOutrifUtil] viewType: 1 fap: 0");
-  EXPECT_EQ(lines[1], "EedbOutrifUtil 3 kiv_trace_test.cc:" + std::to_string(line + 2) +
+  EXPECT_EQ(lines[1], "EedbOutrifUtil 3 kiv_trace_test.cc:" + std::to_string(line + 1) +
                           " processSwEntry [] done");
 }
 
