@@ -20,6 +20,7 @@ int formatted = 0;  // how often a log entry or a key of the probe table was for
 struct Key {
   std::uint32_t v = 0;
   std::uint32_t value() const noexcept { return v; }
+  bool operator==(Key const&) const = default;
 };
 
 struct LogEntry {
