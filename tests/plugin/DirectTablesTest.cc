@@ -97,16 +97,7 @@ class DirectTable : public ::testing::Test {
 
   template <class E>
   std::string raisesUntouched(std::function<void()> const& fn) {
-    auto const before = snapshot(*util_);
-    std::string text;
-    try {
-      fn();
-      ADD_FAILURE() << "no exception";
-    } catch (E const& e) {
-      text = e.what();
-    }
-    EXPECT_TRUE(snapshot(*util_) == before) << "a failure changed the table's state";
-    return text;
+    return test::raisesUntouched<E>({util_.get()}, fn);
   }
 
   Managers m_;

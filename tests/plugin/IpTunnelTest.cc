@@ -146,16 +146,7 @@ class IpTunnelTables : public ::testing::Test {
   // Runs fn, which must raise an ordered-table exception; the shared shadow, the utility's
   // counters and the enqueue statistics stay exactly as they were. Returns the exception's text.
   std::string raisesUntouched(UtilBase& u, std::function<void()> const& fn) {
-    auto const before = snapshot(u);
-    std::string text;
-    try {
-      fn();
-      ADD_FAILURE() << "no exception";
-    } catch (Asic::OrderedTableException const& e) {
-      text = e.what();
-    }
-    EXPECT_TRUE(snapshot(u) == before) << "a failure changed the table's state";
-    return text;
+    return test::raisesUntouched<Asic::OrderedTableException>({&u}, fn);
   }
 
   Managers m_;

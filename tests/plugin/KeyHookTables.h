@@ -186,16 +186,7 @@ class KeyHookTable : public ::testing::Test {
   // exactly as they were. Returns the exception's text.
   template <class E>
   std::string raisesUntouched(std::function<void()> const& fn) {
-    auto const before = snapshot(*util_);
-    std::string text;
-    try {
-      fn();
-      ADD_FAILURE() << "no exception";
-    } catch (E const& e) {
-      text = e.what();
-    }
-    EXPECT_TRUE(snapshot(*util_) == before) << "a failure changed the table's state";
-    return text;
+    return test::raisesUntouched<E>({util_.get()}, fn);
   }
 
   // The failure of an entry reaches the agent from processing and from shadow writing, for an

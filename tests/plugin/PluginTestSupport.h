@@ -6,6 +6,8 @@
 
 #include <any>
 #include <cstdint>
+#include <functional>
+#include <initializer_list>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -281,6 +283,26 @@ inline Snapshot snapshot(UtilBase& util) {
     s.enqueueTotal = record->totalEnqueueCnt();
   }
   return s;
+}
+
+// Runs fn, which must raise E; the shadow, the counters and the enqueue statistics of every
+// given table utility stay exactly as they were. Returns the exception's text.
+template <class E>
+std::string raisesUntouched(std::initializer_list<UtilBase*> utils,
+                            std::function<void()> const& fn) {
+  std::vector<Snapshot> before;
+  for (UtilBase* u : utils) before.push_back(snapshot(*u));
+  std::string text;
+  try {
+    fn();
+    ADD_FAILURE() << "no exception";
+  } catch (E const& e) {
+    text = e.what();
+  }
+  std::vector<Snapshot> after;
+  for (UtilBase* u : utils) after.push_back(snapshot(*u));
+  EXPECT_TRUE(after == before) << "a failure changed the table's state";
+  return text;
 }
 
 inline std::uint64_t enqueued(UtilBase& util, unsigned fapId, unsigned instanceId) {

@@ -90,17 +90,7 @@ class SflowTables : public ::testing::Test {
   // statistics change. Returns the exception's text.
   template <class E>
   std::string raisesUntouched(std::function<void()> const& fn) {
-    auto const before = std::make_pair(snapshot(*first_), snapshot(*data_));
-    std::string text;
-    try {
-      fn();
-      ADD_FAILURE() << "no exception";
-    } catch (E const& e) {
-      text = e.what();
-    }
-    EXPECT_TRUE(std::make_pair(snapshot(*first_), snapshot(*data_)) == before)
-        << "a failure changed the tables' state";
-    return text;
+    return test::raisesUntouched<E>({first_.get(), data_.get()}, fn);
   }
 
   // The failure text of the first-pass hook, with the entry as the hook received it.
