@@ -3,6 +3,7 @@
 // field.
 #include <gtest/gtest.h>
 
+#include "chip/ChipTestSupport.h"
 #include "chip26_a0/ChipMemory.h"
 #include "chip26_a0/EedbHwDirect.h"
 #include "chip26_a0/EedbHwMdb.h"
@@ -11,27 +12,15 @@ namespace {
 
 using chip26_a0::ChipMemory;
 using chip26_a0::EedbHwMdb;
-using ZuriAsicUtils::HwShadowKey;
+using chip26_a0::test::rif;
+using chip26_a0::test::unit;
 using ZuriAsicUtils::SchanCmd;
 
-using Rif60 = EedbHwMdb::EedbRifBasicEtpsEthRif60Entry;
-
-HwShadowKey unit(unsigned fap, unsigned instance = 0) {
-  return {SchanAccel::FapId(fap), static_cast<ZuriAsicUtils::InstanceId>(instance)};
-}
-
-Rif60 rif(std::uint32_t key, unsigned mtu) {
-  Rif60 e{EedbHwMdb::EntryKey(key)};
-  e.handleInitialized();
-  e.mtuProfileIs(U4(mtu));
-  e.fodoIs(U15(0x7FFF));
-  return e;
-}
-
-SchanCmd clear(unsigned fap, std::uint32_t index, unsigned bits) {
+SchanCmd clear(unsigned fap, std::uint32_t index, unsigned bits, unsigned instance = 0) {
   SchanCmd c;
   c.op = SchanCmd::Op::clear;
   c.fapId = static_cast<std::uint8_t>(fap);
+  c.instanceId = static_cast<std::uint8_t>(instance);
   c.memory = EedbHwMdb::kMemory;
   c.index = index;
   c.sizeBits = static_cast<std::uint16_t>(bits);
@@ -52,9 +41,7 @@ TEST(ChipMemory, WritesAndClearsArePerFapAndInstance) {
   EXPECT_TRUE(chip.read("EEDB_AG_MEM_TLM", 3, 1, 0x10).empty());
   chip.execute(clear(3, 0x10, 60));  // instance 0: instance 1 keeps its entry
   EXPECT_EQ(chip.read("EEDB", 3, 1, 0x10), contentOf(w));
-  auto c = clear(3, 0x10, 60);
-  c.instanceId = 1;
-  chip.execute(c);
+  chip.execute(clear(3, 0x10, 60, 1));
   EXPECT_TRUE(chip.read("EEDB", 3, 1, 0x10).empty());
   EXPECT_TRUE(chip.places("EEDB").empty());
 }

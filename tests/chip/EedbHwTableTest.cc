@@ -1,0 +1,278 @@
+// The EEDB hardware tables, the MDB-backed one and the two one-bit direct ones: their shadow per
+// shadow key, the SCHAN commands that follow it, table clears and decoding.
+#include <string>
+#include <vector>
+
+#include <fmt/format.h>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "chip/ChipTestSupport.h"
+#include "chip26_a0/EedbHwDirect.h"
+#include "chip26_a0/EedbHwMdb.h"
+#include "pelix/RangeException.h"
+
+namespace chip26_a0 {
+namespace {
+
+using test::rif;
+using test::unit;
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+using ZuriAsicUtils::SchanCmd;
+using Key = EedbHwMdb::EntryKey;
+
+EedbHwMdb::Entry stat(std::uint32_t key, unsigned id) {
+  EedbHwMdb::EedbStatEtpsOnlyStat90Entry e{Key(key)};
+  e.handleInitialized();
+  e.statObjectIdIs(U17(id));
+  return e;
+}
+
+std::vector<std::string> texts(ZuriAsicUtils::SchanCmds const& cmds) {
+  std::vector<std::string> out;
+  for (auto const& c : cmds) out.push_back(fmt::format("{}", c));
+  return out;
+}
+
+template <class Decode>
+std::string decodeError(Decode decode, SchanCmd const& cmd) {
+  try {
+    decode(cmd);
+  } catch (SchanDecodeException const& ex) {
+    return ex.what();
+  }
+  return "decoded";
+}
+
+class EedbHwMdbTest : public ::testing::Test {
+ protected:
+  Pelix::Ptr<ZuriAsicUtils::TableManager> manager_ = Pelix::make<ZuriAsicUtils::TableManager>();
+  ZuriAsicUtils::HwTableKey tableKey_{"EedbHwMdb", Hardware::Zuri::FapRevision::fapRevGen3A0()};
+  Pelix::Ptr<EedbHwMdb> table_ = Pelix::make<EedbHwMdb>("EedbHwMdb", tableKey_, manager_,
+                                                        Pelix::make<ZuriMdb::TableManager>());
+};
+
+TEST_F(EedbHwMdbTest, SetReplaceAndDeleteArePerShadowKey) {
+  EXPECT_EQ(*manager_->findTable(tableKey_), table_.get());
+  table_->setEntry(unit(0), rif(0x1000, 2));
+  table_->setEntry(unit(0, 1), rif(0x1000, 5));
+  table_->setEntry(unit(1), stat(0x1000, 7));
+  EXPECT_EQ(table_->getEntry(unit(0), Key(0x1000)), rif(0x1000, 2));
+  EXPECT_EQ(table_->getEntry(unit(1), Key(0x1000)), stat(0x1000, 7));
+
+  // Replacing changes the one shadow key only, also to another format.
+  table_->setEntry(unit(0), stat(0x1000, 9));
+  EXPECT_EQ(table_->getEntry(unit(0), Key(0x1000)), stat(0x1000, 9));
+  EXPECT_EQ(table_->getEntry(unit(0, 1), Key(0x1000)), rif(0x1000, 5));
+  EXPECT_EQ(table_->entryCount(), 3u);
+
+  table_->deleteEntry(unit(0), Key(0x1000), 90);
+  EXPECT_EQ(table_->findEntry(unit(0), Key(0x1000)), nullptr);
+  EXPECT_EQ(table_->getEntry(unit(0), Key(0x1000)), EedbHwMdb::Entry(Key(0x1000)));  // key only
+  EXPECT_NE(table_->findEntry(unit(0, 1), Key(0x1000)), nullptr);
+  // Deleting what is not there changes nothing.
+  table_->deleteEntry(unit(0), Key(0x1000), 90);
+  table_->deleteEntry(unit(9), Key(1), 60);
+  EXPECT_EQ(table_->entryCount(), 2u);
+  table_.reset();
+  EXPECT_FALSE(manager_->findTable(tableKey_).has_value());
+}
+
+// A stored entry gives one write of its size; an absent or format-less one a clear as wide as
+// asked; size 0 gives nothing; 160 bits is the most a command carries.
+TEST_F(EedbHwMdbTest, CommandsFollowTheShadow) {
+  table_->setEntry(unit(128, 2), rif(0x1000, 2));
+  table_->setEntry(unit(0), EedbHwMdb::Entry(Key(0x77)));
+  EXPECT_THAT(texts(table_->schanCmds(unit(128, 2), Key(0x1000), 60, nullptr)),
+              ElementsAre("write EEDB[4096] fap 128 instance 2 type 1 0x0000000001fffc04"));
+  EXPECT_THAT(texts(table_->schanCmds(unit(0), Key(0x77), 90, nullptr)),
+              ElementsAre("clear EEDB[119] fap 0 instance 0 type 0 0x000000000000000000000000"));
+  EXPECT_THAT(texts(table_->schanCmds(unit(0), Key(0x78), 60, nullptr)),
+              ElementsAre("clear EEDB[120] fap 0 instance 0 type 0 0x0000000000000000"));
+  EXPECT_TRUE(table_->schanCmds(unit(128, 2), Key(0x1000), 0, nullptr).empty());
+  EXPECT_EQ(table_->schanCmds(unit(0), Key(1), 160, nullptr).size(), 1u);
+  try {
+    table_->schanCmds(unit(0), Key(1), 161, nullptr);
+    ADD_FAILURE() << "accepted 161 bits";
+  } catch (Pelix::RangeException const& ex) {
+    EXPECT_STREQ(ex.what(), "chip26_a0::EedbHwMdb::sizeBits 161 > 160 not allowed");
+  }
+  EXPECT_EQ(EedbHwMdb::decode(table_->schanCmds(unit(0), Key(0x78), 60, nullptr)[0]), std::nullopt);
+}
+
+TEST_F(EedbHwMdbTest, ClearingOneFapKeepsTheOthersAndTheNullFapClearsEvery) {
+  table_->setEntry(unit(1, 1), stat(0x20, 1));
+  table_->setEntry(unit(1, 0), rif(0x30, 1));
+  table_->setEntry(unit(1, 0), stat(0x10, 1));
+  table_->setEntry(unit(1, 0), EedbHwMdb::Entry(Key(0x5)));
+  table_->setEntry(unit(0), rif(0x10, 1));
+  table_->setEntry(unit(128, 7), rif(0x10, 1));
+
+  // Ascending shadow key, then hardware key; each clear as wide as the removed entry.
+  EXPECT_THAT(texts(table_->clearTable(SchanAccel::FapId(1))),
+              ElementsAre("clear EEDB[5] fap 1 instance 0 type 0 0x00000000",
+                          "clear EEDB[16] fap 1 instance 0 type 0 0x000000000000000000000000",
+                          "clear EEDB[48] fap 1 instance 0 type 0 0x0000000000000000",
+                          "clear EEDB[32] fap 1 instance 1 type 0 0x000000000000000000000000"));
+  EXPECT_EQ(table_->entryCount(), 2u);
+  EXPECT_TRUE(table_->clearTable(SchanAccel::FapId(1)).empty());
+  EXPECT_THAT(texts(table_->clearTable(SchanAccel::FapId::null)),
+              ElementsAre("clear EEDB[16] fap 0 instance 0 type 0 0x0000000000000000",
+                          "clear EEDB[16] fap 128 instance 7 type 0 0x0000000000000000"));
+  EXPECT_EQ(table_->entryCount(), 0u);
+}
+
+class EveryFormatCommand : public ::testing::TestWithParam<layout::FormatSpec const*> {};
+
+// decode(encode(e)) == e for every format with each field at another extreme (all ones, only its
+// top bit, only bit 0), straight and
+// through the shadow; any bit beyond the fields fails to decode.
+TEST_P(EveryFormatCommand, DecodingTheEncodingGivesTheEntryBack) {
+  auto const& spec = *GetParam();
+  auto e = test::stamped(spec, 0xFFFFFFFFu);
+  for (std::size_t i = 0; i < spec.fields.size(); ++i) {
+    auto const& f = spec.fields[i];
+    if (i % 3 == 0) {
+      test::fill(e, f, true);
+    } else if (f.wide()) {
+      PerUnitBitmap b;  // the top bit of a 128-bit field, or bit 0
+      b.bitListIs(i % 3 == 1 ? 3 : 0, i % 3 == 1 ? 0x80000000u : 1u);
+      e.fieldIs(f, b);
+    } else {
+      e.fieldIs(f, i % 3 == 1 ? 1ull << (f.width - 1) : 1);
+    }
+  }
+  auto const cmd = EedbHwMdb::encode(unit(128, 255), e);
+  EXPECT_EQ(cmd.resultType, spec.code);
+  EXPECT_EQ(cmd.sizeBits, spec.sizeBits);
+  EXPECT_EQ(EedbHwMdb::decode(cmd), e);
+
+  EedbHwMdb table("t", {"t", Hardware::Zuri::FapRevision::fapRevGen3A0()}, nullptr, nullptr);
+  table.setEntry(unit(4, 4), e);
+  auto const cmds = table.schanCmds(unit(4, 4), e.key(), spec.sizeBits, nullptr);
+  ASSERT_EQ(cmds.size(), 1u);
+  EXPECT_EQ(EedbHwMdb::decode(cmds[0]), e);
+
+  for (unsigned bit = spec.usedBits(); bit < 160; ++bit) {
+    auto beyond = cmd;
+    beyond.data[bit / 32] |= 1u << (bit % 32);
+    EXPECT_THROW(EedbHwMdb::decode(beyond), SchanDecodeException) << "bit " << bit;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(All, EveryFormatCommand,
+                         ::testing::ValuesIn(EedbHwMdb::formats().begin(),
+                                             EedbHwMdb::formats().end()),
+                         [](auto const& info) { return std::string(info.param->name); });
+
+SchanCmd changed(SchanCmd c, void (*change)(SchanCmd&)) {
+  change(c);
+  return c;
+}
+
+TEST(EedbHwMdbDecodeTest, ACommandThatMatchesNoFormatNamesTheReason) {
+  auto const write = EedbHwMdb::encode(unit(0), rif(0x1000, 0));
+  auto const clear = EedbHwMdb::encode(unit(0), EedbHwMdb::Entry(Key(1)));
+  std::pair<SchanCmd, char const*> const cases[] = {
+      {changed(write, [](SchanCmd& c) { c.memory = "EEDB_AG_MEM_TLM"; }),
+       "SCHAN command write EEDB_AG_MEM_TLM[4096] fap 0 instance 0: memory is not EEDB"},
+      {changed(write, [](SchanCmd& c) { c.resultType = 32; }),
+       "SCHAN command write EEDB[4096] fap 0 instance 0: result type 32 names no format"},
+      {changed(write, [](SchanCmd& c) { c.resultType = 0; }), ": a write names no result type"},
+      {changed(write, [](SchanCmd& c) { c.sizeBits = 90; }),
+       ": EedbRifBasicEtpsEthRif60Entry (result type 1) is 60 bits, not 90"},
+      {changed(write, [](SchanCmd& c) { c.data[0] |= 1u << 25; }),  // the fields end at bit 24
+       ": bit 25 is set, outside the fields of EedbRifBasicEtpsEthRif60Entry (bits 0 to 24)"},
+      {changed(write, [](SchanCmd& c) { c.sizeBits = 200; }), ": 200 bits do not fit in a command"},
+      {changed(clear, [](SchanCmd& c) { c.data[2] = 1; }), ": a clear carries no data"},
+      {changed(clear, [](SchanCmd& c) { c.resultType = 3; }), ": a clear names no result type"},
+  };
+  EXPECT_EQ(EedbHwMdb::decode(write), rif(0x1000, 0));
+  for (auto const& [cmd, text] : cases) {
+    EXPECT_THAT(decodeError(&EedbHwMdb::decode, cmd), HasSubstr(text));
+  }
+}
+
+// --- The one-bit direct tables, both run through the same tests ---
+
+template <class Table>
+class HwDirectTest : public ::testing::Test {
+ protected:
+  using Entry = typename Table::Entry;
+  using Key = typename Table::EntryKey;
+  static Entry entry(std::uint32_t key, unsigned bit) {
+    Entry e{Key(key)};
+    e.bitIs(U1(bit));
+    return e;
+  }
+  static std::string clearText(unsigned fap, unsigned index, unsigned instance) {
+    return fmt::format("clear {}[{}] fap {} instance {} type 0 0x00000000", Table::kMemory, index,
+                       fap, instance);
+  }
+  Pelix::Ptr<ZuriAsicUtils::TableManager> manager_ = Pelix::make<ZuriAsicUtils::TableManager>();
+  ZuriAsicUtils::HwTableKey tableKey_{"direct", Hardware::Zuri::FapRevision::fapRevGen3A0()};
+  Pelix::Ptr<Table> table_ = Pelix::make<Table>("direct", tableKey_, manager_);
+};
+using Tables = ::testing::Types<EedbAgMemTlmHwDirect, EedbDataByLocalOutlifMsbsHwDirect>;
+TYPED_TEST_SUITE(HwDirectTest, Tables);
+
+// A stored 0 is still an entry: a write of bit 0, not a clear.
+TYPED_TEST(HwDirectTest, SetReplaceDeleteAndTheCommandsThatFollow) {
+  auto& t = *this->table_;
+  using Key = typename TestFixture::Key;
+  EXPECT_EQ(*this->manager_->findTable(this->tableKey_), &t);
+  t.setEntry(unit(128, 3), this->entry(0x10, 1));
+  t.setEntry(unit(1), this->entry(0x10, 1));
+  t.setEntry(unit(1), this->entry(0x10, 0));
+  EXPECT_EQ(t.getEntry(unit(1), Key(0x10)), this->entry(0x10, 0));
+  EXPECT_NE(t.findEntry(unit(1), Key(0x10)), nullptr);
+  auto const write = t.schanCmds(unit(128, 3), Key(0x10), nullptr);
+  EXPECT_THAT(texts(write),
+              ElementsAre(fmt::format("write {}[16] fap 128 instance 3 type 0 0x00000001",
+                                      TypeParam::kMemory)));
+  EXPECT_EQ(TypeParam::decode(write[0]), this->entry(0x10, 1));
+  EXPECT_EQ(t.schanCmds(unit(1), Key(0x10), nullptr)[0].op, SchanCmd::Op::write);
+
+  t.deleteEntry(unit(1), Key(0x10));
+  EXPECT_EQ(t.getEntry(unit(1), Key(0x10)), typename TestFixture::Entry(Key(0x10)));
+  auto const clear = t.schanCmds(unit(1), Key(0x10), nullptr);
+  EXPECT_THAT(texts(clear), ElementsAre(this->clearText(1, 16, 0)));
+  EXPECT_EQ(TypeParam::decode(clear[0]), std::nullopt);
+  EXPECT_EQ(t.entryCount(), 1u);
+  auto const e = this->entry(0xFFFFFFFFu, 1);
+  EXPECT_EQ(TypeParam::decode(TypeParam::encode(unit(7, 7), e)), e);
+}
+
+TYPED_TEST(HwDirectTest, ACommandOfAnotherShapeFailsToDecode) {
+  auto const good = TypeParam::encode(unit(0), this->entry(5, 1));
+  std::pair<SchanCmd, std::string> const cases[] = {
+      {changed(good, [](SchanCmd& c) { c.memory = "EEDB"; }),
+       fmt::format("SCHAN command write EEDB[5] fap 0 instance 0: memory is not {}",
+                   TypeParam::kMemory)},
+      {changed(good, [](SchanCmd& c) { c.data[0] = 2; }), ": data beyond bit 0"},
+      {changed(good, [](SchanCmd& c) { c.data[4] = 1; }), ": data beyond bit 0"},
+      {changed(good, [](SchanCmd& c) { c.sizeBits = 2; }), ": a direct entry is 1 bit"},
+      {changed(good, [](SchanCmd& c) { c.resultType = 1; }),
+       ": a direct table has no result types"},
+  };
+  for (auto const& [cmd, text] : cases) {
+    EXPECT_THAT(decodeError(&TypeParam::decode, cmd), HasSubstr(text));
+  }
+}
+
+TYPED_TEST(HwDirectTest, ClearingAFapRemovesItsEntriesInShadowOrder) {
+  auto& t = *this->table_;
+  t.setEntry(unit(2, 1), this->entry(1, 1));
+  t.setEntry(unit(2, 0), this->entry(9, 0));
+  t.setEntry(unit(2, 0), this->entry(3, 1));
+  t.setEntry(unit(4), this->entry(3, 1));
+  EXPECT_THAT(
+      texts(t.clearTable(SchanAccel::FapId(2))),
+      ElementsAre(this->clearText(2, 3, 0), this->clearText(2, 9, 0), this->clearText(2, 1, 1)));
+  EXPECT_THAT(texts(t.clearTable(SchanAccel::FapId::null)), ElementsAre(this->clearText(4, 3, 0)));
+  EXPECT_EQ(t.entryCount(), 0u);
+}
+
+}  // namespace
+}  // namespace chip26_a0

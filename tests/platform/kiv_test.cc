@@ -1,0 +1,190 @@
+// Tracing, logging and the allocation trackers.
+#include <string>
+#include <vector>
+
+#include <fmt/format.h>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "kiv/AllocTrack.h"
+#include "kiv/Log.h"
+#include "kiv/Trace.h"
+
+namespace {
+
+using ::testing::ElementsAre;
+
+// Captures trace lines and restores the process's trace state, which every test shares.
+class TraceTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    Kiv::traceSinkIs([this](std::string_view line) { lines.emplace_back(line); });
+  }
+  void TearDown() override {
+    Kiv::traceSinkIs(nullptr);
+    Kiv::traceConfigIs("");
+  }
+  std::vector<std::string> lines;
+};
+
+constexpr std::uint16_t bits(std::initializer_list<unsigned> levels) {
+  std::uint16_t b = 0;
+  for (unsigned l : levels) b = static_cast<std::uint16_t>(b | 1u << l);
+  return b;
+}
+
+TEST_F(TraceTest, ConfigurationSelectsLevelsPerHandle) {
+  struct Case {
+    char const* config;
+    char const* handle;
+    std::uint16_t levels;
+  } const cases[] = {
+      {"EedbOutrifUtil/3", "EedbOutrifUtil", bits({3})},
+      {"EedbOutrifUtil/3", "EedbOutrifUtilX", 0},  // names match whole, not by prefix
+      {"EedbOutrifUtil/3", "EedbOutrif", 0},
+      {"X/0-9", "X", 0x3ff},
+      {"X/5-5", "X", bits({5})},
+      {"*/0", "AnyHandle", bits({0})},
+      {"A/1,B/2", "B", bits({2})},
+      {"A/1,B/2", "C", 0},
+      {"A/0,3-4,B/8", "A", bits({0, 3, 4})},  // a comma and a digit go on with the same handle
+      {"A/0,3-4,B/8", "B", bits({8})},
+      {"*/0,A/3", "A", bits({0, 3})},  // rules add up
+      {"", "A", 0},
+  };
+  for (auto const& c : cases) {
+    SCOPED_TRACE(c.config);
+    ASSERT_TRUE(Kiv::traceConfigValid(c.config));
+    Kiv::traceConfigIs(c.config);
+    EXPECT_EQ(Kiv::TraceHandle(c.handle).levels(), c.levels) << c.handle;
+  }
+  // A malformed configuration is refused and leaves the levels as they were.
+  Kiv::traceConfigIs("A/3");
+  Kiv::TraceHandle handle("A");
+  for (char const* bad : {"A", "/3", "A/", "A/10", "A/3-1", "A/3-10", "A/x", "A/3,", "A/3,,B/1",
+                          ",A/3", "A/3;B/1", "A/-3", "A/3 "}) {
+    SCOPED_TRACE(bad);
+    EXPECT_FALSE(Kiv::traceConfigValid(bad));
+    Kiv::traceConfigIs(bad);
+    EXPECT_EQ(handle.levels(), bits({3}));
+  }
+  // A configuration reaches handles that already exist; levels outside the range do nothing.
+  Kiv::traceConfigIs("");
+  EXPECT_EQ(handle.levels(), 0);
+  handle.levelIs(Kiv::TraceHandle::kLevels, true);
+  handle.levelIs(31, true);
+  handle.levelIs(9, true);
+  EXPECT_EQ(handle.levels(), bits({9}));
+}
+
+TEST_F(TraceTest, LineNamesHandleLevelFileLineFunctionAndClass) {
+  Kiv::traceConfigIs("EedbOutrifUtil/3");
+  Kiv::TraceHandle handle("EedbOutrifUtil");
+  char const* const klass = "chip26_a0::ZuriErrmUtil::EedbOutrifUtil";
+  // One line: compilers differ in the line they give a macro call that spans several.
+  int const line = __LINE__ + 1;
+  EEDB_TRACE(handle, 3, "utilApplicable", klass, "viewType: {} fap: {}", 1, "0");
+  EEDB_TRACE(handle, 3, "processSwEntry", "", "done");
+  EXPECT_THAT(lines, ElementsAre("EedbOutrifUtil 3 kiv_test.cc:" + std::to_string(line) +
+                                     " utilApplicable [chip26_a0::ZuriErrmUtil::EedbOutrifUtil] "
+                                     "viewType: 1 fap: 0",
+                                 "EedbOutrifUtil 3 kiv_test.cc:" + std::to_string(line + 1) +
+                                     " processSwEntry [] done"));
+}
+
+// A value that counts how often it is formatted.
+struct Counted {
+  static inline int formats = 0;
+};
+
+}  // namespace
+
+template <>
+struct fmt::formatter<Counted> {
+  constexpr auto parse(format_parse_context& ctx) { return ctx.begin(); }
+  auto format(Counted const&, format_context& ctx) const {
+    ++Counted::formats;
+    return fmt::format_to(ctx.out(), "counted");
+  }
+};
+
+namespace {
+
+TEST_F(TraceTest, LevelThatIsOffFormatsNothing) {
+  Kiv::traceConfigIs("Quiet/0-2,4-9");
+  Kiv::TraceHandle handle("Quiet");
+  Counted::formats = 0;
+  EEDB_TRACE(handle, 3, "f", "", "{}", Counted{});
+  EXPECT_EQ(Counted::formats, 0);
+  EXPECT_TRUE(lines.empty());
+
+  handle.levelIs(3, true);
+  EEDB_TRACE(handle, 3, "f", "", "{}", Counted{});
+  EXPECT_EQ(Counted::formats, 1);
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_THAT(lines[0], ::testing::EndsWith("f [] counted"));
+}
+
+TEST(KivLog, WritesNameAndMessageTextNeverAFormat) {
+  constexpr Kiv::LogDescriptor kException{"HW_ABSTRACTION_EXCEPTION", "%s", "Exception", "\x01", 3};
+  Kiv::LogHandle handle(kException, Pelix::Duration(), 1.0, 0, 0);
+  std::vector<std::string> lines;
+  Kiv::logSinkIs([&](std::string_view line) { lines.emplace_back(line); });
+  Kiv::log(handle, "translateToHwFormat: [logEntry: x]");
+  Kiv::logSinkIs(nullptr);
+  EXPECT_THAT(lines, ElementsAre("%HW_ABSTRACTION_EXCEPTION: translateToHwFormat: [logEntry: x]"));
+  // Without a sink the line goes to standard error.
+  ::testing::internal::CaptureStderr();
+  Kiv::log(handle, "boom %s 100%");
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(), "%HW_ABSTRACTION_EXCEPTION: boom %s 100%\n");
+  EXPECT_EQ(handle.written(), 2u);
+}
+
+// --- Allocation trackers: one per type name, counts back to zero after release ---
+
+// A type name of its own for every run, so that repeated runs start from no tracker.
+std::string freshName(char const* base) {
+  static int run = 0;
+  return fmt::format("kiv_test::{}{}", base, run++);
+}
+
+bool isAlive(std::string const& name) {
+  for (auto const* t : Kiv::AllocTrackTypeInfo::alive()) {
+    if (t->name() == name) return true;
+  }
+  return false;
+}
+
+TEST(KivAllocTrack, OneTrackerPerNameSharedByEveryCachedPointer) {
+  std::string const name = freshName("Widget");
+  char const* const typeName = name.c_str();
+  EXPECT_EQ(Kiv::AllocTrackTypeInfo::find(typeName), nullptr);
+  // The plug-in and the platform each cache their own pointer.
+  Kiv::AllocTrackTypeInfo* inPlugin = nullptr;
+  Kiv::AllocTrackTypeInfo* inPlatform = nullptr;
+  Kiv::AllocTrackTypeInfo::_trackAllocationNoOverhead(&inPlugin, typeName, 48);
+  ASSERT_NE(inPlugin, nullptr);
+  Kiv::AllocTrackTypeInfo::_trackAllocation(&inPlatform, typeName, 48);
+  EXPECT_EQ(inPlatform, inPlugin);
+  EXPECT_EQ(Kiv::AllocTrackTypeInfo::find(typeName), inPlugin);
+  EXPECT_EQ(inPlugin->live(), 2);
+  EXPECT_EQ(inPlugin->liveBytes(), 96);
+  EXPECT_TRUE(isAlive(name));
+
+  inPlatform->trackDeallocation(48, 2);
+  EXPECT_EQ(inPlugin->live(), 0);
+  EXPECT_EQ(inPlugin->liveBytes(), 0);
+  EXPECT_EQ(inPlugin->allocations(), 2u);
+  EXPECT_EQ(inPlugin->releases(), 2u);
+  EXPECT_EQ(inPlugin->totalBytes(), 96u);  // totals keep the history
+  EXPECT_FALSE(isAlive(name));
+
+  // A release without its allocation shows as negative and alive.
+  inPlugin->trackDeallocation(48);
+  EXPECT_EQ(inPlugin->live(), -1);
+  EXPECT_TRUE(isAlive(name));
+  inPlugin->trackAllocation(48);
+  EXPECT_FALSE(isAlive(name));
+}
+
+}  // namespace

@@ -1,0 +1,284 @@
+// The object runtime: reference counts under both settings of the thread-safety switch, the slab
+// allocator, the fatal assertion report and reflection.
+#include <algorithm>
+#include <any>
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <cstring>
+#include <new>
+#include <set>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "pelix/Assert.h"
+#include "pelix/Node.h"
+#include "pelix/Ptr.h"
+#include "pelix/Reflection.h"
+#include "pelix/Slab.h"
+
+namespace {
+
+struct Base : Pelix::Node {};
+struct Derived : Base {
+  int value = 7;
+};
+struct Other : Pelix::Node {};
+// Counts its destructions, to prove that each object dies exactly once.
+struct Counted : Pelix::Node {
+  explicit Counted(std::atomic<int>& died) : died_(died) {}
+  ~Counted() override { died_.fetch_add(1, std::memory_order_relaxed); }
+  std::atomic<int>& died_;
+};
+
+// Sets the switch for one test; no node may outlive the test.
+class RefCount : public ::testing::TestWithParam<bool> {
+ protected:
+  void SetUp() override { Pelix::ThreadControl::tsp_ = GetParam(); }
+  void TearDown() override {
+    EXPECT_EQ(Pelix::Node::liveCount(), live_) << "a node leaked or was freed twice";
+    Pelix::ThreadControl::tsp_ = saved_;
+  }
+  bool const saved_ = Pelix::ThreadControl::tsp_;
+  std::int64_t const live_ = Pelix::Node::liveCount();
+};
+INSTANTIATE_TEST_SUITE_P(Switch, RefCount, ::testing::Bool(),
+                         [](auto const& info) { return info.param ? "atomic" : "plain"; });
+
+TEST_P(RefCount, CopiesMovesCastsAndReleasesCountExactly) {
+  auto a = Pelix::make<Derived>();
+  EXPECT_EQ(a->refCount(), 1u);
+  {
+    Pelix::Ptr<Derived> b = a;
+    Pelix::Ptr<Base> c = b;  // converting copy
+    Pelix::Ptr<Base> d = std::move(c);
+    EXPECT_FALSE(c);
+    EXPECT_EQ(a->refCount(), 3u);
+    auto& same = b;
+    b = same;  // self-assignment keeps the count
+    EXPECT_EQ(a->refCount(), 3u);
+    Pelix::Ptr<Pelix::Node> node = a;
+    EXPECT_FALSE(Pelix::dynamic_pointer_cast<Other>(node));  // a miss takes no reference
+    EXPECT_EQ(Pelix::dynamic_pointer_cast<Derived>(node)->value, 7);
+    EXPECT_EQ(a->refCount(), 4u);
+  }
+  EXPECT_FALSE(Pelix::dynamic_pointer_cast<Derived>(Pelix::Ptr<Pelix::Node>()));
+  Derived* raw = a.release();
+  EXPECT_EQ(raw->refCount(), 1u);
+  Pelix::Ptr<Derived> adopt(raw);
+  EXPECT_EQ(raw->refCount(), 2u);
+  raw->decUseImpl();  // the released reference
+}
+
+// Threads take and drop references to shared objects, then each drops its own share in its own
+// order while the creator has let go: counts stay exact, and every object dies exactly once on
+// whichever thread drops it last.
+TEST(RefCountStress, ConcurrentTakeAndDropCountsExactlyAndDestroysOnce) {
+  bool const saved = Pelix::ThreadControl::tsp_;
+  Pelix::ThreadControl::tsp_ = true;
+  std::int64_t const live = Pelix::Node::liveCount();
+  constexpr int kThreads = 4;
+  constexpr int kObjects = 2000;
+  std::atomic<int> died{0};
+  {
+    std::vector<Pelix::Ptr<Counted>> objects;
+    for (int i = 0; i < kObjects; ++i) objects.push_back(Pelix::make<Counted>(died));
+    std::vector<std::vector<Pelix::Ptr<Pelix::Node>>> handed(kThreads);
+    for (auto& refs : handed) refs.assign(objects.begin(), objects.end());
+    auto const shared = objects.front();
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t) {
+      threads.emplace_back([&refs = handed[t], &shared, t] {
+        for (int i = 0; i < 100000; ++i) {
+          Pelix::Ptr<Pelix::Node> copy = shared;
+          Pelix::Ptr<Pelix::Node> again = copy;
+        }
+        if (t % 2 == 0) {
+          while (!refs.empty()) refs.pop_back();
+        } else {
+          for (auto& r : refs) r.reset();
+        }
+      });
+    }
+    objects.clear();
+    for (auto& t : threads) t.join();
+    EXPECT_EQ(shared->refCount(), 1u);
+    EXPECT_EQ(died.load(), kObjects - 1);
+  }
+  EXPECT_EQ(died.load(), kObjects);
+  EXPECT_EQ(Pelix::Node::liveCount(), live);
+  Pelix::ThreadControl::tsp_ = saved;
+}
+
+// Counts before and after, since other tests of this binary may hold slab blocks.
+TEST(PelixSlab, ClassesReuseFreedBlocksAndCountsReturnToTheStart) {
+  Pelix::SlabCounts const before = Pelix::slabCounts();
+  std::size_t const live16 = Pelix::slabLiveBlocks(16);
+  std::size_t const live32 = Pelix::slabLiveBlocks(32);
+  void* a = Pelix::slabAlloc(40);
+  void* b = Pelix::slabAlloc(40);
+  EXPECT_NE(a, b);
+  Pelix::slabFree(a, 40);
+  void* c = Pelix::slabAlloc(33);  // same class: the freed block comes back first
+  EXPECT_EQ(c, a);
+  // 0, 1 and 16 bytes share the 16-byte class; 17 is the first of the 32-byte class.
+  void* small[] = {Pelix::slabAlloc(0), Pelix::slabAlloc(1), Pelix::slabAlloc(16),
+                   Pelix::slabAlloc(17)};
+  EXPECT_EQ(Pelix::slabLiveBlocks(1), live16 + 3);
+  EXPECT_EQ(Pelix::slabLiveBlocks(32), live32 + 1);
+  EXPECT_EQ(Pelix::slabCounts().liveBlocks, before.liveBlocks + 6);
+  std::size_t const sizes[] = {0, 1, 16, 17};
+  for (int i = 0; i < 4; ++i) Pelix::slabFree(small[i], sizes[i]);
+  Pelix::slabFree(b, 40);
+  Pelix::slabFree(c, 33);
+
+  // The largest slab size is served by the slab, one byte more only by malloc.
+  EXPECT_THROW(Pelix::slabAlloc(Pelix::kSlabMaxSize + 1), std::bad_alloc);
+  void* big = Pelix::slabAllocOrStdMalloc(Pelix::kSlabMaxSize + 1);
+  void* max = Pelix::slabAllocOrStdMalloc(Pelix::kSlabMaxSize);
+  EXPECT_EQ(Pelix::slabCounts().liveMallocBlocks, before.liveMallocBlocks + 1);
+  EXPECT_EQ(Pelix::slabCounts().liveBlocks, before.liveBlocks + 1);
+  Pelix::slabFree(big, Pelix::kSlabMaxSize + 1);
+  Pelix::slabFree(max, Pelix::kSlabMaxSize);
+  Pelix::slabFree(nullptr, 64);
+  EXPECT_EQ(Pelix::slabCounts().liveMallocBlocks, before.liveMallocBlocks);
+  EXPECT_EQ(Pelix::slabCounts().liveBlocks, before.liveBlocks);
+}
+
+TEST(PelixSlab, ManyBlocksAcrossChunksAreAlignedAndDisjoint) {
+  // More blocks of each size than one chunk holds, each filled with its own index and checked
+  // after all are written: any two that overlap show.
+  for (std::size_t size : {std::size_t{8}, std::size_t{200}, Pelix::kSlabMaxSize}) {
+    SCOPED_TRACE(size);
+    std::size_t const count = 2 * std::max<std::size_t>(16 * 1024 / size, 8) + 1;
+    std::vector<unsigned char*> blocks;
+    for (std::size_t i = 0; i < count; ++i) {
+      auto* p = static_cast<unsigned char*>(Pelix::slabAlloc(size));
+      EXPECT_EQ(reinterpret_cast<std::uintptr_t>(p) % alignof(std::max_align_t), 0u);
+      for (std::size_t w = 0; w < size; w += sizeof i) std::memcpy(p + w, &i, sizeof i);
+      blocks.push_back(p);
+    }
+    EXPECT_EQ(std::set<unsigned char*>(blocks.begin(), blocks.end()).size(), blocks.size());
+    for (std::size_t i = 0; i < blocks.size(); ++i) {
+      for (std::size_t w = 0; w < size; w += sizeof i) {
+        std::size_t stored;
+        std::memcpy(&stored, blocks[i] + w, sizeof stored);
+        ASSERT_EQ(stored, i);
+      }
+    }
+    for (auto* p : blocks) Pelix::slabFree(p, size);
+  }
+}
+
+TEST(PelixFmassertDeathTest, ReportsAndAborts) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_DEATH(
+      Pelix::fmassert("EedbSrv6TunnelUtil.cc", "translateToHwFormat_", 120, "view 7 not handled"),
+      "%ASSERT: EedbSrv6TunnelUtil\\.cc:120 translateToHwFormat_: view 7 not handled");
+}
+
+// --- Reflection: a class with an attribute, an operation, one it refuses, and a hook ---
+
+using Pelix::Access;
+
+struct Meter : Pelix::Node {
+  explicit Meter(int start) : value(start) {}
+  int value;
+  int hooks = 0;
+};
+
+constexpr std::string_view kAddParams[] = {"amount"};
+constexpr Pelix::MemberRecord kMeterMembers[] = {
+    {"value", Pelix::MemberKind::attribute, {}},
+    {"add", Pelix::MemberKind::operation, kAddParams},
+    {"add_", Pelix::MemberKind::operation, {}},
+    {"onTick", Pelix::MemberKind::hook, {}},
+};
+
+int meterInspect(Pelix::Node& object, std::string_view member, Access access,
+                 std::span<std::any const> args, std::any* result) {
+  auto& m = static_cast<Meter&>(object);
+  if (member == "value" && access == Access::read) {
+    *result = m.value;
+  } else if (member == "value") {
+    m.value = std::any_cast<int>(args[0]);
+  } else if (member == "add") {
+    m.value += std::any_cast<int>(args[0]);
+    *result = m.value;
+  } else if (member == "onTick") {
+    ++m.hooks;
+  } else {
+    return Pelix::kInspectNoAccess;  // add_ is the body of add: not offered
+  }
+  return Pelix::kInspectDone;
+}
+
+Pelix::Ptr<Pelix::Node> meterConstruct(std::span<std::any const> args) {
+  if (args.size() != 1 || args[0].type() != typeid(int)) return nullptr;
+  return Pelix::Ptr<Pelix::Node>(new Meter(std::any_cast<int>(args[0])));
+}
+
+constexpr Pelix::TypeRecord kMeterType{"test::Meter", kMeterMembers, &meterInspect,
+                                       &meterConstruct};
+constexpr Pelix::TypeRecord const* kTypes[] = {&kMeterType};
+Pelix::ModuleInspectData gModule("runtime_test", kTypes);
+
+TEST(PelixReflection, LoadedModulesFindTheirTypesWhichConstructFromArguments) {
+  EXPECT_EQ(Pelix::ModuleInspectData::findType("test::Meter"), nullptr);
+  gModule.loaded();
+  gModule.loaded();  // a second announcement changes nothing
+  EXPECT_EQ(Pelix::ModuleInspectData::findType("test::Meter"), &kMeterType);
+  EXPECT_EQ(Pelix::ModuleInspectData::findType("test::Mete"), nullptr);
+  std::array<std::any, 1> args{std::any(7)};
+  Pelix::Ptr<Pelix::Node> made = kMeterType.construct(args);
+  ASSERT_TRUE(made);
+  EXPECT_EQ(made->refCount(), 1u);
+  EXPECT_EQ(static_cast<Meter&>(*made).value, 7);
+  args[0] = std::any(7.0);
+  EXPECT_FALSE(kMeterType.construct(args));
+  EXPECT_FALSE(kMeterType.construct({}));
+}
+
+// The member kind decides first: a refused access never reaches the class or the object.
+TEST(PelixReflection, InspectAnswersDoneNoAccessOrNoMember) {
+  constexpr int done = Pelix::kInspectDone, no = Pelix::kInspectNoAccess;
+  struct Case {
+    std::string_view member;
+    Access access;
+    int answer, value, hooks;
+  } const cases[] = {
+      {"value", Access::read, done, 10, 0},
+      {"value", Access::write, done, 5, 0},
+      {"value", Access::call, no, 10, 0},
+      {"add", Access::call, done, 15, 0},
+      {"add", Access::read, no, 10, 0},
+      {"add", Access::write, no, 10, 0},
+      {"add_", Access::call, no, 10, 0},
+      {"onTick", Access::call, done, 10, 1},
+      {"onTick", Access::write, no, 10, 0},
+      {"missing", Access::call, Pelix::kInspectNoMember, 10, 0},
+      {"", Access::read, Pelix::kInspectNoMember, 10, 0},
+  };
+  for (auto const& c : cases) {
+    SCOPED_TRACE(::testing::Message() << c.member << " " << static_cast<int>(c.access));
+    Meter meter(10);
+    std::array<std::any, 1> five{std::any(5)};
+    std::any result;
+    EXPECT_EQ(Pelix::inspect(meter, kMeterType, c.member, c.access, five, &result), c.answer);
+    EXPECT_EQ(meter.value, c.value);
+    EXPECT_EQ(meter.hooks, c.hooks);
+    if (c.answer == done && c.access != Access::write && c.member != "onTick") {
+      EXPECT_EQ(std::any_cast<int>(result), c.value);
+    }
+  }
+  // A type without glue offers no access to its members.
+  static constexpr Pelix::TypeRecord bare{"test::Bare", kMeterMembers, nullptr, nullptr};
+  Meter meter(0);
+  EXPECT_EQ(Pelix::inspect(meter, bare, "value", Access::read, {}, nullptr), no);
+  EXPECT_EQ(Pelix::inspect(meter, bare, "y", Access::read, {}, nullptr), Pelix::kInspectNoMember);
+}
+
+}  // namespace
