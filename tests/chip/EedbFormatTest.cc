@@ -1,5 +1,5 @@
-// The EEDB entry formats: the format table, every field of every format at its limits, and the
-// entries the shadow compares.
+// The EEDB entry formats: the format table, every field of every format at its limits and
+// through a SCHAN command and back, and the entries the shadow compares.
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -122,6 +122,35 @@ TEST_P(EveryFormat, AValueWiderThanTheFieldIsRefusedWithTheBoundedMessage) {
                 fmt::format("U{}::value < 0 or > 0x{:0{}x} not allowed", f.width, max, digits));
     }
     EXPECT_EQ(e, before);
+  }
+}
+
+// decode(encode(e)) == e for every format with each field at another extreme (all ones, only its
+// top bit, only bit 0); any bit beyond the fields fails to decode.
+TEST_P(EveryFormat, DecodingTheEncodingGivesTheEntryBack) {
+  auto const& spec = *GetParam();
+  auto e = test::stamped(spec, 0xFFFFFFFFu);
+  for (std::size_t i = 0; i < spec.fields.size(); ++i) {
+    auto const& f = spec.fields[i];
+    if (i % 3 == 0) {
+      test::fill(e, f, true);
+    } else if (f.wide()) {
+      PerUnitBitmap b;  // the top bit of a 128-bit field, or bit 0
+      b.bitListIs(i % 3 == 1 ? 3 : 0, i % 3 == 1 ? 0x80000000u : 1u);
+      e.fieldIs(f, b);
+    } else {
+      e.fieldIs(f, i % 3 == 1 ? 1ull << (f.width - 1) : 1);
+    }
+  }
+  auto const cmd = Mdb::encode(test::unit(128, 255), e);
+  EXPECT_EQ(cmd.resultType, spec.code);
+  EXPECT_EQ(cmd.sizeBits, spec.sizeBits);
+  EXPECT_EQ(Mdb::decode(cmd), e);
+
+  for (unsigned bit = spec.usedBits(); bit < 160; ++bit) {
+    auto beyond = cmd;
+    beyond.data[bit / 32] |= 1u << (bit % 32);
+    EXPECT_THROW(Mdb::decode(beyond), SchanDecodeException) << "bit " << bit;
   }
 }
 

@@ -1,5 +1,5 @@
-// The agent's value types as the table utilities rely on them: unit ids, FAP ids and masks, FAP
-// revisions, addresses and the bounded field types.
+// The agent's value types as the table utilities rely on them: FAP ids and masks, FAP revisions,
+// addresses and the bounded field types.
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -35,24 +35,6 @@ std::string rangeText(Fn&& fn) {
   return "<nothing raised>";
 }
 
-TEST(UnitId, SplitsIntoFapAndInstance) {
-  struct Case {
-    std::uint16_t value;
-    unsigned fap, instance;
-    char const* text;
-  } const cases[] = {{0x0000, 0, 0, "0x0000"},
-                     {0x0102, 1, 2, "0x0102"},
-                     {0x80FF, 128, 255, "0x80ff"},
-                     {0xFFFF, 255, 255, "0xffff"}};
-  for (auto const& c : cases) {
-    Asic::UnitId const u(c.value);
-    EXPECT_EQ(u.fapIdRaw(), c.fap) << c.text;
-    EXPECT_EQ(u.instanceId(), c.instance) << c.text;
-    EXPECT_EQ(Asic::UnitId::of(u.fapIdRaw(), u.instanceId()), u) << c.text;
-    EXPECT_EQ(fmt::format("{}", u), c.text);
-  }
-}
-
 TEST(FapId, AcceptsUpToTheNullIdOnlyAndEachIsOneBitOfTheMask) {
   EXPECT_FALSE(FapId(127).isNull());
   EXPECT_EQ(FapId(128), FapId::null);
@@ -86,35 +68,28 @@ TEST(FapRevision, ParsesPrintsAndOrdersByChipTypeLetterDigit) {
     ASSERT_TRUE(r) << text;
     EXPECT_EQ(fmt::format("{}", *r), text);
   }
-  for (char const* bad : {"", "26", "26:", "26:A", "26:A00", ":A0", "256:A0", "26:a0", "26:Q0",
-                          "26:AA", "x6:A0", "26-A0", " 26:A0", "-1:A0", "+26:A0"}) {
-    EXPECT_EQ(FapRevision::parse(bad), std::nullopt) << '"' << bad << '"';
+  for (char const* bad : {"", "26:", "26:A", "26:A00", ":A0", "256:A0", "26:a0", "26:Q0", " 26:A0",
+                          "-1:A0", "+26:A0"}) {
+    EXPECT_EQ(FapRevision::parse(bad), std::nullopt) << bad;
   }
   EXPECT_EQ(FapRevision::fapRevGen3A0(), FapRevision(ChipType{26}, 'A', 0));
   EXPECT_LT(*FapRevision::parse("25:B9"), *FapRevision::parse("26:A0"));  // chip type first
   EXPECT_LT(*FapRevision::parse("26:A9"), *FapRevision::parse("26:B0"));
 }
 
-TEST(Addresses, ParseGoodTextAndPrintItBack) {
-  struct Case {
-    std::string_view text;
-    bool v4;
-    std::string_view printed;
-  } const cases[] = {
-      {"1.2.3.4", true, "1.2.3.4"},
-      {"255.255.255.255", true, "255.255.255.255"},
-      {"::", false, "::"},
-      {"2001:db8::1", false, "2001:db8::1"},
-      {"2001:DB8:0:0:0:0:0:1", false, "2001:db8::1"},
-      {"::ffff:1.2.3.4", false, "::ffff:1.2.3.4"},
-  };
-  for (auto const& c : cases) {
-    auto const a = IpGenAddr::parse(c.text);
-    ASSERT_TRUE(a) << c.text;
-    EXPECT_EQ(a->isV4(), c.v4) << c.text;
-    EXPECT_EQ(fmt::format("{}", *a), c.printed);
+// Good text prints back in its canonical form, octets in network order; bad text, text with an
+// embedded NUL included, is refused.
+TEST(Addresses, ParseGoodTextRefuseBad) {
+  for (auto [text, printed] : {std::pair{"255.255.255.255", "255.255.255.255"},
+                               {"::", "::"},
+                               {"2001:DB8:0:0:0:0:0:1", "2001:db8::1"},
+                               {"::ffff:1.2.3.4", "::ffff:1.2.3.4"}}) {
+    auto const a = IpGenAddr::parse(text);
+    ASSERT_TRUE(a) << text;
+    EXPECT_EQ(fmt::format("{}", *a), printed);
   }
   auto const v4 = *IpGenAddr::parse("1.2.3.4");
+  EXPECT_TRUE(v4.isV4());
   EXPECT_EQ(v4.v4Addr(), (std::array<std::uint8_t, 4>{1, 2, 3, 4}));
   // An IPv4 address seen as IPv6 is its mapped form; an IPv6 address has no IPv4 form.
   EXPECT_EQ(IpGenAddr::v6(v4.v6Addr()), *IpGenAddr::parse("::ffff:1.2.3.4"));
@@ -123,14 +98,9 @@ TEST(Addresses, ParseGoodTextAndPrintItBack) {
                                                        0, 0, 0, 0, 1}));
   EXPECT_EQ(v6.v4Addr(), (std::array<std::uint8_t, 4>{}));
   EXPECT_NE(IpGenAddr::parse("0.0.0.0"), IpGenAddr::parse("::"));
+  EXPECT_EQ(EthAddr::parse("02:00:00:AA:bb:cc")->octets(),
+            (std::array<std::uint8_t, 6>{0x02, 0, 0, 0xaa, 0xbb, 0xcc}));
 
-  auto const mac = EthAddr::parse("02:00:00:AA:bb:cc");
-  ASSERT_TRUE(mac);
-  EXPECT_EQ(mac->octets(), (std::array<std::uint8_t, 6>{0x02, 0, 0, 0xaa, 0xbb, 0xcc}));
-  EXPECT_EQ(fmt::format("{}", *mac), "02:00:00:aa:bb:cc");
-}
-
-TEST(Addresses, RefuseBadText) {
   for (std::string_view bad :
        {""sv, "1.2.3"sv, "1.2.3.256"sv, "1.2.3.4.5"sv, "garbage"sv, "1.2.3.4 "sv, "2001:db8:::1"sv,
         "2001:db8::1::2"sv, "12345::1"sv, "1.2.3.4\0junk"sv, "2001:db8::1\0"sv,

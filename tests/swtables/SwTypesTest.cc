@@ -1,10 +1,9 @@
 // Software table types whose behaviour the replay goldens do not show: the SRv6 views sharing one
-// block of bytes, the flag bits of a log Flume entry, ESEM command values per revision.
+// block of bytes, ESEM command values per revision.
 #include <gtest/gtest.h>
 
 #include "zuri_errm/EedbSrv6.h"
 #include "zuri_errm/Gen3EsemCmds.h"
-#include "zuri_errm/SwTables.h"
 
 namespace {
 
@@ -33,26 +32,6 @@ TEST(Srv6ViewTest, ViewsShareTheSameBytesInNetworkOrder) {
   // An IPv4 SID is held IPv4-mapped.
   e.etpsDataSid150().sidIs(*Plexo::IpGenAddr::parse("10.1.2.3"));
   EXPECT_EQ(e.etpsDataSid150().sid(), *Plexo::IpGenAddr::parse("::ffff:10.1.2.3"));
-}
-
-// Bit 0 is a delete, bit 1 a table delete; the others belong to nobody and are kept.
-TEST(LogFlumeEntryTest, FlagBits) {
-  for (auto const& [flags, del, tableDel] : {std::tuple{0x00, false, false},
-                                             {0x01, true, false},
-                                             {0x02, false, true},
-                                             {0x03, true, true},
-                                             {0xfc, false, false},
-                                             {0xfd, true, false}}) {
-    EedbOutrifLogFlumeEntry const f({}, Asic::UnitId(), static_cast<std::uint8_t>(flags));
-    EXPECT_EQ(f.isDelete(), del) << flags;
-    EXPECT_EQ(f.isTableDelete(), tableDel) << flags;
-  }
-  EedbOutrifLogFlumeEntry f({}, Asic::UnitId(), 0xf0);
-  f.deleteIs(true);
-  f.tableDeleteIs(true);
-  EXPECT_EQ(f.flags(), 0xf3);
-  f.deleteIs(false);
-  EXPECT_EQ(f.flags(), 0xf2);
 }
 
 // Only 26:A0 renumbers items 1 to 4; item 4's value there does not fit a 6-bit field.
