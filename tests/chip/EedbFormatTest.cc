@@ -126,7 +126,7 @@ TEST_P(EveryFormat, AValueWiderThanTheFieldIsRefusedWithTheBoundedMessage) {
 }
 
 // decode(encode(e)) == e for every format with each field at another extreme (all ones, only its
-// top bit, only bit 0); any bit beyond the fields fails to decode.
+// top bit, only bit 0). Arbitrary commands are the decode_command fuzz target's.
 TEST_P(EveryFormat, DecodingTheEncodingGivesTheEntryBack) {
   auto const& spec = *GetParam();
   auto e = test::stamped(spec, 0xFFFFFFFFu);
@@ -146,12 +146,6 @@ TEST_P(EveryFormat, DecodingTheEncodingGivesTheEntryBack) {
   EXPECT_EQ(cmd.resultType, spec.code);
   EXPECT_EQ(cmd.sizeBits, spec.sizeBits);
   EXPECT_EQ(Mdb::decode(cmd), e);
-
-  for (unsigned bit = spec.usedBits(); bit < 160; ++bit) {
-    auto beyond = cmd;
-    beyond.data[bit / 32] |= 1u << (bit % 32);
-    EXPECT_THROW(Mdb::decode(beyond), SchanDecodeException) << "bit " << bit;
-  }
 }
 
 INSTANTIATE_TEST_SUITE_P(All, EveryFormat,
@@ -161,21 +155,16 @@ INSTANTIATE_TEST_SUITE_P(All, EveryFormat,
 // The shadow compares key, format and bits; a typed entry converts to a plain one and back only
 // for its own format; untyped access is limited to the entry's own fields.
 TEST(EedbFormatEntryTest, EqualityConversionAndUntypedAccess) {
-  Mdb::EedbMplsTunnelEtpsMpls190Entry a{Mdb::EntryKey(1)};
-  a.handleInitialized();
-  Mdb::EedbMplsTunnelEtpsMplsSwap90Entry sameBitsOtherFormat{Mdb::EntryKey(1)};
-  sameBitsOtherFormat.handleInitialized();
-  EXPECT_FALSE(Mdb::Entry(a).isEq(sameBitsOtherFormat));
-  auto otherLabel = a;
+  auto const a = test::stamped(Mdb::EedbMplsTunnelEtpsMpls190Entry::kSpec, 1);
+  auto const sameBitsOtherFormat = test::stamped(Mdb::EedbMplsTunnelEtpsMplsSwap90Entry::kSpec, 1);
+  EXPECT_FALSE(a.isEq(sameBitsOtherFormat));
+  auto otherLabel = *Mdb::EedbMplsTunnelEtpsMpls190Entry::fromEntry(a);
   otherLabel.mplsLabelIs(U20(1));
   EXPECT_FALSE(a.isEq(otherLabel));
-  EXPECT_FALSE(Mdb::Entry(a).isEq(Mdb::Entry(Mdb::EntryKey(1))));  // stamped is not key-only
+  EXPECT_FALSE(a.isEq(Mdb::Entry(Mdb::EntryKey(1))));  // stamped is not key-only
   EXPECT_FALSE(Mdb::Entry(Mdb::EntryKey(1)).isEq(Mdb::Entry(Mdb::EntryKey())));
   EXPECT_TRUE(Mdb::Entry(Mdb::EntryKey()).isEq(Mdb::Entry()));
-
-  Mdb::Entry const plain = a;
-  EXPECT_TRUE(Mdb::EedbMplsTunnelEtpsMpls190Entry::fromEntry(plain).has_value());
-  EXPECT_FALSE(Mdb::EedbMplsTunnelEtpsMplsSwap90Entry::fromEntry(plain).has_value());
+  EXPECT_FALSE(Mdb::EedbMplsTunnelEtpsMplsSwap90Entry::fromEntry(a).has_value());
   EXPECT_FALSE(Mdb::EedbStatEtpsOnlyStat90Entry::fromEntry(Mdb::Entry()).has_value());
 
   Mdb::EedbRifBasicEtpsEthRif60Entry rif{Mdb::EntryKey(1)};

@@ -148,84 +148,63 @@ TEST(EedbHwMdbDecodeTest, ACommandThatMatchesNoFormatNamesTheReason) {
   }
 }
 
-// --- The one-bit direct tables, both run through the same tests ---
+// --- The one-bit direct tables: one template over the memory name, so one of them here ---
 
-template <class Table>
-class HwDirectTest : public ::testing::Test {
- protected:
-  using Entry = typename Table::Entry;
-  using Key = typename Table::EntryKey;
-  static Entry entry(std::uint32_t key, unsigned bit) {
-    Entry e{Key(key)};
-    e.bitIs(U1(bit));
-    return e;
-  }
-  static std::string clearText(unsigned fap, unsigned index, unsigned instance) {
-    return fmt::format("clear {}[{}] fap {} instance {} type 0 0x00000000", Table::kMemory, index,
-                       fap, instance);
-  }
-  Pelix::Ptr<ZuriAsicUtils::TableManager> manager_ = Pelix::make<ZuriAsicUtils::TableManager>();
-  ZuriAsicUtils::HwTableKey tableKey_{"direct", Hardware::Zuri::FapRevision::fapRevGen3A0()};
-  Pelix::Ptr<Table> table_ = Pelix::make<Table>("direct", tableKey_, manager_);
-};
-using Tables = ::testing::Types<EedbAgMemTlmHwDirect, EedbDataByLocalOutlifMsbsHwDirect>;
-TYPED_TEST_SUITE(HwDirectTest, Tables);
+using Direct = EedbAgMemTlmHwDirect;
 
-// A stored 0 is still an entry: a write of bit 0, not a clear.
-TYPED_TEST(HwDirectTest, SetReplaceDeleteAndTheCommandsThatFollow) {
-  auto& t = *this->table_;
-  using Key = typename TestFixture::Key;
-  EXPECT_EQ(*this->manager_->findTable(this->tableKey_), &t);
-  t.setEntry(unit(128, 3), this->entry(0x10, 1));
-  t.setEntry(unit(1), this->entry(0x10, 1));
-  t.setEntry(unit(1), this->entry(0x10, 0));
-  EXPECT_EQ(t.getEntry(unit(1), Key(0x10)), this->entry(0x10, 0));
-  EXPECT_NE(t.findEntry(unit(1), Key(0x10)), nullptr);
-  auto const write = t.schanCmds(unit(128, 3), Key(0x10), nullptr);
-  EXPECT_THAT(texts(write),
-              ElementsAre(fmt::format("write {}[16] fap 128 instance 3 type 0 0x00000001",
-                                      TypeParam::kMemory)));
-  EXPECT_EQ(TypeParam::decode(write[0]), this->entry(0x10, 1));
-  EXPECT_EQ(t.schanCmds(unit(1), Key(0x10), nullptr)[0].op, SchanCmd::Op::write);
-
-  t.deleteEntry(unit(1), Key(0x10));
-  EXPECT_EQ(t.getEntry(unit(1), Key(0x10)), typename TestFixture::Entry(Key(0x10)));
-  auto const clear = t.schanCmds(unit(1), Key(0x10), nullptr);
-  EXPECT_THAT(texts(clear), ElementsAre(this->clearText(1, 16, 0)));
-  EXPECT_EQ(TypeParam::decode(clear[0]), std::nullopt);
-  EXPECT_EQ(t.entryCount(), 1u);
-  auto const e = this->entry(0xFFFFFFFFu, 1);
-  EXPECT_EQ(TypeParam::decode(TypeParam::encode(unit(7, 7), e)), e);
+Direct::Entry bit(std::uint32_t key, unsigned value) {
+  Direct::Entry e{Direct::EntryKey(key)};
+  e.bitIs(U1(value));
+  return e;
 }
 
-TYPED_TEST(HwDirectTest, ACommandOfAnotherShapeFailsToDecode) {
-  auto const good = TypeParam::encode(unit(0), this->entry(5, 1));
-  std::pair<SchanCmd, std::string> const cases[] = {
+std::string directClear(unsigned fap, unsigned index, unsigned instance) {
+  return fmt::format("clear EEDB_AG_MEM_TLM[{}] fap {} instance {} type 0 0x00000000", index, fap,
+                     instance);
+}
+
+// A stored 0 is still an entry: a write of bit 0, not a clear. Clears go in shadow order.
+TEST(HwDirectTest, SetReplaceDeleteClearAndTheCommandsThatFollow) {
+  auto const t = Pelix::make<Direct>(
+      "direct", ZuriAsicUtils::HwTableKey{"direct", Hardware::Zuri::FapRevision::fapRevGen3A0()},
+      Pelix::make<ZuriAsicUtils::TableManager>());
+  using Key = Direct::EntryKey;
+  t->setEntry(unit(128, 3), bit(0x10, 1));
+  t->setEntry(unit(1), bit(0x10, 1));
+  t->setEntry(unit(1), bit(0x10, 0));
+  EXPECT_EQ(t->getEntry(unit(1), Key(0x10)), bit(0x10, 0));
+  EXPECT_THAT(texts(t->schanCmds(unit(128, 3), Key(0x10), nullptr)),
+              ElementsAre("write EEDB_AG_MEM_TLM[16] fap 128 instance 3 type 0 0x00000001"));
+  EXPECT_EQ(t->schanCmds(unit(1), Key(0x10), nullptr)[0].op, SchanCmd::Op::write);
+  t->deleteEntry(unit(1), Key(0x10));
+  EXPECT_EQ(t->getEntry(unit(1), Key(0x10)), Direct::Entry(Key(0x10)));
+  auto const clear = t->schanCmds(unit(1), Key(0x10), nullptr);
+  EXPECT_THAT(texts(clear), ElementsAre(directClear(1, 16, 0)));
+  EXPECT_EQ(Direct::decode(clear[0]), std::nullopt);
+
+  t->setEntry(unit(2, 1), bit(1, 1));
+  t->setEntry(unit(2, 0), bit(9, 0));
+  t->setEntry(unit(2, 0), bit(3, 1));
+  EXPECT_THAT(texts(t->clearTable(SchanAccel::FapId(2))),
+              ElementsAre(directClear(2, 3, 0), directClear(2, 9, 0), directClear(2, 1, 1)));
+  EXPECT_THAT(texts(t->clearTable(SchanAccel::FapId::null)),
+              ElementsAre("clear EEDB_AG_MEM_TLM[16] fap 128 instance 3 type 0 0x00000000"));
+  EXPECT_EQ(t->entryCount(), 0u);
+}
+
+TEST(HwDirectTest, ACommandOfAnotherShapeFailsToDecode) {
+  auto const good = Direct::encode(unit(0), bit(5, 1));
+  std::pair<SchanCmd, char const*> const cases[] = {
       {changed(good, [](SchanCmd& c) { c.memory = "EEDB"; }),
-       fmt::format("SCHAN command write EEDB[5] fap 0 instance 0: memory is not {}",
-                   TypeParam::kMemory)},
+       "SCHAN command write EEDB[5] fap 0 instance 0: memory is not EEDB_AG_MEM_TLM"},
       {changed(good, [](SchanCmd& c) { c.data[0] = 2; }), ": data beyond bit 0"},
       {changed(good, [](SchanCmd& c) { c.data[4] = 1; }), ": data beyond bit 0"},
       {changed(good, [](SchanCmd& c) { c.sizeBits = 2; }), ": a direct entry is 1 bit"},
       {changed(good, [](SchanCmd& c) { c.resultType = 1; }),
        ": a direct table has no result types"},
   };
-  for (auto const& [cmd, text] : cases) {
-    EXPECT_THAT(decodeError(&TypeParam::decode, cmd), HasSubstr(text));
-  }
-}
-
-TYPED_TEST(HwDirectTest, ClearingAFapRemovesItsEntriesInShadowOrder) {
-  auto& t = *this->table_;
-  t.setEntry(unit(2, 1), this->entry(1, 1));
-  t.setEntry(unit(2, 0), this->entry(9, 0));
-  t.setEntry(unit(2, 0), this->entry(3, 1));
-  t.setEntry(unit(4), this->entry(3, 1));
-  EXPECT_THAT(
-      texts(t.clearTable(SchanAccel::FapId(2))),
-      ElementsAre(this->clearText(2, 3, 0), this->clearText(2, 9, 0), this->clearText(2, 1, 1)));
-  EXPECT_THAT(texts(t.clearTable(SchanAccel::FapId::null)), ElementsAre(this->clearText(4, 3, 0)));
-  EXPECT_EQ(t.entryCount(), 0u);
+  for (auto const& [cmd, text] : cases)
+    EXPECT_THAT(decodeError(&Direct::decode, cmd), HasSubstr(text));
 }
 
 }  // namespace
