@@ -45,7 +45,6 @@ TEST(ChipMemory, WritesAndClearsPerFapInstanceAndForEveryFap) {
   EXPECT_EQ(chip.read("EEDB", 3, 1, 0x10), contentOf(w));
   chip.execute(clear(3, 0x10, 60, 1));
   EXPECT_TRUE(chip.places("EEDB").empty());
-
   auto const own = EedbHwMdb::encode(unit(5), rif(0x20, 1));
   auto const every = EedbHwMdb::encode(unit(128), rif(0x20, 7));
   chip.execute(own);

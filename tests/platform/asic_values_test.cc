@@ -94,7 +94,6 @@ TEST(Addresses, ParseGoodTextRefuseBad) {
   EXPECT_NE(IpGenAddr::parse("0.0.0.0"), IpGenAddr::parse("::"));
   EXPECT_EQ(EthAddr::parse("02:00:00:AA:bb:cc")->octets(),
             (std::array<std::uint8_t, 6>{0x02, 0, 0, 0xaa, 0xbb, 0xcc}));
-
   for (std::string_view bad :
        {""sv, "1.2.3"sv, "1.2.3.256"sv, "1.2.3.4.5"sv, "garbage"sv, "1.2.3.4 "sv, "2001:db8:::1"sv,
         "2001:db8::1::2"sv, "12345::1"sv, "1.2.3.4\0junk"sv, "2001:db8::1\0"sv,

@@ -84,7 +84,6 @@ TEST(Trace, LevelThatIsOffFormatsNothing) {
   EEDB_TRACE(handle, 3, "f", "", "{}", Counted{});
   EXPECT_EQ(Counted::formats, 0);
   EXPECT_TRUE(lines.empty());
-
   handle.levelIs(3, true);
   EEDB_TRACE(handle, 3, "f", "", "{}", Counted{});
   EXPECT_EQ(Counted::formats, 1);

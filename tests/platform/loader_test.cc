@@ -81,7 +81,6 @@ TEST(LoaderRegistry, RecordsAndInitialisesInRecordingOrder) {
     EXPECT_EQ(DefaultUtilLoader()->context(), nullptr);
   }
   EXPECT_EQ(LoaderImpl::pluginCount(), before + 3);
-
   // A failing initialisation stops the pass and restores the context.
   gCalls.clear();
   gThrow = true;
@@ -114,13 +113,11 @@ TEST(TestPluginLoad, RecordsItsPluginsOnceAndSharesTypesAndState) {
   EXPECT_EQ(loader->front()->payload.loader(), loader);
   EXPECT_EQ(loader->front()->next->payload.caller(), initCaller(0));
   EXPECT_EQ(loader->front()->next->next, before.front);
-
   LoaderState const loaded = loaderState();
   Plugin::Library const again = Plugin::loadLibrary(TEST_PLUGIN_PATH);
   EXPECT_EQ(again.handle(), library.handle());
   EXPECT_EQ(again.pluginNames(), library.pluginNames());
   EXPECT_EQ(loaderState(), loaded);
-
   try {
     reinterpret_cast<void (*)()>(library.symbol("eedbTestPluginThrow"))();
     ADD_FAILURE() << "nothing raised";

@@ -122,7 +122,6 @@ TEST(PelixSlab, ClassBoundariesReuseAndCountsBackToTheStart) {
   Pelix::slabFree(blocks[3], 17);
   EXPECT_EQ(Pelix::slabAlloc(31), blocks[3]);
   for (int i = 0; i < 5; ++i) Pelix::slabFree(blocks[i], sizes[i]);
-
   EXPECT_THROW(Pelix::slabAlloc(Pelix::kSlabMaxSize + 1), std::bad_alloc);
   void* big = Pelix::slabAllocOrStdMalloc(Pelix::kSlabMaxSize + 1);
   void* max = Pelix::slabAllocOrStdMalloc(Pelix::kSlabMaxSize);

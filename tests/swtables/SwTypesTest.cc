@@ -18,7 +18,6 @@ TEST(Srv6ViewTest, ViewsShareTheSameBytesInNetworkOrder) {
   expected[2] = 0x23;
   expected[3] = 4;
   EXPECT_EQ(e.viewData(), expected);
-
   e.etpsDataSid150().sidIs(*Plexo::IpGenAddr::parse("2001:db8::1"));
   expected = {0x20, 0x01, 0x0d, 0xb8};
   expected[15] = 0x01;
