@@ -1,8 +1,6 @@
-// Linked into every test binary: after the last test, no object of the runtime may be alive
-// beyond the process-wide ones that exist before the first test (the supported revision list),
-// and no allocation tracker may count a live object but the plug-in loader's list nodes. A leak of
-// a table utility, a log entry wrapper or a hardware table fails the binary even when every test
-// passed.
+// Linked into every test binary: after the last test no runtime object may be alive beyond the
+// process-wide ones, and no allocation tracker may count a live object but the plug-in loader's
+// list nodes. A leaked table utility, log entry wrapper or hardware table fails the binary.
 #include <cstdint>
 #include <string>
 

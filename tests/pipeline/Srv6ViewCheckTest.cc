@@ -5,8 +5,7 @@
 
 #include "frame/UtilPlugin.h"
 
-// The table's source without its free factory and registration objects: this binary is not the
-// plug-in and registers nothing.
+// This binary is not the plug-in and registers nothing.
 #undef EEDB_TABLE_UTIL
 #define EEDB_TABLE_UTIL(Util, factoryFunction, fileObject) static_assert(true)
 #include "tables/EedbSrv6TunnelUtil.cc"
@@ -24,8 +23,8 @@ namespace {
 
 using chip26_a0::EedbHwMdb;
 using chip26_a0::ZuriErrmUtil::EedbSrv6TunnelUtil;
-using ::testing::MatchesRegex;
 using LogEntry = ZuriErrm::EedbSrv6LogEntry;
+using ::testing::MatchesRegex;
 
 class Srv6ViewCheck : public ::testing::Test {
  protected:
@@ -37,76 +36,55 @@ class Srv6ViewCheck : public ::testing::Test {
         Pelix::make<ZuriAsicUtils::TableManager>(), Pelix::make<ZuriMdb::TableManager>());
   }
 
-  static LogEntry entryOfView(std::uint8_t viewType) {
-    LogEntry e;
-    e.keyIs(ZuriErrm::EedbSrv6EntryKey(0x10));
-    e.viewTypeIs(ZuriErrm::EedbSrv6View(viewType));
-    return e;
-  }
-
-  // Calls the hook of Format directly, then under its guard; returns the assertion's text and
-  // checks that the guard adds its context and that the hook left the entry as initialised.
+  // Calls the hook of Format with an entry of `viewType`: "" when it passes; otherwise the
+  // assertion's text, after checking that the hook left the hardware entry as initialised and
+  // that under its guard the failure carries the guard's context.
   template <class Format>
-  std::string hookText(std::uint8_t viewType) {
-    LogEntry logEntry = entryOfView(viewType);
+  std::string hookText(unsigned viewType) {
+    LogEntry logEntry;
+    logEntry.keyIs(ZuriErrm::EedbSrv6EntryKey(0x10));
+    logEntry.viewTypeIs(ZuriErrm::EedbSrv6View(viewType));
     Format hwEntry{EedbHwMdb::EntryKey(0x10)};
     hwEntry.handleInitialized();
     Format const initialised = hwEntry;
-    std::string text;
     try {
       util_->doSetHwEntry(Asic::UnitId(0x0102), logEntry, hwEntry);
-      ADD_FAILURE() << "no assertion";
+      return "";
     } catch (Asic::GracefulAssertException const& e) {
-      text = e.what();
+      EXPECT_EQ(EedbHwMdb::Entry(hwEntry), EedbHwMdb::Entry(initialised));
+      try {
+        ZuriAsicUtils::UtilAccessor<EedbSrv6TunnelUtil const>(util_.get())
+            .userDefinedDoSetHwEntry(Asic::UnitId(0x0102), logEntry, hwEntry);
+        ADD_FAILURE() << "no failure under the guard";
+      } catch (Asic::OrderedTableException const& guarded) {
+        EXPECT_EQ(guarded.what(), fmt::format("userDefinedDoSetHwEntry: [unitId: 0x0102], "
+                                              "[logEntry: {}], [hwEntry: {}]: {}",
+                                              logEntry, EedbHwMdb::Entry(hwEntry), e.what()));
+      }
+      return e.what();
     }
-    EXPECT_EQ(EedbHwMdb::Entry(hwEntry), EedbHwMdb::Entry(initialised));
-    try {
-      ZuriAsicUtils::UtilAccessor<EedbSrv6TunnelUtil const>(util_.get())
-          .userDefinedDoSetHwEntry(Asic::UnitId(0x0102), logEntry, hwEntry);
-      ADD_FAILURE() << "no failure under the guard";
-    } catch (Asic::OrderedTableException const& e) {
-      EXPECT_EQ(e.what(),
-                fmt::format("userDefinedDoSetHwEntry: [unitId: 0x0102], [logEntry: {}], [hwEntry: "
-                            "{}]: {}",
-                            logEntry, EedbHwMdb::Entry(hwEntry), text));
-    }
-    return text;
   }
 
   Pelix::Ptr<EedbSrv6TunnelUtil> util_;
 };
 
-std::string assertion(std::string const& condition) {
-  return "AssertionError at .*/tables/EedbSrv6TunnelUtil\\.cc:[0-9]+ \\(" + condition +
-         "\\) - invalid viewType";
-}
-
-TEST_F(Srv6ViewCheck, EachHookRefusesEveryOtherView) {
+TEST_F(Srv6ViewCheck, EachHookPassesItsOwnViewAndRefusesEveryOther) {
   ASSERT_EQ(Asic::mode, 0);
-  // The condition names the hook's own view; 3 is no view at all.
-  auto const srv6 =
-      assertion(R"(swEntry\.viewType\(\) == ZuriErrm::EedbSrv6View::etpsSrv6150\(\))");
-  auto const dataSid =
-      assertion(R"(swEntry\.viewType\(\) == ZuriErrm::EedbSrv6View::etpsDataSid150\(\))");
-  auto const raw =
-      assertion(R"(swEntry\.viewType\(\) == ZuriErrm::EedbSrv6View::etpsIpv6TunnelRaw150\(\))");
-  for (std::uint8_t view : {1, 2, 3}) {
-    EXPECT_THAT(hookText<chip26_a0::ZuriErrmUtil::Srv6>(view), MatchesRegex(srv6));
+  // The hook of each format passes its own view and refuses the others; 3 is no view at all.
+  auto const expected = [](unsigned own, unsigned view, std::string const& name) -> std::string {
+    if (view == own) return "";
+    return "AssertionError at .*/tables/EedbSrv6TunnelUtil\\.cc:[0-9]+ \\(swEntry\\.viewType\\(\\) "
+           "== ZuriErrm::EedbSrv6View::" +
+           name + "\\(\\)\\) - invalid viewType";
+  };
+  using namespace chip26_a0::ZuriErrmUtil;
+  for (unsigned view = 0; view < 4; ++view) {
+    SCOPED_TRACE(view);
+    EXPECT_THAT(hookText<Srv6>(view), MatchesRegex(expected(0, view, "etpsSrv6150")));
+    EXPECT_THAT(hookText<DataSid>(view), MatchesRegex(expected(1, view, "etpsDataSid150")));
+    EXPECT_THAT(hookText<Ipv6TunnelRaw>(view),
+                MatchesRegex(expected(2, view, "etpsIpv6TunnelRaw150")));
   }
-  for (std::uint8_t view : {0, 2, 3}) {
-    EXPECT_THAT(hookText<chip26_a0::ZuriErrmUtil::DataSid>(view), MatchesRegex(dataSid));
-  }
-  for (std::uint8_t view : {0, 1, 3}) {
-    EXPECT_THAT(hookText<chip26_a0::ZuriErrmUtil::Ipv6TunnelRaw>(view), MatchesRegex(raw));
-  }
-}
-
-TEST_F(Srv6ViewCheck, HookOfItsOwnViewPasses) {
-  LogEntry logEntry = entryOfView(2);
-  chip26_a0::ZuriErrmUtil::Ipv6TunnelRaw hwEntry{EedbHwMdb::EntryKey(0x10)};
-  hwEntry.handleInitialized();
-  util_->doSetHwEntry(Asic::UnitId(0), logEntry, hwEntry);
-  EXPECT_EQ(hwEntry.statObjectCmd(), U5(3));
 }
 
 TEST_F(Srv6ViewCheck, AssertionModeOneIsFatal) {
@@ -114,10 +92,7 @@ TEST_F(Srv6ViewCheck, AssertionModeOneIsFatal) {
   EXPECT_DEATH(
       {
         Asic::mode = 1;
-        LogEntry logEntry = entryOfView(0);
-        chip26_a0::ZuriErrmUtil::DataSid hwEntry{EedbHwMdb::EntryKey(0x10)};
-        hwEntry.handleInitialized();
-        util_->doSetHwEntry(Asic::UnitId(0), logEntry, hwEntry);
+        hookText<chip26_a0::ZuriErrmUtil::DataSid>(0);
       },
       "%ASSERT: .*EedbSrv6TunnelUtil\\.cc:[0-9]+ doSetHwEntry: invalid viewType");
 }

@@ -1,15 +1,23 @@
-// With every trace level off, the whole pipeline of a table utility (applicability, shadow
-// writing, SCHAN commands) formats nothing on its success paths: a probe table whose log entry
-// counts its own formatting runs adds, updates, deletes, table deletes and FAP mask mismatches.
+// The pipeline's failure guards in both modes, and its quiet path: with every trace level off a
+// table utility formats nothing on its success paths (applicability, shadow writing, SCHAN
+// commands), shown with a probe table whose log entry and key count their own formatting.
 #include <cstdint>
+#include <functional>
+#include <stdexcept>
+#include <string>
 #include <string_view>
 #include <tuple>
+#include <vector>
 
 #include <fmt/format.h>
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "frame/FileInit.h"
 #include "frame/TableUtil.h"
+#include "kiv/Log.h"
 #include "kiv/Trace.h"
+#include "pipeline/Failure.h"
 #include "zuri_asic_utils/TableManager.h"
 #include "zuri_errm/SwTableTypes.h"
 
@@ -94,7 +102,84 @@ eedb::TableUtil<probe::Util, eedb::MdbFamily, probe::Wrapper, probe::Constants>:
 
 namespace {
 
-using Pelix::Ptr;
+using ::testing::AllOf;
+using ::testing::ElementsAre;
+using ::testing::EndsWith;
+using ::testing::StartsWith;
+
+// The library's log handles, as a table file builds them at load: the first one becomes the
+// HW_ABSTRACTION_EXCEPTION log of the failure handlers.
+eedb::FileLogHandles const fileLogs;
+
+// Captures trace and log lines while it lives.
+class Capture {
+ public:
+  explicit Capture(std::string_view traceConfig) {
+    Kiv::traceConfigIs(traceConfig);
+    Kiv::traceSinkIs([this](std::string_view l) { traces.emplace_back(l); });
+    Kiv::logSinkIs([this](std::string_view l) { logs.emplace_back(l); });
+  }
+  ~Capture() {
+    Kiv::traceSinkIs({});
+    Kiv::logSinkIs({});
+    Kiv::traceConfigIs("");
+  }
+  std::vector<std::string> traces;
+  std::vector<std::string> logs;
+};
+
+// A failure inside a guard, known or not: the throwing mode raises it on with the context and
+// reports nothing; the reporting mode traces it, logs HW_ABSTRACTION_EXCEPTION once (with traces
+// off too), runs the recovery and returns an empty result.
+TEST(Guard, ThrowingModeRaisesReportingModeReportsAndRecovers) {
+  struct Case {
+    std::function<int()> body;
+    char const* raised;
+    char const* trace;  // the end of "HANDLE LEVEL FILE:LINE FUNCTION [CLASS] MESSAGE"
+  };
+  Case const cases[] = {
+      {[]() -> int { throw std::range_error("too big"); }, "ctx: too big",
+       " handleKnownException [] Exception: ctx [too big]"},
+      {[]() -> int { throw Asic::OrderedTableException("inner: x"); }, "ctx: inner: x",
+       " handleKnownException [] Exception: ctx [inner: x]"},
+      {[]() -> int { throw 42; }, "ctx: unknown exception",
+       " handleUnknownException [] Unknown exception: ctx"},
+  };
+  auto const ctx = [] { return Pelix::String("ctx"); };
+  for (auto const& c : cases) {
+    SCOPED_TRACE(c.raised);
+    {
+      Capture const capture("*/0-9");
+      try {
+        Asic::throwIfException(c.body, ctx);
+        ADD_FAILURE() << "nothing raised";
+      } catch (Asic::OrderedTableException const& e) {
+        EXPECT_STREQ(e.what(), c.raised);
+      }
+      EXPECT_THAT(capture.traces, ElementsAre());
+      EXPECT_THAT(capture.logs, ElementsAre());
+    }
+    for (bool const traced : {true, false}) {
+      Capture const capture(traced ? "OrderedTableException/0" : "");
+      auto const logged = fileLogs.exception.written();
+      int recovered = 0;
+      EXPECT_EQ(Asic::exceptionHandlingWrapper(Asic::kReport, c.body, ctx,
+                                               std::function<void()>([&] { ++recovered; })),
+                0);
+      EXPECT_EQ(recovered, 1);
+      EXPECT_THAT(capture.logs, ElementsAre("%HW_ABSTRACTION_EXCEPTION: ctx"));
+      EXPECT_EQ(fileLogs.exception.written(), logged + 1);
+      if (traced) {
+        EXPECT_THAT(capture.traces,
+                    ElementsAre(AllOf(StartsWith("OrderedTableException 0 "), EndsWith(c.trace))));
+      } else {
+        EXPECT_THAT(capture.traces, ElementsAre());
+      }
+    }
+  }
+  EXPECT_EQ(fileLogs.error.written(), 0u);
+  EXPECT_EQ(fileLogs.relaunchError.written(), 0u);
+}
 
 class QuietPath : public ::testing::Test {
  protected:
@@ -107,11 +192,10 @@ class QuietPath : public ::testing::Test {
     util_->fapIdIs(Pelix::make<ZuriAsicUtils::FapControlData const>(SchanAccel::FapId(0)));
     probe::formatted = 0;
   }
-  ~QuietPath() override { Kiv::traceConfigIs(""); }
 
-  static Ptr<Asic::LogEntryWrapperBase> entry(std::uint32_t key, std::uint8_t mtu,
-                                              std::uint16_t unit = 0, std::uint8_t flags = 0,
-                                              std::uint8_t view = 1) {
+  static Pelix::Ptr<Asic::LogEntryWrapperBase> entry(std::uint32_t key, std::uint8_t mtu,
+                                                     std::uint16_t unit = 0, std::uint8_t flags = 0,
+                                                     std::uint8_t view = 1) {
     return Pelix::make<probe::Wrapper>(probe::LogEntry{{key}, view, mtu}, Asic::UnitId(unit),
                                        flags);
   }
@@ -126,7 +210,7 @@ class QuietPath : public ::testing::Test {
         entry(0, 0, 0, ZuriErrm::LogFlumeFlags::kTableDelete | ZuriErrm::LogFlumeFlags::kDelete));
   }
 
-  Ptr<probe::Util> util_;
+  Pelix::Ptr<probe::Util> util_;
 };
 
 TEST_F(QuietPath, EveryPipelinePathFormatsNothingWithTracesOff) {
