@@ -1,5 +1,5 @@
 // The replay tool's input: every kind of bad line rejected with its exact reason, the accepted
-// forms of units, numbers and flags, compound fields, and line splitting across read blocks.
+// forms of units, numbers and flags, line splitting across read blocks, the --faps list.
 
 #include <unistd.h>
 
@@ -22,7 +22,6 @@ using eedb::replay::LogLine;
 using ::testing::ElementsAre;
 using ::testing::StartsWith;
 using ZuriErrm::InputError;
-using ZuriErrm::Value;
 
 // Parses a line held in a padded copy, as LineReader hands lines out.
 LogLine parse(std::string_view text) {
@@ -43,41 +42,33 @@ std::string rejection(std::string_view text) {
   return "accepted";
 }
 
-struct BadLine {
-  char const* line;
-  char const* reason;
-};
-
+// The reasons the example streams show (tests/golden/*.json: numbers one above a field's storage,
+// unknown fields and tables, units out of range, broken JSON) are not repeated here.
 TEST(LineParser, RejectsEveryKindOfBadLineWithItsReason) {
-  BadLine const cases[] = {
+  struct {
+    char const* line;
+    char const* reason;
+  } const cases[] = {
       {R"([1, 2])", "a line must be a JSON object"},
       {R"({"entry": {}})", "missing member 'table'"},
       {R"({"table": 5})", "member 'table': 5 is not a text"},
-      {R"({"table": "EedbOutRif"})", "unknown table 'EedbOutRif'"},
       {R"({"table": "EedbOutrif", "comment": "x"})", "unknown member 'comment'"},
       {R"({"table": "EedbOutrif", "entry": 5})", "member 'entry': 5 is not an object"},
-      {R"({"table": "EedbOutrif", "entry": {"mtu": 1}})", "unknown field 'mtu'"},
-      // The field's own storage decides: 8 bits hold 255, 16 bits 65535, 32 bits 2^32-1.
-      {R"({"table": "EedbOutrif", "entry": {"mtuProfile": 256}})",
-       "field 'mtuProfile': 256 does not fit 8 bits (max 255)"},
       {R"({"table": "EedbOutrif", "entry": {"fodo": "0x10000"}})",
        "field 'fodo': \"0x10000\" does not fit 16 bits (max 65535)"},
-      {R"({"table": "EedbOutrif", "entry": {"key": 4294967296}})",
-       "field 'key': 4294967296 does not fit 32 bits (max 4294967295)"},
-      {R"({"table": "EedbOutrif", "entry": {"viewType": -1}})",
-       "field 'viewType': -1 does not fit 8 bits (max 255)"},
       {R"({"table": "EedbOutrif", "entry": {"fodo": 1.5}})", "field 'fodo': 1.5 is not an integer"},
       {R"({"table": "EedbOutrif", "entry": {"fodo": true}})", "field 'fodo': true is not a number"},
       {R"({"table": "EedbOutrif", "entry": {"fodo": [1]}})", "field 'fodo': [1] is not a number"},
-      {R"({"table": "EedbOutrif", "unit": {"fap": 256}})",
-       "unit: fap 256 is out of range (0 to 255)"},
+      {R"({"table": "EedbIpTunnel", "entry": {"key": {"outlif": 1, "dip": 2}}})",
+       "unknown field 'key.dip'"},
+      {R"({"table": "EedbIpTunnel", "entry": {"key": {"outlif": 0.5}}})",
+       "field 'key.outlif': 0.5 is not an integer"},
       {R"({"table": "EedbOutrif", "unit": {"instance": -1}})",
        "unit: instance -1 is out of range (0 to 255)"},
       {R"({"table": "EedbOutrif", "unit": {"fap": "x"}})", "unit: fap \"x\" is not a number"},
       {R"({"table": "EedbOutrif", "unit": {"fap": 0, "slot": 1}})", "unknown member 'unit.slot'"},
       {R"({"table": "EedbOutrif", "unit": 5})",
        "unit: 5 is not an object {\"fap\": F, \"instance\": I}"},
-      {R"({"table": "EedbOutrif", "unitId": 65536})", "unitId 65536 is out of range (0 to 65535)"},
       {R"({"table": "EedbOutrif", "unitId": "0x10000"})",
        "unitId \"0x10000\" is out of range (0 to 65535)"},
       {R"({"table": "EedbOutrif", "unit": {"fap": 1}, "unitId": 1})",
@@ -87,48 +78,29 @@ TEST(LineParser, RejectsEveryKindOfBadLineWithItsReason) {
        "member 'tableDelete': \"yes\" is not true or false"},
   };
   for (auto const& c : cases) EXPECT_EQ(rejection(c.line), c.reason) << c.line;
-}
-
-TEST(LineParser, RejectsTextThatIsNotJson) {
-  for (char const* line : {"not json", "{\"table\": \"EedbOutrif\",}",
-                           "{\"table\": \"EedbOutrif\"} x", "{\"table\": \"EedbOutrif\""}) {
+  for (char const* line :
+       {"not json", "{\"table\": \"EedbOutrif\"} x", "{\"table\": \"EedbOutrif\""}) {
     EXPECT_THAT(rejection(line), StartsWith("not valid JSON: ")) << line;
   }
 }
 
+// Hex text at a field's and a unit's limits, both flags, and the defaults of what is left out.
 TEST(LineParser, ReadsUnitFlagsAndNumbersInEveryForm) {
   LogLine line = parse(
       R"({"table": "EedbOutrif", "unit": {"fap": "0x80", "instance": 7}, "delete": true,)"
       R"( "tableDelete": true, "entry": {"key": "0xffffffff", "viewType": 1, "fodo": "32767"}})");
-  EXPECT_EQ(line.table->name, "EedbOutrif");
   EXPECT_EQ(line.unitId.value(), 0x8007);
   EXPECT_EQ(line.flags, eedb::replay::kDeleteFlag | eedb::replay::kTableDeleteFlag);
   auto const& rif = std::get<ZuriErrm::EedbOutrifLogEntry>(line.entry);
   EXPECT_EQ(rif.key().value(), 0xFFFFFFFFu);
   EXPECT_EQ(rif.fodo(), 32767);
-  EXPECT_EQ(rif.mtuProfile(), 0);  // a missing field is 0
+  EXPECT_EQ(rif.mtuProfile(), 0);
 
   line = parse(R"({"table": "EedbOutrif", "unitId": 65535, "delete": false})");
   EXPECT_EQ(line.unitId.value(), 0xFFFF);
   EXPECT_EQ(line.flags, 0);
   EXPECT_EQ(line.entry, line.table->newEntry());
-
-  line = parse(R"({"table": "EedbOutrif"})");
-  EXPECT_EQ(line.unitId.value(), 0);
-}
-
-TEST(LineParser, FillsCompoundKeysAndAddresses) {
-  LogLine const line =
-      parse(R"({"table": "EedbIpTunnel", "entry": {"key": {"outlif": 17, "dipOutlif": "0x12"}}})");
-  auto const* key = line.table->field("key");
-  ASSERT_NE(key, nullptr);
-  Value const expected =
-      Value::object({{"outlif", Value::number(17)}, {"dipOutlif", Value::number(18)}});
-  EXPECT_EQ(key->get(line.entry), expected);
-  EXPECT_EQ(rejection(R"({"table": "EedbIpTunnel", "entry": {"key": {"outlif": 1, "dip": 2}}})"),
-            "unknown field 'key.dip'");
-  EXPECT_EQ(rejection(R"({"table": "EedbIpTunnel", "entry": {"key": {"outlif": 0.5}}})"),
-            "field 'key.outlif': 0.5 is not an integer");
+  EXPECT_EQ(parse(R"({"table": "EedbOutrif"})").unitId.value(), 0);
 }
 
 // Writes `data` into a pipe and reads it back in blocks of `block` bytes.
@@ -167,21 +139,20 @@ TEST(FapList, ReadsIdsAndRanges) {
   EXPECT_THAT(parseFapList("0-3,7"), ElementsAre(0, 1, 2, 3, 7));
   EXPECT_THAT(parseFapList("7,1,0-1"), ElementsAre(0, 1, 7));
   EXPECT_THAT(parseFapList("128"), ElementsAre(128));
-  struct Bad {
-    char const* text;
-    char const* reason;
-  };
-  for (auto const& bad :
-       {Bad{"", "'' is not a FAP id or range"}, Bad{"1,,2", "'' is not a FAP id or range"},
-        Bad{"a", "'a' is not a FAP id or range"}, Bad{"1-", "'1-' is not a FAP id or range"},
-        Bad{"129", "129 is not a FAP id (0 to 128)"}, Bad{"3-1", "range '3-1' is empty"}}) {
+  auto const error = [&](char const* text) -> std::string {
     try {
-      parseFapList(bad.text);
-      ADD_FAILURE() << bad.text << " accepted";
+      parseFapList(text);
     } catch (std::invalid_argument const& e) {
-      EXPECT_STREQ(e.what(), bad.reason) << bad.text;
+      return e.what();
     }
-  }
+    return "accepted";
+  };
+  EXPECT_EQ(error(""), "'' is not a FAP id or range");
+  EXPECT_EQ(error("1,,2"), "'' is not a FAP id or range");
+  EXPECT_EQ(error("a"), "'a' is not a FAP id or range");
+  EXPECT_EQ(error("1-"), "'1-' is not a FAP id or range");
+  EXPECT_EQ(error("129"), "129 is not a FAP id (0 to 128)");
+  EXPECT_EQ(error("3-1"), "range '3-1' is empty");
 }
 
 }  // namespace
