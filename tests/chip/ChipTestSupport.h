@@ -33,8 +33,8 @@ EedbHwMdb::Entry stampedAs(std::uint8_t code, std::uint32_t key, mdb::formats::F
   return out;
 }
 
-inline EedbHwMdb::Entry stamped(layout::FormatSpec const& spec, std::uint32_t key = 0x1234) {
-  return stampedAs(spec.code, key, mdb::formats::AllFormats{});
+inline EedbHwMdb::Entry stamped(layout::FormatSpec const& format, std::uint32_t key = 0x1234) {
+  return stampedAs(format.code, key, mdb::formats::AllFormats{});
 }
 
 // Every field at all ones (ones = true) or zero, wide fields included.

@@ -61,26 +61,26 @@ class EveryFormat : public ::testing::TestWithParam<FormatSpec const*> {};
 // Each field holds all ones among zeros and zero among all ones, touching neither its neighbours
 // nor the bits beyond the fields; a stamped entry holds the defaults.
 TEST_P(EveryFormat, EachFieldHoldsItsLimitsWithoutTouchingItsNeighbours) {
-  FormatSpec const& spec = *GetParam();
-  auto const stamped = test::stamped(spec);
-  EXPECT_EQ(stamped.format(), &spec);
-  EXPECT_EQ(stamped.entrySizeBits(), spec.sizeBits);
+  FormatSpec const& format = *GetParam();
+  auto const stamped = test::stamped(format);
+  EXPECT_EQ(stamped.format(), &format);
+  EXPECT_EQ(stamped.entrySizeBits(), format.sizeBits);
   EXPECT_EQ(stamped.key().value(), 0x1234u);
-  for (auto const& f : spec.fields) EXPECT_EQ(stamped.fieldValue(f).value(), f.defaultValue);
-  for (auto const& target : spec.fields) {
+  for (auto const& f : format.fields) EXPECT_EQ(stamped.fieldValue(f).value(), f.defaultValue);
+  for (auto const& target : format.fields) {
     SCOPED_TRACE(std::string(target.name));
     for (bool ones : {true, false}) {
       auto e = stamped;
-      for (auto const& f : spec.fields) test::fill(e, f, !ones);
+      for (auto const& f : format.fields) test::fill(e, f, !ones);
       test::fill(e, target, ones);
-      for (auto const& f : spec.fields) {
+      for (auto const& f : format.fields) {
         layout::FieldValue::Words want{};
         for (unsigned i = 0; (&f == &target) == ones && i < f.width; ++i)
           want[i / 32] |= 1u << i % 32;
         EXPECT_EQ(e.fieldValue(f), layout::FieldValue(f.width, want))
             << f.name << (ones ? " in zeros" : " in ones");
       }
-      EXPECT_TRUE(!ones || bits::firstSetFrom(e.bits(), spec.usedBits()) == -1) << "bits beyond";
+      EXPECT_TRUE(!ones || bits::firstSetFrom(e.bits(), format.usedBits()) == -1) << "bits beyond";
     }
   }
 }
@@ -108,10 +108,10 @@ TEST_P(EveryFormat, AValueWiderThanTheFieldIsRefusedWithTheBoundedMessage) {
 // decode(encode(e)) == e for every format with each field at another extreme (all ones, only its
 // top bit, only bit 0). Arbitrary commands are the decode_command fuzz target's.
 TEST_P(EveryFormat, DecodingTheEncodingGivesTheEntryBack) {
-  auto const& spec = *GetParam();
-  auto e = test::stamped(spec, 0xFFFFFFFFu);
-  for (std::size_t i = 0; i < spec.fields.size(); ++i) {
-    auto const& f = spec.fields[i];
+  auto const& format = *GetParam();
+  auto e = test::stamped(format, 0xFFFFFFFFu);
+  for (std::size_t i = 0; i < format.fields.size(); ++i) {
+    auto const& f = format.fields[i];
     if (i % 3 == 0) {
       test::fill(e, f, true);
     } else if (f.wide()) {
@@ -123,8 +123,8 @@ TEST_P(EveryFormat, DecodingTheEncodingGivesTheEntryBack) {
     }
   }
   auto const cmd = Mdb::encode(test::unit(128, 255), e);
-  EXPECT_EQ(cmd.resultType, spec.code);
-  EXPECT_EQ(cmd.sizeBits, spec.sizeBits);
+  EXPECT_EQ(cmd.resultType, format.code);
+  EXPECT_EQ(cmd.sizeBits, format.sizeBits);
   EXPECT_EQ(Mdb::decode(cmd), e);
 }
 

@@ -1,6 +1,5 @@
 // A plug-in library for the loader tests. At load, two registration objects hook into the
-// default util loader, each recording a plug-in whose init registers one factory of a minimal
-// table utility under chip 26 revision A0.
+// default util loader, each recording a plug-in (whose init registers nothing).
 
 #include <cstdint>
 #include <new>
@@ -8,7 +7,6 @@
 #include "asic/Mode.h"
 #include "asic/OrderedTableException.h"
 #include "plugin/Loader.h"
-#include "zuri_asic_utils/UtilBase.h"
 #include "zuri_asic_utils/UtilPluginNamespace.h"
 
 namespace {
@@ -16,34 +14,9 @@ namespace {
 using namespace ZuriAsicUtils;
 using Loader = Plugin::Loader<UtilHolderContext>;
 
-class DummyUtil final : public NonMdbUtilBase {
- public:
-  using NonMdbUtilBase::NonMdbUtilBase;
-
-  static Pelix::Ptr<UtilBase> factory(UtilKey const& key, Pelix::Ptr<TableManager> const& tm,
-                                      Pelix::Ptr<ZuriMdb::TableManager> const&,
-                                      Pelix::Ptr<HwWriterStatus> const& status,
-                                      Pelix::Ptr<HwBulkDownloadErrConfig> const&) {
-    return Pelix::make<DummyUtil>(key, tm, status);
-  }
-
-  Pelix::TypeRecord const* typeData() const override { return nullptr; }
-  SchanCmds processSwEntry(Pelix::Ptr<Asic::LogEntryWrapperBase> const&) override { return {}; }
-  bool utilApplicable(Pelix::Ptr<Asic::LogEntryWrapperBase> const&) override { return false; }
-  Pelix::String hwTableType() const override { return "TestPlugin::NoTable"; }
-  std::uint32_t writeSwEntryToShadow(Pelix::Ptr<Asic::LogEntryWrapperBase> const&) override {
-    return 0;
-  }
-  SchanCmds getSchanCmds(Pelix::Ptr<Asic::LogEntryWrapperBase> const&, std::uint32_t) override {
-    return {};
-  }
-  SchanCmds clearHwTable(Asic::UnitId) override { return {}; }
-};
-
 class TestPlugin : public Plugin::PluginBase<UtilHolderContext> {
  public:
-  TestPlugin(char const* utilName, std::uint32_t swTableId)
-      : utilName_(utilName), swTableId_(swTableId) {
+  explicit TestPlugin(char const* utilName) : utilName_(utilName) {
     Loader* loader = UtilPluginNamespace::DefaultUtilLoader();
     void* storage = Plugin::Impl::nodeAlloc(sizeof(Loader::ListNode));
     auto* node = new (storage)
@@ -53,19 +26,14 @@ class TestPlugin : public Plugin::PluginBase<UtilHolderContext> {
                                              {}, {}, &node->payload);
   }
 
-  void init(UtilHolderContext* context) override {
-    context->registerUtil(UtilKey{utilName_, Asic::SwTableId(swTableId_),
-                                  Hardware::Zuri::FapRevision::fapRevGen3A0()},
-                          &DummyUtil::factory);
-  }
+  void init(UtilHolderContext*) override {}
 
  private:
   Pelix::String utilName_;
-  std::uint32_t swTableId_;
 };
 
-TestPlugin firstPlugin("TestPlugin::FirstUtil", 0x7f000001);
-TestPlugin secondPlugin("TestPlugin::SecondUtil", 0x7f000002);
+TestPlugin firstPlugin("TestPlugin::FirstUtil");
+TestPlugin secondPlugin("TestPlugin::SecondUtil");
 
 }  // namespace
 
