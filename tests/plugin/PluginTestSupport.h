@@ -1,17 +1,16 @@
 // Support of the plug-in tests: the plug-in loaded once per process through the real dlopen
 // path, its registrations, table utilities created through their registered factories, calls
-// through reflection, log entry wrappers, captured traces, and a snapshot of everything an
-// entry may change (shadow, counters, enqueue statistics).
+// through reflection, log entries, captured traces, and a snapshot of everything an entry may
+// change (every shadow entry, the counters, the enqueue statistics).
 #pragma once
 
 #include <any>
 #include <cstdint>
 #include <functional>
 #include <initializer_list>
-#include <optional>
+#include <map>
 #include <string>
 #include <string_view>
-#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -28,6 +27,7 @@
 #include "zuri_asic_utils/TableManager.h"
 #include "zuri_asic_utils/UtilBase.h"
 #include "zuri_asic_utils/UtilPluginNamespace.h"
+#include "zuri_errm/Catalog.h"
 #include "zuri_errm/SwTables.h"
 
 namespace eedb::test {
@@ -40,6 +40,8 @@ inline constexpr FapRevision kA0{ChipType{26}, 'A', 0};
 inline constexpr FapRevision kB0{ChipType{26}, 'B', 0};
 inline constexpr std::string_view kOutrif = "chip26_a0::ZuriErrmUtil::EedbOutrifUtil";
 inline constexpr std::size_t kTableCount = 16;
+inline constexpr char const* kFapRange =
+    "SchanAccel::FapId::value < SchanAccel::FapId::min or > SchanAccel::FapId::null not allowed";
 
 // The sixteen table utilities in the order in which the plug-in constructs their registration
 // objects at load, with their software table ids.
@@ -67,20 +69,15 @@ inline constexpr ExpectedUtil kExpectedUtils[kTableCount] = {
     {"chip26_a0::ZuriErrmUtil::EedbIpTunnelNonAiUtil", 0x03010C04, false},
 };
 
+inline std::string_view shortName(std::string_view name) {
+  return name.substr(name.rfind(':') + 1);
+}
+
 // The plug-in, loaded on first use; it stays loaded for the rest of the process.
 inline Plugin::Library const& plugin() {
   static Plugin::Library const library = Plugin::loadLibrary(EEDB_PLUGIN_PATH);
   return library;
 }
-
-// Skips the calling test until the plug-in carries all sixteen table utilities.
-#define EEDB_REQUIRE_ALL_TABLES()                                                             \
-  do {                                                                                        \
-    if (::eedb::test::plugin().pluginNames().size() < ::eedb::test::kTableCount) {            \
-      GTEST_SKIP() << "the plug-in registers " << ::eedb::test::plugin().pluginNames().size() \
-                   << " of the sixteen table utilities";                                      \
-    }                                                                                         \
-  } while (false)
 
 // A context for which the loader has initialised every plug-in of the process.
 inline ZuriAsicUtils::UtilHolderContext const& registrations() {
@@ -93,18 +90,17 @@ inline ZuriAsicUtils::UtilHolderContext const& registrations() {
   return context;
 }
 
-inline ZuriAsicUtils::UtilFactory const& factoryOf(std::string_view utilName, FapRevision rev) {
+inline auto const& registrationOf(std::string_view utilName, FapRevision rev) {
   for (auto const& r : registrations().registrations()) {
-    if (r.key.utilName == utilName && r.key.fapRevision == rev) return r.factory;
+    if (r.key.utilName == utilName && r.key.fapRevision == rev) return r;
   }
-  throw std::runtime_error(fmt::format("no factory registered for {} at {}", utilName, rev));
+  throw std::runtime_error(fmt::format("nothing registered for {} at {}", utilName, rev));
 }
-
+inline ZuriAsicUtils::UtilFactory const& factoryOf(std::string_view utilName, FapRevision rev) {
+  return registrationOf(utilName, rev).factory;
+}
 inline ZuriAsicUtils::UtilKey const& keyOf(std::string_view utilName, FapRevision rev) {
-  for (auto const& r : registrations().registrations()) {
-    if (r.key.utilName == utilName && r.key.fapRevision == rev) return r.key;
-  }
-  throw std::runtime_error(fmt::format("no key registered for {} at {}", utilName, rev));
+  return registrationOf(utilName, rev).key;
 }
 
 // The table managers and the optional arguments that a factory takes.
@@ -119,6 +115,18 @@ struct Managers {
 inline Pelix::Ptr<UtilBase> create(std::string_view utilName, Managers const& m,
                                    FapRevision rev = kA0) {
   return factoryOf(utilName, rev)(keyOf(utilName, rev), m.hw, m.mdb, m.writer, m.bulk);
+}
+
+inline void addFap(UtilBase& util, unsigned fapId) {
+  util.fapIdIs(Pelix::make<ZuriAsicUtils::FapControlData const>(SchanAccel::FapId(fapId)));
+}
+
+// The catalogue's description of the utility's software table.
+inline ZuriErrm::TableInfo const& tableInfoOf(UtilBase const& util) {
+  for (auto const& t : ZuriErrm::tables()) {
+    if (t.swTableId == util.utilKey().swTableId) return t;
+  }
+  throw std::runtime_error("no catalogue table for the utility's software table");
 }
 
 // ---- reflection ----
@@ -149,18 +157,14 @@ inline Pelix::Ptr<chip26_a0::EedbHwMdb> mdbTable(UtilBase& util) {
 inline constexpr std::uint8_t kDelete = ZuriErrm::LogFlumeFlags::kDelete;
 inline constexpr std::uint8_t kTableDelete = ZuriErrm::LogFlumeFlags::kTableDelete;
 
-inline ZuriErrm::EedbOutrifLogEntry outrifEntry(std::uint32_t key, std::uint8_t viewType = 1,
-                                                std::uint8_t forwardQosModel = 1,
-                                                std::uint8_t mtuProfile = 2,
-                                                std::uint8_t remarkProfile = 3,
-                                                std::uint16_t fodo = 100) {
+inline ZuriErrm::EedbOutrifLogEntry outrifEntry(std::uint32_t key, std::uint8_t viewType = 1) {
   ZuriErrm::EedbOutrifLogEntry e;
   e.keyIs(ZuriErrm::EedbOutrifEntryKey(key));
   e.viewTypeIs(viewType);
-  e.forwardQosModelIs(forwardQosModel);
-  e.mtuProfileIs(mtuProfile);
-  e.remarkProfileIs(remarkProfile);
-  e.fodoIs(fodo);
+  e.forwardQosModelIs(1);
+  e.mtuProfileIs(2);
+  e.remarkProfileIs(3);
+  e.fodoIs(100);
   return e;
 }
 
@@ -174,10 +178,6 @@ inline Pelix::Ptr<Asic::LogEntryWrapperBase> outrif(ZuriErrm::EedbOutrifLogEntry
                                                     std::uint16_t unitId = 0,
                                                     std::uint8_t flags = 0) {
   return wrap<ZuriErrm::EedbOutrifLogEntryWrapper>(e, unitId, flags);
-}
-
-inline void addFap(UtilBase& util, unsigned fapId) {
-  util.fapIdIs(Pelix::make<ZuriAsicUtils::FapControlData const>(SchanAccel::FapId(fapId)));
 }
 
 // ---- traces ----
@@ -212,7 +212,11 @@ class TraceCapture {
   TraceCapture& operator=(TraceCapture const&) = delete;
 
   std::vector<TraceLine> const& lines() const noexcept { return lines_; }
-  void clear() { lines_.clear(); }
+  std::vector<std::string> messages() const {
+    std::vector<std::string> out;
+    for (auto const& l : lines_) out.push_back(l.message);
+    return out;
+  }
 
  private:
   // "HANDLE LEVEL FILE:LINE FUNCTION [CLASS] MESSAGE"
@@ -237,41 +241,40 @@ class TraceCapture {
   std::vector<TraceLine> lines_;
 };
 
-// ---- snapshot ----
+// ---- shadow and snapshot ----
 
-// Everything an entry may change: the shadow of the table, the utility's counters and the
-// table manager's enqueue statistics of the utility's software table.
+// Every entry of a hardware table of any class, printed and keyed by (packed shadow key,
+// hardware key), so that whole shadows compare before and after, or against a reference.
+using TableImage = std::map<std::pair<std::uint16_t, std::uint32_t>, std::string>;
+
+inline TableImage imageOf(ZuriAsicUtils::HwCommonTableBase const& base) {
+  TableImage image;
+  auto add = [&](auto const& table) {
+    table.forEachEntry([&](ZuriAsicUtils::HwShadowKey k, auto const& e) {
+      image[{k.packed(), e.key().value()}] = fmt::format("{}", e);
+    });
+  };
+  if (auto const* t = dynamic_cast<chip26_a0::EedbHwMdb const*>(&base)) add(*t);
+  if (auto const* t = dynamic_cast<chip26_a0::EedbAgMemTlmHwDirect const*>(&base)) add(*t);
+  if (auto const* t = dynamic_cast<chip26_a0::EedbDataByLocalOutlifMsbsHwDirect const*>(&base)) {
+    add(*t);
+  }
+  return image;
+}
+
+// Everything an entry may change: the utility's hardware table, its counters and the table
+// manager's enqueue statistics.
 struct Snapshot {
-  std::vector<std::pair<std::uint16_t, chip26_a0::EedbHwMdb::Entry>> shadow;
-  // Direct tables: shadow key, hardware key and bit of every entry.
-  std::vector<std::tuple<std::uint16_t, std::uint32_t, std::uint64_t>> directShadow;
+  TableImage shadow;
   std::uint64_t add = 0, del = 0, updateOnDel = 0, mismatch = 0;
   std::size_t enqueueRecords = 0;
   std::uint64_t enqueueTotal = 0;
   bool operator==(Snapshot const&) const = default;
 };
 
-namespace detail {
-template <class Table>
-void directShadowOf(UtilBase const& util, Snapshot& s) {
-  if (auto const* table = dynamic_cast<Table const*>(util.hwTableBase().get())) {
-    table->forEachEntry([&](ZuriAsicUtils::HwShadowKey k, typename Table::Entry const& e) {
-      s.directShadow.emplace_back(k.packed(), e.key().value(), e.bit().value());
-    });
-  }
-}
-}  // namespace detail
-
 inline Snapshot snapshot(UtilBase& util) {
   Snapshot s;
-  if (dynamic_cast<chip26_a0::EedbHwMdb const*>(util.hwTableBase().get()) == nullptr) {
-    detail::directShadowOf<chip26_a0::EedbAgMemTlmHwDirect>(util, s);
-    detail::directShadowOf<chip26_a0::EedbDataByLocalOutlifMsbsHwDirect>(util, s);
-  } else if (auto table = mdbTable(util)) {
-    table->forEachEntry([&](ZuriAsicUtils::HwShadowKey k, chip26_a0::EedbHwMdb::Entry const& e) {
-      s.shadow.emplace_back(k.packed(), e);
-    });
-  }
+  if (util.hwTableBase()) s.shadow = imageOf(*util.hwTableBase());
   auto const& stats = *util.stats();
   s.add = stats.addCnt();
   s.del = stats.deleteCnt();
@@ -303,13 +306,6 @@ std::string raisesUntouched(std::initializer_list<UtilBase*> utils,
   for (UtilBase* u : utils) after.push_back(snapshot(*u));
   EXPECT_TRUE(after == before) << "a failure changed the table's state";
   return text;
-}
-
-inline std::uint64_t enqueued(UtilBase& util, unsigned fapId, unsigned instanceId) {
-  auto record = util.hwTableManager()->stats().schanEnqueueStats(util.utilKey().swTableId);
-  if (!record) return 0;
-  return record->entryEnqueueCnt(ZuriAsicUtils::HwShadowKey(
-      SchanAccel::FapId(fapId), static_cast<ZuriAsicUtils::InstanceId>(instanceId)));
 }
 
 }  // namespace eedb::test
