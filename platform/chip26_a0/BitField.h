@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <span>
+#include <utility>
 
 namespace chip26_a0::bits {
 
@@ -44,6 +45,58 @@ constexpr void extract(std::span<std::uint32_t const> src, unsigned offset, unsi
     unsigned const from = 32 * i;
     dst[i] = from < width ? read(src, offset + from, std::min(32u, width - from)) : 0;
   }
+}
+
+// The same copies for a field whose place is known at compile time (every typed accessor of a
+// format entry): the word loop unrolls into one mask and shift per word the field touches.
+namespace detail {
+
+// The part of the field [Offset, Offset + Width) that lies in word W, as word bits [lo, hi).
+template <unsigned Offset, unsigned Width, unsigned W>
+struct WordPart {
+  static constexpr unsigned lo = std::max(Offset, 32 * W) - 32 * W;
+  static constexpr unsigned hi = std::min(Offset + Width, 32 * W + 32) - 32 * W;
+  static constexpr unsigned fromBit = 32 * W + lo - Offset;  // the value bit at word bit lo
+  static constexpr auto mask = static_cast<std::uint32_t>(lowMask(hi - lo) << lo);
+};
+
+template <unsigned Offset, unsigned Width>
+inline constexpr unsigned kFirstWord = Offset / 32;
+template <unsigned Offset, unsigned Width>
+inline constexpr unsigned kWordCount = (Offset + Width - 1) / 32 - Offset / 32 + 1;
+
+}  // namespace detail
+
+// Writes the low `Width` (1 to 64) bits of v at bit `Offset`; the other bits stay.
+template <unsigned Offset, unsigned Width, std::size_t N>
+[[gnu::always_inline]] constexpr void depositAt(std::array<std::uint32_t, N>& dst,
+                                                std::uint64_t v) noexcept {
+  static_assert(Width >= 1 && Width <= 64 && Offset + Width <= 32 * N);
+  constexpr unsigned first = detail::kFirstWord<Offset, Width>;
+  [&]<unsigned... I>(std::integer_sequence<unsigned, I...>) {
+    ((dst[first + I] =
+          (dst[first + I] & ~detail::WordPart<Offset, Width, first + I>::mask) |
+          (static_cast<std::uint32_t>((v >> detail::WordPart<Offset, Width, first + I>::fromBit)
+                                      << detail::WordPart<Offset, Width, first + I>::lo) &
+           detail::WordPart<Offset, Width, first + I>::mask)),
+     ...);
+  }
+  (std::make_integer_sequence<unsigned, detail::kWordCount<Offset, Width>>{});
+}
+
+// Reads the `Width` (1 to 64) bits at bit `Offset`.
+template <unsigned Offset, unsigned Width, std::size_t N>
+[[gnu::always_inline]] constexpr std::uint64_t extractAt(
+    std::array<std::uint32_t, N> const& src) noexcept {
+  static_assert(Width >= 1 && Width <= 64 && Offset + Width <= 32 * N);
+  constexpr unsigned first = detail::kFirstWord<Offset, Width>;
+  return [&]<unsigned... I>(std::integer_sequence<unsigned, I...>) {
+    return ((std::uint64_t{(src[first + I] & detail::WordPart<Offset, Width, first + I>::mask) >>
+                           detail::WordPart<Offset, Width, first + I>::lo}
+             << detail::WordPart<Offset, Width, first + I>::fromBit) |
+            ...);
+  }
+  (std::make_integer_sequence<unsigned, detail::kWordCount<Offset, Width>>{});
 }
 
 // The lowest set bit at or above pos, or -1 when there is none.

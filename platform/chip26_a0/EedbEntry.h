@@ -13,6 +13,7 @@
 #include <span>
 #include <string_view>
 #include <type_traits>
+#include <utility>
 
 #include <fmt/format.h>
 
@@ -55,6 +56,20 @@ inline constexpr std::uint8_t kFormatCode =
 template <class Format>
 inline constexpr layout::FormatSpec kFormatSpec{Format::kName, Format::kSizeBits,
                                                 kFormatCode<Format>, Format::kFields};
+
+static_assert(32 * PerUnitBitmap::kWords == layout::kWideBits);
+
+// The bits of a fresh entry of the format: every field at its default.
+template <class Format>
+inline constexpr EntryBits kDefaultBits = [] {
+  EntryBits bits{};
+  for (auto const& field : Format::kFields) {
+    if (field.defaultValue != 0) {
+      bits::deposit(bits, field.offset, field.width, bits::wordsOf(field.defaultValue));
+    }
+  }
+  return bits;
+}();
 
 namespace detail {
 
@@ -123,27 +138,25 @@ class Entry {
   void fieldIs(layout::FieldSpec const& field, PerUnitBitmap const& value);
 
  protected:
-  // Stamps the format and sets every field to its default.
-  constexpr void formatIs(layout::FormatSpec const& spec) noexcept {
-    format_ = spec.code;
-    bits_ = {};
-    for (auto const& field : spec.fields) {
-      if (field.defaultValue != 0) depositField(field, field.defaultValue);
-    }
+  // Stamps the format with its fields' defaults.
+  constexpr void formatIs(std::uint8_t code, EntryBits const& defaults) noexcept {
+    format_ = code;
+    bits_ = defaults;
+  }
+  // A field whose place is known at compile time (up to 64 bits).
+  template <unsigned Offset, unsigned Width>
+  constexpr void depositAt(std::uint64_t value) noexcept {
+    bits::depositAt<Offset, Width>(bits_, value);
+  }
+  template <unsigned Offset, unsigned Width>
+  constexpr std::uint64_t extractAt() const noexcept {
+    return bits::extractAt<Offset, Width>(bits_);
   }
   constexpr void depositField(layout::FieldSpec const& field, std::uint64_t value) noexcept {
     bits::deposit(bits_, field.offset, field.width, bits::wordsOf(value));
   }
   void depositField(layout::FieldSpec const& field, PerUnitBitmap const& value) noexcept {
     bits::deposit(bits_, field.offset, field.width, value.words());
-  }
-  constexpr std::uint64_t extractNarrow(layout::FieldSpec const& field) const noexcept {
-    std::array<std::uint32_t, 2> words{};
-    bits::extract(bits_, field.offset, field.width, words);
-    return bits::valueOf(words);
-  }
-  PerUnitBitmap extractWide(layout::FieldSpec const& field) const noexcept {
-    return fieldValue(field).bitmap();
   }
 
  private:
@@ -257,7 +270,7 @@ class FormatEntry : public Entry {
   }
 
   // Stamps the format and sets every field to its default.
-  constexpr void handleInitialized() noexcept { formatIs(kSpec); }
+  constexpr void handleInitialized() noexcept { formatIs(kSpec.code, kDefaultBits<Format>); }
 
   // clang-format off
 #define CHIP26_A0_EEDB_FIELD(name)                                                          \
@@ -325,22 +338,33 @@ class FormatEntry : public Entry {
   // clang-format on
 
  private:
+  // A 128-bit field travels as four 32-bit words, word 0 at the field's lowest bits.
   template <std::size_t I>
   constexpr void set(Arg<I> v) noexcept {
     constexpr auto const& field = Format::kFields[I];
     if constexpr (field.wide()) {
-      depositField(field, v);
+      auto const& words = v.words();
+      [&]<unsigned... W>(std::integer_sequence<unsigned, W...>) {
+        (depositAt<field.offset + 32 * W, 32>(words[W]), ...);
+      }
+      (std::make_integer_sequence<unsigned, PerUnitBitmap::kWords>{});
     } else {
-      depositField(field, detail::rawOf(v));
+      depositAt<field.offset, field.width>(detail::rawOf(v));
     }
   }
   template <std::size_t I>
   constexpr Value<I> get() const noexcept {
     constexpr auto const& field = Format::kFields[I];
     if constexpr (field.wide()) {
-      return extractWide(field);
+      PerUnitBitmap value;
+      [&]<unsigned... W>(std::integer_sequence<unsigned, W...>) {
+        (value.bitListIs(W, static_cast<std::uint32_t>(extractAt<field.offset + 32 * W, 32>())),
+         ...);
+      }
+      (std::make_integer_sequence<unsigned, PerUnitBitmap::kWords>{});
+      return value;
     } else {
-      return Value<I>(extractNarrow(field));
+      return Value<I>(extractAt<field.offset, field.width>());
     }
   }
 };

@@ -17,48 +17,6 @@ EedbHwMdb::EedbHwMdb(Pelix::String name, ZuriAsicUtils::HwTableKey key,
 
 EedbHwMdb::~EedbHwMdb() = default;
 
-void EedbHwMdb::setEntry(HwShadowKey shadowKey, Entry const& entry) {
-  shadow_.set(shadowKey, entry);
-}
-
-void EedbHwMdb::deleteEntry(HwShadowKey shadowKey, EntryKey const& key, unsigned /*sizeBits*/) {
-  shadow_.erase(shadowKey, key.value());
-}
-
-EedbHwMdb::Entry EedbHwMdb::getEntry(HwShadowKey shadowKey, EntryKey const& key) const {
-  auto const* stored = shadow_.find(shadowKey, key.value());
-  return stored ? *stored : Entry(key);
-}
-
-EedbHwMdb::Entry const* EedbHwMdb::findEntry(HwShadowKey shadowKey, EntryKey const& key) const {
-  return shadow_.find(shadowKey, key.value());
-}
-
-SchanCmd EedbHwMdb::encode(HwShadowKey shadowKey, Entry const& entry) noexcept {
-  if (!entry.hasFormat()) {
-    return detail::schanCmdFor(SchanCmd::Op::clear, shadowKey, kMemory, entry.key().value(), 0, 0);
-  }
-  auto cmd = detail::schanCmdFor(SchanCmd::Op::write, shadowKey, kMemory, entry.key().value(),
-                                 entry.formatCode(), entry.entrySizeBits());
-  cmd.data = entry.bits();
-  return cmd;
-}
-
-SchanCmds EedbHwMdb::schanCmds(HwShadowKey shadowKey, EntryKey const& key, unsigned sizeBits,
-                               Pelix::Ptr<Asic::LogEntryWrapperBase> const& /*logEntry*/) const {
-  SchanCmds cmds;  // built in place: the list's inline slot holds the one command
-  if (sizeBits == 0) return cmds;
-  detail::requireCommandBits(kTableType, sizeBits);
-  auto const* stored = shadow_.find(shadowKey, key.value());
-  if (stored != nullptr && stored->hasFormat()) {
-    cmds.push_back(encode(shadowKey, *stored));
-  } else {
-    cmds.push_back(
-        detail::schanCmdFor(SchanCmd::Op::clear, shadowKey, kMemory, key.value(), 0, sizeBits));
-  }
-  return cmds;
-}
-
 SchanCmds EedbHwMdb::clearTable(SchanAccel::FapId fapId) {
   SchanCmds cmds;
   shadow_.clear(fapId, [&](HwShadowKey shadowKey, Entry const& entry) {

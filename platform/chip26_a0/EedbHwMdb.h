@@ -102,14 +102,24 @@ class EedbHwMdb : public ZuriAsicUtils::HwCommonTableBase {
 
   // --- Shadow ---
   // Stores the entry under its key, replacing what was there (an entry without a format too).
-  void setEntry(ZuriAsicUtils::HwShadowKey shadowKey, Entry const& entry);
+  void setEntry(ZuriAsicUtils::HwShadowKey shadowKey, Entry const& entry) {
+    shadow_.set(shadowKey, entry);
+  }
   // Removes the entry under the key, if any. The size is that of the entry translated for the
   // delete; the shadow does not need it.
-  void deleteEntry(ZuriAsicUtils::HwShadowKey shadowKey, EntryKey const& key, unsigned sizeBits);
+  void deleteEntry(ZuriAsicUtils::HwShadowKey shadowKey, EntryKey const& key,
+                   unsigned /*sizeBits*/) {
+    shadow_.erase(shadowKey, key.value());
+  }
   // The stored entry; Entry(key), without a format, when nothing is stored.
-  Entry getEntry(ZuriAsicUtils::HwShadowKey shadowKey, EntryKey const& key) const;
+  Entry getEntry(ZuriAsicUtils::HwShadowKey shadowKey, EntryKey const& key) const {
+    auto const* stored = shadow_.find(shadowKey, key.value());
+    return stored ? *stored : Entry(key);
+  }
   // The stored entry, or nullptr when nothing is stored. Valid until the shadow next changes.
-  Entry const* findEntry(ZuriAsicUtils::HwShadowKey shadowKey, EntryKey const& key) const;
+  Entry const* findEntry(ZuriAsicUtils::HwShadowKey shadowKey, EntryKey const& key) const {
+    return shadow_.find(shadowKey, key.value());
+  }
 
   std::size_t entryCount() const noexcept { return shadow_.size(); }
   std::size_t entryCount(ZuriAsicUtils::HwShadowKey shadowKey) const noexcept {
@@ -127,9 +137,22 @@ class EedbHwMdb : public ZuriAsicUtils::HwCommonTableBase {
   // shadow. sizeBits 0 means nothing changed: no command. Otherwise one command: a write of the
   // stored entry's bits when the shadow holds an entry with a format, else a clear of sizeBits
   // bits at the entry's place. The log entry is not used. Allocates nothing.
-  ZuriAsicUtils::SchanCmds schanCmds(ZuriAsicUtils::HwShadowKey shadowKey, EntryKey const& key,
-                                     unsigned sizeBits,
-                                     Pelix::Ptr<Asic::LogEntryWrapperBase> const& logEntry) const;
+  ZuriAsicUtils::SchanCmds schanCmds(
+      ZuriAsicUtils::HwShadowKey shadowKey, EntryKey const& key, unsigned sizeBits,
+      Pelix::Ptr<Asic::LogEntryWrapperBase> const& /*logEntry*/) const {
+    using ZuriAsicUtils::SchanCmd;
+    ZuriAsicUtils::SchanCmds cmds;  // built in place: the list's inline slot holds the one command
+    if (sizeBits == 0) return cmds;
+    detail::requireCommandBits(kTableType, sizeBits);
+    auto const* stored = shadow_.find(shadowKey, key.value());
+    if (stored != nullptr && stored->hasFormat()) {
+      cmds.push_back(encode(shadowKey, *stored));
+    } else {
+      cmds.push_back(
+          detail::schanCmdFor(SchanCmd::Op::clear, shadowKey, kMemory, key.value(), 0, sizeBits));
+    }
+    return cmds;
+  }
 
   // Removes every entry of every shadow key of the FAP (FapId::null: of every FAP) and returns
   // one clear command per removed entry, in ascending shadow key, then hardware key order; a
@@ -140,7 +163,17 @@ class EedbHwMdb : public ZuriAsicUtils::HwCommonTableBase {
   // format code, the format's size and its bits. An entry without a format gives a clear of 0
   // bits.
   static ZuriAsicUtils::SchanCmd encode(ZuriAsicUtils::HwShadowKey shadowKey,
-                                        Entry const& entry) noexcept;
+                                        Entry const& entry) noexcept {
+    using ZuriAsicUtils::SchanCmd;
+    if (!entry.hasFormat()) {
+      return detail::schanCmdFor(SchanCmd::Op::clear, shadowKey, kMemory, entry.key().value(), 0,
+                                 0);
+    }
+    auto cmd = detail::schanCmdFor(SchanCmd::Op::write, shadowKey, kMemory, entry.key().value(),
+                                   entry.formatCode(), entry.entrySizeBits());
+    cmd.data = entry.bits();
+    return cmd;
+  }
   // The entry a command writes; nullopt for a clear. Raises SchanDecodeException for a command
   // that matches no format: another memory, an unknown result type, a size other than the
   // format's, or bits set outside the format's fields.

@@ -10,11 +10,9 @@ namespace chip26_a0::detail {
 
 using ZuriAsicUtils::SchanCmd;
 
-void requireCommandBits(std::string_view table, unsigned sizeBits) {
-  if (sizeBits > 32 * SchanCmd::kMaxWords) {
-    Pelix::RangeException::throwException(
-        fmt::format("{}::sizeBits {} > {} not allowed", table, sizeBits, 32 * SchanCmd::kMaxWords));
-  }
+void throwCommandBits(std::string_view table, unsigned sizeBits) {
+  Pelix::RangeException::throwException(
+      fmt::format("{}::sizeBits {} > {} not allowed", table, sizeBits, 32 * SchanCmd::kMaxWords));
 }
 
 void throwDecode(SchanCmd const& cmd, std::string_view reason) {

@@ -8,6 +8,7 @@
 #include <map>
 #include <stdexcept>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include <absl/container/flat_hash_set.h>
@@ -34,29 +35,40 @@ namespace detail {
 template <class Entry>
 class ShadowStore {
  public:
+  ShadowStore() = default;
+  ShadowStore(ShadowStore const&) = delete;  // it keeps pointers into itself
+  ShadowStore& operator=(ShadowStore const&) = delete;
+
   // Replaces what is stored under the entry's key.
   void set(ZuriAsicUtils::HwShadowKey shadowKey, Entry const& entry) {
-    auto& unit = units_[shadowKey.packed()];
+    auto& unit = unitIs(shadowKey.packed());
     auto const [it, inserted] = unit.insert(entry);  // one probe for a new key and an old one
     if (!inserted) {
       // The set hands out const references, but its slots hold plain entries and the key
       // does not change, so overwriting in place is sound and saves a rehash.
       const_cast<Entry&>(*it) = entry;
     }
+    lastWritten_ = {shadowKey.packed(), &*it};
   }
 
   // Removes the entry; false when nothing was stored.
   bool erase(ZuriAsicUtils::HwShadowKey shadowKey, std::uint32_t key) {
-    auto unit = units_.find(shadowKey.packed());
-    return unit != units_.end() && unit->second.erase(key) != 0;
+    lastWritten_ = {};
+    auto* unit = unitAt(shadowKey.packed());
+    return unit != nullptr && unit->erase(key) != 0;
   }
 
   // The stored entry, or nullptr. Valid until the next change of the store.
   Entry const* find(ZuriAsicUtils::HwShadowKey shadowKey, std::uint32_t key) const {
-    auto unit = units_.find(shadowKey.packed());
-    if (unit == units_.end()) return nullptr;
-    auto it = unit->second.find(key);
-    return it == unit->second.end() ? nullptr : &*it;
+    // The commands of an entry are built right after it is written: its slot is at hand.
+    if (lastWritten_.entry != nullptr && lastWritten_.packed == shadowKey.packed() &&
+        lastWritten_.entry->key().value() == key) {
+      return lastWritten_.entry;
+    }
+    auto const* unit = unitAt(shadowKey.packed());
+    if (unit == nullptr) return nullptr;
+    auto it = unit->find(key);
+    return it == unit->end() ? nullptr : &*it;
   }
 
   std::size_t size() const noexcept {
@@ -84,6 +96,7 @@ class ShadowStore {
   // calling onRemoved(HwShadowKey, Entry const&) for each first, in forEach order.
   template <class OnRemoved>
   void clear(SchanAccel::FapId fapId, OnRemoved&& onRemoved) {
+    lastWritten_ = {};
     std::vector<Entry const*> sorted;
     for (auto& [packed, unit] : units_) {
       auto const shadowKey = unpack(packed);
@@ -121,7 +134,34 @@ class ShadowStore {
               [](Entry const* a, Entry const* b) { return a->key().value() < b->key().value(); });
   }
 
+  // The shadow key's set, created on first use. Sets are never removed and a map node never
+  // moves, so the set of the last shadow key asked for stays at hand.
+  Unit& unitIs(std::uint16_t packed) {
+    if (lastUnit_ == nullptr || lastPacked_ != packed) {
+      lastUnit_ = &units_[packed];
+      lastPacked_ = packed;
+    }
+    return *lastUnit_;
+  }
+  Unit const* unitAt(std::uint16_t packed) const {
+    if (lastUnit_ != nullptr && lastPacked_ == packed) return lastUnit_;
+    auto unit = units_.find(packed);
+    return unit == units_.end() ? nullptr : &unit->second;
+  }
+  Unit* unitAt(std::uint16_t packed) {
+    return const_cast<Unit*>(std::as_const(*this).unitAt(packed));
+  }
+
+  // The slot written last; any later change of the store forgets it.
+  struct Written {
+    std::uint16_t packed = 0;
+    Entry const* entry = nullptr;
+  };
+
   std::map<std::uint16_t, Unit> units_;  // by HwShadowKey::packed(): ascending shadow key
+  Unit* lastUnit_ = nullptr;
+  std::uint16_t lastPacked_ = 0;
+  Written lastWritten_;
 };
 
 // A command for the entry at `index` of `memory` under a shadow key, with no data yet.
@@ -140,8 +180,12 @@ inline ZuriAsicUtils::SchanCmd schanCmdFor(ZuriAsicUtils::SchanCmd::Op op,
   return cmd;
 }
 
+[[noreturn]] void throwCommandBits(std::string_view table, unsigned sizeBits);
+
 // Raises Pelix::RangeException when a command cannot carry that many bits.
-void requireCommandBits(std::string_view table, unsigned sizeBits);
+inline void requireCommandBits(std::string_view table, unsigned sizeBits) {
+  if (sizeBits > 32 * ZuriAsicUtils::SchanCmd::kMaxWords) throwCommandBits(table, sizeBits);
+}
 
 // The checks every decoder makes first: the memory is the table's, the size fits a command,
 // and a clear carries neither data nor a result type. Returns true for a write.

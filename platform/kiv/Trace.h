@@ -63,11 +63,13 @@ void vfmtrace(Kiv::TraceHandle const& handle, unsigned level, char const* file,
 
 }  // namespace Impl
 
-// Formats a trace line and hands it to Impl::vfmtrace. Callers test the level first.
+// Formats a trace line and hands it to Impl::vfmtrace. Callers test the level first; kept out
+// of line and cold, so that a disabled trace costs its callers only the test.
 template <class... Args>
-void fmtrace(Kiv::TraceHandle const& handle, unsigned level, char const* file, char const* function,
-             int line, std::string_view classLabel, fmt::format_string<Args...> format,
-             Args&&... args) {
+[[gnu::cold, gnu::noinline]] void fmtrace(Kiv::TraceHandle const& handle, unsigned level,
+                                          char const* file, char const* function, int line,
+                                          std::string_view classLabel,
+                                          fmt::format_string<Args...> format, Args&&... args) {
   Impl::vfmtrace(handle, level, file, function, line, classLabel, format,
                  fmt::make_format_args(args...));
 }

@@ -192,33 +192,23 @@ class TableUtil : public Family::Base {
 
   // ---- pipeline ----
 
+  // The stages below, on one downcast of the entry and one mapping of its key.
   ZuriAsicUtils::SchanCmds processSwEntry(
       Pelix::Ptr<Asic::LogEntryWrapperBase> const& entry) override {
     Pelix::Ptr<Wrapper const> const held(
         ZuriAsicUtils::detail::downcast<Wrapper const>(entry.get()));
     EEDB_TRACE(Accessor::_defaultTraceHandle(), 3, "processLogEntry", "", " calling getSchanCmds ");
+    Wrapper const& wrapper = ZuriAsicUtils::detail::requireWrapper<Wrapper>(entry);
+    MappedKey key;
     std::uint32_t const size =
-        utilApplicable(entry)
-            ? accessor().template writeSwEntryToShadow<Wrapper, HwTable, Entry>(entry)
+        applicableTo(wrapper)
+            ? accessor().template writeSwEntryToShadow<Wrapper, HwTable, Entry>(wrapper, key)
             : 0;
-    return accessor().template getSchanCmds<Wrapper, HwTable>(entry, size);
+    return accessor().template getSchanCmds<Wrapper, HwTable>(wrapper, size, key);
   }
 
   bool utilApplicable(Pelix::Ptr<Asic::LogEntryWrapperBase> const& entry) override {
-    if (accessor().template isTableDeleteEntry<Wrapper>(entry)) {
-      EEDB_TRACE(translationTrace(), 3, "utilApplicable", Derived::kName,
-                 " {} util is applicable for table delete", Derived::kShortName);
-      return true;
-    }
-    if constexpr (Family::kHasViews) {
-      auto const& wrapper = ZuriAsicUtils::detail::requireWrapper<Wrapper>(entry);
-      if (!Derived::applicable(wrapper.logEntry())) {
-        EEDB_TRACE(translationTrace(), 3, "utilApplicable", Derived::kName,
-                   " {} util is not Applicable", Derived::kShortName);
-        return false;
-      }
-    }
-    return accessor().template isEntryHandled<Wrapper>(entry);
+    return applicableTo(ZuriAsicUtils::detail::requireWrapper<Wrapper>(entry));
   }
 
   std::uint32_t writeSwEntryToShadow(Pelix::Ptr<Asic::LogEntryWrapperBase> const& entry) override {
@@ -273,7 +263,8 @@ class TableUtil : public Family::Base {
     return translate(requireEntry(entry));
   }
   Entry translateToHwFormat_(Pelix::Ptr<Wrapper const> const& entry) const {
-    return translateBody(requireEntry(entry));
+    MappedKey key;
+    return translateBody(requireEntry(entry), key);
   }
   // Every table reverts an entry to the blank entry: the hardware entry is deleted.
   Entry revertHwEntry(Pelix::Ptr<Wrapper const> const& entry) const {
@@ -291,12 +282,27 @@ class TableUtil : public Family::Base {
     return *table;
   }
 
-  EntryKey mapKeyInPipeline(LogEntry const& logEntry, Asic::UnitId unitId) const {
-    return mapToHwKey(logEntry, unitId);
+  // The hardware key of one log entry, for all stages of its pipeline: mapped once, the mapping
+  // being a function of the log entry and the unit. While the translation trace is on, each
+  // stage maps it again, so that the trace shows every mapping where it happens.
+  struct MappedKey {
+    EntryKey key;
+    bool mapped = false;
+  };
+  EntryKey mapKeyOnce(LogEntry const& logEntry, Asic::UnitId unitId, MappedKey& mapped) const {
+    if (!mapped.mapped || translationTrace().enabled(3)) {
+      mapped.key = mapToHwKey(logEntry, unitId);
+      mapped.mapped = true;
+    }
+    return mapped.key;
   }
 
   Entry translate(Wrapper const& wrapper) const {
-    return Asic::throwIfException([this](Wrapper const& w) { return translateBody(w); },
+    MappedKey key;
+    return translate(wrapper, key);
+  }
+  Entry translate(Wrapper const& wrapper, MappedKey& key) const {
+    return Asic::throwIfException([this, &key](Wrapper const& w) { return translateBody(w, key); },
                                   [&] {
                                     return fmt::format("{}: [logEntry: {}]", "translateToHwFormat",
                                                        wrapper.logEntry());
@@ -345,11 +351,27 @@ class TableUtil : public Family::Base {
     return ZuriAsicUtils::detail::requireWrapper<Wrapper>(entry);
   }
 
-  Entry translateBody(Wrapper const& wrapper) const {
+  bool applicableTo(Wrapper const& wrapper) {
+    if (accessor().isTableDeleteEntry(wrapper)) {
+      EEDB_TRACE(translationTrace(), 3, "utilApplicable", Derived::kName,
+                 " {} util is applicable for table delete", Derived::kShortName);
+      return true;
+    }
+    if constexpr (Family::kHasViews) {
+      if (!Derived::applicable(wrapper.logEntry())) {
+        EEDB_TRACE(translationTrace(), 3, "utilApplicable", Derived::kName,
+                   " {} util is not Applicable", Derived::kShortName);
+        return false;
+      }
+    }
+    return accessor().isEntryHandled(wrapper);
+  }
+
+  Entry translateBody(Wrapper const& wrapper, MappedKey& mappedKey) const {
     LogEntry logEntry = wrapper.logEntry();
     Asic::UnitId const unitId = wrapper.unitId();
     SchanAccel::FapId const fapId = fapIdOf(unitId);
-    EntryKey const hwKey = mapToHwKey(logEntry, unitId);
+    EntryKey const hwKey = mapKeyOnce(logEntry, unitId, mappedKey);
     EEDB_TRACE(translationTrace(), 3, "translateToHwFormat_", Derived::kName,
                " fapId: {} instanceId: {} hwKey: {} logEntry: {}", fapId, unitId.instanceId(),
                hwKey, logEntry);

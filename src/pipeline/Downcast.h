@@ -3,6 +3,7 @@
 // cost; for any other class (hardware tables) it is the fast path before dynamic_cast.
 #pragma once
 
+#include <atomic>
 #include <type_traits>
 #include <typeinfo>
 
@@ -11,13 +12,30 @@
 
 namespace ZuriAsicUtils::detail {
 
+// The type id object last found to name exactly T. Each library may hold its own type id object
+// of a class, and telling two of them equal takes a compare of their names: after the first
+// match the same object is recognised by its address.
+template <class T>
+inline std::atomic<std::type_info const*> matchedTypeId{nullptr};
+
+template <class T, class Base>
+bool isExactly(Base const& object) noexcept {
+  std::type_info const& type = typeid(object);
+  if (&type == matchedTypeId<T>.load(std::memory_order_relaxed)) return true;
+  if (type != typeid(T)) return false;
+  matchedTypeId<T>.store(&type, std::memory_order_relaxed);
+  return true;
+}
+
 template <class T, class Base>
 T* downcast(Base* p) noexcept {
-  if constexpr (std::is_final_v<std::remove_const_t<T>>) {
-    return p != nullptr && typeid(*p) == typeid(T) ? static_cast<T*>(p) : nullptr;
+  using Class = std::remove_const_t<T>;
+  if (p == nullptr) return nullptr;
+  if constexpr (std::is_final_v<Class>) {
+    return isExactly<Class>(*p) ? static_cast<T*>(p) : nullptr;
   } else {
     // An object of exactly the class needs no search of the class tree.
-    if (p != nullptr && typeid(*p) == typeid(T)) return static_cast<T*>(p);
+    if (isExactly<Class>(*p)) return static_cast<T*>(p);
     return dynamic_cast<T*>(p);
   }
 }

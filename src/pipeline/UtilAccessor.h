@@ -49,7 +49,11 @@ class UtilAccessor {
   // True for a table-delete entry of a FAP in the FAP mask, or of the null FAP id.
   template <class Wrapper>
   bool isTableDeleteEntry(Pelix::Ptr<Asic::LogEntryWrapperBase> const& entry) const {
-    auto const& flume = detail::requireWrapper<Wrapper>(entry).flumeEntry();
+    return isTableDeleteEntry(detail::requireWrapper<Wrapper>(entry));
+  }
+  template <class Wrapper>
+  bool isTableDeleteEntry(Wrapper const& wrapper) const {
+    auto const& flume = wrapper.flumeEntry();
     if (!flume.isTableDelete()) return false;
     return inFapmask(eedb::fapIdOf(flume.unitId()));
   }
@@ -57,7 +61,11 @@ class UtilAccessor {
   // The FAP mask filter.
   template <class Wrapper>
   bool isEntryHandled(Pelix::Ptr<Asic::LogEntryWrapperBase> const& entry) const {
-    auto const& flume = detail::requireWrapper<Wrapper>(entry).flumeEntry();
+    return isEntryHandled(detail::requireWrapper<Wrapper>(entry));
+  }
+  template <class Wrapper>
+  bool isEntryHandled(Wrapper const& wrapper) const {
+    auto const& flume = wrapper.flumeEntry();
     if (inFapmask(eedb::fapIdOf(flume.unitId()))) return true;
     EEDB_TRACE(_defaultTraceHandle(), 3, "isEntryHandled", "", "Ignoring due to fapmask  mismatch");
     util_->stats()->fapmaskMismatchInc(1);
@@ -68,21 +76,27 @@ class UtilAccessor {
   // direct tables).
   template <class Wrapper, class HwTable, class DefaultEntry>
   std::uint32_t writeSwEntryToShadow(Pelix::Ptr<Asic::LogEntryWrapperBase> const& entry) const {
-    auto const& wrapper = detail::requireWrapper<Wrapper>(entry);
+    typename Util::MappedKey key;
+    return writeSwEntryToShadow<Wrapper, HwTable, DefaultEntry>(
+        detail::requireWrapper<Wrapper>(entry), key);
+  }
+  // The same for a wrapper at hand, with the hardware key of the entry's other stages.
+  template <class Wrapper, class HwTable, class DefaultEntry, class MappedKey>
+  std::uint32_t writeSwEntryToShadow(Wrapper const& wrapper, MappedKey& mappedKey) const {
     auto const& flume = wrapper.flumeEntry();
     SchanAccel::FapId const fapId = eedb::fapIdOf(flume.unitId());
     InstanceId const instanceId = flume.unitId().instanceId();
     EEDB_TRACE(_defaultTraceHandle(), 3, "writeSwEntryToShadow", "",
                " fapId: {} instanceId {} logEntry: {}", fapId, instanceId, flume);
     HwTable& table = util_->boundHwTable();
-    auto const hwKey = util_->mapKeyInPipeline(flume.logEntry(), flume.unitId());
+    auto const hwKey = util_->mapKeyOnce(flume.logEntry(), flume.unitId(), mappedKey);
     HwShadowKey const shadowKey(fapId, instanceId);
     constexpr bool kSized = SizedHwTable<HwTable>;
 
     if (flume.isDelete()) {
       std::uint32_t size = 0;
       if constexpr (kSized) {
-        size = util_->translate(wrapper).entrySizeBits();
+        size = util_->translate(wrapper, mappedKey).entrySizeBits();
         // The chip holds the entry in the format it was added with; a delete of another view
         // (a table delete that carries only its key) must still clear all of it.
         if (auto const* stored = table.findEntry(shadowKey, hwKey);
@@ -107,7 +121,7 @@ class UtilAccessor {
       return size;
     }
 
-    auto const hwEntry = util_->translate(wrapper);
+    auto const hwEntry = util_->translate(wrapper, mappedKey);
     EEDB_TRACE(_defaultTraceHandle(), 3, "writeSwEntryToShadow", "", " fapId: {} hwEntry: {}",
                fapId, hwEntry);
     if constexpr (kSized) {
@@ -131,23 +145,29 @@ class UtilAccessor {
   template <class Wrapper, class HwTable>
   SchanCmds getSchanCmds(Pelix::Ptr<Asic::LogEntryWrapperBase> const& entry,
                          std::uint32_t sizeBits) const {
-    auto const& flume = detail::requireWrapper<Wrapper>(entry).flumeEntry();
+    typename Util::MappedKey key;
+    return getSchanCmds<Wrapper, HwTable>(detail::requireWrapper<Wrapper>(entry), sizeBits, key);
+  }
+  template <class Wrapper, class HwTable, class MappedKey>
+  SchanCmds getSchanCmds(Wrapper const& wrapper, std::uint32_t sizeBits,
+                         MappedKey& mappedKey) const {
+    auto const& flume = wrapper.flumeEntry();
     SchanAccel::FapId const fapId = eedb::fapIdOf(flume.unitId());
     InstanceId const instanceId = flume.unitId().instanceId();
     EEDB_TRACE(_defaultTraceHandle(), 3, "getSchanCmds", "", " fapId: {} instanceId {} swEntry: {}",
                fapId, instanceId, flume.logEntry());
     HwTable const& table = util_->boundHwTable();
-    auto const hwKey = util_->mapKeyInPipeline(flume.logEntry(), flume.unitId());
+    auto const hwKey = util_->mapKeyOnce(flume.logEntry(), flume.unitId(), mappedKey);
     HwShadowKey const shadowKey(fapId, instanceId);
     Asic::SwTableId const swTableId = util_->utilKey().swTableId;
 
     EEDB_TRACE(_defaultTraceHandle(), 3, "getSchanCmds", "",
                " Created schanEnqeueuStats for SwTableId {} ", swTableId);
-    auto& managerStats = util_->hwTableManager()->stats();
-    managerStats.schanEnqueueStatsIs(swTableId);
+    // The record created (or found) here is the one the count goes to.
+    auto const enqueueStats = util_->hwTableManager()->stats().schanEnqueueStatsIs(swTableId);
     EEDB_TRACE(_defaultTraceHandle(), 3, "getSchanCmds", "",
                " Incrementing EnqueueStats for shadowKey {}", shadowKey.toString());
-    managerStats.schanEnqueueStats(swTableId)->entryEnqueueCntInc(shadowKey, 1);
+    enqueueStats->entryEnqueueCntInc(shadowKey, 1);
 
     if constexpr (SizedHwTable<HwTable>) {
       return table.schanCmds(shadowKey, hwKey, sizeBits, Pelix::Ptr<Asic::LogEntryWrapperBase>());
@@ -183,8 +203,7 @@ class UtilAccessor {
 
  private:
   bool inFapmask(SchanAccel::FapId fapId) const noexcept {
-    if (fapId.isNull()) return true;
-    return !((SchanAccel::Fapmask::of(fapId) & util_->fapmask()) == SchanAccel::Fapmask());
+    return fapId.isNull() || util_->fapmask().test(fapId);
   }
 
   Util* util_;
