@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <iterator>
 
+#include <fmt/compile.h>
+
 namespace eedb::replay {
 
 namespace {
@@ -23,8 +25,19 @@ std::string counted(std::size_t n, std::string_view noun) {
 
 using Out = std::back_insert_iterator<fmt::memory_buffer>;
 
+// The JSON path runs once per offer: its format strings are compiled, and text without
+// characters to escape (every name, most messages) is copied whole.
+bool needsEscape(char c) {
+  return c == '"' || c == '\\' || static_cast<unsigned char>(c) < 0x20;
+}
+
 void jsonString(fmt::memory_buffer& out, std::string_view text) {
   out.push_back('"');
+  if (std::none_of(text.begin(), text.end(), needsEscape)) {
+    out.append(text);
+    out.push_back('"');
+    return;
+  }
   for (char const c : text) {
     switch (c) {
       case '"':
@@ -41,7 +54,8 @@ void jsonString(fmt::memory_buffer& out, std::string_view text) {
         break;
       default:
         if (static_cast<unsigned char>(c) < 0x20) {
-          fmt::format_to(std::back_inserter(out), "\\u{:04x}", static_cast<unsigned>(c));
+          fmt::format_to(std::back_inserter(out), FMT_COMPILE("\\u{:04x}"),
+                         static_cast<unsigned>(c));
         } else {
           out.push_back(c);
         }
@@ -61,19 +75,22 @@ void fieldValue(fmt::memory_buffer& out, chip26_a0::layout::FieldValue const& va
     return;
   }
   if (!value.wide()) {
-    fmt::format_to(std::back_inserter(out), "{}", value.value());
+    fmt::format_to(std::back_inserter(out), FMT_COMPILE("{}"), value.value());
     return;
   }
   auto const& w = value.words();
-  fmt::format_to(std::back_inserter(out), "{}0x{:08x}{:08x}{:08x}{:08x}{}", quoted ? "\"" : "",
-                 w[3], w[2], w[1], w[0], quoted ? "\"" : "");
+  std::string_view const quote = quoted ? "\"" : "";
+  fmt::format_to(std::back_inserter(out), FMT_COMPILE("{}0x{:08x}{:08x}{:08x}{:08x}{}"), quote,
+                 w[3], w[2], w[1], w[0], quote);
 }
 
 // The data words of a command, most significant first, at least one.
 void schanData(fmt::memory_buffer& out, ZuriAsicUtils::SchanCmd const& cmd) {
   unsigned const words = std::max(cmd.wordCount(), 1u);
   out.append(std::string_view("0x"));
-  for (unsigned i = words; i-- > 0;) fmt::format_to(std::back_inserter(out), "{:08x}", cmd.data[i]);
+  for (unsigned i = words; i-- > 0;) {
+    fmt::format_to(std::back_inserter(out), FMT_COMPILE("{:08x}"), cmd.data[i]);
+  }
 }
 
 // "chip26_a0::ZuriErrmUtil::EedbOutrifUtil" -> "EedbOutrifUtil"
@@ -86,10 +103,11 @@ std::string_view shortName(std::string_view name) {
 
 void Reporter::jsonShadow(ShadowView const& shadow, bool withPresence) {
   auto out = std::back_inserter(out_);
-  fmt::format_to(out, "\"fap\": {}, \"instance\": {}, \"key\": {}, ", shadow.fap, shadow.instance,
-                 shadow.key);
+  fmt::format_to(out, FMT_COMPILE("\"fap\": {}, \"instance\": {}, \"key\": {}, "), shadow.fap,
+                 shadow.instance, shadow.key);
   if (withPresence) {
-    fmt::format_to(out, "\"present\": {}, ", shadow.present ? "true" : "false");
+    out_.append(shadow.present ? std::string_view("\"present\": true, ")
+                               : std::string_view("\"present\": false, "));
   }
   out_.append(std::string_view("\"format\": "));
   if (shadow.format.empty()) {
@@ -146,10 +164,11 @@ void Reporter::offer(std::size_t line, OfferResult const& r) {
   if (quiet_) return;
   auto out = std::back_inserter(out_);
   if (form_ == Form::json) {
-    fmt::format_to(out, "{{\"line\": {}, \"util\": ", line);
+    fmt::format_to(out, FMT_COMPILE("{{\"line\": {}, \"util\": "), line);
     jsonString(out_, r.util);
     if (!r.error) {
-      fmt::format_to(out, ", \"applicable\": {}, \"sizeBits\": {}", r.applicable ? "true" : "false",
+      std::string_view const applicable = r.applicable ? "true" : "false";
+      fmt::format_to(out, FMT_COMPILE(", \"applicable\": {}, \"sizeBits\": {}"), applicable,
                      r.sizeBits);
     }
     if (r.shadowRead) {
@@ -161,9 +180,10 @@ void Reporter::offer(std::size_t line, OfferResult const& r) {
       out_.append(std::string_view(", \"schan\": ["));
       char const* sep = "";
       for (auto const& cmd : r.cmds) {
-        fmt::format_to(out, "{}{{\"fap\": {}, \"memory\": ", sep, cmd.fapId);
+        out_.append(std::string_view(sep));
+        fmt::format_to(out, FMT_COMPILE("{{\"fap\": {}, \"memory\": "), cmd.fapId);
         jsonString(out_, cmd.memory);
-        fmt::format_to(out, ", \"index\": {}, \"data\": \"", cmd.index);
+        fmt::format_to(out, FMT_COMPILE(", \"index\": {}, \"data\": \""), cmd.index);
         schanData(out_, cmd);
         out_.append(std::string_view("\"}"));
         sep = ", ";

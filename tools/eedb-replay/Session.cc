@@ -1,6 +1,7 @@
 #include "Session.h"
 
 #include <algorithm>
+#include <array>
 #include <new>
 #include <typeinfo>
 #include <utility>
@@ -210,6 +211,11 @@ std::span<OfferResult const> Session::offer(LogLine const& line, bool detail) {
   auto const& indices = byTable_[line.table->index];
   if (results_.size() < indices.size()) results_.resize(indices.size());
   auto const wrapper = line.table->makeWrapper(line.entry, line.unitId, line.flags);
+  std::array<std::any, 2> mapArgs;
+  if (detail) {
+    mapArgs[0] = std::visit([](auto const& entry) { return std::any(entry); }, line.entry);
+    mapArgs[1] = line.unitId;
+  }
   for (std::size_t i = 0; i < indices.size(); ++i) {
     Util const& util = utils_[indices[i]];
     OfferResult& result = results_[i];
@@ -233,18 +239,16 @@ std::span<OfferResult const> Session::offer(LogLine const& line, bool detail) {
     } catch (...) {
       result.error = currentError();
     }
-    if (detail) readBack(util, line, result);
+    if (detail) readBack(util, line, mapArgs, result);
   }
   return {results_.data(), indices.size()};
 }
 
-void Session::readBack(Util const& util, LogLine const& line, OfferResult& result) {
+void Session::readBack(Util const& util, LogLine const& line, std::span<std::any const, 2> mapArgs,
+                       OfferResult& result) {
   auto const* type = util.util->typeData();
   if (util.access == nullptr || type == nullptr) return;
   try {
-    std::any const mapArgs[] = {
-        std::visit([](auto const& logEntry) { return std::any(logEntry); }, line.entry),
-        std::any(line.unitId)};
     std::any key;
     if (Pelix::inspect(*util.util, *type, "mapToHwKey", Pelix::Access::call, mapArgs, &key) !=
         Pelix::kInspectDone) {

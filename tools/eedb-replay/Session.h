@@ -111,7 +111,10 @@ class Session {
   void dumpShadow(std::function<void(std::string_view, ShadowView const&)> const& visit);
 
  private:
-  static void readBack(Util const& util, LogLine const& line, OfferResult& result);
+  // mapArgs: the line's log entry and unit id as reflection arguments, built once for all table
+  // utilities of the line.
+  static void readBack(Util const& util, LogLine const& line, std::span<std::any const, 2> mapArgs,
+                       OfferResult& result);
 
   Plugin::Library library_;
   std::unique_ptr<ZuriAsicUtils::UtilHolderContext> context_;
