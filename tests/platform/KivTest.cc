@@ -108,7 +108,7 @@ TEST(KivLog, WritesNameAndMessageTextNeverAFormat) {
 // alive while its count is not zero, a release without its allocation included.
 TEST(KivAllocTrack, OneTrackerPerNameSharedByEveryCachedPointer) {
   static int run = 0;  // a name of its own for every run: each starts from no tracker
-  std::string const name = fmt::format("kiv_test::Widget{}", run++);
+  std::string const name = fmt::format("KivTest::Widget{}", run++);
   auto const isAlive = [&] {
     auto const alive = Kiv::AllocTrackTypeInfo::alive();
     return std::any_of(alive.begin(), alive.end(),
