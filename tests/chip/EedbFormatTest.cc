@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <type_traits>
+#include <utility>
 
 #include <fmt/format.h>
 #include <gtest/gtest.h>
@@ -131,6 +133,49 @@ TEST_P(EveryFormat, DecodingTheEncodingGivesTheEntryBack) {
 INSTANTIATE_TEST_SUITE_P(All, EveryFormat,
                          ::testing::ValuesIn(Mdb::formats().begin(), Mdb::formats().end()),
                          [](auto const& info) { return std::string(info.param->name); });
+
+// The typed accessors copy bits with places fixed at compile time; at every field place of every
+// format (a 128-bit field as its four words) they agree with the run-time routine, for all ones
+// among zeros, zero among ones and an irregular pattern.
+template <unsigned Offset, unsigned Width>
+void expectSameCopies() {
+  // (value, what the other bits hold)
+  constexpr std::pair<std::uint64_t, std::uint32_t> kCases[] = {
+      {~0ull, 0}, {0, ~0u}, {0x9E3779B97F4A7C15ull, 0}};
+  for (auto const& [pattern, others] : kCases) {
+    mdb::EntryBits fast, slow;
+    fast.fill(others);
+    slow.fill(others);
+    std::uint64_t const v = pattern & bits::lowMask(Width);
+    bits::depositAt<Offset, Width>(fast, v);
+    bits::deposit(slow, Offset, Width, bits::wordsOf(v));
+    EXPECT_EQ(fast, slow) << "bits " << Offset << " to " << Offset + Width - 1;
+    EXPECT_EQ((bits::extractAt<Offset, Width>(fast)), v) << "bits " << Offset << "+" << Width;
+  }
+}
+
+template <class Format, std::size_t... I>
+void expectSameCopiesIn(std::index_sequence<I...>) {
+  auto const one = []<std::size_t J>(std::integral_constant<std::size_t, J>) {
+    constexpr auto const& f = Format::kFields[J];
+    if constexpr (f.wide()) {
+      expectSameCopies<f.offset, 32>(), expectSameCopies<f.offset + 32, 32>();
+      expectSameCopies<f.offset + 64, 32>(), expectSameCopies<f.offset + 96, 32>();
+    } else {
+      expectSameCopies<f.offset, f.width>();
+    }
+  };
+  (one(std::integral_constant<std::size_t, I>{}), ...);
+}
+
+template <class... Formats>
+void expectSameCopiesInAll(mdb::formats::FormatList<Formats...>) {
+  (expectSameCopiesIn<Formats>(std::make_index_sequence<Formats::kFields.size()>{}), ...);
+}
+
+TEST(EedbFormatEntryTest, FixedPlaceCopiesAgreeWithTheRunTimeRoutine) {
+  expectSameCopiesInAll(mdb::formats::AllFormats{});
+}
 
 // The shadow compares key, format and bits; a typed entry converts to a plain one and back only
 // for its own format; untyped access is limited to the entry's own fields.
