@@ -85,6 +85,11 @@ class HwDirectTable : public ZuriAsicUtils::HwCommonTableBase {
   Entry const* findEntry(ZuriAsicUtils::HwShadowKey shadowKey, EntryKey const& key) const {
     return shadow_.find(shadowKey, key.value());
   }
+  // Starts loading the shadow's memory of the key ahead of a set, delete or find.
+  void prefetchEntry(ZuriAsicUtils::HwShadowKey shadowKey, EntryKey const& key) const noexcept {
+    shadow_.prefetch(shadowKey, key.value());
+  }
+
   std::size_t entryCount() const noexcept { return shadow_.size(); }
   std::size_t entryCount(ZuriAsicUtils::HwShadowKey shadowKey) const noexcept {
     return shadow_.size(shadowKey);

@@ -121,6 +121,11 @@ class EedbHwMdb : public ZuriAsicUtils::HwCommonTableBase {
     return shadow_.find(shadowKey, key.value());
   }
 
+  // Starts loading the shadow's memory of the key ahead of a set, delete or find.
+  void prefetchEntry(ZuriAsicUtils::HwShadowKey shadowKey, EntryKey const& key) const noexcept {
+    shadow_.prefetch(shadowKey, key.value());
+  }
+
   std::size_t entryCount() const noexcept { return shadow_.size(); }
   std::size_t entryCount(ZuriAsicUtils::HwShadowKey shadowKey) const noexcept {
     return shadow_.size(shadowKey);

@@ -71,6 +71,12 @@ class ShadowStore {
     return it == unit->end() ? nullptr : &*it;
   }
 
+  // Starts loading the memory that setting, erasing or finding the key will touch, so that work
+  // done in between (translating the entry) overlaps the cache misses.
+  void prefetch(ZuriAsicUtils::HwShadowKey shadowKey, std::uint32_t key) const noexcept {
+    if (auto const* unit = unitAt(shadowKey.packed())) unit->prefetch(key);
+  }
+
   std::size_t size() const noexcept {
     std::size_t n = 0;
     for (auto const& [packed, unit] : units_) n += unit.size();

@@ -273,12 +273,10 @@ class TableUtil : public Family::Base {
 
   // ---- used by the pipeline ----
 
-  HwTable& boundHwTable() const {
+  [[gnu::always_inline]] HwTable& boundHwTable() const {
     HwTable* table = ZuriAsicUtils::detail::downcast<HwTable>(this->hwTableBase().get());
-    if (table == nullptr) {
-      throw Asic::OrderedTableException(fmt::format("{}: no hardware table of class {} is bound",
-                                                    Derived::kName, Family::kHwTableType));
-    }
+    if (table == nullptr) [[unlikely]]
+      throwNoTableBound();
     return *table;
   }
 
@@ -289,7 +287,8 @@ class TableUtil : public Family::Base {
     EntryKey key;
     bool mapped = false;
   };
-  EntryKey mapKeyOnce(LogEntry const& logEntry, Asic::UnitId unitId, MappedKey& mapped) const {
+  [[gnu::always_inline]] EntryKey mapKeyOnce(LogEntry const& logEntry, Asic::UnitId unitId,
+                                             MappedKey& mapped) const {
     if (!mapped.mapped || translationTrace().enabled(3)) {
       mapped.key = mapToHwKey(logEntry, unitId);
       mapped.mapped = true;
@@ -346,6 +345,11 @@ class TableUtil : public Family::Base {
 
   Derived const* self() const noexcept { return static_cast<Derived const*>(this); }
   Accessor accessor() noexcept { return Accessor(static_cast<Derived*>(this)); }
+
+  [[noreturn, gnu::cold, gnu::noinline]] static void throwNoTableBound() {
+    throw Asic::OrderedTableException(fmt::format("{}: no hardware table of class {} is bound",
+                                                  Derived::kName, Family::kHwTableType));
+  }
 
   static Wrapper const& requireEntry(Pelix::Ptr<Wrapper const> const& entry) {
     return ZuriAsicUtils::detail::requireWrapper<Wrapper>(entry);

@@ -57,13 +57,16 @@ auto exceptionHandlingWrapper(ExceptionHandlingMode mode, Body&& body, MessageBu
   }
 }
 
+// The recovery of the throwing mode: nothing. At namespace scope, so that a guard reaches it
+// without the initialisation check of a local static.
+inline std::function<void()> const kNoRecovery;
+
 // The guard: the throwing mode with a recovery that does nothing.
 template <class Body, class MessageBuilder, class... Args>
 auto throwIfException(Body&& body, MessageBuilder&& message, Args&&... args)
     -> decltype(body(std::forward<Args>(args)...)) {
-  static std::function<void()> const noRecovery;
   return exceptionHandlingWrapper(kThrow, std::forward<Body>(body),
-                                  std::forward<MessageBuilder>(message), noRecovery,
+                                  std::forward<MessageBuilder>(message), kNoRecovery,
                                   std::forward<Args>(args)...);
 }
 

@@ -91,6 +91,7 @@ class UtilAccessor {
     HwTable& table = util_->boundHwTable();
     auto const hwKey = util_->mapKeyOnce(flume.logEntry(), flume.unitId(), mappedKey);
     HwShadowKey const shadowKey(fapId, instanceId);
+    table.prefetchEntry(shadowKey, hwKey);  // the translation below overlaps the cache misses
     constexpr bool kSized = SizedHwTable<HwTable>;
 
     if (flume.isDelete()) {
