@@ -52,7 +52,8 @@ class OneBitEntry {
 
 // The table over a description Desc (kTableType, kMemory, kFieldName) and its Entry.
 template <class Desc, class EntryT>
-class HwDirectTable : public ZuriAsicUtils::HwCommonTableBase {
+class HwDirectTable : public ZuriAsicUtils::HwCommonTableBase,
+                      public detail::ShadowTable<EntryT, typename EntryT::EntryKey> {
  public:
   using Entry = EntryT;
   using EntryKey = typename EntryT::EntryKey;
@@ -69,35 +70,9 @@ class HwDirectTable : public ZuriAsicUtils::HwCommonTableBase {
 
   Pelix::String tableType() const override { return Pelix::String(kTableType); }
 
-  // --- Shadow ---
-  void setEntry(ZuriAsicUtils::HwShadowKey shadowKey, Entry const& entry) {
-    shadow_.set(shadowKey, entry);
-  }
+  // --- Shadow --- (setEntry, getEntry, findEntry, prefetchEntry, entryCount, forEachEntry)
   void deleteEntry(ZuriAsicUtils::HwShadowKey shadowKey, EntryKey const& key) {
-    shadow_.erase(shadowKey, key.value());
-  }
-  // The stored entry; Entry(key) with the bit clear when nothing is stored.
-  Entry getEntry(ZuriAsicUtils::HwShadowKey shadowKey, EntryKey const& key) const {
-    auto const* stored = shadow_.find(shadowKey, key.value());
-    return stored ? *stored : Entry(key);
-  }
-  // The stored entry, or nullptr. Valid until the shadow next changes.
-  Entry const* findEntry(ZuriAsicUtils::HwShadowKey shadowKey, EntryKey const& key) const {
-    return shadow_.find(shadowKey, key.value());
-  }
-  // Starts loading the shadow's memory of the key ahead of a set, delete or find.
-  void prefetchEntry(ZuriAsicUtils::HwShadowKey shadowKey, EntryKey const& key) const noexcept {
-    shadow_.prefetch(shadowKey, key.value());
-  }
-
-  std::size_t entryCount() const noexcept { return shadow_.size(); }
-  std::size_t entryCount(ZuriAsicUtils::HwShadowKey shadowKey) const noexcept {
-    return shadow_.size(shadowKey);
-  }
-  // Every stored entry, in ascending shadow key, then hardware key order.
-  template <class Visit>
-  void forEachEntry(Visit&& visit) const {
-    shadow_.forEach(visit);
+    this->shadow_.erase(shadowKey, key.value());
   }
 
   // --- SCHAN ---
@@ -106,7 +81,7 @@ class HwDirectTable : public ZuriAsicUtils::HwCommonTableBase {
   ZuriAsicUtils::SchanCmds schanCmds(ZuriAsicUtils::HwShadowKey shadowKey, EntryKey const& key,
                                      Pelix::Ptr<Asic::LogEntryWrapperBase> const&) const {
     ZuriAsicUtils::SchanCmds cmds;  // built in place: the list's inline slot holds the command
-    if (auto const* stored = shadow_.find(shadowKey, key.value())) {
+    if (auto const* stored = this->shadow_.find(shadowKey, key.value())) {
       cmds.push_back(encode(shadowKey, *stored));
     } else {
       cmds.push_back(detail::schanCmdFor(ZuriAsicUtils::SchanCmd::Op::clear, shadowKey, kMemory,
@@ -119,7 +94,7 @@ class HwDirectTable : public ZuriAsicUtils::HwCommonTableBase {
   // entry, in ascending shadow key, then hardware key order.
   ZuriAsicUtils::SchanCmds clearTable(SchanAccel::FapId fapId) override {
     ZuriAsicUtils::SchanCmds cmds;
-    shadow_.clear(fapId, [&](ZuriAsicUtils::HwShadowKey shadowKey, Entry const& entry) {
+    this->shadow_.clear(fapId, [&](ZuriAsicUtils::HwShadowKey shadowKey, Entry const& entry) {
       cmds.push_back(detail::schanCmdFor(ZuriAsicUtils::SchanCmd::Op::clear, shadowKey, kMemory,
                                          entry.key().value(), 0, kEntryBits));
     });
@@ -147,9 +122,6 @@ class HwDirectTable : public ZuriAsicUtils::HwCommonTableBase {
     entry.bitIs(U1(cmd.data[0]));
     return entry;
   }
-
- private:
-  detail::ShadowStore<Entry> shadow_;
 };
 
 struct AgMemTlmDesc {

@@ -22,7 +22,8 @@
 
 namespace chip26_a0 {
 
-class EedbHwMdb : public ZuriAsicUtils::HwCommonTableBase {
+class EedbHwMdb : public ZuriAsicUtils::HwCommonTableBase,
+                  public detail::ShadowTable<mdb::Entry, mdb::EntryKey> {
  public:
   using EntryKey = mdb::EntryKey;
   using Entry = mdb::Entry;
@@ -100,41 +101,12 @@ class EedbHwMdb : public ZuriAsicUtils::HwCommonTableBase {
   // Every format, in result-type order.
   static std::span<layout::FormatSpec const* const> formats() noexcept { return mdb::kFormatSpecs; }
 
-  // --- Shadow ---
-  // Stores the entry under its key, replacing what was there (an entry without a format too).
-  void setEntry(ZuriAsicUtils::HwShadowKey shadowKey, Entry const& entry) {
-    shadow_.set(shadowKey, entry);
-  }
+  // --- Shadow --- (setEntry, getEntry, findEntry, prefetchEntry, entryCount, forEachEntry)
   // Removes the entry under the key, if any. The size is that of the entry translated for the
   // delete; the shadow does not need it.
   void deleteEntry(ZuriAsicUtils::HwShadowKey shadowKey, EntryKey const& key,
                    unsigned /*sizeBits*/) {
     shadow_.erase(shadowKey, key.value());
-  }
-  // The stored entry; Entry(key), without a format, when nothing is stored.
-  Entry getEntry(ZuriAsicUtils::HwShadowKey shadowKey, EntryKey const& key) const {
-    auto const* stored = shadow_.find(shadowKey, key.value());
-    return stored ? *stored : Entry(key);
-  }
-  // The stored entry, or nullptr when nothing is stored. Valid until the shadow next changes.
-  Entry const* findEntry(ZuriAsicUtils::HwShadowKey shadowKey, EntryKey const& key) const {
-    return shadow_.find(shadowKey, key.value());
-  }
-
-  // Starts loading the shadow's memory of the key ahead of a set, delete or find.
-  void prefetchEntry(ZuriAsicUtils::HwShadowKey shadowKey, EntryKey const& key) const noexcept {
-    shadow_.prefetch(shadowKey, key.value());
-  }
-
-  std::size_t entryCount() const noexcept { return shadow_.size(); }
-  std::size_t entryCount(ZuriAsicUtils::HwShadowKey shadowKey) const noexcept {
-    return shadow_.size(shadowKey);
-  }
-  // Calls visit(HwShadowKey, Entry const&) for every stored entry, in ascending shadow key,
-  // then hardware key order. visit must not change the table.
-  template <class Visit>
-  void forEachEntry(Visit&& visit) const {
-    shadow_.forEach(visit);
   }
 
   // --- SCHAN ---
@@ -186,7 +158,6 @@ class EedbHwMdb : public ZuriAsicUtils::HwCommonTableBase {
 
  private:
   Pelix::Ptr<ZuriMdb::TableManager> mdbManager_;
-  detail::ShadowStore<Entry> shadow_;
 };
 
 }  // namespace chip26_a0

@@ -170,6 +170,44 @@ class ShadowStore {
   Written lastWritten_;
 };
 
+// The shadow half that every hardware table of the chip shares: its entries per shadow key and
+// their look-ups. A table adds its delete (with or without the entry's size) and its commands.
+template <class EntryT, class EntryKeyT>
+class ShadowTable {
+ public:
+  // Stores the entry under its key, replacing what was there.
+  void setEntry(ZuriAsicUtils::HwShadowKey shadowKey, EntryT const& entry) {
+    shadow_.set(shadowKey, entry);
+  }
+  // The stored entry; Entry(key), the blank entry of the key, when nothing is stored.
+  EntryT getEntry(ZuriAsicUtils::HwShadowKey shadowKey, EntryKeyT const& key) const {
+    auto const* stored = shadow_.find(shadowKey, key.value());
+    return stored ? *stored : EntryT(key);
+  }
+  // The stored entry, or nullptr when nothing is stored. Valid until the shadow next changes.
+  EntryT const* findEntry(ZuriAsicUtils::HwShadowKey shadowKey, EntryKeyT const& key) const {
+    return shadow_.find(shadowKey, key.value());
+  }
+  // Starts loading the shadow's memory of the key ahead of a set, delete or find.
+  void prefetchEntry(ZuriAsicUtils::HwShadowKey shadowKey, EntryKeyT const& key) const noexcept {
+    shadow_.prefetch(shadowKey, key.value());
+  }
+
+  std::size_t entryCount() const noexcept { return shadow_.size(); }
+  std::size_t entryCount(ZuriAsicUtils::HwShadowKey shadowKey) const noexcept {
+    return shadow_.size(shadowKey);
+  }
+  // Calls visit(HwShadowKey, Entry const&) for every stored entry, in ascending shadow key,
+  // then hardware key order. visit must not change the table.
+  template <class Visit>
+  void forEachEntry(Visit&& visit) const {
+    shadow_.forEach(visit);
+  }
+
+ protected:
+  ShadowStore<EntryT> shadow_;
+};
+
 // A command for the entry at `index` of `memory` under a shadow key, with no data yet.
 inline ZuriAsicUtils::SchanCmd schanCmdFor(ZuriAsicUtils::SchanCmd::Op op,
                                            ZuriAsicUtils::HwShadowKey shadowKey,
