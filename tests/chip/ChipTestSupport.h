@@ -20,21 +20,18 @@ inline EedbHwMdb::Entry rif(std::uint32_t key, unsigned mtu) {
   return e;
 }
 
-// A format entry of the result type, built and initialised as the translators do it.
-template <class... Fs>
-EedbHwMdb::Entry stampedAs(std::uint8_t code, std::uint32_t key, mdb::formats::FormatList<Fs...>) {
-  EedbHwMdb::Entry out;
-  auto stamp = [&]<class F>() {
-    mdb::FormatEntry<F> e{EedbHwMdb::EntryKey(key)};
-    e.handleInitialized();
-    out = e;
-  };
-  ((mdb::kFormatCode<Fs> == code ? stamp.template operator()<Fs>() : void()), ...);
-  return out;
-}
-
+// An entry of the format, built and initialised as the translators do it.
 inline EedbHwMdb::Entry stamped(layout::FormatSpec const& format, std::uint32_t key = 0x1234) {
-  return stampedAs(format.code, key, mdb::formats::AllFormats{});
+  EedbHwMdb::Entry out;
+  [&]<class... Fs>(mdb::formats::FormatList<Fs...>) {
+    auto stamp = [&]<class F>() {
+      mdb::FormatEntry<F> e{EedbHwMdb::EntryKey(key)};
+      e.handleInitialized();
+      out = e;
+    };
+    ((mdb::kFormatCode<Fs> == format.code ? stamp.template operator()<Fs>() : void()), ...);
+  }(mdb::formats::AllFormats{});
+  return out;
 }
 
 // Every field at all ones (ones = true) or zero, wide fields included.

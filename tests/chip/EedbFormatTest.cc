@@ -19,37 +19,16 @@ namespace {
 using layout::FormatSpec;
 using Mdb = EedbHwMdb;
 
-// Every format, in result-type order, with its size in bits ("Mpls1" + 90 is 90).
-constexpr char kExpectedFormats[] =
-    "EedbRifBasicEtpsEthRif60Entry/60 EedbMplsTunnelEtpsMpls190Entry/90 "
-    "EedbMplsTunnelEtpsMpls1Stat150Entry/150 EedbMplsTunnelEtpsMpls2Stat150Entry/150 "
-    "EedbMplsTunnelEtpsMpls2StatPlus150Entry/150 EedbMplsDataTunnelEtpsDataMpls190Entry/90 "
-    "EedbMplsDataTunnelEtpsDataMpls290Entry/90 EedbMplsDataTunnelEtpsDataMpls390Entry/90 "
-    "EedbMplsDataTunnelEtpsDataMpls4150Entry/150 EedbMplsDataTunnelEtpsDataMpls5150Entry/150 "
-    "EedbMplsDataTunnelEtpsDataMpls6150Entry/150 EedbMplsTunnelEtpsMplsSwap90Entry/90 "
-    "EedbSrv6EtpsSrv6150Entry/150 EedbSrv6DataSidEtpsDataSid150Entry/150 "
-    "EedbSrv6Ipv6TunnelEtpsIpv6TunnelRaw150Entry/150 "
-    "EedbIpv4TunnelEtpsIpv4TunnelRaw150Entry/150 EedbIpv4TunnelEtpsIpv4TunnelUdp150Entry/150 "
-    "EedbIpv6TunnelEtpsIpv6TunnelUdp150Entry/150 EedbIpv6TunnelEtpsIpv6TunnelRaw150Entry/150 "
-    "EedbIpv6DataDipEtpsDataIpv6Dip150Entry/150 "
-    "EedbIpv4TunnelEtpsIpv4TunnelVxlan150Entry/150 EedbArpEtpsArp60Entry/60 "
-    "EedbArpEtpsRifArpStat120Entry/120 EedbArpEtpsRifArpAc1TagStat120Entry/120 "
-    "EedbArpEtpsArpAcTapaggDest120Entry/120 EedbArpEtpsArpAcTapaggDestAndSrc120Entry/120 "
-    "EedbOutAcEtpsAc3TagStat120Entry/120 EedbOutAcEtpsAc3TagStat150Entry/150 "
-    "EedbSflowEtpsSflowFirstPass150Entry/150 EedbSflowEtpsSflowFirstPassData90Entry/90 "
-    "EedbStatEtpsOnlyStat90Entry/90";
-
-TEST(EedbFormatTest, TheTableListsEveryFormatWithItsSizeAndResultType) {
-  std::string listed;
+// Result types number the formats from 1 (the golden outputs show each format's name and size).
+TEST(EedbFormatTest, TheTableNumbersEveryFormatAndFindsItByCodeAndName) {
+  ASSERT_EQ(Mdb::formats().size(), 31u);
   for (std::size_t i = 0; i < Mdb::formats().size(); ++i) {
     auto const* f = Mdb::formats()[i];
-    listed += fmt::format("{}/{} ", f->name, f->sizeBits);
     EXPECT_EQ(f->code, i + 1) << f->name;
     EXPECT_EQ(mdb::formatByCode(i + 1), f) << f->name;
     EXPECT_EQ(mdb::formatByName(f->name), f) << f->name;
     EXPECT_LE(f->usedBits(), f->sizeBits) << f->name;
   }
-  EXPECT_EQ(listed, std::string(kExpectedFormats) + " ");
   EXPECT_EQ(mdb::formatByCode(0), nullptr);
   EXPECT_EQ(mdb::formatByCode(32), nullptr);
   EXPECT_EQ(mdb::formatByName("EedbRifBasicEtpsEthRif60"), nullptr);
