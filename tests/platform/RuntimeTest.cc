@@ -1,16 +1,23 @@
-// The object runtime: reference counts under both settings of the thread-safety switch and the
-// slab allocator. (Reflection and the fatal assertion report are exercised through the plug-in.)
+// The object runtime: reference counts under both settings of the thread-safety switch, the
+// slab allocator, tracing, logging and the allocation trackers. (Reflection and the fatal
+// assertion report are exercised through the plug-in.)
 #include <algorithm>
 #include <atomic>
 #include <cstdint>
 #include <cstring>
 #include <new>
 #include <set>
+#include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
+#include <fmt/format.h>
 #include <gtest/gtest.h>
 
+#include "kiv/AllocTrack.h"
+#include "kiv/Log.h"
+#include "kiv/Trace.h"
 #include "pelix/Node.h"
 #include "pelix/Ptr.h"
 #include "pelix/Slab.h"
@@ -71,10 +78,8 @@ TEST_P(RefCount, CopiesMovesCastsAndReleasesCountExactly) {
 // Threads take and drop references to shared objects, then each drops its own share in its own
 // order while the creator has let go: counts stay exact, and every object dies exactly once on
 // whichever thread drops it last.
-TEST(RefCountStress, ConcurrentTakeAndDropCountsExactlyAndDestroysOnce) {
-  bool const saved = Pelix::ThreadControl::tsp_;
-  Pelix::ThreadControl::tsp_ = true;
-  std::int64_t const live = Pelix::Node::liveCount();
+TEST_P(RefCount, ConcurrentTakeAndDropCountsExactlyAndDestroysOnce) {
+  if (!GetParam()) GTEST_SKIP() << "threads need the atomic counts";
   constexpr int kThreads = 4;
   constexpr int kObjects = 2000;
   std::atomic<int> died{0};
@@ -104,8 +109,6 @@ TEST(RefCountStress, ConcurrentTakeAndDropCountsExactlyAndDestroysOnce) {
     EXPECT_EQ(died.load(), kObjects - 1);
   }
   EXPECT_EQ(died.load(), kObjects);
-  EXPECT_EQ(Pelix::Node::liveCount(), live);
-  Pelix::ThreadControl::tsp_ = saved;
 }
 
 // Size classes end at multiples of 16; a freed block is the next one of its class; the largest
@@ -157,6 +160,94 @@ TEST(PelixSlab, ManyBlocksAcrossChunksAreAlignedAndDisjoint) {
     }
     for (auto* p : blocks) Pelix::slabFree(p, size);
   }
+}
+
+// --- Tracing, logging and the allocation trackers ---
+
+constexpr std::uint16_t bits(std::initializer_list<unsigned> levels) {
+  std::uint16_t b = 0;
+  for (unsigned l : levels) b = static_cast<std::uint16_t>(b | 1u << l);
+  return b;
+}
+
+TEST(Trace, ConfigurationSelectsLevelsPerHandle) {
+  for (auto const& [config, name, levels] : {
+           std::tuple{"EedbOutrifUtil/3", "EedbOutrifUtil", bits({3})},
+           {"EedbOutrifUtil/3", "EedbOutrifUtilX", 0},  // names match whole, not by prefix
+           {"EedbOutrifUtil/3", "EedbOutrif", 0},
+           {"X/0-9", "X", 0x3ff},
+           {"X/5-5", "X", bits({5})},
+           {"*/0", "AnyHandle", bits({0})},
+           {"A/1,B/2", "B", bits({2})},
+           {"A/1,B/2", "C", 0},
+           {"A/0,3-4,B/8", "A", bits({0, 3, 4})},  // a comma and a digit go on with the handle
+           {"A/0,3-4,B/8", "B", bits({8})},
+           {"*/0,A/3", "A", bits({0, 3})},  // rules add up
+           {"", "A", 0},
+       }) {
+    ASSERT_TRUE(Kiv::traceConfigValid(config)) << config;
+    Kiv::traceConfigIs(config);
+    EXPECT_EQ(Kiv::TraceHandle(name).levels(), levels) << config << " " << name;
+  }
+  // A malformed configuration is refused and leaves the levels as they were.
+  Kiv::traceConfigIs("A/3");
+  Kiv::TraceHandle handle("A");
+  for (char const* bad : {"A", "/3", "A/", "A/10", "A/3-1", "A/3-10", "A/x", "A/3,", "A/3,,B/1",
+                          ",A/3", "A/3;B/1", "A/-3", "A/3 "}) {
+    EXPECT_FALSE(Kiv::traceConfigValid(bad)) << bad;
+    Kiv::traceConfigIs(bad);
+    EXPECT_EQ(handle.levels(), bits({3})) << bad;
+  }
+  // A configuration reaches handles that already exist; levels outside the range do nothing.
+  Kiv::traceConfigIs("");
+  EXPECT_EQ(handle.levels(), 0);
+  handle.levelIs(Kiv::TraceHandle::kLevels, true);
+  handle.levelIs(31, true);
+  handle.levelIs(9, true);
+  EXPECT_EQ(handle.levels(), bits({9}));
+}
+
+// The message is text, never a format; without a sink the line goes to standard error.
+TEST(KivLog, WritesNameAndMessageTextNeverAFormat) {
+  constexpr Kiv::LogDescriptor kException{"HW_ABSTRACTION_EXCEPTION", "%s", "Exception", "\x01", 3};
+  Kiv::LogHandle handle(kException, Pelix::Duration(), 1.0, 0, 0);
+  ::testing::internal::CaptureStderr();
+  Kiv::log(handle, "boom %s 100% {}");
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+            "%HW_ABSTRACTION_EXCEPTION: boom %s 100% {}\n");
+  EXPECT_EQ(handle.written(), 1u);
+}
+
+// One tracker per type name, whichever side caches the pointer (plug-in or platform); a type is
+// alive while its count is not zero, a release without its allocation included.
+TEST(KivAllocTrack, OneTrackerPerNameSharedByEveryCachedPointer) {
+  static int run = 0;  // a name of its own for every run: each starts from no tracker
+  std::string const name = fmt::format("KivTest::Widget{}", run++);
+  auto const isAlive = [&] {
+    auto const alive = Kiv::AllocTrackTypeInfo::alive();
+    return std::any_of(alive.begin(), alive.end(),
+                       [&](auto const* t) { return t->name() == name; });
+  };
+  EXPECT_EQ(Kiv::AllocTrackTypeInfo::find(name.c_str()), nullptr);
+  Kiv::AllocTrackTypeInfo* inPlugin = nullptr;
+  Kiv::AllocTrackTypeInfo* inPlatform = nullptr;
+  Kiv::AllocTrackTypeInfo::_trackAllocationNoOverhead(&inPlugin, name.c_str(), 48);
+  ASSERT_NE(inPlugin, nullptr);
+  Kiv::AllocTrackTypeInfo::_trackAllocation(&inPlatform, name.c_str(), 48);
+  EXPECT_EQ(inPlatform, inPlugin);
+  EXPECT_EQ(Kiv::AllocTrackTypeInfo::find(name.c_str()), inPlugin);
+  EXPECT_EQ(inPlugin->live(), 2);
+  EXPECT_EQ(inPlugin->liveBytes(), 96);
+  EXPECT_TRUE(isAlive());
+  inPlatform->trackDeallocation(48, 2);
+  EXPECT_EQ(inPlugin->live(), 0);
+  EXPECT_EQ(inPlugin->liveBytes(), 0);
+  EXPECT_FALSE(isAlive());
+  inPlugin->trackDeallocation(48);
+  EXPECT_EQ(inPlugin->live(), -1);
+  EXPECT_TRUE(isAlive());
+  inPlugin->trackAllocation(48);
+  EXPECT_FALSE(isAlive());
 }
 
 }  // namespace
