@@ -258,54 +258,61 @@ std::string decodeError(Decode decode, SchanCmd const& cmd) {
   return "decoded";
 }
 
-class EedbHwMdbTest : public ::testing::Test {
- protected:
-  Pelix::Ptr<EedbHwMdb> table_ = Pelix::make<EedbHwMdb>(
+Pelix::Ptr<EedbHwMdb> mdbTable() {
+  return Pelix::make<EedbHwMdb>(
       "EedbHwMdb",
       ZuriAsicUtils::HwTableKey{"EedbHwMdb", Hardware::Zuri::FapRevision::fapRevGen3A0()},
       Pelix::make<ZuriAsicUtils::TableManager>(), Pelix::make<ZuriMdb::TableManager>());
-};
+}
+
+Pelix::Ptr<EedbAgMemTlmHwDirect> directTable() {
+  return Pelix::make<EedbAgMemTlmHwDirect>(
+      "direct", ZuriAsicUtils::HwTableKey{"direct", Hardware::Zuri::FapRevision::fapRevGen3A0()},
+      Pelix::make<ZuriAsicUtils::TableManager>());
+}
 
 // A stored entry gives one write of its size; an absent or format-less one a clear as wide as
 // asked; size 0 gives nothing; 160 bits is the most a command carries.
-TEST_F(EedbHwMdbTest, CommandsFollowTheShadow) {
-  table_->setEntry(unit(128, 2), rif(0x1000, 2));
-  table_->setEntry(unit(0), EedbHwMdb::Entry(Key(0x77)));
-  EXPECT_THAT(texts(table_->schanCmds(unit(128, 2), Key(0x1000), 60, nullptr)),
+TEST(EedbHwMdbTest, CommandsFollowTheShadow) {
+  auto const table = mdbTable();
+  table->setEntry(unit(128, 2), rif(0x1000, 2));
+  table->setEntry(unit(0), EedbHwMdb::Entry(Key(0x77)));
+  EXPECT_THAT(texts(table->schanCmds(unit(128, 2), Key(0x1000), 60, nullptr)),
               ElementsAre("write EEDB[4096] fap 128 instance 2 type 1 0x0000000001fffc04"));
-  EXPECT_THAT(texts(table_->schanCmds(unit(0), Key(0x77), 90, nullptr)),
+  EXPECT_THAT(texts(table->schanCmds(unit(0), Key(0x77), 90, nullptr)),
               ElementsAre("clear EEDB[119] fap 0 instance 0 type 0 0x000000000000000000000000"));
-  EXPECT_THAT(texts(table_->schanCmds(unit(0), Key(0x78), 60, nullptr)),
+  EXPECT_THAT(texts(table->schanCmds(unit(0), Key(0x78), 60, nullptr)),
               ElementsAre("clear EEDB[120] fap 0 instance 0 type 0 0x0000000000000000"));
-  EXPECT_TRUE(table_->schanCmds(unit(128, 2), Key(0x1000), 0, nullptr).empty());
-  EXPECT_EQ(table_->schanCmds(unit(0), Key(1), 160, nullptr).size(), 1u);
+  EXPECT_TRUE(table->schanCmds(unit(128, 2), Key(0x1000), 0, nullptr).empty());
+  EXPECT_EQ(table->schanCmds(unit(0), Key(1), 160, nullptr).size(), 1u);
   try {
-    table_->schanCmds(unit(0), Key(1), 161, nullptr);
+    table->schanCmds(unit(0), Key(1), 161, nullptr);
     ADD_FAILURE() << "accepted 161 bits";
   } catch (Pelix::RangeException const& ex) {
     EXPECT_STREQ(ex.what(), "chip26_a0::EedbHwMdb::sizeBits 161 > 160 not allowed");
   }
 }
 
-TEST_F(EedbHwMdbTest, ClearingOneFapKeepsTheOthersAndTheNullFapClearsEvery) {
-  table_->setEntry(unit(1, 1), stat(0x20));
-  table_->setEntry(unit(1, 0), rif(0x30, 1));
-  table_->setEntry(unit(1, 0), stat(0x10));
-  table_->setEntry(unit(1, 0), EedbHwMdb::Entry(Key(0x5)));
-  table_->setEntry(unit(0), rif(0x10, 1));
-  table_->setEntry(unit(128, 7), rif(0x10, 1));
+TEST(EedbHwMdbTest, ClearingOneFapKeepsTheOthersAndTheNullFapClearsEvery) {
+  auto const table = mdbTable();
+  table->setEntry(unit(1, 1), stat(0x20));
+  table->setEntry(unit(1, 0), rif(0x30, 1));
+  table->setEntry(unit(1, 0), stat(0x10));
+  table->setEntry(unit(1, 0), EedbHwMdb::Entry(Key(0x5)));
+  table->setEntry(unit(0), rif(0x10, 1));
+  table->setEntry(unit(128, 7), rif(0x10, 1));
   // Ascending shadow key, then hardware key; each clear as wide as the removed entry.
-  EXPECT_THAT(texts(table_->clearTable(SchanAccel::FapId(1))),
+  EXPECT_THAT(texts(table->clearTable(SchanAccel::FapId(1))),
               ElementsAre("clear EEDB[5] fap 1 instance 0 type 0 0x00000000",
                           "clear EEDB[16] fap 1 instance 0 type 0 0x000000000000000000000000",
                           "clear EEDB[48] fap 1 instance 0 type 0 0x0000000000000000",
                           "clear EEDB[32] fap 1 instance 1 type 0 0x000000000000000000000000"));
-  EXPECT_EQ(table_->entryCount(), 2u);
-  EXPECT_TRUE(table_->clearTable(SchanAccel::FapId(1)).empty());
-  EXPECT_THAT(texts(table_->clearTable(SchanAccel::FapId::null)),
+  EXPECT_EQ(table->entryCount(), 2u);
+  EXPECT_TRUE(table->clearTable(SchanAccel::FapId(1)).empty());
+  EXPECT_THAT(texts(table->clearTable(SchanAccel::FapId::null)),
               ElementsAre("clear EEDB[16] fap 0 instance 0 type 0 0x0000000000000000",
                           "clear EEDB[16] fap 128 instance 7 type 0 0x0000000000000000"));
-  EXPECT_EQ(table_->entryCount(), 0u);
+  EXPECT_EQ(table->entryCount(), 0u);
 }
 
 SchanCmd changed(SchanCmd c, void (*change)(SchanCmd&)) {
@@ -354,9 +361,7 @@ std::string directClear(unsigned fap, unsigned index, unsigned instance) {
 // A stored 0 is still an entry (a write of bit 0, as the golden outputs show); a deleted one is a
 // clear, which decodes to nothing. Table clears go in shadow order.
 TEST(HwDirectTest, DeleteAndClearTableGiveClearsInShadowOrder) {
-  auto const t = Pelix::make<Direct>(
-      "direct", ZuriAsicUtils::HwTableKey{"direct", Hardware::Zuri::FapRevision::fapRevGen3A0()},
-      Pelix::make<ZuriAsicUtils::TableManager>());
+  auto const t = directTable();
   using Key = Direct::EntryKey;
   t->setEntry(unit(128, 3), bit(0x10, 1));
   t->setEntry(unit(1), bit(0x10, 0));
@@ -444,10 +449,7 @@ TEST(ChipMemory, WritesAndClearsPerFapInstanceAndForEveryFap) {
 // A different field, an entry the shadow lacks, one never sent, and a FAP whose own content
 // differs from the null FAP's entry that it must hold.
 TEST(ChipMemory, ComparisonReportsEveryDifferenceFieldByField) {
-  auto const table = Pelix::make<EedbHwMdb>(
-      "EedbHwMdb",
-      ZuriAsicUtils::HwTableKey("EedbHwMdb", Hardware::Zuri::FapRevision::fapRevGen3A0()),
-      Pelix::make<ZuriAsicUtils::TableManager>(), Pelix::make<ZuriMdb::TableManager>());
+  auto const table = mdbTable();
   ChipMemory chip;
   table->setEntry(unit(1), rif(0x10, 1));
   chip.execute(EedbHwMdb::encode(unit(1), rif(0x10, 9)));
@@ -468,10 +470,8 @@ TEST(ChipMemory, ComparisonReportsEveryDifferenceFieldByField) {
 }
 
 TEST(ChipMemory, ADirectBitOfZeroIsAClearedPlace) {
-  auto table = Pelix::make<chip26_a0::EedbAgMemTlmHwDirect>(
-      "t", ZuriAsicUtils::HwTableKey("t", Hardware::Zuri::FapRevision::fapRevGen3A0()),
-      Pelix::make<ZuriAsicUtils::TableManager>());
-  using Entry = chip26_a0::EedbAgMemTlmHwDirect::Entry;
+  auto const table = directTable();
+  using Entry = EedbAgMemTlmHwDirect::Entry;
   table->setEntry(unit(0), Entry{Entry::EntryKey(7)});
   ChipMemory chip;
   EXPECT_TRUE(compareWithShadow(chip, *table).empty());
