@@ -9,18 +9,22 @@
 #include <functional>
 #include <initializer_list>
 #include <map>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
 #include <fmt/format.h>
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "asic/OrderedTableException.h"
 #include "chip26_a0/EedbHwDirect.h"
 #include "chip26_a0/EedbHwMdb.h"
 #include "kiv/Trace.h"
 #include "pelix/Ptr.h"
+#include "pelix/RangeException.h"
 #include "pelix/Reflection.h"
 #include "plugin/Library.h"
 #include "plugin/Loader.h"
@@ -44,29 +48,32 @@ inline constexpr char const* kFapRange =
     "SchanAccel::FapId::value < SchanAccel::FapId::min or > SchanAccel::FapId::null not allowed";
 
 // The sixteen table utilities in the order in which the plug-in constructs their registration
-// objects at load, with their software table ids.
+// objects at load: software table id, the view types taken (bit n: view n; none: every entry)
+// and the class of the hardware table, in namespace chip26_a0.
 struct ExpectedUtil {
   std::string_view name;
   std::uint32_t swTableId;
-  bool direct;
+  std::uint16_t views;
+  std::string_view hwTable;
 };
 inline constexpr ExpectedUtil kExpectedUtils[kTableCount] = {
-    {"chip26_a0::ZuriErrmUtil::EedbAgMemTlmUtil", 0x03010C01, true},
-    {"chip26_a0::ZuriErrmUtil::EedbVxlanTunnelUtil", 0x03010C0D, false},
-    {"chip26_a0::ZuriErrmUtil::EedbSflowDataTableUtil", 0x03010C08, false},
-    {"chip26_a0::ZuriErrmUtil::EedbIpTunnelUtil", 0x03010C04, false},
-    {"chip26_a0::ZuriErrmUtil::EedbDataByLocalOutlifMsbsUtil", 0x03010C03, true},
-    {"chip26_a0::ZuriErrmUtil::EedbOutrifUtil", 0x03010C07, false},
-    {"chip26_a0::ZuriErrmUtil::EedbMplsTunnelTableUtil", 0x03010C06, false},
-    {"chip26_a0::ZuriErrmUtil::EedbIpv6TunnelDipNonAiUtil", 0x03010C04, false},
-    {"chip26_a0::ZuriErrmUtil::EedbSrv6TunnelUtil", 0x03010C09, false},
-    {"chip26_a0::ZuriErrmUtil::EedbIpv6TunnelDipUtil", 0x03010C04, false},
-    {"chip26_a0::ZuriErrmUtil::EedbTapAggTableUtil", 0x03010C0C, false},
-    {"chip26_a0::ZuriErrmUtil::EedbSflowTableUtil", 0x03010C08, false},
-    {"chip26_a0::ZuriErrmUtil::EedbStatTableUtil", 0x03010C0A, false},
-    {"chip26_a0::ZuriErrmArpUtil::EedbArpTableUtil", 0x03011001, false},
-    {"chip26_a0::ZuriErrmUtil::EedbSubIntfOutAcTableUtil", 0x03010C0B, false},
-    {"chip26_a0::ZuriErrmUtil::EedbIpTunnelNonAiUtil", 0x03010C04, false},
+    {"chip26_a0::ZuriErrmUtil::EedbAgMemTlmUtil", 0x03010C01, 0, "EedbAgMemTlmHwDirect"},
+    {"chip26_a0::ZuriErrmUtil::EedbVxlanTunnelUtil", 0x03010C0D, 0x1, "EedbHwMdb"},
+    {"chip26_a0::ZuriErrmUtil::EedbSflowDataTableUtil", 0x03010C08, 0x1, "EedbHwMdb"},
+    {"chip26_a0::ZuriErrmUtil::EedbIpTunnelUtil", 0x03010C04, 0x7, "EedbHwMdb"},
+    {"chip26_a0::ZuriErrmUtil::EedbDataByLocalOutlifMsbsUtil", 0x03010C03, 0,
+     "EedbDataByLocalOutlifMsbsHwDirect"},
+    {"chip26_a0::ZuriErrmUtil::EedbOutrifUtil", 0x03010C07, 0x2, "EedbHwMdb"},
+    {"chip26_a0::ZuriErrmUtil::EedbMplsTunnelTableUtil", 0x03010C06, 0xFFE, "EedbHwMdb"},
+    {"chip26_a0::ZuriErrmUtil::EedbIpv6TunnelDipNonAiUtil", 0x03010C04, 0x8, "EedbHwMdb"},
+    {"chip26_a0::ZuriErrmUtil::EedbSrv6TunnelUtil", 0x03010C09, 0x7, "EedbHwMdb"},
+    {"chip26_a0::ZuriErrmUtil::EedbIpv6TunnelDipUtil", 0x03010C04, 0x4, "EedbHwMdb"},
+    {"chip26_a0::ZuriErrmUtil::EedbTapAggTableUtil", 0x03010C0C, 0x1E, "EedbHwMdb"},
+    {"chip26_a0::ZuriErrmUtil::EedbSflowTableUtil", 0x03010C08, 0x1, "EedbHwMdb"},
+    {"chip26_a0::ZuriErrmUtil::EedbStatTableUtil", 0x03010C0A, 0x2, "EedbHwMdb"},
+    {"chip26_a0::ZuriErrmArpUtil::EedbArpTableUtil", 0x03011001, 0x3E, "EedbHwMdb"},
+    {"chip26_a0::ZuriErrmUtil::EedbSubIntfOutAcTableUtil", 0x03010C0B, 0x2, "EedbHwMdb"},
+    {"chip26_a0::ZuriErrmUtil::EedbIpTunnelNonAiUtil", 0x03010C04, 0x8, "EedbHwMdb"},
 };
 
 inline std::string_view shortName(std::string_view name) {
@@ -136,20 +143,30 @@ inline int reflect(UtilBase& util, std::string_view member, Pelix::Access access
   return Pelix::inspect(util, *util.typeData(), member, access, args, result);
 }
 
-template <class T>
-T call(UtilBase& util, std::string_view member, std::vector<std::any> const& args = {}) {
+inline std::any callAny(UtilBase& util, std::string_view member,
+                        std::vector<std::any> const& args = {}) {
   std::any result;
   int const answer = reflect(util, member, Pelix::Access::call, args, &result);
   if (answer != Pelix::kInspectDone) {
     throw std::runtime_error(fmt::format("{} answered {}", member, answer));
   }
-  return std::any_cast<T>(result);
+  return result;
+}
+template <class T>
+T call(UtilBase& util, std::string_view member, std::vector<std::any> const& args = {}) {
+  return std::any_cast<T>(callAny(util, member, args));
 }
 
 inline Pelix::Ptr<chip26_a0::EedbHwMdb> mdbTable(UtilBase& util) {
   std::any result;
   EXPECT_EQ(reflect(util, "hwTable", Pelix::Access::read, {}, &result), Pelix::kInspectDone);
   return std::any_cast<Pelix::Ptr<chip26_a0::EedbHwMdb>>(result);
+}
+
+// The entry stored under the key for FAP 0, instance 0, or null.
+inline chip26_a0::EedbHwMdb::Entry const* storedIn(chip26_a0::EedbHwMdb const& table,
+                                                   std::uint32_t key) {
+  return table.findEntry({SchanAccel::FapId(0), 0}, chip26_a0::EedbHwMdb::EntryKey(key));
 }
 
 // ---- log entries ----
@@ -182,27 +199,17 @@ inline Pelix::Ptr<Asic::LogEntryWrapperBase> outrif(ZuriErrm::EedbOutrifLogEntry
 
 // ---- traces ----
 
-// One captured trace line, split into its parts.
-struct TraceLine {
-  std::string handle;
-  unsigned level;
-  std::string function;
-  std::string classLabel;
-  std::string message;
-  bool operator==(TraceLine const&) const = default;
-};
-
-inline void PrintTo(TraceLine const& t, std::ostream* os) {
-  *os << t.handle << ' ' << t.level << ' ' << t.function << " [" << t.classLabel << "] '"
-      << t.message << "'";
-}
-
-// Captures the trace lines written while it lives, with the given configuration.
+// Captures the trace lines written while it lives, with the given configuration, each as
+// "HANDLE LEVEL FUNCTION [CLASS] MESSAGE": the source position left out.
 class TraceCapture {
  public:
   explicit TraceCapture(std::string_view config) {
     Kiv::traceConfigIs(config);
-    Kiv::traceSinkIs([this](std::string_view line) { lines_.push_back(parse(line)); });
+    Kiv::traceSinkIs([this](std::string_view line) {
+      auto const file = line.find(' ', line.find(' ') + 1);
+      lines_.push_back(std::string(line.substr(0, file)) +
+                       std::string(line.substr(line.find(' ', file + 1))));
+    });
   }
   ~TraceCapture() {
     Kiv::traceSinkIs({});
@@ -211,34 +218,15 @@ class TraceCapture {
   TraceCapture(TraceCapture const&) = delete;
   TraceCapture& operator=(TraceCapture const&) = delete;
 
-  std::vector<TraceLine> const& lines() const noexcept { return lines_; }
+  std::vector<std::string> const& lines() const noexcept { return lines_; }
   std::vector<std::string> messages() const {
     std::vector<std::string> out;
-    for (auto const& l : lines_) out.push_back(l.message);
+    for (auto const& l : lines_) out.push_back(l.substr(l.find("] ") + 2));
     return out;
   }
 
  private:
-  // "HANDLE LEVEL FILE:LINE FUNCTION [CLASS] MESSAGE"
-  static TraceLine parse(std::string_view line) {
-    auto word = [&line] {
-      auto const end = line.find(' ');
-      std::string w(line.substr(0, end));
-      line.remove_prefix(end + 1);
-      return w;
-    };
-    TraceLine t;
-    t.handle = word();
-    t.level = static_cast<unsigned>(std::stoul(word()));
-    word();  // file and line
-    t.function = word();
-    auto const close = line.find("] ");
-    t.classLabel = std::string(line.substr(1, close - 1));
-    t.message = std::string(line.substr(close + 2));
-    return t;
-  }
-
-  std::vector<TraceLine> lines_;
+  std::vector<std::string> lines_;
 };
 
 // ---- shadow and snapshot ----
@@ -288,20 +276,26 @@ inline Snapshot snapshot(UtilBase& util) {
   return s;
 }
 
-// Runs fn, which must raise E; the shadow, the counters and the enqueue statistics of every
-// given table utility stay exactly as they were. Returns the exception's text.
+// Runs fn, which must raise E; returns the exception's text.
+template <class E>
+std::string raises(std::function<void()> const& fn) {
+  try {
+    fn();
+  } catch (E const& e) {
+    return e.what();
+  }
+  ADD_FAILURE() << "no exception";
+  return {};
+}
+
+// As raises; the shadow, the counters and the enqueue statistics of every given table utility
+// stay exactly as they were.
 template <class E>
 std::string raisesUntouched(std::initializer_list<UtilBase*> utils,
                             std::function<void()> const& fn) {
   std::vector<Snapshot> before;
   for (UtilBase* u : utils) before.push_back(snapshot(*u));
-  std::string text;
-  try {
-    fn();
-    ADD_FAILURE() << "no exception";
-  } catch (E const& e) {
-    text = e.what();
-  }
+  std::string const text = raises<E>(fn);
   std::vector<Snapshot> after;
   for (UtilBase* u : utils) after.push_back(snapshot(*u));
   EXPECT_TRUE(after == before) << "a failure changed the table's state";

@@ -2,12 +2,6 @@
 // dlopen path; and the assertion mode that each load reads from the environment.
 
 #include <cstdlib>
-#include <optional>
-#include <string>
-#include <vector>
-
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
 
 #include "PluginTestSupport.h"
 #include "asic/Mode.h"
@@ -41,32 +35,19 @@ struct RevisionListReset {
   ~RevisionListReset() { SupportedFapRevList::fapRevisionList()->reset(); }
 };
 
-TEST(Registration, RecordsOnePluginPerTableInTableOrder) {
+TEST(Registration, OnePluginPerTableInTableOrderEachRegisteredAtA0AndB0) {
   std::vector<std::string> expected;
   for (auto const& u : kExpectedUtils) expected.push_back(std::string(u.name) + "Plugin");
   EXPECT_THAT(plugin().pluginNames(), ElementsAreArray(expected));
   EXPECT_EQ(DefaultUtilLoader()->size(), kTableCount);
-}
-
-TEST(Registration, FrontNodeIsTheLastConstructedAndRegistersOnlyIt) {
-  UtilHolderContext context;
-  initFront(context);
-  auto const& last = kExpectedUtils[kTableCount - 1];
-  std::vector<UtilKey> const expected = {
-      {Pelix::String(last.name), Asic::SwTableId(last.swTableId), kA0},
-      {Pelix::String(last.name), Asic::SwTableId(last.swTableId), kB0},
-  };
-  EXPECT_THAT(keysOf(context), ElementsAreArray(expected));
-}
-
-TEST(Registration, EveryUtilityRegistersAtA0ThenB0AndNeverForChipType25) {
-  std::vector<UtilKey> expected;
+  // Each at 26:A0 then 26:B0, never for chip type 25.
+  std::vector<UtilKey> keys;
   for (auto const& u : kExpectedUtils) {
     for (auto rev : {kA0, kB0}) {
-      expected.push_back({Pelix::String(u.name), Asic::SwTableId(u.swTableId), rev});
+      keys.push_back({Pelix::String(u.name), Asic::SwTableId(u.swTableId), rev});
     }
   }
-  EXPECT_THAT(keysOf(registrations()), ElementsAreArray(expected));
+  EXPECT_THAT(keysOf(registrations()), ElementsAreArray(keys));
 }
 
 // A context that changes the revision list while registering, as an agent may.
@@ -110,36 +91,33 @@ TEST(Registration, FailureOfTheContextStopsTheWalk) {
   MutatingContext context;
   context.onRegister = [](UtilKey const&) { throw std::runtime_error("context full"); };
   EXPECT_THROW(initFront(context), std::runtime_error);
-  // The first registration went in before the context failed; 26:B0 was never reached.
+  // The front node is the last constructed; its 26:A0 registration went in before the context
+  // failed, and 26:B0 was never reached.
   ASSERT_EQ(context.registrations().size(), 1u);
-  EXPECT_EQ(context.registrations()[0].key.fapRevision, kA0);
+  EXPECT_EQ(context.registrations()[0].key, keyOf(kExpectedUtils[kTableCount - 1].name, kA0));
 }
 
 // Each case in a process of its own: the mode is read once, when the first table file loads.
 // The suite loads nothing before the child does.
 TEST(AssertModeDeathTest, GracefulAssertModeIsReadAtLoad) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
-  struct Case {
-    std::optional<char const*> value;
-    int mode;
-  };
-  Case const cases[] = {
-      {"assert", 1}, {"Assert", 0}, {"ASSERT", 0},     {"assertx", 0},
-      {"asser", 0},  {"", 0},       {std::nullopt, 0},
-  };
-  for (auto const& c : cases) {
-    SCOPED_TRACE(c.value.value_or("(unset)"));
+  // The variable's value (null: unset) and the mode it gives.
+  std::pair<char const*, int> const cases[] = {{"assert", 1},  {"Assert", 0}, {"ASSERT", 0},
+                                               {"assertx", 0}, {"asser", 0},  {"", 0},
+                                               {nullptr, 0}};
+  for (auto const& [value, mode] : cases) {
+    SCOPED_TRACE(value ? value : "(unset)");
     EXPECT_EXIT(
         {
-          if (c.value) {
-            setenv("GRACEFUL_ASSERT_MODE", *c.value, 1);
+          if (value) {
+            setenv("GRACEFUL_ASSERT_MODE", value, 1);
           } else {
             unsetenv("GRACEFUL_ASSERT_MODE");
           }
           Plugin::loadLibrary(EEDB_PLUGIN_PATH);
           std::exit(Asic::modeInitialized == 1 ? Asic::mode : 99);
         },
-        ::testing::ExitedWithCode(c.mode), "");
+        ::testing::ExitedWithCode(mode), "");
   }
 }
 
