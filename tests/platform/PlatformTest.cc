@@ -480,10 +480,8 @@ TEST(Addresses, ParseGoodTextRefuseBad) {
   EXPECT_EQ(v4.v4Addr(), (std::array<std::uint8_t, 4>{1, 2, 3, 4}));
   // An IPv4 address seen as IPv6 is its mapped form; an IPv6 address has no IPv4 form.
   EXPECT_EQ(IpGenAddr::v6(v4.v6Addr()), *IpGenAddr::parse("::ffff:1.2.3.4"));
-  auto const v6 = *IpGenAddr::parse("2001:db8::1");
-  EXPECT_EQ(v6.v6Addr(), (std::array<std::uint8_t, 16>{0x20, 0x01, 0x0d, 0xb8, 0, 0, 0, 0, 0, 0, 0,
-                                                       0, 0, 0, 0, 1}));
-  EXPECT_EQ(v6.v4Addr(), (std::array<std::uint8_t, 4>{}));
+  // (An IPv6 address's octets in network order: the SRv6 view test of the catalogue tests.)
+  EXPECT_EQ(IpGenAddr::parse("2001:db8::1")->v4Addr(), (std::array<std::uint8_t, 4>{}));
   EXPECT_NE(IpGenAddr::parse("0.0.0.0"), IpGenAddr::parse("::"));
   EXPECT_EQ(EthAddr::parse("02:00:00:AA:bb:cc")->octets(),
             (std::array<std::uint8_t, 6>{0x02, 0, 0, 0xaa, 0xbb, 0xcc}));
