@@ -91,9 +91,6 @@ class EveryFormat : public ::testing::TestWithParam<FormatSpec const*> {};
 TEST_P(EveryFormat, EachFieldHoldsItsLimitsWithoutTouchingItsNeighbours) {
   FormatSpec const& format = *GetParam();
   auto const stamped = test::stamped(format);
-  EXPECT_EQ(stamped.format(), &format);
-  EXPECT_EQ(stamped.entrySizeBits(), format.sizeBits);
-  EXPECT_EQ(stamped.key().value(), 0x1234u);
   for (auto const& f : format.fields) EXPECT_EQ(stamped.fieldValue(f).value(), f.defaultValue);
   for (auto const& target : format.fields) {
     SCOPED_TRACE(std::string(target.name));
