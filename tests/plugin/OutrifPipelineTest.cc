@@ -62,18 +62,14 @@ TEST_F(OutrifPipeline, Applicability) {
 }
 
 TEST_F(OutrifPipeline, FapIdAbove128IsRefusedWhereItIsTaken) {
-  struct Case {
-    std::uint8_t viewType;
-    std::uint8_t flags;
-    bool raises;
-  };
-  // Without a view only the table-delete check takes the FAP id; with a view the FAP mask
-  // filter always does.
-  Case const cases[] = {{0, 0, false}, {0, kTableDelete, true}, {1, 0, true}, {1, kDelete, true}};
-  for (auto const& c : cases) {
-    SCOPED_TRACE(fmt::format("view {} flags {}", c.viewType, c.flags));
-    auto const entry = outrif(outrifEntry(0x70, c.viewType), 0x8100, c.flags);
-    if (c.raises) {
+  // {view type, flags, raises}: without a view only the table-delete check takes the FAP id;
+  // with a view the FAP mask filter always does.
+  std::tuple<std::uint8_t, std::uint8_t, bool> const cases[] = {
+      {0, 0, false}, {0, kTableDelete, true}, {1, 0, true}, {1, kDelete, true}};
+  for (auto const& [viewType, flags, raises] : cases) {
+    SCOPED_TRACE(fmt::format("view {} flags {}", viewType, flags));
+    auto const entry = outrif(outrifEntry(0x70, viewType), 0x8100, flags);
+    if (raises) {
       EXPECT_EQ(raisesUntouched<Pelix::RangeException>({util_.get()},
                                                        [&] { util_->utilApplicable(entry); }),
                 kFapRange);

@@ -12,6 +12,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -215,8 +216,6 @@ class TraceCapture {
     Kiv::traceSinkIs({});
     Kiv::traceConfigIs("");
   }
-  TraceCapture(TraceCapture const&) = delete;
-  TraceCapture& operator=(TraceCapture const&) = delete;
 
   std::vector<std::string> const& lines() const noexcept { return lines_; }
   std::vector<std::string> messages() const {
@@ -261,19 +260,16 @@ struct Snapshot {
 };
 
 inline Snapshot snapshot(UtilBase& util) {
-  Snapshot s;
-  if (util.hwTableBase()) s.shadow = imageOf(*util.hwTableBase());
   auto const& stats = *util.stats();
-  s.add = stats.addCnt();
-  s.del = stats.deleteCnt();
-  s.updateOnDel = stats.updateOnDelCnt();
-  s.mismatch = stats.fapmaskMismatch();
-  auto& managerStats = util.hwTableManager()->stats();
-  s.enqueueRecords = managerStats.recordCount();
-  if (auto record = managerStats.schanEnqueueStats(util.utilKey().swTableId)) {
-    s.enqueueTotal = record->totalEnqueueCnt();
-  }
-  return s;
+  auto& manager = util.hwTableManager()->stats();
+  auto const record = manager.schanEnqueueStats(util.utilKey().swTableId);
+  return {util.hwTableBase() ? imageOf(*util.hwTableBase()) : TableImage{},
+          stats.addCnt(),
+          stats.deleteCnt(),
+          stats.updateOnDelCnt(),
+          stats.fapmaskMismatch(),
+          manager.recordCount(),
+          record ? record->totalEnqueueCnt() : 0};
 }
 
 // Runs fn, which must raise E; returns the exception's text.
