@@ -85,10 +85,9 @@ class ShadowModel : public ::testing::TestWithParam<unsigned> {
       }
       u.table = &tableInfoOf(*u.util);
       if (GetParam() % 2 == 0) u.util->hwTableBase()->updateOnDeleteIs(true);
-      for (unsigned fap : {0u, 1u}) {
-        addFap(*u.util, fap);
-        u.faps.insert(fap);
-      }
+      addFap(*u.util, 0);
+      addFap(*u.util, 1);
+      u.faps = {0, 1};
       tables_.insert(u.util->hwTableBase().get());
       utils_.push_back(std::move(u));
     }

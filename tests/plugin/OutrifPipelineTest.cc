@@ -1,8 +1,6 @@
-// An Out-RIF log entry through the plug-in's pipeline, loaded with dlopen: the applicability
-// decision with its traces and counters, FAP ids the chip does not have, a wrapper of another
-// table, and the traces of an add and of the table events. What every table utility writes is
-// shown by the replay goldens; the shadow, counters and commands over long sequences by the
-// model test.
+// An Out-RIF log entry through the plug-in loaded with dlopen: the applicability decision with
+// its traces and counters, FAP ids the chip does not have, a wrapper of another table, and the
+// traces of an add and of the table events (what is written: replay goldens and model test).
 
 #include "PluginTestSupport.h"
 #include "kiv/Sassert.h"
@@ -11,8 +9,6 @@ namespace eedb::test {
 namespace {
 
 using chip26_a0::EedbHwMdb;
-using ::testing::ElementsAre;
-using ::testing::ElementsAreArray;
 
 class OutrifPipeline : public ::testing::Test {
  protected:
@@ -117,7 +113,7 @@ TEST_F(OutrifPipeline, TracesOfOneAddAtLevel3) {
   auto const keyLine = accessor("mapToHwKey_", " swKey: 4096 hwKey: " + hwKey, kOutrif);
   EXPECT_THAT(
       traces.lines(),
-      ElementsAreArray({
+      ::testing::ElementsAreArray({
           accessor("processLogEntry", " calling getSchanCmds "),
           accessor("writeSwEntryToShadow", " fapId: 0 instanceId 0 logEntry: " + flume),
           keyLine,
@@ -151,7 +147,7 @@ TEST_F(OutrifPipeline, TracesOfTableEventsAtLevel8) {
   };
   EXPECT_THAT(
       traces.lines(),
-      ElementsAre(
+      ::testing::ElementsAre(
           line("handleInitialized", "fapRevision: 26:A0"),
           line("readShadowEntry", " fapId: 0 insanceId: 0 hwShadowKey: fap 0 instance 0 key: " +
                                       fmt::format("{}", EedbHwMdb::EntryKey(0x1000))),

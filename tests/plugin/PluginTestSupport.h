@@ -1,7 +1,6 @@
-// Support of the plug-in tests: the plug-in loaded once per process through the real dlopen
-// path, its registrations, table utilities created through their registered factories, calls
-// through reflection, log entries, captured traces, and a snapshot of everything an entry may
-// change (every shadow entry, the counters, the enqueue statistics).
+// Support of the plug-in tests: the plug-in loaded once through the real dlopen path, table
+// utilities made by their registered factories, reflection, log entries, captured traces, and a
+// snapshot of everything an entry may change (shadow, counters, enqueue statistics).
 #pragma once
 
 #include <any>
@@ -76,10 +75,6 @@ inline constexpr ExpectedUtil kExpectedUtils[kTableCount] = {
     {"chip26_a0::ZuriErrmUtil::EedbSubIntfOutAcTableUtil", 0x03010C0B, 0x2, "EedbHwMdb"},
     {"chip26_a0::ZuriErrmUtil::EedbIpTunnelNonAiUtil", 0x03010C04, 0x8, "EedbHwMdb"},
 };
-
-inline std::string_view shortName(std::string_view name) {
-  return name.substr(name.rfind(':') + 1);
-}
 
 // The plug-in, loaded on first use; it stays loaded for the rest of the process.
 inline Plugin::Library const& plugin() {
