@@ -75,21 +75,18 @@ struct ZuriErrm::Fields<probe::LogEntry> {
   static constexpr std::tuple<> list{};
 };
 
+// Both count their own formatting.
 template <>
-struct fmt::formatter<probe::Key> {
-  constexpr auto parse(format_parse_context& ctx) { return ctx.begin(); }
+struct fmt::formatter<probe::Key> : fmt::formatter<std::uint32_t> {
   auto format(probe::Key const& k, format_context& ctx) const {
     ++probe::formatted;
-    return fmt::format_to(ctx.out(), "{}", k.v);
+    return fmt::formatter<std::uint32_t>::format(k.v, ctx);
   }
 };
-
 template <>
-struct fmt::formatter<probe::LogEntry> {
-  constexpr auto parse(format_parse_context& ctx) { return ctx.begin(); }
+struct fmt::formatter<probe::LogEntry> : fmt::formatter<probe::Key> {
   auto format(probe::LogEntry const& e, format_context& ctx) const {
-    ++probe::formatted;
-    return fmt::format_to(ctx.out(), "ProbeLogEntry(key={})", e.k.v);
+    return fmt::formatter<probe::Key>::format(e.k, ctx);
   }
 };
 
@@ -140,8 +137,6 @@ TEST(Guard, ThrowingModeRaisesReportingModeReportsAndRecovers) {
   Case const cases[] = {
       {[]() -> int { throw std::range_error("too big"); }, "ctx: too big",
        " handleKnownException [] Exception: ctx [too big]"},
-      {[]() -> int { throw Asic::OrderedTableException("inner: x"); }, "ctx: inner: x",
-       " handleKnownException [] Exception: ctx [inner: x]"},
       {[]() -> int { throw 42; }, "ctx: unknown exception",
        " handleUnknownException [] Unknown exception: ctx"},
   };
@@ -181,57 +176,41 @@ TEST(Guard, ThrowingModeRaisesReportingModeReportsAndRecovers) {
   EXPECT_EQ(fileLogs.relaunchError.written(), 0u);
 }
 
-class QuietPath : public ::testing::Test {
- protected:
-  QuietPath() {
-    Kiv::traceConfigIs("");
-    util_ = probe::Util::create(
-        ZuriAsicUtils::UtilKey{Pelix::String("probe::Util"), Asic::SwTableId(0x03010C07),
-                               Hardware::Zuri::FapRevision::fapRevGen3A0()},
-        Pelix::make<ZuriAsicUtils::TableManager>(), Pelix::make<ZuriMdb::TableManager>());
-    util_->fapIdIs(Pelix::make<ZuriAsicUtils::FapControlData const>(SchanAccel::FapId(0)));
-    probe::formatted = 0;
-  }
-
-  static Pelix::Ptr<Asic::LogEntryWrapperBase> entry(std::uint32_t key, std::uint8_t mtu,
-                                                     std::uint16_t unit = 0, std::uint8_t flags = 0,
-                                                     std::uint8_t view = 1) {
-    return Pelix::make<probe::Wrapper>(probe::LogEntry{{key}, view, mtu}, Asic::UnitId(unit),
-                                       flags);
-  }
-  // Every success path of the pipeline, once.
-  void runAllPaths() {
-    util_->processSwEntry(entry(7, 1));                                       // add
-    util_->processSwEntry(entry(7, 2));                                       // update
-    util_->processSwEntry(entry(8, 3, 0, 0, 9));                              // view not taken
-    util_->processSwEntry(entry(9, 1, 0x0300));                               // FAP 3 not in mask
-    util_->processSwEntry(entry(7, 2, 0, ZuriErrm::LogFlumeFlags::kDelete));  // delete
-    util_->processSwEntry(
-        entry(0, 0, 0, ZuriErrm::LogFlumeFlags::kTableDelete | ZuriErrm::LogFlumeFlags::kDelete));
-  }
-
-  Pelix::Ptr<probe::Util> util_;
-};
-
-TEST_F(QuietPath, EveryPipelinePathFormatsNothingWithTracesOff) {
+// With traces off no success path (add, update, view not taken, FAP not in the mask, delete,
+// table delete) formats the entry or its key; the counter does see the per-entry traces at level
+// 3 and the context message of a failed entry, built even with traces off.
+TEST(QuietPath, EveryPipelinePathFormatsNothingWithTracesOff) {
+  Kiv::traceConfigIs("");
+  auto const util = probe::Util::create(
+      ZuriAsicUtils::UtilKey{Pelix::String("probe::Util"), Asic::SwTableId(0x03010C07),
+                             Hardware::Zuri::FapRevision::fapRevGen3A0()},
+      Pelix::make<ZuriAsicUtils::TableManager>(), Pelix::make<ZuriMdb::TableManager>());
+  util->fapIdIs(Pelix::make<ZuriAsicUtils::FapControlData const>(SchanAccel::FapId(0)));
+  auto const offer = [&](std::uint32_t key, std::uint8_t mtu, std::uint16_t unit = 0,
+                         std::uint8_t flags = 0, std::uint8_t view = 1) {
+    util->processSwEntry(
+        Pelix::make<probe::Wrapper>(probe::LogEntry{{key}, view, mtu}, Asic::UnitId(unit), flags));
+  };
+  auto const runAllPaths = [&] {
+    using ZuriErrm::LogFlumeFlags;
+    offer(7, 1);
+    offer(7, 2);
+    offer(8, 3, 0, 0, 9);
+    offer(9, 1, 0x0300);
+    offer(7, 2, 0, LogFlumeFlags::kDelete);
+    offer(0, 0, 0, LogFlumeFlags::kTableDelete | LogFlumeFlags::kDelete);
+  };
+  probe::formatted = 0;
   runAllPaths();
   EXPECT_EQ(probe::formatted, 0);
-  EXPECT_EQ(util_->stats()->addCnt(), 2u);
-  EXPECT_EQ(util_->stats()->fapmaskMismatch(), 1u);
-}
+  EXPECT_EQ(util->stats()->addCnt(), 2u);
+  EXPECT_EQ(util->stats()->fapmaskMismatch(), 1u);
 
-// The counter sees the pipeline's formatting: per-entry traces at level 3 and the context
-// message of a failed entry, built even with traces off.
-TEST_F(QuietPath, TheCounterSeesTracesAndFailureMessages) {
-  Kiv::traceSinkIs([](std::string_view) {});
-  Kiv::traceConfigIs("QuietProbeUtil/3");
-  runAllPaths();
+  EXPECT_THROW(offer(7, 16), Asic::OrderedTableException);  // 16 > U4
   EXPECT_GT(probe::formatted, 0);
-  Kiv::traceSinkIs({});
-
-  Kiv::traceConfigIs("");
   probe::formatted = 0;
-  EXPECT_THROW(util_->processSwEntry(entry(7, 16)), Asic::OrderedTableException);  // 16 > U4
+  Capture const capture("QuietProbeUtil/3");
+  runAllPaths();
   EXPECT_GT(probe::formatted, 0);
 }
 
