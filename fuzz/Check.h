@@ -1,5 +1,5 @@
 // What the fuzz targets share: a failed invariant stops the run with its reason (libFuzzer then
-// saves the input), and the packed form of one SCHAN command that the command target reads.
+// saves the input), reading a replay line, and the packed form of one SCHAN command.
 #pragma once
 
 #include <cstddef>
@@ -7,10 +7,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <string_view>
 
 #include <fmt/format.h>
+#include <simdjson.h>
 
+#include "Input.h"
 #include "chip26_a0/EedbHwDirect.h"
 #include "chip26_a0/EedbHwMdb.h"
 #include "zuri_asic_utils/SchanCmd.h"
@@ -21,6 +24,16 @@ template <class... Args>
 [[noreturn]] void fail(fmt::format_string<Args...> format, Args&&... args) {
   fmt::print(stderr, "invariant broken: {}\n", fmt::format(format, std::forward<Args>(args)...));
   std::abort();
+}
+
+// Parses the line up to its first newline from a padded copy, as the replay tool reads in place.
+inline void parseLine(eedb::replay::LineParser& parser, std::string_view line,
+                      eedb::replay::LogLine& out) {
+  static std::string buffer;
+  buffer.assign(line.substr(0, line.find('\n')));
+  std::size_t const length = buffer.size();
+  buffer.resize(length + simdjson::SIMDJSON_PADDING, '\0');
+  parser.parse(std::string_view(buffer.data(), length), out);
 }
 
 // Reads little-endian numbers off the input; past its end every byte reads 0.
@@ -36,7 +49,6 @@ class Bytes {
     }
     return v;
   }
-  bool empty() const noexcept { return pos_ >= size_; }
 
  private:
   std::uint8_t const* data_;

@@ -7,7 +7,6 @@
 #include <string_view>
 
 #include <fmt/format.h>
-#include <simdjson.h>
 
 #include "Check.h"
 #include "Input.h"
@@ -17,34 +16,21 @@ namespace {
 
 using eedb::fuzz::fail;
 
+// Numbers, null and the catalogue's texts (addresses and numbers: nothing to escape) print as
+// JSON; objects are written member by member.
 void appendJson(std::string& out, ZuriErrm::Value const& v) {
-  using Kind = ZuriErrm::Value::Kind;
-  switch (v.kind()) {
-    case Kind::null:
-      out += "null";
-      return;
-    case Kind::number:
-      out += fmt::format("{}", v.asNumber());
-      return;
-    case Kind::negative:
-      out += fmt::format("{}", v.asNegative());
-      return;
-    case Kind::text:
-      // Catalogue texts are addresses and numbers: nothing to escape.
-      out += fmt::format("\"{}\"", v.asText());
-      return;
-    case Kind::object: {
-      out += '{';
-      char const* sep = "";
-      for (auto const& m : v.members()) {
-        out += fmt::format("{}\"{}\": ", sep, m.name);
-        appendJson(out, m.value);
-        sep = ", ";
-      }
-      out += '}';
-      return;
-    }
+  if (v.kind() != ZuriErrm::Value::Kind::object) {
+    out += fmt::format("{}", v);
+    return;
   }
+  out += '{';
+  char const* sep = "";
+  for (auto const& m : v.members()) {
+    out += fmt::format("{}\"{}\": ", sep, m.name);
+    appendJson(out, m.value);
+    sep = ", ";
+  }
+  out += '}';
 }
 
 std::string writeLine(eedb::replay::LogLine const& line) {
@@ -62,25 +48,16 @@ std::string writeLine(eedb::replay::LogLine const& line) {
   return out;
 }
 
-// The parser reads in place: the line must be followed by padding.
-void parsePadded(eedb::replay::LineParser& parser, std::string_view line,
-                 eedb::replay::LogLine& out) {
-  static std::string buffer;
-  buffer.assign(line);
-  buffer.resize(line.size() + simdjson::SIMDJSON_PADDING, '\0');
-  parser.parse(std::string_view(buffer.data(), line.size()), out);
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(std::uint8_t const* data, std::size_t size) {
   static eedb::replay::LineParser parser;
   std::string_view line(reinterpret_cast<char const*>(data), size);
-  if (auto const end = line.find('\n'); end != std::string_view::npos) line = line.substr(0, end);
+  line = line.substr(0, line.find('\n'));
 
   eedb::replay::LogLine first;
   try {
-    parsePadded(parser, line, first);
+    eedb::fuzz::parseLine(parser, line, first);
   } catch (ZuriErrm::InputError const&) {
     return 0;
   }
@@ -90,7 +67,7 @@ extern "C" int LLVMFuzzerTestOneInput(std::uint8_t const* data, std::size_t size
   std::string const written = writeLine(first);
   eedb::replay::LogLine again;
   try {
-    parsePadded(parser, written, again);
+    eedb::fuzz::parseLine(parser, written, again);
   } catch (ZuriErrm::InputError const& e) {
     fail("the line written back is rejected ({}): {}", e.what(), written);
   }

@@ -1,25 +1,22 @@
-// Arbitrary log entries, unit ids and flags offered to every table utility of their table
-// through processSwEntry, the plug-in loaded once with dlopen. After each offer either
-//  - it succeeded: every shadow entry's fields fit their widths (it decodes from its own write
-//    command), every command decodes to what the shadow holds at its place, and the chip memory
-//    model, fed the commands, equals the shadow; or
-//  - it raised Asic::OrderedTableException or Pelix::RangeException, and the shadow, the table
-//    utility's counters and the enqueue statistics are as they were.
-// An input that begins with '{' is a replay line (so the example streams seed the corpus);
-// any other input is read as bytes: table, FAP mask, unit id, flags, then the fields in
-// catalogue order. With EEDB_FUZZ_DUMP_COMMANDS=DIR every command produced is written to DIR
-// in the command target's packed form, to seed that target.
+// Arbitrary log entries, unit ids and flags offered through processSwEntry to every table utility
+// of their table, the plug-in loaded once with dlopen. Each offer either succeeds (every shadow
+// entry decodes from its own write command, every command decodes to what the shadow holds at
+// its place, and the chip memory model fed the commands equals the shadow), or raises
+// Asic::OrderedTableException or Pelix::RangeException leaving the shadow, the counters and the
+// enqueue statistics as they were. An input beginning with '{' is a replay line (the examples
+// seed the corpus); others are bytes: table, FAP mask, unit id, flags, fields in catalogue order.
+// EEDB_FUZZ_DUMP_COMMANDS=DIR writes every command to DIR, packed, to seed the command target.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
 #include <fmt/format.h>
-#include <simdjson.h>
 
 #include "Check.h"
 #include "Input.h"
@@ -42,8 +39,6 @@ using ZuriErrm::FieldKind;
 using ZuriErrm::Value;
 
 constexpr unsigned kMaskFaps[] = {0, 1, 2, 3, 4, 5, 6, 127};
-
-// ---- reading an entry off bytes ----
 
 Value valueOf(FieldInfo const& field, Bytes& in) {
   switch (field.kind) {
@@ -80,50 +75,32 @@ Value valueOf(FieldInfo const& field, Bytes& in) {
   return Value();
 }
 
-// ---- the hardware tables, seen whole ----
-
-struct Snapshot {
-  std::vector<std::string> shadow;  // every entry, printed, in shadow order
-  std::uint64_t add = 0, del = 0, updateOnDel = 0, mismatch = 0, enqueued = 0;
-  std::size_t records = 0;
-  bool operator==(Snapshot const&) const = default;
-};
-
-template <class Table>
-bool forTable(ZuriAsicUtils::HwCommonTableBase const* base, auto&& f) {
-  if (auto const* table = dynamic_cast<Table const*>(base)) {
-    f(*table);
-    return true;
-  }
-  return false;
-}
-
+// Calls f with the hardware table of one of the chip's classes.
 template <class F>
 void withTable(ZuriAsicUtils::HwCommonTableBase const* base, F&& f) {
-  if (!forTable<chip26_a0::EedbHwMdb>(base, f) &&
-      !forTable<chip26_a0::EedbAgMemTlmHwDirect>(base, f) &&
-      !forTable<chip26_a0::EedbDataByLocalOutlifMsbsHwDirect>(base, f)) {
-    fail("a table utility holds a hardware table of unknown class");
-  }
+  if (auto const* t = dynamic_cast<chip26_a0::EedbHwMdb const*>(base)) return f(*t);
+  if (auto const* t = dynamic_cast<chip26_a0::EedbAgMemTlmHwDirect const*>(base)) return f(*t);
+  if (auto const* t = dynamic_cast<chip26_a0::EedbDataByLocalOutlifMsbsHwDirect const*>(base))
+    return f(*t);
+  fail("a table utility holds a hardware table of unknown class");
 }
 
+// Every shadow entry printed in shadow order, the counters, the enqueue records and total.
+using Snapshot = std::tuple<std::vector<std::string>, std::uint64_t, std::uint64_t, std::uint64_t,
+                            std::uint64_t, std::size_t, std::uint64_t>;
+
 Snapshot snapshot(ZuriAsicUtils::UtilBase const& util) {
-  Snapshot s;
+  std::vector<std::string> shadow;
   withTable(util.hwTableBase().get(), [&](auto const& table) {
     table.forEachEntry(
-        [&](HwShadowKey k, auto const& e) { s.shadow.push_back(fmt::format("{} {}", k, e)); });
+        [&](HwShadowKey k, auto const& e) { shadow.push_back(fmt::format("{} {}", k, e)); });
   });
   auto const& stats = *util.stats();
-  s.add = stats.addCnt();
-  s.del = stats.deleteCnt();
-  s.updateOnDel = stats.updateOnDelCnt();
-  s.mismatch = stats.fapmaskMismatch();
-  auto& managerStats = util.hwTableManager()->stats();
-  s.records = managerStats.recordCount();
-  if (auto record = managerStats.schanEnqueueStats(util.utilKey().swTableId)) {
-    s.enqueued = record->totalEnqueueCnt();
-  }
-  return s;
+  auto& manager = util.hwTableManager()->stats();
+  auto const record = manager.schanEnqueueStats(util.utilKey().swTableId);
+  return Snapshot(std::move(shadow), stats.addCnt(), stats.deleteCnt(), stats.updateOnDelCnt(),
+                  stats.fapmaskMismatch(), manager.recordCount(),
+                  record ? record->totalEnqueueCnt() : 0);
 }
 
 // Every stored entry decodes from its own write command; every command decodes to what the
@@ -200,12 +177,9 @@ extern "C" int LLVMFuzzerTestOneInput(std::uint8_t const* data, std::size_t size
   eedb::replay::LogLine line;
   std::uint8_t mask = 1;  // FAP 0
   if (size > 0 && data[0] == '{') {
-    std::string padded(reinterpret_cast<char const*>(data), size);
-    if (auto const end = padded.find('\n'); end != std::string::npos) padded.resize(end);
-    std::size_t const length = padded.size();
-    padded.resize(length + simdjson::SIMDJSON_PADDING, '\0');
     try {
-      parser.parse(std::string_view(padded.data(), length), line);
+      eedb::fuzz::parseLine(parser, std::string_view(reinterpret_cast<char const*>(data), size),
+                            line);
     } catch (ZuriErrm::InputError const&) {
       return 0;
     }
