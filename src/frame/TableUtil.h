@@ -192,19 +192,15 @@ class TableUtil : public Family::Base {
 
   // ---- pipeline ----
 
-  // The stages below, on one downcast of the entry and one mapping of its key.
+  // The stages below, in one pass over the entry (see Pass): quiet while every trace level
+  // of the pipeline is off.
   ZuriAsicUtils::SchanCmds processSwEntry(
       Pelix::Ptr<Asic::LogEntryWrapperBase> const& entry) override {
     Pelix::Ptr<Wrapper const> const held(
         ZuriAsicUtils::detail::downcast<Wrapper const>(entry.get()));
-    EEDB_TRACE(Accessor::_defaultTraceHandle(), 3, "processLogEntry", "", " calling getSchanCmds ");
-    Wrapper const& wrapper = ZuriAsicUtils::detail::requireWrapper<Wrapper>(entry);
-    MappedKey key;
-    std::uint32_t const size =
-        applicableTo(wrapper)
-            ? accessor().template writeSwEntryToShadow<Wrapper, HwTable, Entry>(wrapper, key)
-            : 0;
-    return accessor().template getSchanCmds<Wrapper, HwTable>(wrapper, size, key);
+    if (pipelineTraced()) [[unlikely]]
+      return process(entry, held.get(), Pass<true>());
+    return process(entry, held.get(), Pass<false>());
   }
 
   bool utilApplicable(Pelix::Ptr<Asic::LogEntryWrapperBase> const& entry) override {
@@ -263,8 +259,8 @@ class TableUtil : public Family::Base {
     return translate(requireEntry(entry));
   }
   Entry translateToHwFormat_(Pelix::Ptr<Wrapper const> const& entry) const {
-    MappedKey key;
-    return translateBody(requireEntry(entry), key);
+    Pass<true> pass;
+    return translateBody(requireEntry(entry), pass);
   }
   // Every table reverts an entry to the blank entry: the hardware entry is deleted.
   Entry revertHwEntry(Pelix::Ptr<Wrapper const> const& entry) const {
@@ -280,33 +276,53 @@ class TableUtil : public Family::Base {
     return *table;
   }
 
-  // The hardware key of one log entry, for all stages of its pipeline: mapped once, the mapping
-  // being a function of the log entry and the unit. While the translation trace is on, each
-  // stage maps it again, so that the trace shows every mapping where it happens.
-  struct MappedKey {
+  // One log entry's pass through the pipeline. Its hardware table and its hardware key are
+  // found once for all stages, the key mapping being a function of the log entry and the unit.
+  // A traced pass tests the level at every trace site and, while the translation trace is on,
+  // maps the key again in each stage, so that the trace shows every mapping where it happens;
+  // a quiet pass, taken while every level the pipeline traces at is off, has no trace site.
+  template <bool kTracedPass>
+  struct Pass {
+    static constexpr bool kTraced = kTracedPass;
+    HwTable* table = nullptr;
     EntryKey key;
     bool mapped = false;
   };
+
+  // Level 3 of any handle the pipeline traces with.
+  static bool pipelineTraced() noexcept {
+    return Accessor::_defaultTraceHandle().enabled(3) ||
+           ConstAccessor::_defaultTraceHandle().enabled(3) || translationTrace().enabled(3);
+  }
+
+  template <class P>
+  [[gnu::always_inline]] HwTable& boundHwTable(P& pass) const {
+    if (pass.table == nullptr) pass.table = &boundHwTable();
+    return *pass.table;
+  }
+
+  template <class P>
   [[gnu::always_inline]] EntryKey mapKeyOnce(LogEntry const& logEntry, Asic::UnitId unitId,
-                                             MappedKey& mapped) const {
-    if (!mapped.mapped || translationTrace().enabled(3)) {
-      mapped.key = mapToHwKey(logEntry, unitId);
-      mapped.mapped = true;
+                                             P& pass) const {
+    if (!pass.mapped || (P::kTraced && translationTrace().enabled(3))) {
+      pass.key = mapToHwKey(logEntry, unitId);
+      pass.mapped = true;
     }
-    return mapped.key;
+    return pass.key;
   }
 
   Entry translate(Wrapper const& wrapper) const {
-    MappedKey key;
-    return translate(wrapper, key);
+    Pass<true> pass;
+    return translate(wrapper, pass);
   }
-  Entry translate(Wrapper const& wrapper, MappedKey& key) const {
-    return Asic::throwIfException([this, &key](Wrapper const& w) { return translateBody(w, key); },
-                                  [&] {
-                                    return fmt::format("{}: [logEntry: {}]", "translateToHwFormat",
-                                                       wrapper.logEntry());
-                                  },
-                                  wrapper);
+  template <class P>
+  Entry translate(Wrapper const& wrapper, P& pass) const {
+    return Asic::throwIfException(
+        [this, &pass](Wrapper const& w) { return translateBody(w, pass); },
+        [&] {
+          return fmt::format("{}: [logEntry: {}]", "translateToHwFormat", wrapper.logEntry());
+        },
+        wrapper);
   }
 
   Entry revert(Wrapper const& wrapper) const {
@@ -355,30 +371,46 @@ class TableUtil : public Family::Base {
     return ZuriAsicUtils::detail::requireWrapper<Wrapper>(entry);
   }
 
+  template <bool kTraced = true>
   bool applicableTo(Wrapper const& wrapper) {
     if (accessor().isTableDeleteEntry(wrapper)) {
-      EEDB_TRACE(translationTrace(), 3, "utilApplicable", Derived::kName,
-                 " {} util is applicable for table delete", Derived::kShortName);
+      EEDB_PASS_TRACE(Pass<kTraced>, translationTrace(), 3, "utilApplicable", Derived::kName,
+                      " {} util is applicable for table delete", Derived::kShortName);
       return true;
     }
     if constexpr (Family::kHasViews) {
       if (!Derived::applicable(wrapper.logEntry())) {
-        EEDB_TRACE(translationTrace(), 3, "utilApplicable", Derived::kName,
-                   " {} util is not Applicable", Derived::kShortName);
+        EEDB_PASS_TRACE(Pass<kTraced>, translationTrace(), 3, "utilApplicable", Derived::kName,
+                        " {} util is not Applicable", Derived::kShortName);
         return false;
       }
     }
-    return accessor().isEntryHandled(wrapper);
+    return accessor().template isEntryHandled<Wrapper, kTraced>(wrapper);
   }
 
-  Entry translateBody(Wrapper const& wrapper, MappedKey& mappedKey) const {
+  template <class P>
+  ZuriAsicUtils::SchanCmds process(Pelix::Ptr<Asic::LogEntryWrapperBase> const& entry,
+                                   Wrapper const* held, P pass) {
+    EEDB_PASS_TRACE(P, Accessor::_defaultTraceHandle(), 3, "processLogEntry", "",
+                    " calling getSchanCmds ");
+    Wrapper const& wrapper =
+        held != nullptr ? *held : ZuriAsicUtils::detail::requireWrapper<Wrapper>(entry);
+    std::uint32_t const size =
+        applicableTo<P::kTraced>(wrapper)
+            ? accessor().template writeSwEntryToShadow<Wrapper, HwTable, Entry>(wrapper, pass)
+            : 0;
+    return accessor().template getSchanCmds<Wrapper, HwTable>(wrapper, size, pass);
+  }
+
+  template <class P>
+  Entry translateBody(Wrapper const& wrapper, P& pass) const {
     LogEntry logEntry = wrapper.logEntry();
     Asic::UnitId const unitId = wrapper.unitId();
     SchanAccel::FapId const fapId = fapIdOf(unitId);
-    EntryKey const hwKey = mapKeyOnce(logEntry, unitId, mappedKey);
-    EEDB_TRACE(translationTrace(), 3, "translateToHwFormat_", Derived::kName,
-               " fapId: {} instanceId: {} hwKey: {} logEntry: {}", fapId, unitId.instanceId(),
-               hwKey, logEntry);
+    EntryKey const hwKey = mapKeyOnce(logEntry, unitId, pass);
+    EEDB_PASS_TRACE(P, translationTrace(), 3, "translateToHwFormat_", Derived::kName,
+                    " fapId: {} instanceId: {} hwKey: {} logEntry: {}", fapId, unitId.instanceId(),
+                    hwKey, logEntry);
     if constexpr (Family::kHasViews) {
       return Derived::Views::dispatch(
           viewTypeOf(logEntry),
@@ -389,7 +421,8 @@ class TableUtil : public Family::Base {
               self()->setTranslatorFields(hwEntry, logEntry);
             }
             if constexpr (requires { self()->doSetHwEntry(unitId, logEntry, hwEntry); }) {
-              ConstAccessor(self()).userDefinedDoSetHwEntry(unitId, logEntry, hwEntry);
+              ConstAccessor(self()).template userDefinedDoSetHwEntry<P::kTraced>(unitId, logEntry,
+                                                                                 hwEntry);
             }
             return hwEntry;
           },

@@ -24,6 +24,12 @@
 #include "zuri_asic_utils/HwKeys.h"
 #include "zuri_asic_utils/SchanCmd.h"
 
+// A trace site of a pipeline pass (a class with a constant kTraced): a quiet pass has none.
+#define EEDB_PASS_TRACE(PassType, ...)                        \
+  do {                                                        \
+    if constexpr (PassType::kTraced) EEDB_TRACE(__VA_ARGS__); \
+  } while (false)
+
 namespace ZuriAsicUtils {
 
 // MDB tables take entry sizes in bits (deleteEntry, schanCmds); direct tables do not.
@@ -63,11 +69,13 @@ class UtilAccessor {
   bool isEntryHandled(Pelix::Ptr<Asic::LogEntryWrapperBase> const& entry) const {
     return isEntryHandled(detail::requireWrapper<Wrapper>(entry));
   }
-  template <class Wrapper>
+  template <class Wrapper, bool kTraced = true>
   bool isEntryHandled(Wrapper const& wrapper) const {
     auto const& flume = wrapper.flumeEntry();
     if (inFapmask(eedb::fapIdOf(flume.unitId()))) return true;
-    EEDB_TRACE(_defaultTraceHandle(), 3, "isEntryHandled", "", "Ignoring due to fapmask  mismatch");
+    if constexpr (kTraced)
+      EEDB_TRACE(_defaultTraceHandle(), 3, "isEntryHandled", "",
+                 "Ignoring due to fapmask  mismatch");
     util_->stats()->fapmaskMismatchInc(1);
     return false;
   }
@@ -76,20 +84,20 @@ class UtilAccessor {
   // direct tables).
   template <class Wrapper, class HwTable, class DefaultEntry>
   std::uint32_t writeSwEntryToShadow(Pelix::Ptr<Asic::LogEntryWrapperBase> const& entry) const {
-    typename Util::MappedKey key;
+    typename Util::template Pass<true> pass;
     return writeSwEntryToShadow<Wrapper, HwTable, DefaultEntry>(
-        detail::requireWrapper<Wrapper>(entry), key);
+        detail::requireWrapper<Wrapper>(entry), pass);
   }
-  // The same for a wrapper at hand, with the hardware key of the entry's other stages.
-  template <class Wrapper, class HwTable, class DefaultEntry, class MappedKey>
-  std::uint32_t writeSwEntryToShadow(Wrapper const& wrapper, MappedKey& mappedKey) const {
+  // The same for a wrapper at hand, in a pass over the entry (the table utility's Pass).
+  template <class Wrapper, class HwTable, class DefaultEntry, class Pass>
+  std::uint32_t writeSwEntryToShadow(Wrapper const& wrapper, Pass& pass) const {
     auto const& flume = wrapper.flumeEntry();
     SchanAccel::FapId const fapId = eedb::fapIdOf(flume.unitId());
     InstanceId const instanceId = flume.unitId().instanceId();
-    EEDB_TRACE(_defaultTraceHandle(), 3, "writeSwEntryToShadow", "",
-               " fapId: {} instanceId {} logEntry: {}", fapId, instanceId, flume);
-    HwTable& table = util_->boundHwTable();
-    auto const hwKey = util_->mapKeyOnce(flume.logEntry(), flume.unitId(), mappedKey);
+    EEDB_PASS_TRACE(Pass, _defaultTraceHandle(), 3, "writeSwEntryToShadow", "",
+                    " fapId: {} instanceId {} logEntry: {}", fapId, instanceId, flume);
+    HwTable& table = util_->boundHwTable(pass);
+    auto const hwKey = util_->mapKeyOnce(flume.logEntry(), flume.unitId(), pass);
     HwShadowKey const shadowKey(fapId, instanceId);
     table.prefetchEntry(shadowKey, hwKey);  // the translation below overlaps the cache misses
     constexpr bool kSized = SizedHwTable<HwTable>;
@@ -97,7 +105,7 @@ class UtilAccessor {
     if (flume.isDelete()) {
       std::uint32_t size = 0;
       if constexpr (kSized) {
-        size = util_->translate(wrapper, mappedKey).entrySizeBits();
+        size = util_->translate(wrapper, pass).entrySizeBits();
         // The chip holds the entry in the format it was added with; a delete of another view
         // (a table delete that carries only its key) must still clear all of it.
         if (auto const* stored = table.findEntry(shadowKey, hwKey);
@@ -122,9 +130,9 @@ class UtilAccessor {
       return size;
     }
 
-    auto const hwEntry = util_->translate(wrapper, mappedKey);
-    EEDB_TRACE(_defaultTraceHandle(), 3, "writeSwEntryToShadow", "", " fapId: {} hwEntry: {}",
-               fapId, hwEntry);
+    auto const hwEntry = util_->translate(wrapper, pass);
+    EEDB_PASS_TRACE(Pass, _defaultTraceHandle(), 3, "writeSwEntryToShadow", "",
+                    " fapId: {} hwEntry: {}", fapId, hwEntry);
     if constexpr (kSized) {
       // An entry without a format (a table-delete entry of a view this table does not write)
       // has nothing for the chip, and must not replace what another table utility stored
@@ -146,28 +154,27 @@ class UtilAccessor {
   template <class Wrapper, class HwTable>
   SchanCmds getSchanCmds(Pelix::Ptr<Asic::LogEntryWrapperBase> const& entry,
                          std::uint32_t sizeBits) const {
-    typename Util::MappedKey key;
-    return getSchanCmds<Wrapper, HwTable>(detail::requireWrapper<Wrapper>(entry), sizeBits, key);
+    typename Util::template Pass<true> pass;
+    return getSchanCmds<Wrapper, HwTable>(detail::requireWrapper<Wrapper>(entry), sizeBits, pass);
   }
-  template <class Wrapper, class HwTable, class MappedKey>
-  SchanCmds getSchanCmds(Wrapper const& wrapper, std::uint32_t sizeBits,
-                         MappedKey& mappedKey) const {
+  template <class Wrapper, class HwTable, class Pass>
+  SchanCmds getSchanCmds(Wrapper const& wrapper, std::uint32_t sizeBits, Pass& pass) const {
     auto const& flume = wrapper.flumeEntry();
     SchanAccel::FapId const fapId = eedb::fapIdOf(flume.unitId());
     InstanceId const instanceId = flume.unitId().instanceId();
-    EEDB_TRACE(_defaultTraceHandle(), 3, "getSchanCmds", "", " fapId: {} instanceId {} swEntry: {}",
-               fapId, instanceId, flume.logEntry());
-    HwTable const& table = util_->boundHwTable();
-    auto const hwKey = util_->mapKeyOnce(flume.logEntry(), flume.unitId(), mappedKey);
+    EEDB_PASS_TRACE(Pass, _defaultTraceHandle(), 3, "getSchanCmds", "",
+                    " fapId: {} instanceId {} swEntry: {}", fapId, instanceId, flume.logEntry());
+    HwTable const& table = util_->boundHwTable(pass);
+    auto const hwKey = util_->mapKeyOnce(flume.logEntry(), flume.unitId(), pass);
     HwShadowKey const shadowKey(fapId, instanceId);
     Asic::SwTableId const swTableId = util_->utilKey().swTableId;
 
-    EEDB_TRACE(_defaultTraceHandle(), 3, "getSchanCmds", "",
-               " Created schanEnqeueuStats for SwTableId {} ", swTableId);
+    EEDB_PASS_TRACE(Pass, _defaultTraceHandle(), 3, "getSchanCmds", "",
+                    " Created schanEnqeueuStats for SwTableId {} ", swTableId);
     // The record created (or found) here is the one the count goes to.
     auto const enqueueStats = util_->hwTableManager()->stats().schanEnqueueStatsIs(swTableId);
-    EEDB_TRACE(_defaultTraceHandle(), 3, "getSchanCmds", "",
-               " Incrementing EnqueueStats for shadowKey {}", shadowKey.toString());
+    EEDB_PASS_TRACE(Pass, _defaultTraceHandle(), 3, "getSchanCmds", "",
+                    " Incrementing EnqueueStats for shadowKey {}", shadowKey.toString());
     enqueueStats->entryEnqueueCntInc(shadowKey, 1);
 
     if constexpr (SizedHwTable<HwTable>) {
@@ -177,19 +184,23 @@ class UtilAccessor {
     }
   }
 
-  // Runs the table's per-format hook under its guard.
-  template <class LogEntry, class Format>
+  // Runs the table's per-format hook under its guard; traced unless in a quiet pass.
+  template <bool kTraced = true, class LogEntry, class Format>
   void userDefinedDoSetHwEntry(Asic::UnitId unitId, LogEntry& swEntry, Format& hwEntry) const {
-    EEDB_TRACE(_defaultTraceHandle(), 3, "userDefinedDoSetHwEntry", "",
-               " calling user specified util function");
+    if constexpr (kTraced) {
+      EEDB_TRACE(_defaultTraceHandle(), 3, "userDefinedDoSetHwEntry", "",
+                 " calling user specified util function");
+    }
     Asic::throwIfException([&] { util_->doSetHwEntry(unitId, swEntry, hwEntry); },
                            [&] {
                              return fmt::format("{}: [unitId: {}], [logEntry: {}], [hwEntry: {}]",
                                                 "userDefinedDoSetHwEntry", unitId, swEntry,
                                                 hwEntry);
                            });
-    EEDB_TRACE(_defaultTraceHandle(), 3, "userDefinedDoSetHwEntry", "",
-               " after user function hwEntry: {}", hwEntry);
+    if constexpr (kTraced) {
+      EEDB_TRACE(_defaultTraceHandle(), 3, "userDefinedDoSetHwEntry", "",
+                 " after user function hwEntry: {}", hwEntry);
+    }
   }
 
   // The key hook of the tables that keep the low 20 bits of the software key.
