@@ -89,6 +89,13 @@ inline constexpr auto kFormatSpecs = detail::specsOf(formats::AllFormats{});
 constexpr layout::FormatSpec const* formatByCode(unsigned code) noexcept {
   return code >= 1 && code <= kFormatSpecs.size() ? kFormatSpecs[code - 1] : nullptr;
 }
+// Every result type's size in bits (0 for 0 and unknown codes), for the hot paths that need
+// only the size of an entry's format.
+inline constexpr auto kSizeBitsByCode = [] {
+  std::array<std::uint16_t, 256> sizes{};
+  for (std::size_t i = 0; i < kFormatSpecs.size(); ++i) sizes[i + 1] = kFormatSpecs[i]->sizeBits;
+  return sizes;
+}();
 // The descriptor of a format class name ("EedbArpEtpsArp60Entry"), or nullptr.
 layout::FormatSpec const* formatByName(std::string_view name) noexcept;
 
@@ -103,10 +110,7 @@ class Entry {
   // The format's descriptor (name, size, fields), or nullptr without a format.
   constexpr layout::FormatSpec const* format() const noexcept { return formatByCode(format_); }
   // The format's size in bits; 0 without a format.
-  constexpr unsigned entrySizeBits() const noexcept {
-    auto const* spec = format();
-    return spec ? spec->sizeBits : 0;
-  }
+  constexpr unsigned entrySizeBits() const noexcept { return kSizeBitsByCode[format_]; }
   // The packed fields; the bits outside the fields are always 0.
   constexpr EntryBits const& bits() const noexcept { return bits_; }
 

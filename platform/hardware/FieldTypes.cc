@@ -11,18 +11,7 @@ void throwBoundedRange(unsigned bits, std::uint64_t max) {
 
 }  // namespace Hardware::detail
 
-void PerUnitBitmap::bitListIs(unsigned word, std::uint32_t value) {
-  if (word >= kWords) {
-    Pelix::RangeException::throwException(
-        fmt::format("PerUnitBitmap::word {} > {} not allowed", word, kWords - 1));
-  }
-  words_[word] = value;
-}
-
-std::uint32_t PerUnitBitmap::bitList(unsigned word) const {
-  if (word >= kWords) {
-    Pelix::RangeException::throwException(
-        fmt::format("PerUnitBitmap::word {} > {} not allowed", word, kWords - 1));
-  }
-  return words_[word];
+void PerUnitBitmap::throwWordRange(unsigned word) {
+  Pelix::RangeException::throwException(
+      fmt::format("PerUnitBitmap::word {} > {} not allowed", word, kWords - 1));
 }

@@ -72,13 +72,23 @@ class PerUnitBitmap {
   static constexpr unsigned kWords = 4;
 
   // Sets one 32-bit word; a word number outside the map raises Pelix::RangeException.
-  void bitListIs(unsigned word, std::uint32_t value);
-  std::uint32_t bitList(unsigned word) const;
+  void bitListIs(unsigned word, std::uint32_t value) {
+    if (word >= kWords) [[unlikely]]
+      throwWordRange(word);
+    words_[word] = value;
+  }
+  std::uint32_t bitList(unsigned word) const {
+    if (word >= kWords) [[unlikely]]
+      throwWordRange(word);
+    return words_[word];
+  }
 
   std::array<std::uint32_t, kWords> const& words() const noexcept { return words_; }
   bool operator==(PerUnitBitmap const&) const noexcept = default;
 
  private:
+  [[noreturn]] static void throwWordRange(unsigned word);
+
   std::array<std::uint32_t, kWords> words_{};
 };
 

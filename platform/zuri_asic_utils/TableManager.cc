@@ -10,12 +10,12 @@ std::uint64_t TableSchanEnqueueStats::entryEnqueueCnt(HwShadowKey key) const {
   return it == counts_.end() ? 0 : it->second;
 }
 
-Pelix::Ptr<TableSchanEnqueueStats> TableManagerStats::recordIs(Asic::SwTableId id) {
+TableSchanEnqueueStats& TableManagerStats::recordIs(Asic::SwTableId id) {
   auto& record = records_[id.value()];
   if (!record) record = Pelix::make<TableSchanEnqueueStats>();
   last_ = record.get();
   lastId_ = id.value();
-  return record;
+  return *record;
 }
 
 Pelix::Ptr<TableSchanEnqueueStats> TableManagerStats::record(Asic::SwTableId id) const {

@@ -40,10 +40,11 @@ class TableSchanEnqueueStats : public Pelix::Node {
 
 class TableManagerStats : public Pelix::Node {
  public:
-  // The record of a software table; created on first use and kept. Both look-ups run for every
-  // entry, so the record of the last software table asked for is kept at hand.
-  Pelix::Ptr<TableSchanEnqueueStats> schanEnqueueStatsIs(Asic::SwTableId id) {
-    if (last_ != nullptr && lastId_ == id.value()) return Pelix::Ptr<TableSchanEnqueueStats>(last_);
+  // The record of a software table; created on first use and kept as long as the statistics,
+  // so the reference stays valid. Both look-ups run for every entry, so the record of the last
+  // software table asked for is kept at hand.
+  TableSchanEnqueueStats& schanEnqueueStatsIs(Asic::SwTableId id) {
+    if (last_ != nullptr && lastId_ == id.value()) return *last_;
     return recordIs(id);
   }
   // The record, or an empty pointer when none was created.
@@ -54,7 +55,7 @@ class TableManagerStats : public Pelix::Node {
   std::size_t recordCount() const noexcept { return records_.size(); }
 
  private:
-  Pelix::Ptr<TableSchanEnqueueStats> recordIs(Asic::SwTableId id);
+  TableSchanEnqueueStats& recordIs(Asic::SwTableId id);
   Pelix::Ptr<TableSchanEnqueueStats> record(Asic::SwTableId id) const;
 
   // Records are never removed, so the kept pointer stays valid.

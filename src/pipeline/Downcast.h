@@ -18,17 +18,21 @@ namespace ZuriAsicUtils::detail {
 template <class T>
 inline std::atomic<std::type_info const*> matchedTypeId{nullptr};
 
-template <class T, class Base>
-bool isExactly(Base const& object) noexcept {
-  std::type_info const& type = typeid(object);
-  if (&type == matchedTypeId<T>.load(std::memory_order_relaxed)) return true;
+template <class T>
+[[gnu::noinline]] bool isExactlyByName(std::type_info const& type) noexcept {
   if (type != typeid(T)) return false;
   matchedTypeId<T>.store(&type, std::memory_order_relaxed);
   return true;
 }
 
 template <class T, class Base>
-T* downcast(Base* p) noexcept {
+[[gnu::always_inline]] inline bool isExactly(Base const& object) noexcept {
+  std::type_info const& type = typeid(object);
+  return &type == matchedTypeId<T>.load(std::memory_order_relaxed) || isExactlyByName<T>(type);
+}
+
+template <class T, class Base>
+[[gnu::always_inline]] inline T* downcast(Base* p) noexcept {
   using Class = std::remove_const_t<T>;
   if (p == nullptr) return nullptr;
   if constexpr (std::is_final_v<Class>) {

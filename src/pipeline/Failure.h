@@ -35,10 +35,13 @@ void handleUnknownException(Pelix::String const& context, ExceptionHandlingMode 
                             std::function<void()> const& recovery);
 
 // Runs body(args...). On a failure builds the context message (only then) and hands it to the
-// handlers; in a reporting mode returns a value-initialised result after them.
+// handlers; in a reporting mode returns a value-initialised result after them. Inlined: a guard
+// costs nothing until something fails.
 template <class Body, class MessageBuilder, class... Args>
-auto exceptionHandlingWrapper(ExceptionHandlingMode mode, Body&& body, MessageBuilder&& message,
-                              std::function<void()> const& recovery, Args&&... args)
+[[gnu::always_inline]] inline auto exceptionHandlingWrapper(ExceptionHandlingMode mode, Body&& body,
+                                                            MessageBuilder&& message,
+                                                            std::function<void()> const& recovery,
+                                                            Args&&... args)
     -> decltype(body(std::forward<Args>(args)...)) {
   using Result = decltype(body(std::forward<Args>(args)...));
   try {
@@ -63,7 +66,8 @@ inline std::function<void()> const kNoRecovery;
 
 // The guard: the throwing mode with a recovery that does nothing.
 template <class Body, class MessageBuilder, class... Args>
-auto throwIfException(Body&& body, MessageBuilder&& message, Args&&... args)
+[[gnu::always_inline]] inline auto throwIfException(Body&& body, MessageBuilder&& message,
+                                                    Args&&... args)
     -> decltype(body(std::forward<Args>(args)...)) {
   return exceptionHandlingWrapper(kThrow, std::forward<Body>(body),
                                   std::forward<MessageBuilder>(message), kNoRecovery,

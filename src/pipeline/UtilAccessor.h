@@ -172,10 +172,10 @@ class UtilAccessor {
     EEDB_PASS_TRACE(Pass, _defaultTraceHandle(), 3, "getSchanCmds", "",
                     " Created schanEnqeueuStats for SwTableId {} ", swTableId);
     // The record created (or found) here is the one the count goes to.
-    auto const enqueueStats = util_->hwTableManager()->stats().schanEnqueueStatsIs(swTableId);
+    auto& enqueueStats = util_->hwTableManager()->stats().schanEnqueueStatsIs(swTableId);
     EEDB_PASS_TRACE(Pass, _defaultTraceHandle(), 3, "getSchanCmds", "",
                     " Incrementing EnqueueStats for shadowKey {}", shadowKey.toString());
-    enqueueStats->entryEnqueueCntInc(shadowKey, 1);
+    enqueueStats.entryEnqueueCntInc(shadowKey, 1);
 
     if constexpr (SizedHwTable<HwTable>) {
       return table.schanCmds(shadowKey, hwKey, sizeBits, Pelix::Ptr<Asic::LogEntryWrapperBase>());
