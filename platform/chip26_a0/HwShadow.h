@@ -40,7 +40,7 @@ class ShadowStore {
   ShadowStore& operator=(ShadowStore const&) = delete;
 
   // Replaces what is stored under the entry's key.
-  void set(ZuriAsicUtils::HwShadowKey shadowKey, Entry const& entry) {
+  [[gnu::always_inline]] void set(ZuriAsicUtils::HwShadowKey shadowKey, Entry const& entry) {
     auto& unit = unitIs(shadowKey.packed());
     auto const [it, inserted] = unit.insert(entry);  // one probe for a new key and an old one
     if (!inserted) {

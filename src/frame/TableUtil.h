@@ -228,13 +228,15 @@ class TableUtil : public Family::Base {
 
   // ---- translation frame ----
 
-  // The key guard; the key hook tables forward to mapToHwKey_ without it.
+  // The key guard; the key hook tables forward to mapToHwKey_ without it. A quiet pass maps
+  // without trace sites.
+  template <bool kTraced = true>
   EntryKey mapToHwKey(LogEntry const& logEntry, Asic::UnitId unitId) const {
     if constexpr (Derived::kKeyMapping == KeyMapping::hook) {
-      return mapToHwKey_(logEntry, unitId);
+      return mapToHwKey_<kTraced>(logEntry, unitId);
     } else {
       return Asic::throwIfException(
-          [this](LogEntry const& e, Asic::UnitId u) { return mapToHwKey_(e, u); },
+          [this](LogEntry const& e, Asic::UnitId u) { return mapToHwKey_<kTraced>(e, u); },
           [&] {
             return fmt::format("{}: [logEntry: {}], [unitId: {}]", "mapToHwKey", logEntry, unitId);
           },
@@ -242,16 +244,19 @@ class TableUtil : public Family::Base {
     }
   }
 
+  template <bool kTraced = true>
   EntryKey mapToHwKey_(LogEntry const& logEntry, Asic::UnitId) const {
     EntryKey key;
     if constexpr (Derived::kKeyMapping == KeyMapping::hook) {
-      key = ConstAccessor(self()).template userDefinedGetHwEntryKey<EntryKey>(
+      key = ConstAccessor(self()).template userDefinedGetHwEntryKey<EntryKey, kTraced>(
           Derived::swKeyValue(logEntry));
     } else {
       key.valueIs(Derived::swKeyValue(logEntry));
     }
-    EEDB_TRACE(translationTrace(), 3, "mapToHwKey_", Derived::kName, " swKey: {} hwKey: {}",
-               logEntry.key(), key);
+    if constexpr (kTraced) {
+      EEDB_TRACE(translationTrace(), 3, "mapToHwKey_", Derived::kName, " swKey: {} hwKey: {}",
+                 logEntry.key(), key);
+    }
     return key;
   }
 
@@ -305,7 +310,7 @@ class TableUtil : public Family::Base {
   [[gnu::always_inline]] EntryKey mapKeyOnce(LogEntry const& logEntry, Asic::UnitId unitId,
                                              P& pass) const {
     if (!pass.mapped || (P::kTraced && translationTrace().enabled(3))) {
-      pass.key = mapToHwKey(logEntry, unitId);
+      pass.key = mapToHwKey<P::kTraced>(logEntry, unitId);
       pass.mapped = true;
     }
     return pass.key;

@@ -90,7 +90,8 @@ class UtilAccessor {
   }
   // The same for a wrapper at hand, in a pass over the entry (the table utility's Pass).
   template <class Wrapper, class HwTable, class DefaultEntry, class Pass>
-  std::uint32_t writeSwEntryToShadow(Wrapper const& wrapper, Pass& pass) const {
+  [[gnu::always_inline]] std::uint32_t writeSwEntryToShadow(Wrapper const& wrapper,
+                                                            Pass& pass) const {
     auto const& flume = wrapper.flumeEntry();
     SchanAccel::FapId const fapId = eedb::fapIdOf(flume.unitId());
     InstanceId const instanceId = flume.unitId().instanceId();
@@ -204,10 +205,12 @@ class UtilAccessor {
   }
 
   // The key hook of the tables that keep the low 20 bits of the software key.
-  template <class HwEntryKey>
+  template <class HwEntryKey, bool kTraced = true>
   HwEntryKey userDefinedGetHwEntryKey(std::uint32_t swKey) const {
-    EEDB_TRACE(_defaultTraceHandle(), 3, "userDefinedGetHwEntryKey", "",
-               " calling user specified getHwEntryKey function");
+    if constexpr (kTraced) {
+      EEDB_TRACE(_defaultTraceHandle(), 3, "userDefinedGetHwEntryKey", "",
+                 " calling user specified getHwEntryKey function");
+    }
     HwEntryKey key;
     key.valueIs(swKey & 0xFFFFFu);
     return key;

@@ -72,9 +72,8 @@ inline PerUnitBitmap bitmapOf128(std::array<std::uint8_t, 16> const& octets) {
 
 // 02:00:00:aa:bb:cc -> 0x020000AABBCC.
 inline U48 macNumber(Plexo::EthAddr const& mac) noexcept {
-  std::uint64_t value = 0;
-  for (std::uint8_t octet : mac.octets()) value = value << 8 | octet;
-  return U48(value);
+  auto const& o = mac.octets();
+  return U48(std::uint64_t{bigEndianWord(o.data())} << 16 | std::uint64_t{o[4]} << 8 | o[5]);
 }
 
 // The low n bits of a value, as the n-bit field type (the copy rule).

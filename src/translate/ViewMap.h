@@ -2,7 +2,6 @@
 // type outside the map selects no format (the key-only entry).
 #pragma once
 
-#include <optional>
 #include <type_traits>
 #include <utility>
 
@@ -22,16 +21,24 @@ struct ViewMap {
 
   // Calls onFormat(std::type_identity<Format>{}) for the view's format, or onNone() when the
   // view type is not in the map. Both must return the same type.
+  // The result is returned straight from the call that makes it.
   template <class OnFormat, class OnNone>
   static auto dispatch(unsigned viewType, OnFormat&& onFormat, OnNone&& onNone) {
-    using Result = decltype(onNone());
-    std::optional<Result> result;
-    static_cast<void>(
-        ((viewType == Views::kViewType &&
-          (result.emplace(onFormat(std::type_identity<typename Views::FormatType>{})), true)) ||
-         ...));
-    if (!result) return onNone();
-    return *std::move(result);
+    return dispatchFrom<Views...>(viewType, onFormat, onNone);
+  }
+
+ private:
+  template <class First, class... Rest, class OnFormat, class OnNone>
+  static auto dispatchFrom(unsigned viewType, OnFormat& onFormat, OnNone& onNone)
+      -> decltype(onNone()) {
+    if (viewType == First::kViewType) {
+      return onFormat(std::type_identity<typename First::FormatType>{});
+    }
+    if constexpr (sizeof...(Rest) == 0) {
+      return onNone();
+    } else {
+      return dispatchFrom<Rest...>(viewType, onFormat, onNone);
+    }
   }
 };
 
