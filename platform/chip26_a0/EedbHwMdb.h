@@ -123,7 +123,7 @@ class EedbHwMdb : public ZuriAsicUtils::HwCommonTableBase,
     detail::requireCommandBits(kTableType, sizeBits);
     auto const* stored = shadow_.find(shadowKey, key.value());
     if (stored != nullptr && stored->hasFormat()) {
-      cmds.push_back(encode(shadowKey, *stored));
+      encodeInto(cmds.emplace_back(), shadowKey, *stored);
     } else {
       cmds.push_back(
           detail::schanCmdFor(SchanCmd::Op::clear, shadowKey, kMemory, key.value(), 0, sizeBits));
@@ -141,15 +141,21 @@ class EedbHwMdb : public ZuriAsicUtils::HwCommonTableBase,
   // bits.
   static ZuriAsicUtils::SchanCmd encode(ZuriAsicUtils::HwShadowKey shadowKey,
                                         Entry const& entry) noexcept {
+    ZuriAsicUtils::SchanCmd cmd;
+    encodeInto(cmd, shadowKey, entry);
+    return cmd;
+  }
+  // The same, into a command in place (a fresh one: op write, data zero).
+  static void encodeInto(ZuriAsicUtils::SchanCmd& cmd, ZuriAsicUtils::HwShadowKey shadowKey,
+                         Entry const& entry) noexcept {
     using ZuriAsicUtils::SchanCmd;
     if (!entry.hasFormat()) {
-      return detail::schanCmdFor(SchanCmd::Op::clear, shadowKey, kMemory, entry.key().value(), 0,
-                                 0);
+      detail::schanCmdIs(cmd, SchanCmd::Op::clear, shadowKey, kMemory, entry.key().value(), 0, 0);
+      return;
     }
-    auto cmd = detail::schanCmdFor(SchanCmd::Op::write, shadowKey, kMemory, entry.key().value(),
-                                   entry.formatCode(), entry.entrySizeBits());
+    detail::schanCmdIs(cmd, SchanCmd::Op::write, shadowKey, kMemory, entry.key().value(),
+                       entry.formatCode(), entry.entrySizeBits());
     cmd.data = entry.bits();
-    return cmd;
   }
   // The entry a command writes; nullopt for a clear. Raises SchanDecodeException for a command
   // that matches no format: another memory, an unknown result type, a size other than the

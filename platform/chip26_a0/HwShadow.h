@@ -176,7 +176,7 @@ template <class EntryT, class EntryKeyT>
 class ShadowTable {
  public:
   // Stores the entry under its key, replacing what was there.
-  void setEntry(ZuriAsicUtils::HwShadowKey shadowKey, EntryT const& entry) {
+  [[gnu::always_inline]] void setEntry(ZuriAsicUtils::HwShadowKey shadowKey, EntryT const& entry) {
     shadow_.set(shadowKey, entry);
   }
   // The stored entry; Entry(key), the blank entry of the key, when nothing is stored.
@@ -208,12 +208,11 @@ class ShadowTable {
   ShadowStore<EntryT> shadow_;
 };
 
-// A command for the entry at `index` of `memory` under a shadow key, with no data yet.
-inline ZuriAsicUtils::SchanCmd schanCmdFor(ZuriAsicUtils::SchanCmd::Op op,
-                                           ZuriAsicUtils::HwShadowKey shadowKey,
-                                           std::string_view memory, std::uint32_t index,
-                                           std::uint8_t resultType, unsigned sizeBits) noexcept {
-  ZuriAsicUtils::SchanCmd cmd;
+// Addresses a command to the entry at `index` of `memory` under a shadow key; the data stay as
+// they are.
+inline void schanCmdIs(ZuriAsicUtils::SchanCmd& cmd, ZuriAsicUtils::SchanCmd::Op op,
+                       ZuriAsicUtils::HwShadowKey shadowKey, std::string_view memory,
+                       std::uint32_t index, std::uint8_t resultType, unsigned sizeBits) noexcept {
   cmd.op = op;
   cmd.fapId = shadowKey.fapId().value();
   cmd.instanceId = shadowKey.instanceId();
@@ -221,6 +220,15 @@ inline ZuriAsicUtils::SchanCmd schanCmdFor(ZuriAsicUtils::SchanCmd::Op op,
   cmd.index = index;
   cmd.resultType = resultType;
   cmd.sizeBits = static_cast<std::uint16_t>(sizeBits);
+}
+
+// A command for the entry at `index` of `memory` under a shadow key, with no data yet.
+inline ZuriAsicUtils::SchanCmd schanCmdFor(ZuriAsicUtils::SchanCmd::Op op,
+                                           ZuriAsicUtils::HwShadowKey shadowKey,
+                                           std::string_view memory, std::uint32_t index,
+                                           std::uint8_t resultType, unsigned sizeBits) noexcept {
+  ZuriAsicUtils::SchanCmd cmd;
+  schanCmdIs(cmd, op, shadowKey, memory, index, resultType, sizeBits);
   return cmd;
 }
 

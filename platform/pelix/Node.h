@@ -33,7 +33,7 @@ class Node {
     }
   }
   // Drops one reference; the last one calls lastUserGone().
-  void decUseImpl() const {
+  [[gnu::always_inline]] void decUseImpl() const {
     std::uint32_t left;
     if (ThreadControl::tsp_) {
       left = std::atomic_ref<std::uint32_t>(refCount_).fetch_sub(1, std::memory_order_acq_rel) - 1;

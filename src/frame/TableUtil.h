@@ -321,7 +321,7 @@ class TableUtil : public Family::Base {
     return translate(wrapper, pass);
   }
   template <class P>
-  Entry translate(Wrapper const& wrapper, P& pass) const {
+  [[gnu::always_inline]] Entry translate(Wrapper const& wrapper, P& pass) const {
     return Asic::throwIfException(
         [this, &pass](Wrapper const& w) { return translateBody(w, pass); },
         [&] {
