@@ -51,6 +51,15 @@ class ShadowStore {
     lastWritten_ = {shadowKey.packed(), &*it};
   }
 
+  // Replaces the entry that find() answered for the same key (nullptr: nothing is stored, set()
+  // stores it), without a second look-up.
+  [[gnu::always_inline]] void replace(ZuriAsicUtils::HwShadowKey shadowKey, Entry* found,
+                                      Entry const& entry) {
+    if (found == nullptr) return set(shadowKey, entry);
+    *found = entry;
+    lastWritten_ = {shadowKey.packed(), found};
+  }
+
   // Removes the entry; false when nothing was stored.
   bool erase(ZuriAsicUtils::HwShadowKey shadowKey, std::uint32_t key) {
     lastWritten_ = {};
@@ -71,10 +80,8 @@ class ShadowStore {
     return it == unit->end() ? nullptr : &*it;
   }
 
-  // Starts loading the memory that setting, erasing or finding the key will touch, so that work
-  // done in between (translating the entry) overlaps the cache misses.
-  void prefetch(ZuriAsicUtils::HwShadowKey shadowKey, std::uint32_t key) const noexcept {
-    if (auto const* unit = unitAt(shadowKey.packed())) unit->prefetch(key);
+  Entry* find(ZuriAsicUtils::HwShadowKey shadowKey, std::uint32_t key) {
+    return const_cast<Entry*>(std::as_const(*this).find(shadowKey, key));
   }
 
   std::size_t size() const noexcept {
@@ -188,9 +195,16 @@ class ShadowTable {
   EntryT const* findEntry(ZuriAsicUtils::HwShadowKey shadowKey, EntryKeyT const& key) const {
     return shadow_.find(shadowKey, key.value());
   }
-  // Starts loading the shadow's memory of the key ahead of a set, delete or find.
-  void prefetchEntry(ZuriAsicUtils::HwShadowKey shadowKey, EntryKeyT const& key) const noexcept {
-    shadow_.prefetch(shadowKey, key.value());
+  // The stored entry of the key looked up ahead of a set (nullptr when nothing is stored), so
+  // that the work done in between overlaps the cache misses of the look-up. Valid until the
+  // shadow next changes.
+  EntryT* entryToReplace(ZuriAsicUtils::HwShadowKey shadowKey, EntryKeyT const& key) {
+    return shadow_.find(shadowKey, key.value());
+  }
+  // Stores the entry in the place entryToReplace() answered for its key.
+  [[gnu::always_inline]] void replaceEntry(ZuriAsicUtils::HwShadowKey shadowKey, EntryT* stored,
+                                           EntryT const& entry) {
+    shadow_.replace(shadowKey, stored, entry);
   }
 
   std::size_t entryCount() const noexcept { return shadow_.size(); }

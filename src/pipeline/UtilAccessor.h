@@ -100,7 +100,8 @@ class UtilAccessor {
     HwTable& table = util_->boundHwTable(pass);
     auto const hwKey = util_->mapKeyOnce(flume.logEntry(), flume.unitId(), pass);
     HwShadowKey const shadowKey(fapId, instanceId);
-    table.prefetchEntry(shadowKey, hwKey);  // the translation below overlaps the cache misses
+    // Looked up now: translating the entry overlaps the cache misses of the look-up.
+    auto* const stored = table.entryToReplace(shadowKey, hwKey);
     constexpr bool kSized = SizedHwTable<HwTable>;
 
     if (flume.isDelete()) {
@@ -109,8 +110,7 @@ class UtilAccessor {
         size = util_->translate(wrapper, pass).entrySizeBits();
         // The chip holds the entry in the format it was added with; a delete of another view
         // (a table delete that carries only its key) must still clear all of it.
-        if (auto const* stored = table.findEntry(shadowKey, hwKey);
-            stored != nullptr && stored->hasFormat()) {
+        if (stored != nullptr && stored->hasFormat()) {
           size = stored->entrySizeBits();
         }
       }
@@ -143,7 +143,7 @@ class UtilAccessor {
         return 0;
       }
     }
-    table.setEntry(shadowKey, hwEntry);
+    table.replaceEntry(shadowKey, stored, hwEntry);
     std::uint32_t size = 0;
     if constexpr (kSized) size = hwEntry.entrySizeBits();
     util_->stats()->addCntInc(1);
