@@ -70,8 +70,8 @@ class HwDirectTable : public ZuriAsicUtils::HwCommonTableBase,
 
   Pelix::String tableType() const override { return Pelix::String(kTableType); }
 
-  // --- Shadow --- (setEntry, getEntry, findEntry, entryToReplace, replaceEntry,
-  // entryCount, forEachEntry)
+  // --- Shadow --- (setEntry, getEntry, findEntry, prefetchEntry, entryToReplace,
+  // replaceEntry, entryCount, forEachEntry)
   void deleteEntry(ZuriAsicUtils::HwShadowKey shadowKey, EntryKey const& key) {
     this->shadow_.erase(shadowKey, key.value());
   }

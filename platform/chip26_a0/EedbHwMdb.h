@@ -101,8 +101,8 @@ class EedbHwMdb : public ZuriAsicUtils::HwCommonTableBase,
   // Every format, in result-type order.
   static std::span<layout::FormatSpec const* const> formats() noexcept { return mdb::kFormatSpecs; }
 
-  // --- Shadow --- (setEntry, getEntry, findEntry, entryToReplace, replaceEntry,
-  // entryCount, forEachEntry)
+  // --- Shadow --- (setEntry, getEntry, findEntry, prefetchEntry, entryToReplace,
+  // replaceEntry, entryCount, forEachEntry)
   // Removes the entry under the key, if any. The size is that of the entry translated for the
   // delete; the shadow does not need it.
   void deleteEntry(ZuriAsicUtils::HwShadowKey shadowKey, EntryKey const& key,

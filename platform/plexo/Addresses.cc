@@ -35,16 +35,6 @@ std::optional<IpGenAddr> IpGenAddr::parse(std::string_view text) noexcept {
   return std::nullopt;
 }
 
-std::array<std::uint8_t, 4> IpGenAddr::v4Addr() const noexcept {
-  if (!isV4()) return {};
-  return {octets_[0], octets_[1], octets_[2], octets_[3]};
-}
-
-std::array<std::uint8_t, 16> IpGenAddr::v6Addr() const noexcept {
-  if (isV6()) return octets_;
-  return {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xff, 0xff, octets_[0], octets_[1], octets_[2], octets_[3]};
-}
-
 std::optional<EthAddr> EthAddr::parse(std::string_view text) noexcept {
   // Exactly "hh:hh:hh:hh:hh:hh".
   if (text.size() != 17) return std::nullopt;

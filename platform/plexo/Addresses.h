@@ -27,10 +27,17 @@ class IpGenAddr {
 
   // The four octets of an IPv4 address in network order. An IPv6 address has no IPv4 form:
   // it yields 0.0.0.0, never bytes of the IPv6 address.
-  std::array<std::uint8_t, 4> v4Addr() const noexcept;
+  std::array<std::uint8_t, 4> v4Addr() const noexcept {
+    if (!isV4()) return {};
+    return {octets_[0], octets_[1], octets_[2], octets_[3]};
+  }
   // The sixteen octets of an IPv6 address in network order. An IPv4 address yields its
   // IPv4-mapped form ::ffff:a.b.c.d.
-  std::array<std::uint8_t, 16> v6Addr() const noexcept;
+  std::array<std::uint8_t, 16> v6Addr() const noexcept {
+    if (isV6()) return octets_;
+    return {0, 0, 0,    0,    0,          0,          0,          0,
+            0, 0, 0xff, 0xff, octets_[0], octets_[1], octets_[2], octets_[3]};
+  }
 
   bool operator==(IpGenAddr const&) const noexcept = default;
 

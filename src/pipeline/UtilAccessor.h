@@ -100,17 +100,19 @@ class UtilAccessor {
     HwTable& table = util_->boundHwTable(pass);
     auto const hwKey = util_->mapKeyOnce(flume.logEntry(), flume.unitId(), pass);
     HwShadowKey const shadowKey(fapId, instanceId);
-    // Looked up now: translating the entry overlaps the cache misses of the look-up.
-    auto* const stored = table.entryToReplace(shadowKey, hwKey);
     constexpr bool kSized = SizedHwTable<HwTable>;
 
+    // The shadow's memory of the key is asked for before the entry is translated, so that the
+    // translation overlaps its cache misses.
     if (flume.isDelete()) {
+      table.prefetchEntry(shadowKey, hwKey);
       std::uint32_t size = 0;
       if constexpr (kSized) {
         size = util_->translate(wrapper, pass).entrySizeBits();
         // The chip holds the entry in the format it was added with; a delete of another view
         // (a table delete that carries only its key) must still clear all of it.
-        if (stored != nullptr && stored->hasFormat()) {
+        if (auto const* stored = table.findEntry(shadowKey, hwKey);
+            stored != nullptr && stored->hasFormat()) {
           size = stored->entrySizeBits();
         }
       }
@@ -131,6 +133,7 @@ class UtilAccessor {
       return size;
     }
 
+    auto* const stored = table.entryToReplace(shadowKey, hwKey);
     auto const hwEntry = util_->translate(wrapper, pass);
     EEDB_PASS_TRACE(Pass, _defaultTraceHandle(), 3, "writeSwEntryToShadow", "",
                     " fapId: {} hwEntry: {}", fapId, hwEntry);
