@@ -253,10 +253,8 @@ class TableUtil : public Family::Base {
     } else {
       key.valueIs(Derived::swKeyValue(logEntry));
     }
-    if constexpr (kTraced) {
-      EEDB_TRACE(translationTrace(), 3, "mapToHwKey_", Derived::kName, " swKey: {} hwKey: {}",
-                 logEntry.key(), key);
-    }
+    EEDB_PASS_TRACE(ZuriAsicUtils::Traced<kTraced>, translationTrace(), 3, "mapToHwKey_",
+                    Derived::kName, " swKey: {} hwKey: {}", logEntry.key(), key);
     return key;
   }
 
@@ -287,8 +285,7 @@ class TableUtil : public Family::Base {
   // maps the key again in each stage, so that the trace shows every mapping where it happens;
   // a quiet pass, taken while every level the pipeline traces at is off, has no trace site.
   template <bool kTracedPass>
-  struct Pass {
-    static constexpr bool kTraced = kTracedPass;
+  struct Pass : ZuriAsicUtils::Traced<kTracedPass> {
     HwTable* table = nullptr;
     EntryKey key;
     bool mapped = false;
@@ -379,14 +376,15 @@ class TableUtil : public Family::Base {
   template <bool kTraced = true>
   bool applicableTo(Wrapper const& wrapper) {
     if (accessor().isTableDeleteEntry(wrapper)) {
-      EEDB_PASS_TRACE(Pass<kTraced>, translationTrace(), 3, "utilApplicable", Derived::kName,
-                      " {} util is applicable for table delete", Derived::kShortName);
+      EEDB_PASS_TRACE(ZuriAsicUtils::Traced<kTraced>, translationTrace(), 3, "utilApplicable",
+                      Derived::kName, " {} util is applicable for table delete",
+                      Derived::kShortName);
       return true;
     }
     if constexpr (Family::kHasViews) {
       if (!Derived::applicable(wrapper.logEntry())) {
-        EEDB_PASS_TRACE(Pass<kTraced>, translationTrace(), 3, "utilApplicable", Derived::kName,
-                        " {} util is not Applicable", Derived::kShortName);
+        EEDB_PASS_TRACE(ZuriAsicUtils::Traced<kTraced>, translationTrace(), 3, "utilApplicable",
+                        Derived::kName, " {} util is not Applicable", Derived::kShortName);
         return false;
       }
     }

@@ -32,6 +32,12 @@
 
 namespace ZuriAsicUtils {
 
+// The pass kind of the members that take only whether they are traced.
+template <bool kTracedPass>
+struct Traced {
+  static constexpr bool kTraced = kTracedPass;
+};
+
 // MDB tables take entry sizes in bits (deleteEntry, schanCmds); direct tables do not.
 template <class HwTable>
 concept SizedHwTable = requires(HwTable& table, HwShadowKey shadowKey,
@@ -73,9 +79,8 @@ class UtilAccessor {
   bool isEntryHandled(Wrapper const& wrapper) const {
     auto const& flume = wrapper.flumeEntry();
     if (inFapmask(eedb::fapIdOf(flume.unitId()))) return true;
-    if constexpr (kTraced)
-      EEDB_TRACE(_defaultTraceHandle(), 3, "isEntryHandled", "",
-                 "Ignoring due to fapmask  mismatch");
+    EEDB_PASS_TRACE(Traced<kTraced>, _defaultTraceHandle(), 3, "isEntryHandled", "",
+                    "Ignoring due to fapmask  mismatch");
     util_->stats()->fapmaskMismatchInc(1);
     return false;
   }
@@ -133,7 +138,7 @@ class UtilAccessor {
       return size;
     }
 
-    auto* const stored = table.entryToReplace(shadowKey, hwKey);
+    auto* const stored = table.entryToReplace(shadowKey, hwKey);  // replaced in place below
     auto const hwEntry = util_->translate(wrapper, pass);
     EEDB_PASS_TRACE(Pass, _defaultTraceHandle(), 3, "writeSwEntryToShadow", "",
                     " fapId: {} hwEntry: {}", fapId, hwEntry);
@@ -191,29 +196,23 @@ class UtilAccessor {
   // Runs the table's per-format hook under its guard; traced unless in a quiet pass.
   template <bool kTraced = true, class LogEntry, class Format>
   void userDefinedDoSetHwEntry(Asic::UnitId unitId, LogEntry& swEntry, Format& hwEntry) const {
-    if constexpr (kTraced) {
-      EEDB_TRACE(_defaultTraceHandle(), 3, "userDefinedDoSetHwEntry", "",
-                 " calling user specified util function");
-    }
+    EEDB_PASS_TRACE(Traced<kTraced>, _defaultTraceHandle(), 3, "userDefinedDoSetHwEntry", "",
+                    " calling user specified util function");
     Asic::throwIfException([&] { util_->doSetHwEntry(unitId, swEntry, hwEntry); },
                            [&] {
                              return fmt::format("{}: [unitId: {}], [logEntry: {}], [hwEntry: {}]",
                                                 "userDefinedDoSetHwEntry", unitId, swEntry,
                                                 hwEntry);
                            });
-    if constexpr (kTraced) {
-      EEDB_TRACE(_defaultTraceHandle(), 3, "userDefinedDoSetHwEntry", "",
-                 " after user function hwEntry: {}", hwEntry);
-    }
+    EEDB_PASS_TRACE(Traced<kTraced>, _defaultTraceHandle(), 3, "userDefinedDoSetHwEntry", "",
+                    " after user function hwEntry: {}", hwEntry);
   }
 
   // The key hook of the tables that keep the low 20 bits of the software key.
   template <class HwEntryKey, bool kTraced = true>
   HwEntryKey userDefinedGetHwEntryKey(std::uint32_t swKey) const {
-    if constexpr (kTraced) {
-      EEDB_TRACE(_defaultTraceHandle(), 3, "userDefinedGetHwEntryKey", "",
-                 " calling user specified getHwEntryKey function");
-    }
+    EEDB_PASS_TRACE(Traced<kTraced>, _defaultTraceHandle(), 3, "userDefinedGetHwEntryKey", "",
+                    " calling user specified getHwEntryKey function");
     HwEntryKey key;
     key.valueIs(swKey & 0xFFFFFu);
     return key;
