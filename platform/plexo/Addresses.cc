@@ -6,20 +6,6 @@
 
 namespace Plexo {
 
-IpGenAddr IpGenAddr::v4(std::array<std::uint8_t, 4> const& octets) noexcept {
-  IpGenAddr a;
-  a.family_ = Family::v4;
-  std::copy(octets.begin(), octets.end(), a.octets_.begin());
-  return a;
-}
-
-IpGenAddr IpGenAddr::v6(std::array<std::uint8_t, 16> const& octets) noexcept {
-  IpGenAddr a;
-  a.family_ = Family::v6;
-  a.octets_ = octets;
-  return a;
-}
-
 std::optional<IpGenAddr> IpGenAddr::parse(std::string_view text) noexcept {
   // inet_pton stops at a NUL: text with one inside would parse as its prefix.
   if (text.size() > INET6_ADDRSTRLEN || text.find('\0') != std::string_view::npos) {

@@ -1,6 +1,7 @@
 // Plexo::IpGenAddr (an IPv4 or IPv6 address) and Plexo::EthAddr (a MAC address).
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <optional>
@@ -16,8 +17,17 @@ class IpGenAddr {
 
   // 0.0.0.0
   constexpr IpGenAddr() noexcept = default;
-  static IpGenAddr v4(std::array<std::uint8_t, 4> const& octets) noexcept;
-  static IpGenAddr v6(std::array<std::uint8_t, 16> const& octets) noexcept;
+  static IpGenAddr v4(std::array<std::uint8_t, 4> const& octets) noexcept {
+    IpGenAddr a;
+    std::copy(octets.begin(), octets.end(), a.octets_.begin());
+    return a;
+  }
+  static IpGenAddr v6(std::array<std::uint8_t, 16> const& octets) noexcept {
+    IpGenAddr a;
+    a.family_ = Family::v6;
+    a.octets_ = octets;
+    return a;
+  }
   // Parses dotted IPv4 or RFC 4291 IPv6 text; nullopt for anything else.
   static std::optional<IpGenAddr> parse(std::string_view text) noexcept;
 
