@@ -30,9 +30,7 @@ class Bounded {
   static constexpr std::uint64_t kMax = N == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << N) - 1;
 
   constexpr Bounded() noexcept = default;
-  constexpr explicit Bounded(std::uint64_t value) : value_(value) {
-    if (value > kMax) Hardware::detail::throwBoundedRange(N, kMax);
-  }
+  constexpr explicit Bounded(std::uint64_t value) : value_(checked(value)) {}
   // A narrower bounded value always fits.
   template <unsigned M, std::enable_if_t<(M <= N), int> = 0>
   constexpr Bounded(Bounded<M> other) noexcept : value_(other.value()) {}
@@ -41,7 +39,18 @@ class Bounded {
   constexpr auto operator<=>(Bounded const&) const noexcept = default;
 
  private:
-  std::uint64_t value_ = 0;
+  // The smallest unsigned type that holds N bits: log entries hold many bounded fields.
+  using Storage = std::conditional_t<
+      (N <= 8), std::uint8_t,
+      std::conditional_t<(N <= 16), std::uint16_t,
+                         std::conditional_t<(N <= 32), std::uint32_t, std::uint64_t>>>;
+
+  static constexpr Storage checked(std::uint64_t value) {
+    if (value > kMax) Hardware::detail::throwBoundedRange(N, kMax);
+    return static_cast<Storage>(value);
+  }
+
+  Storage value_ = 0;
 };
 
 using U1 = Bounded<1>;
