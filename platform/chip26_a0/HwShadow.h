@@ -206,9 +206,11 @@ class ShadowTable {
     shadow_.prefetch(shadowKey, key.value());
   }
   // The stored entry of the key looked up ahead of a set (nullptr when nothing is stored), so
-  // that the work done in between overlaps the cache misses of the look-up. Valid until the
-  // shadow next changes.
+  // that the work done in between overlaps the cache misses of the look-up; the control bytes
+  // and the first slots of the key's group are asked for at once, not one after the other.
+  // Valid until the shadow next changes.
   EntryT* entryToReplace(ZuriAsicUtils::HwShadowKey shadowKey, EntryKeyT const& key) {
+    shadow_.prefetch(shadowKey, key.value());
     return shadow_.find(shadowKey, key.value());
   }
   // Stores the entry in the place entryToReplace() answered for its key.

@@ -196,11 +196,12 @@ class TableUtil : public Family::Base {
   // of the pipeline is off.
   ZuriAsicUtils::SchanCmds processSwEntry(
       Pelix::Ptr<Asic::LogEntryWrapperBase> const& entry) override {
-    Pelix::Ptr<Wrapper const> const held(
-        ZuriAsicUtils::detail::downcast<Wrapper const>(entry.get()));
+    // The caller's reference keeps the wrapper alive for the call: no count of its own is
+    // taken, which would write to every entry the agent hands over.
+    Wrapper const* const held = ZuriAsicUtils::detail::downcast<Wrapper const>(entry.get());
     if (pipelineTraced()) [[unlikely]]
-      return process(entry, held.get(), Pass<true>());
-    return process(entry, held.get(), Pass<false>());
+      return process(entry, held, Pass<true>());
+    return process(entry, held, Pass<false>());
   }
 
   bool utilApplicable(Pelix::Ptr<Asic::LogEntryWrapperBase> const& entry) override {

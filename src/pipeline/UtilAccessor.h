@@ -198,12 +198,16 @@ class UtilAccessor {
   void userDefinedDoSetHwEntry(Asic::UnitId unitId, LogEntry& swEntry, Format& hwEntry) const {
     EEDB_PASS_TRACE(Traced<kTraced>, _defaultTraceHandle(), 3, "userDefinedDoSetHwEntry", "",
                     " calling user specified util function");
-    Asic::throwIfException([&] { util_->doSetHwEntry(unitId, swEntry, hwEntry); },
-                           [&] {
-                             return fmt::format("{}: [unitId: {}], [logEntry: {}], [hwEntry: {}]",
-                                                "userDefinedDoSetHwEntry", unitId, swEntry,
-                                                hwEntry);
-                           });
+    // The hook is inlined into the translation, where the log entry copy and the format entry
+    // are locals known not to overlap: the fields are then packed in registers and each word
+    // is stored once, instead of once per field (byte-wide software fields may alias anything
+    // behind a reference).
+    Asic::throwIfException(
+        [&]() __attribute__((flatten)) { util_->doSetHwEntry(unitId, swEntry, hwEntry); },
+        [&] {
+          return fmt::format("{}: [unitId: {}], [logEntry: {}], [hwEntry: {}]",
+                             "userDefinedDoSetHwEntry", unitId, swEntry, hwEntry);
+        });
     EEDB_PASS_TRACE(Traced<kTraced>, _defaultTraceHandle(), 3, "userDefinedDoSetHwEntry", "",
                     " after user function hwEntry: {}", hwEntry);
   }
