@@ -48,7 +48,7 @@ class ShadowStore {
       // does not change, so overwriting in place is sound and saves a rehash.
       const_cast<Entry&>(*it) = entry;
     }
-    lastWritten_ = {shadowKey.packed(), &*it};
+    lastWritten_ = {true, shadowKey.packed(), entry.key().value(), &*it};
   }
 
   // Replaces the entry that find() answered for the same key (nullptr: nothing is stored, set()
@@ -57,21 +57,22 @@ class ShadowStore {
                                       Entry const& entry) {
     if (found == nullptr) return set(shadowKey, entry);
     *found = entry;
-    lastWritten_ = {shadowKey.packed(), found};
+    lastWritten_ = {true, shadowKey.packed(), entry.key().value(), found};
   }
 
   // Removes the entry; false when nothing was stored.
   bool erase(ZuriAsicUtils::HwShadowKey shadowKey, std::uint32_t key) {
-    lastWritten_ = {};
+    lastWritten_ = {true, shadowKey.packed(), key, nullptr};
     auto* unit = unitAt(shadowKey.packed());
     return unit != nullptr && unit->erase(key) != 0;
   }
 
   // The stored entry, or nullptr. Valid until the next change of the store.
   Entry const* find(ZuriAsicUtils::HwShadowKey shadowKey, std::uint32_t key) const {
-    // The commands of an entry are built right after it is written: its slot is at hand.
-    if (lastWritten_.entry != nullptr && lastWritten_.packed == shadowKey.packed() &&
-        lastWritten_.entry->key().value() == key) {
+    // The commands of an entry are built right after it is written or erased: its slot, or
+    // that it has none, is at hand.
+    if (lastWritten_.known && lastWritten_.packed == shadowKey.packed() &&
+        lastWritten_.key == key) {
       return lastWritten_.entry;
     }
     auto const* unit = unitAt(shadowKey.packed());
@@ -171,9 +172,12 @@ class ShadowStore {
     return const_cast<Unit*>(std::as_const(*this).unitAt(packed));
   }
 
-  // The slot written last; any later change of the store forgets it.
+  // The key written or erased last, with its slot (nullptr: erased); any other change of the
+  // store forgets it.
   struct Written {
+    bool known = false;
     std::uint16_t packed = 0;
+    std::uint32_t key = 0;
     Entry const* entry = nullptr;
   };
 
