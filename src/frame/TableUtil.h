@@ -422,7 +422,11 @@ class TableUtil : public Family::Base {
             Format hwEntry(hwKey);
             hwEntry.handleInitialized();
             if constexpr (requires { self()->setTranslatorFields(hwEntry, logEntry); }) {
-              self()->setTranslatorFields(hwEntry, logEntry);
+              // Inlined like the hook (see userDefinedDoSetHwEntry).
+              [&]() __attribute__((flatten)) {
+                self()->setTranslatorFields(hwEntry, logEntry);
+              }
+              ();
             }
             if constexpr (requires { self()->doSetHwEntry(unitId, logEntry, hwEntry); }) {
               ConstAccessor(self()).template userDefinedDoSetHwEntry<P::kTraced>(unitId, logEntry,
