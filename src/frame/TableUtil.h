@@ -423,10 +423,10 @@ class TableUtil : public Family::Base {
             hwEntry.handleInitialized();
             if constexpr (requires { self()->setTranslatorFields(hwEntry, logEntry); }) {
               // Inlined like the hook (see userDefinedDoSetHwEntry).
-              [&]() __attribute__((flatten)) {
+              auto const setOwnFields = [&]() __attribute__((flatten)) {
                 self()->setTranslatorFields(hwEntry, logEntry);
-              }
-              ();
+              };
+              setOwnFields();
             }
             if constexpr (requires { self()->doSetHwEntry(unitId, logEntry, hwEntry); }) {
               ConstAccessor(self()).template userDefinedDoSetHwEntry<P::kTraced>(unitId, logEntry,

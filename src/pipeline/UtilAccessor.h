@@ -195,7 +195,8 @@ class UtilAccessor {
 
   // Runs the table's per-format hook under its guard; traced unless in a quiet pass.
   template <bool kTraced = true, class LogEntry, class Format>
-  void userDefinedDoSetHwEntry(Asic::UnitId unitId, LogEntry& swEntry, Format& hwEntry) const {
+  [[gnu::always_inline]] void userDefinedDoSetHwEntry(Asic::UnitId unitId, LogEntry& swEntry,
+                                                      Format& hwEntry) const {
     EEDB_PASS_TRACE(Traced<kTraced>, _defaultTraceHandle(), 3, "userDefinedDoSetHwEntry", "",
                     " calling user specified util function");
     // The hook is inlined into the translation, where the log entry copy and the format entry
