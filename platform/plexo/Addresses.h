@@ -19,6 +19,7 @@ class IpGenAddr {
   constexpr IpGenAddr() noexcept = default;
   static IpGenAddr v4(std::array<std::uint8_t, 4> const& octets) noexcept {
     IpGenAddr a;
+    a.family_ = Family::v4;
     std::copy(octets.begin(), octets.end(), a.octets_.begin());
     return a;
   }
