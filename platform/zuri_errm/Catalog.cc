@@ -8,6 +8,8 @@
 #include <type_traits>
 #include <utility>
 
+#include "zuri_errm/DidYouMean.h"
+
 namespace ZuriErrm {
 
 // ---- Value ----
@@ -23,6 +25,13 @@ Value Value::negative(std::int64_t n) {
   Value v;
   v.kind_ = n < 0 ? Kind::negative : Kind::number;
   v.number_ = static_cast<std::uint64_t>(n);
+  return v;
+}
+
+Value Value::big(std::string written) {
+  Value v;
+  v.kind_ = Kind::big;
+  v.text_ = std::move(written);
   return v;
 }
 
@@ -57,7 +66,7 @@ namespace {
 // ---- Decoding and encoding of one field type ----
 
 [[noreturn]] void reject(std::string_view path, Value const& v, std::string_view why) {
-  throw InputError(fmt::format("field '{}': {} {}", path, v, why));
+  throw InputError(fmt::format("field '{}': {} {}", path, excerpt(fmt::format("{}", v)), why));
 }
 
 std::uint64_t maxOfBits(unsigned bits) {
@@ -75,6 +84,7 @@ std::uint64_t unsignedOf(Value const& v, std::string_view path, unsigned bits, b
       fits = n <= max;
       break;
     case Value::Kind::negative:
+    case Value::Kind::big:
       fits = false;
       break;
     case Value::Kind::text: {
@@ -245,12 +255,9 @@ void setObject(std::span<FieldInfo const> fields, AnyLogEntry& a, Value const& v
   if (v.kind() != Value::Kind::object) {
     reject(path.empty() ? std::string_view("entry") : path, v, "is not an object");
   }
-  for (Value::Member const& m : v.members()) {
-    std::string const memberPath = joinPath(path, m.name);
-    FieldInfo const* f = findField(fields, m.name);
-    if (f == nullptr) throw InputError(fmt::format("unknown field '{}'", memberPath));
-    f->setFn(a, m.value, memberPath);
-  }
+  FieldSetter setter(fields, a, path);
+  for (Value::Member const& m : v.members()) setter.set(m.name, m.value);
+  setter.finish();
 }
 
 Value getObject(std::span<FieldInfo const> fields, AnyLogEntry const& a) {
@@ -292,14 +299,19 @@ constexpr FieldInfo makeFieldInfo() {
   using D = std::remove_cvref_t<decltype(desc)>;
   if constexpr (IsGroup<D>::value) {
     using Ops = GroupOps<L, Owner, I>;
-    return {desc.name,  FieldKind::object,
-            0,          FieldInfos<typename Ops::Lens, typename Ops::Sub>::list,
-            &Ops::set,  &Ops::get,
-            &Ops::shown};
+    return {desc.name,
+            FieldKind::object,
+            0,
+            FieldInfos<typename Ops::Lens, typename Ops::Sub>::list,
+            &Ops::set,
+            &Ops::get,
+            &Ops::shown,
+            desc.selector,
+            desc.selectorValue};
   } else {
     using Ops = LeafOps<L, D::getter, D::setter>;
     using T = typename Ops::T;
-    return {desc.name, Codec<T>::kind, Codec<T>::bits, {}, &Ops::set, &Ops::get, nullptr};
+    return {desc.name, Codec<T>::kind, Codec<T>::bits, {}, &Ops::set, &Ops::get, nullptr, {}, 0};
   }
 }
 
@@ -307,6 +319,7 @@ constexpr FieldInfo makeFieldInfo() {
 template <class L, class Owner>
 struct FieldInfos {
   static constexpr std::size_t kCount = std::tuple_size_v<decltype(Fields<Owner>::list)>;
+  static_assert(kCount <= 64, "FieldSetter keeps the fields given in 64 bits");
   static constexpr std::array<FieldInfo, kCount> list =
       []<std::size_t... I>(std::index_sequence<I...>) {
     return std::array<FieldInfo, kCount>{makeFieldInfo<L, Owner, I>()...};
@@ -386,7 +399,10 @@ FieldInfo const* TableInfo::field(std::string_view fieldName) const noexcept {
 void TableInfo::set(AnyLogEntry& entry, std::string_view fieldName, Value const& value) const {
   if (!holds(entry)) throw std::logic_error(fmt::format("{}: entry of another table", name));
   FieldInfo const* f = field(fieldName);
-  if (f == nullptr) throw InputError(fmt::format("unknown field '{}'", fieldName));
+  if (f == nullptr) {
+    throw InputError(fmt::format("unknown field '{}'{}", excerpt(fieldName),
+                                 didYouMean(fieldName, fields, &FieldInfo::name)));
+  }
   AnyLogEntry work = entry;
   f->set(work, value);
   entry = std::move(work);
@@ -397,6 +413,70 @@ void TableInfo::setFields(AnyLogEntry& entry, Value const& value) const {
   AnyLogEntry work = entry;
   setObject(fields, work, value, {});
   entry = std::move(work);
+}
+
+FieldSetter::FieldSetter(TableInfo const& table, AnyLogEntry& entry)
+    : fields_(table.fields), entry_(entry) {
+  if (!table.holds(entry)) {
+    throw std::logic_error(fmt::format("{}: entry of another table", table.name));
+  }
+}
+
+FieldSetter::FieldSetter(std::span<FieldInfo const> fields, AnyLogEntry& entry,
+                         std::string_view path)
+    : fields_(fields), entry_(entry), path_(path) {}
+
+std::string FieldSetter::pathOf(FieldInfo const& field) const {
+  return joinPath(path_, field.name);
+}
+
+void FieldSetter::set(std::string_view name, Value const& value) {
+  FieldInfo const* f = findField(fields_, name);
+  if (f == nullptr) {
+    std::string const prefix = path_.empty() ? std::string() : fmt::format("{}.", path_);
+    throw InputError(fmt::format("unknown field '{}{}'{}", prefix, excerpt(name),
+                                 didYouMean(name, fields_, &FieldInfo::name, prefix)));
+  }
+  std::uint64_t const bit = std::uint64_t{1} << (f - fields_.data());
+  if ((given_ & bit) != 0) throw InputError(fmt::format("duplicate field '{}'", pathOf(*f)));
+  given_ |= bit;
+  if (path_.empty()) {
+    f->setFn(entry_, value, f->name);
+  } else {
+    f->setFn(entry_, value, pathOf(*f));
+  }
+}
+
+void FieldSetter::finish() {
+  // Groups that mean something only for one value of a selector (SRv6 view data): at most one
+  // given, and that one selected.
+  FieldInfo const* selected = nullptr;
+  for (FieldInfo const& f : fields_) {
+    if (f.shownFn == nullptr || (given_ & (std::uint64_t{1} << (&f - fields_.data()))) == 0) {
+      continue;
+    }
+    if (selected != nullptr) {
+      throw InputError(fmt::format(
+          "fields '{}' and '{}' are the data of two views ({} {} and {}); an entry holds one",
+          pathOf(*selected), pathOf(f), f.selector, selected->selectorValue, f.selectorValue));
+    }
+    selected = &f;
+  }
+  if (selected == nullptr || selected->shown(entry_)) return;
+  FieldInfo const* selector = findField(fields_, selected->selector);
+  std::string const actual =
+      selector != nullptr ? fmt::format("{}", selector->get(entry_)) : std::string("another");
+  throw InputError(fmt::format("field '{}' is the data of {} {}, but the entry's {} is {}",
+                               pathOf(*selected), selected->selector, selected->selectorValue,
+                               selected->selector, actual));
+}
+
+std::string excerpt(std::string_view text) {
+  if (text.size() <= kExcerptBytes) return std::string(text);
+  std::size_t end = kExcerptBytes;
+  // Back to the first byte of a UTF-8 character.
+  while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
+  return fmt::format("{}...", text.substr(0, end));
 }
 
 Pelix::Ptr<Asic::LogEntryWrapperBase> TableInfo::makeWrapper(AnyLogEntry const& entry,
@@ -438,6 +518,8 @@ fmt::format_context::iterator fmt::formatter<ZuriErrm::Value>::format(ZuriErrm::
       return fmt::format_to(out, "{}", v.asNumber());
     case Kind::negative:
       return fmt::format_to(out, "{}", v.asNegative());
+    case Kind::big:
+      return fmt::format_to(out, "{}", v.asText());
     case Kind::text:
       return fmt::format_to(out, "\"{}\"", v.asText());
     case Kind::object:

@@ -31,17 +31,21 @@ using AnyLogEntry =
                  EedbSubIntfOutAcTableLogEntry, EedbTapAggTableLogEntry, EedbSflowTableLogEntry,
                  EedbStatTableLogEntry, EedbAgMemTlmLogEntry, EedbDataByLocalOutlifMsbsLogEntry>;
 
-// A JSON-like input or output value: null, an unsigned number, a negative number, a text or an
-// object of named members. A text is accepted wherever a number is, as "0x1f" or "31".
+// A JSON-like input or output value: null, an unsigned number, a negative number, a number
+// beyond 64 bits, a text or an object of named members. A text is accepted wherever a number is,
+// as "0x1f" or "31".
 class Value {
  public:
-  enum class Kind : std::uint8_t { null, number, negative, text, object };
+  enum class Kind : std::uint8_t { null, number, negative, big, text, object };
   struct Member;
 
   Value() noexcept = default;
   static Value number(std::uint64_t n);
   // A number below zero; no field can hold one.
   static Value negative(std::int64_t n);
+  // A number that 64 bits cannot hold (18446744073709551616, 1e400), kept as written; no field
+  // can hold one.
+  static Value big(std::string written);
   static Value text(std::string s);
   static Value object(std::vector<Member> members);
 
@@ -49,6 +53,7 @@ class Value {
   bool isNull() const noexcept { return kind_ == Kind::null; }
   std::uint64_t asNumber() const noexcept { return number_; }
   std::int64_t asNegative() const noexcept { return static_cast<std::int64_t>(number_); }
+  // The text of a text, or a big number as written.
   std::string const& asText() const noexcept { return text_; }
   std::vector<Member> const& members() const noexcept { return members_; }
   // The member of that name, or nullptr.
@@ -75,6 +80,10 @@ class InputError : public std::invalid_argument {
   using std::invalid_argument::invalid_argument;
 };
 
+// Input quoted in a message: at most kExcerptBytes of it (whole UTF-8 characters), then "...".
+inline constexpr std::size_t kExcerptBytes = 40;
+std::string excerpt(std::string_view text);
+
 // What a field takes: number (unsigned storage of `bits`), bounded (a U<bits> type), address
 // (IPv4 or IPv6 text), mac ("02:00:00:aa:bb:cc"), outlif (number, or null for not valid),
 // object (named members: compound keys and SRv6 view data).
@@ -97,6 +106,9 @@ struct FieldInfo {
   void (*setFn)(AnyLogEntry&, Value const&, std::string_view path);
   Value (*getFn)(AnyLogEntry const&);
   bool (*shownFn)(AnyLogEntry const&);
+  // For a field with shownFn: the field of the same object that selects it, and its value then.
+  std::string_view selector = {};
+  unsigned selectorValue = 0;
 };
 
 struct TableInfo {
@@ -110,8 +122,9 @@ struct TableInfo {
   bool holds(AnyLogEntry const& entry) const noexcept { return entry.index() == index; }
   FieldInfo const* field(std::string_view fieldName) const noexcept;
 
-  // Sets one field, or every member of an object of fields. On InputError the entry is left as
-  // it was. An entry of another table is a caller bug (std::logic_error).
+  // Sets one field, or every member of an object of fields (checked as FieldSetter checks them).
+  // On InputError the entry is left as it was. An entry of another table is a caller bug
+  // (std::logic_error).
   void set(AnyLogEntry& entry, std::string_view fieldName, Value const& value) const;
   void setFields(AnyLogEntry& entry, Value const& fields) const;
 
@@ -129,6 +142,29 @@ struct TableInfo {
                                                     std::uint8_t flags) const;
 
   Pelix::Ptr<Asic::LogEntryWrapperBase> (*wrapFn)(AnyLogEntry const&, Asic::UnitId, std::uint8_t);
+};
+
+// Sets the fields of one object of fields (an entry, a compound key, a view) one at a time, as a
+// parser meets them, and checks at the end what only the whole object tells: no field given
+// twice, and view data only of the view the entry selects. Writes straight into the entry: on
+// InputError the entry is partly set.
+class FieldSetter {
+ public:
+  // Every field of `table`'s entry; an entry of another table is a caller bug (std::logic_error).
+  FieldSetter(TableInfo const& table, AnyLogEntry& entry);
+  // The fields of an object reached as `path` ("key"); names in messages are prefixed with it.
+  FieldSetter(std::span<FieldInfo const> fields, AnyLogEntry& entry, std::string_view path);
+
+  void set(std::string_view name, Value const& value);
+  void finish();
+
+ private:
+  std::string pathOf(FieldInfo const& field) const;
+
+  std::span<FieldInfo const> fields_;
+  AnyLogEntry& entry_;
+  std::string_view path_;
+  std::uint64_t given_ = 0;  // by index in fields_
 };
 
 // The twelve tables, in the order of AnyLogEntry.

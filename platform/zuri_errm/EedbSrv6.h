@@ -231,10 +231,16 @@ struct EedbSrv6Constants {
 
 namespace detail {
 
+inline constexpr std::string_view kSrv6ViewSelector = "viewType";
+
 template <std::uint8_t View>
 bool srv6HoldsView(EedbSrv6LogEntry const& e) {
   return e.viewType().value() == View;
 }
+
+// The view data of one view: only for entries of that view type.
+template <std::uint8_t View>
+inline constexpr Selected<EedbSrv6LogEntry> srv6View{&srv6HoldsView<View>, kSrv6ViewSelector, View};
 
 }  // namespace detail
 
@@ -292,16 +298,16 @@ struct ZuriErrm::Fields<ZuriErrm::EedbSrv6LogEntry> {
       field<&E::key, &E::keyIs>("key"),
       field<&E::nextOutlifPointer, &E::nextOutlifPointerIs>("nextOutlifPointer"),
       field<&E::statObjectId, &E::statObjectIdIs>("statObjectId"),
-      field<&E::viewType, &E::viewTypeIs>("viewType"),
+      field<&E::viewType, &E::viewTypeIs>(detail::kSrv6ViewSelector),
       group<static_cast<EtpsSrv6150ConstView (E::*)() const noexcept>(&E::etpsSrv6150),
-            static_cast<EtpsSrv6150View (E::*)() noexcept>(&E::etpsSrv6150)>(
-          "etpsSrv6150", &detail::srv6HoldsView<0>),
+            static_cast<EtpsSrv6150View (E::*)() noexcept>(&E::etpsSrv6150)>("etpsSrv6150",
+                                                                             detail::srv6View<0>),
       group<static_cast<EtpsDataSid150ConstView (E::*)() const noexcept>(&E::etpsDataSid150),
             static_cast<EtpsDataSid150View (E::*)() noexcept>(&E::etpsDataSid150)>(
-          "etpsDataSid150", &detail::srv6HoldsView<1>),
+          "etpsDataSid150", detail::srv6View<1>),
       group<static_cast<EtpsIpv6TunnelRaw150ConstView (E::*)() const noexcept>(
                 &E::etpsIpv6TunnelRaw150),
             static_cast<EtpsIpv6TunnelRaw150View (E::*)() noexcept>(&E::etpsIpv6TunnelRaw150)>(
-          "etpsIpv6TunnelRaw150", &detail::srv6HoldsView<2>),
+          "etpsIpv6TunnelRaw150", detail::srv6View<2>),
   };
 };

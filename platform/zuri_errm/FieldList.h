@@ -46,7 +46,8 @@ struct Leaf {
 
 // A field that is itself a small object with a field list: a compound key (Set stores a modified
 // copy back) or a view over the entry's bytes (Set returns a writable view). `shown`, when set,
-// says whether the group means anything for an entry (an SRv6 view that is not the entry's own).
+// says whether the group means anything for an entry (an SRv6 view that is not the entry's own):
+// only while the owner's field `selector` holds `selectorValue`.
 template <auto Get, auto Set, class Owner>
 struct Group {
   static constexpr auto getter = Get;
@@ -54,9 +55,20 @@ struct Group {
   static decltype(auto) read(Owner const& owner) { return std::invoke(Get, owner); }
   std::string_view name;
   bool (*shown)(Owner const&) = nullptr;
+  std::string_view selector;
+  unsigned selectorValue = 0;
 };
 
 }  // namespace detail
+
+// The condition of a group that means something only for one value of a selector field of its
+// owner (e.g. the view data of one view type).
+template <class Owner>
+struct Selected {
+  bool (*holds)(Owner const&);
+  std::string_view selector;
+  unsigned value;
+};
 
 template <auto Get, auto Set>
 constexpr detail::Leaf<Get, Set> field(std::string_view name) {
@@ -83,7 +95,13 @@ using OwnerOf = typename OwnerOfGetter<std::remove_cv_t<decltype(Get)>>::type;
 template <auto Get, auto Set>
 constexpr detail::Group<Get, Set, detail::OwnerOf<Get>> group(
     std::string_view name, bool (*shown)(detail::OwnerOf<Get> const&) = nullptr) {
-  return {name, shown};
+  return {name, shown, {}, 0};
+}
+
+template <auto Get, auto Set>
+constexpr detail::Group<Get, Set, detail::OwnerOf<Get>> group(std::string_view name,
+                                                              Selected<detail::OwnerOf<Get>> when) {
+  return {name, when.holds, when.selector, when.value};
 }
 
 namespace detail {
