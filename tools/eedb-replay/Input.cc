@@ -2,74 +2,258 @@
 
 #include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <charconv>
+#include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <system_error>
 #include <utility>
 
 #include <fmt/format.h>
 
+#include "zuri_errm/DidYouMean.h"
+
 namespace eedb::replay {
 
+using ZuriErrm::excerpt;
 using ZuriErrm::InputError;
 using ZuriErrm::Value;
 namespace dom = simdjson::dom;
 
 namespace {
 
-std::string jsonText(dom::element const& e) {
-  return simdjson::to_string(e);
+// A number beyond 64 bits is handed to the JSON parser again as a text that starts with this
+// byte (written \u0001), which no text of a line that parses holds unescaped.
+constexpr char kBigMark = '\x01';
+
+// The members of a line and of its unit, each with its bit in a mask of members given.
+constexpr std::string_view kLineMembers[] = {"table",  "entry",       "unit",  "unitId",
+                                             "delete", "tableDelete", "expect"};
+enum LineMember : unsigned { kTable, kEntry, kUnit, kUnitId, kDelete, kTableDelete, kExpect };
+constexpr std::string_view kUnitMembers[] = {"fap", "instance"};
+constexpr std::string_view kExpectMembers[] = {"util",    "error",      "rejected",
+                                               "present", "applicable", "fields"};
+enum ExpectMember : unsigned { kUtil, kError, kRejected, kPresent, kApplicable, kFields };
+
+// Index of `name` in `names`, or the size of `names`.
+template <std::size_t N>
+unsigned indexOf(std::string_view const (&names)[N], std::string_view name) {
+  unsigned i = 0;
+  while (i < N && names[i] != name) ++i;
+  return i;
 }
 
-std::string joinPath(std::string_view prefix, std::string_view name) {
-  return prefix.empty() ? std::string(name) : fmt::format("{}.{}", prefix, name);
+// Rejects an unknown or repeated member of an object `path` ("" for the line itself), else
+// marks it given and returns its index.
+template <std::size_t N>
+unsigned memberOf(std::string_view const (&names)[N], std::string_view key, std::string_view path,
+                  unsigned& given) {
+  unsigned const i = indexOf(names, key);
+  if (i < N && (given & (1u << i)) == 0) {
+    given |= 1u << i;
+    return i;
+  }
+  std::string const prefix = path.empty() ? std::string() : fmt::format("{}.", path);
+  if (i < N) throw InputError(fmt::format("duplicate member '{}{}'", prefix, key));
+  throw InputError(fmt::format("unknown member '{}{}'{}", prefix, excerpt(key),
+                               ZuriErrm::didYouMean(key, names, std::identity{}, prefix)));
 }
+
+// Whether a number token of a line is valid JSON that neither 64 bits nor a double can hold.
+bool isBigNumber(std::string_view token) {
+  bool const integer = token.find_first_of(".eE") == std::string_view::npos;
+  if (integer) {
+    std::string_view digits = token;
+    if (digits.starts_with('-')) digits.remove_prefix(1);
+    if (digits.empty() || !std::all_of(digits.begin(), digits.end(), [](char c) {
+          return std::isdigit(static_cast<unsigned char>(c)) != 0;
+        })) {
+      return false;
+    }
+    if (token.starts_with('-')) {
+      std::int64_t n = 0;
+      return std::from_chars(token.data(), token.data() + token.size(), n).ec ==
+             std::errc::result_out_of_range;
+    }
+    std::uint64_t n = 0;
+    return std::from_chars(token.data(), token.data() + token.size(), n).ec ==
+           std::errc::result_out_of_range;
+  }
+  std::string const text(token);
+  char* end = nullptr;
+  errno = 0;
+  double const d = std::strtod(text.c_str(), &end);
+  return end == text.c_str() + text.size() && errno == ERANGE && std::isinf(d);
+}
+
+// `line` with every big number written as a marked text; false when it has none.
+bool markBigNumbers(std::string_view line, std::string& out) {
+  out.clear();
+  bool any = false;
+  bool inText = false;
+  auto const numeric = [](char c) {
+    return std::isdigit(static_cast<unsigned char>(c)) != 0 || c == '-' || c == '+' || c == '.' ||
+           c == 'e' || c == 'E';
+  };
+  for (std::size_t i = 0; i < line.size();) {
+    char const c = line[i];
+    if (inText) {
+      out += c;
+      if (c == '\\' && i + 1 < line.size()) {
+        out += line[i + 1];
+        i += 2;
+        continue;
+      }
+      inText = c != '"';
+      ++i;
+      continue;
+    }
+    if (c == '-' || std::isdigit(static_cast<unsigned char>(c)) != 0) {
+      std::size_t end = i;
+      while (end < line.size() && numeric(line[end])) ++end;
+      std::string_view const token = line.substr(i, end - i);
+      if (isBigNumber(token)) {
+        out.append("\"\\u0001").append(token).append("\"");
+        any = true;
+      } else {
+        out.append(token);
+      }
+      i = end;
+      continue;
+    }
+    inText = c == '"';
+    out += c;
+    ++i;
+  }
+  return any;
+}
+
+}  // namespace
+
+// Turns a parsed line into a LogLine; knows whether marked texts stand for big numbers.
+class LineParser::Reader {
+ public:
+  explicit Reader(bool bigNumbers) : bigNumbers_(bigNumbers) {}
+
+  void read(dom::element const& doc, LogLine& out) const;
+
+ private:
+  bool isBig(dom::element const& e) const {
+    return bigNumbers_ && e.type() == dom::element_type::STRING &&
+           e.get_string().value_unsafe().starts_with(kBigMark);
+  }
+
+  // The element as JSON, shortened for a message.
+  std::string text(dom::element const& e) const {
+    std::string out;
+    append(out, e);
+    return excerpt(out);
+  }
+
+  void append(std::string& out, dom::element const& e) const {
+    if (out.size() > ZuriErrm::kExcerptBytes) return;
+    switch (e.type()) {
+      case dom::element_type::ARRAY: {
+        out += '[';
+        char const* sep = "";
+        for (dom::element const item : e.get_array().value_unsafe()) {
+          if (out.size() > ZuriErrm::kExcerptBytes) break;
+          out += sep;
+          append(out, item);
+          sep = ",";
+        }
+        out += ']';
+        return;
+      }
+      case dom::element_type::OBJECT: {
+        out += '{';
+        char const* sep = "";
+        for (auto [key, value] : e.get_object().value_unsafe()) {
+          if (out.size() > ZuriErrm::kExcerptBytes) break;
+          out.append(sep).append("\"").append(key.substr(0, ZuriErrm::kExcerptBytes)).append("\":");
+          append(out, value);
+          sep = ",";
+        }
+        out += '}';
+        return;
+      }
+      case dom::element_type::STRING:
+        if (isBig(e)) {
+          out.append(e.get_string().value_unsafe().substr(1));
+          return;
+        }
+        break;
+      default:
+        break;
+    }
+    out.append(simdjson::to_string(e));
+  }
+
+  Value valueOf(dom::element const& e, std::string_view path) const;
+  std::uint64_t unsignedOf(dom::element const& e, std::string_view what, std::uint64_t max) const;
+  bool flagOf(dom::element const& e, std::string_view name) const;
+  Asic::UnitId unitOf(dom::element const& e) const;
+  void entryOf(dom::element const& e, LogLine& out) const;
+  void expectationOf(dom::element const& e, Expectation& out) const;
+
+  bool bigNumbers_;
+};
 
 // A JSON value as the catalogue takes it. Numbers of the catalogue are unsigned integers (or
 // texts); what JSON has beyond that is refused here, with the field's path.
-Value valueOf(dom::element const& e, std::string_view path) {
+Value LineParser::Reader::valueOf(dom::element const& e, std::string_view path) const {
   switch (e.type()) {
     case dom::element_type::UINT64:
       return Value::number(e.get_uint64().value_unsafe());
     case dom::element_type::INT64:  // every integer that int64 holds, positive ones too
       return Value::negative(e.get_int64().value_unsafe());
-    case dom::element_type::STRING:
-      return Value::text(std::string(e.get_string().value_unsafe()));
+    case dom::element_type::STRING: {
+      std::string_view const s = e.get_string().value_unsafe();
+      if (isBig(e)) return Value::big(std::string(s.substr(1)));
+      return Value::text(std::string(s));
+    }
     case dom::element_type::NULL_VALUE:
       return Value();
     case dom::element_type::OBJECT: {
       std::vector<Value::Member> members;
       dom::object const object = e.get_object().value_unsafe();
       for (auto [key, value] : object) {
-        members.push_back({std::string(key), valueOf(value, joinPath(path, key))});
+        std::string const memberPath =
+            path.empty() ? std::string(key) : fmt::format("{}.{}", path, key);
+        members.push_back({std::string(key), valueOf(value, memberPath)});
       }
       return Value::object(std::move(members));
     }
     case dom::element_type::DOUBLE:
-      throw InputError(fmt::format("field '{}': {} is not an integer", path, jsonText(e)));
+      throw InputError(fmt::format("field '{}': {} is not an integer", path, text(e)));
     case dom::element_type::BOOL:
     case dom::element_type::ARRAY:
       break;
   }
-  throw InputError(fmt::format("field '{}': {} is not a number", path, jsonText(e)));
+  throw InputError(fmt::format("field '{}': {} is not a number", path, text(e)));
 }
 
 // An unsigned number of the line's own members (unit parts): a JSON integer or a text "0x1f"
 // or "31", at most `max`.
-std::uint64_t unsignedOf(dom::element const& e, std::string_view what, std::uint64_t max) {
+std::uint64_t LineParser::Reader::unsignedOf(dom::element const& e, std::string_view what,
+                                             std::uint64_t max) const {
   std::uint64_t n = 0;
   bool ok = false;
+  bool inRange = true;
   if (e.type() == dom::element_type::UINT64) {
     n = e.get_uint64().value_unsafe();
     ok = true;
   } else if (e.type() == dom::element_type::INT64) {
     std::int64_t const i = e.get_int64().value_unsafe();
-    if (i < 0) {
-      throw InputError(fmt::format("{} {} is out of range (0 to {})", what, jsonText(e), max));
-    }
     n = static_cast<std::uint64_t>(i);
     ok = true;
+    inRange = i >= 0;
+  } else if (isBig(e)) {
+    ok = true;
+    inRange = false;
   } else if (e.type() == dom::element_type::STRING) {
     std::string_view s = e.get_string().value_unsafe();
     int base = 10;
@@ -78,129 +262,322 @@ std::uint64_t unsignedOf(dom::element const& e, std::string_view what, std::uint
       base = 16;
     }
     auto const [end, ec] = std::from_chars(s.data(), s.data() + s.size(), n, base);
-    ok = !s.empty() && end == s.data() + s.size() && ec == std::errc();
+    ok = !s.empty() && end == s.data() + s.size() &&
+         (ec == std::errc() || ec == std::errc::result_out_of_range);
+    inRange = ec == std::errc();
   }
-  if (!ok) throw InputError(fmt::format("{} {} is not a number", what, jsonText(e)));
-  if (n > max) {
-    throw InputError(fmt::format("{} {} is out of range (0 to {})", what, jsonText(e), max));
+  if (!ok) throw InputError(fmt::format("{} {} is not a number", what, text(e)));
+  if (!inRange || n > max) {
+    throw InputError(fmt::format("{} {} is out of range (0 to {})", what, text(e), max));
   }
   return n;
 }
 
-bool flagOf(dom::element const& e, std::string_view name) {
+bool LineParser::Reader::flagOf(dom::element const& e, std::string_view name) const {
   if (e.type() != dom::element_type::BOOL) {
-    throw InputError(fmt::format("member '{}': {} is not true or false", name, jsonText(e)));
+    throw InputError(fmt::format("member '{}': {} is not true or false", name, text(e)));
   }
   return e.get_bool().value_unsafe();
 }
 
-Asic::UnitId unitOf(dom::element const& e) {
+Asic::UnitId LineParser::Reader::unitOf(dom::element const& e) const {
   if (e.type() != dom::element_type::OBJECT) {
     throw InputError(
-        fmt::format("unit: {} is not an object {{\"fap\": F, \"instance\": I}}", jsonText(e)));
+        fmt::format("unit: {} is not an object {{\"fap\": F, \"instance\": I}}", text(e)));
   }
   std::uint64_t fap = 0;
   std::uint64_t instance = 0;
-  dom::object const object = e.get_object().value_unsafe();
-  for (auto [key, value] : object) {
-    if (key == "fap") {
+  unsigned given = 0;
+  for (auto [key, value] : e.get_object().value_unsafe()) {
+    if (memberOf(kUnitMembers, key, "unit", given) == 0) {
       fap = unsignedOf(value, "unit: fap", 255);
-    } else if (key == "instance") {
-      instance = unsignedOf(value, "unit: instance", 255);
     } else {
-      throw InputError(fmt::format("unknown member 'unit.{}'", key));
+      instance = unsignedOf(value, "unit: instance", 255);
     }
   }
   return Asic::UnitId::of(static_cast<std::uint8_t>(fap), static_cast<std::uint8_t>(instance));
 }
 
-}  // namespace
+void LineParser::Reader::entryOf(dom::element const& e, LogLine& out) const {
+  if (e.type() != dom::element_type::OBJECT) {
+    throw InputError(fmt::format("member 'entry': {} is not an object", text(e)));
+  }
+  ZuriErrm::FieldSetter fields(*out.table, out.entry);
+  for (auto [key, value] : e.get_object().value_unsafe()) fields.set(key, valueOf(value, key));
+  fields.finish();
+}
+
+void LineParser::Reader::expectationOf(dom::element const& e, Expectation& out) const {
+  if (e.type() != dom::element_type::OBJECT) {
+    throw InputError(fmt::format("member 'expect': {} is not an object", text(e)));
+  }
+  out.clear();
+  unsigned given = 0;
+  auto const textOf = [&](dom::element const& v, std::string_view name) {
+    if (v.type() != dom::element_type::STRING || isBig(v)) {
+      throw InputError(fmt::format("member 'expect.{}': {} is not a text", name, text(v)));
+    }
+    return std::string(v.get_string().value_unsafe());
+  };
+  auto const flag = [&](dom::element const& v, std::string_view name) {
+    if (v.type() != dom::element_type::BOOL) {
+      throw InputError(fmt::format("member 'expect.{}': {} is not true or false", name, text(v)));
+    }
+    return v.get_bool().value_unsafe();
+  };
+  for (auto [key, value] : e.get_object().value_unsafe()) {
+    switch (memberOf(kExpectMembers, key, "expect", given)) {
+      case kUtil:
+        out.util = textOf(value, key);
+        break;
+      case kError:
+        out.error = textOf(value, key);
+        break;
+      case kRejected:
+        out.rejected = textOf(value, key);
+        break;
+      case kPresent:
+        out.present = flag(value, key);
+        break;
+      case kApplicable:
+        out.applicable = flag(value, key);
+        break;
+      default:
+        if (value.type() != dom::element_type::OBJECT) {
+          throw InputError(fmt::format("member 'expect.fields': {} is not an object", text(value)));
+        }
+        for (auto [name, v] : value.get_object().value_unsafe()) {
+          if (std::any_of(out.fields.begin(), out.fields.end(),
+                          [&](Expectation::Field const& f) { return f.name == name; })) {
+            throw InputError(fmt::format("duplicate member 'expect.fields.{}'", name));
+          }
+          Expectation::Field field{std::string(name), {}, text(v)};
+          bool ok = false;
+          if (v.type() == dom::element_type::UINT64 ||
+              (v.type() == dom::element_type::INT64 && v.get_int64().value_unsafe() >= 0)) {
+            std::uint64_t const n = v.get_uint64().value_unsafe();
+            field.words = {static_cast<std::uint32_t>(n), static_cast<std::uint32_t>(n >> 32), 0,
+                           0};
+            ok = true;
+          } else if (v.type() == dom::element_type::STRING && !isBig(v)) {
+            std::string_view s = v.get_string().value_unsafe();
+            if ((s.starts_with("0x") || s.starts_with("0X")) && s.size() > 2 && s.size() <= 34) {
+              s.remove_prefix(2);
+              ok = true;
+              for (std::size_t i = 0; i < s.size() && ok; ++i) {
+                unsigned digit = 0;
+                ok = std::from_chars(&s[s.size() - 1 - i], &s[s.size() - i], digit, 16).ec ==
+                     std::errc();
+                field.words[i / 8] |= digit << (4 * (i % 8));
+              }
+            }
+          }
+          if (!ok) {
+            throw InputError(fmt::format(
+                "member 'expect.fields.{}': {} is not a field value (a number, or \"0x...\" "
+                "for up to 128 bits)",
+                excerpt(name), field.written));
+          }
+          out.fields.push_back(std::move(field));
+        }
+    }
+  }
+  if (out.rejected && given != (1u << kRejected)) {
+    throw InputError("member 'expect.rejected' excludes the other expectations");
+  }
+  out.written = simdjson::to_string(e);
+}
+
+void LineParser::Reader::read(dom::element const& doc, LogLine& out) const {
+  out.hasExpect = false;
+  if (doc.type() != dom::element_type::OBJECT) {
+    throw InputError("a line must be a JSON object");
+  }
+  dom::object const members = doc.get_object().value_unsafe();
+  // The expectation first: it says what to make of the line's other faults.
+  for (auto [key, value] : members) {
+    if (key == kLineMembers[kExpect]) {
+      expectationOf(value, out.expect);
+      out.hasExpect = true;
+      break;
+    }
+  }
+  std::string_view tableName;
+  dom::element fields;
+  dom::element unit;
+  std::uint64_t unitId = 0;
+  std::uint8_t flags = 0;
+  unsigned given = 0;
+  for (auto [key, value] : members) {
+    switch (memberOf(kLineMembers, key, "", given)) {
+      case kTable:
+        if (value.type() != dom::element_type::STRING || isBig(value)) {
+          throw InputError(fmt::format("member 'table': {} is not a text", text(value)));
+        }
+        tableName = value.get_string().value_unsafe();
+        break;
+      case kEntry:
+        fields = value;
+        break;
+      case kUnit:
+        unit = value;
+        break;
+      case kUnitId:
+        unitId = unsignedOf(value, "unitId", 0xFFFF);
+        break;
+      case kDelete:
+        if (flagOf(value, key)) flags |= kDeleteFlag;
+        break;
+      case kTableDelete:
+        if (flagOf(value, key)) flags |= kTableDeleteFlag;
+        break;
+      default:  // the expectation, read above
+        break;
+    }
+  }
+  if ((given & (1u << kTable)) == 0) throw InputError("missing member 'table'");
+  out.table = ZuriErrm::findTable(tableName);
+  if (out.table == nullptr) {
+    throw InputError(fmt::format(
+        "unknown table '{}'{}", excerpt(tableName),
+        ZuriErrm::didYouMean(tableName, ZuriErrm::tables(), &ZuriErrm::TableInfo::name)));
+  }
+  bool const hasUnit = (given & (1u << kUnit)) != 0;
+  if (hasUnit && (given & (1u << kUnitId)) != 0) {
+    throw InputError("give either 'unit' or 'unitId', not both");
+  }
+  out.unitId = hasUnit ? unitOf(unit) : Asic::UnitId(static_cast<std::uint16_t>(unitId));
+  out.flags = flags;
+  out.entry = out.table->newEntry();
+  if ((given & (1u << kEntry)) != 0) entryOf(fields, out);
+}
 
 void LineParser::parse(std::string_view line, LogLine& out) {
   dom::element doc;
   if (auto const error = parser_.parse(line.data(), line.size(), false).get(doc)) {
+    if (error == simdjson::NUMBER_ERROR) {
+      parseWithBigNumbers(line, out, error);
+      return;
+    }
+    out.hasExpect = false;
     throw InputError(fmt::format("not valid JSON: {}", simdjson::error_message(error)));
   }
-  if (doc.type() != dom::element_type::OBJECT) {
-    throw InputError("a line must be a JSON object");
-  }
-  std::string_view tableName;
-  bool hasTable = false;
-  dom::element fields;
-  bool hasFields = false;
-  dom::element unit;
-  bool hasUnit = false;
-  bool hasUnitId = false;
-  std::uint64_t unitId = 0;
-  std::uint8_t flags = 0;
-  dom::object const members = doc.get_object().value_unsafe();
-  for (auto [key, value] : members) {
-    if (key == "table") {
-      if (value.type() != dom::element_type::STRING) {
-        throw InputError(fmt::format("member 'table': {} is not a text", jsonText(value)));
-      }
-      tableName = value.get_string().value_unsafe();
-      hasTable = true;
-    } else if (key == "entry") {
-      fields = value;
-      hasFields = true;
-    } else if (key == "unit") {
-      unit = value;
-      hasUnit = true;
-    } else if (key == "unitId") {
-      unitId = unsignedOf(value, "unitId", 0xFFFF);
-      hasUnitId = true;
-    } else if (key == "delete") {
-      if (flagOf(value, key)) flags |= kDeleteFlag;
-    } else if (key == "tableDelete") {
-      if (flagOf(value, key)) flags |= kTableDeleteFlag;
-    } else {
-      throw InputError(fmt::format("unknown member '{}'", key));
-    }
-  }
-  if (!hasTable) throw InputError("missing member 'table'");
-  out.table = ZuriErrm::findTable(tableName);
-  if (out.table == nullptr) throw InputError(fmt::format("unknown table '{}'", tableName));
-  if (hasUnit && hasUnitId) throw InputError("give either 'unit' or 'unitId', not both");
-  out.unitId = hasUnit ? unitOf(unit) : Asic::UnitId(static_cast<std::uint16_t>(unitId));
-  out.flags = flags;
-  out.entry = out.table->newEntry();
-  if (!hasFields) return;
-  if (fields.type() != dom::element_type::OBJECT) {
-    throw InputError(fmt::format("member 'entry': {} is not an object", jsonText(fields)));
-  }
-  dom::object const entryFields = fields.get_object().value_unsafe();
-  for (auto [key, value] : entryFields) {
-    out.table->set(out.entry, key, valueOf(value, key));
-  }
+  Reader(false).read(doc, out);
 }
 
-LineReader::LineReader(int fd, std::function<void()> beforeRead, std::size_t blockSize)
+// Numbers that 64 bits cannot hold are no JSON fault: they are values that no field holds, and
+// are reported like any other such value, with their field.
+void LineParser::parseWithBigNumbers(std::string_view line, LogLine& out,
+                                     simdjson::error_code error) {
+  out.hasExpect = false;
+  std::string const message = fmt::format("not valid JSON: {}", simdjson::error_message(error));
+  if (!markBigNumbers(line, rewritten_)) throw InputError(message);
+  std::size_t const size = rewritten_.size();
+  rewritten_.resize(size + simdjson::SIMDJSON_PADDING, ' ');
+  dom::element doc;
+  if (parser_.parse(rewritten_.data(), size, false).get(doc)) throw InputError(message);
+  Reader(true).read(doc, out);
+  // Every big number is refused where it stands; one that was not (none should be) still is.
+  throw InputError(message);
+}
+
+LineReader::LineReader(int fd, std::function<void()> beforeRead, std::size_t blockSize,
+                       std::size_t maxLine)
     : fd_(fd),
       beforeRead_(std::move(beforeRead)),
       blockSize_(blockSize),
+      maxLine_(maxLine),
       buffer_(blockSize + simdjson::SIMDJSON_PADDING) {}
+
+// Deals with a byte-order mark once the first bytes are in; false while more are needed.
+bool LineReader::startRead() {
+  std::string_view const head(buffer_.data() + begin_, end_ - begin_);
+  constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
+  if (head.size() < kUtf8Mark.size() && !eof_ && kUtf8Mark.starts_with(head)) return false;
+  if (head.starts_with(kUtf8Mark)) {
+    begin_ += kUtf8Mark.size();
+  } else if (head.starts_with("\xFF\xFE") || head.starts_with("\xFE\xFF")) {
+    throw InputError(
+        "the input is UTF-16 text (it starts with a byte-order mark); "
+        "convert it to UTF-8");
+  }
+  started_ = true;
+  return true;
+}
+
+// The end of the line that starts at begin_, or nullptr when it is not read yet. Only bytes
+// not searched before are searched: one long line costs linear time.
+char* LineReader::findLineEnd() {
+  char* const from = buffer_.data() + begin_ + scanned_;
+  std::size_t const size = end_ - begin_ - scanned_;
+  if (lineEnd_ == LineEnd::unknown) {
+    // The first line end found decides: "\r" alone, or "\n" (after "\r" or not).
+    auto* const lf = static_cast<char*>(std::memchr(from, '\n', size));
+    std::size_t const before = lf != nullptr ? static_cast<std::size_t>(lf - from) : size;
+    auto* const cr = static_cast<char*>(std::memchr(from, '\r', before));
+    if (cr == nullptr) {
+      if (lf == nullptr) {
+        scanned_ += size;
+        return nullptr;
+      }
+      lineEnd_ = LineEnd::lf;
+      return lf;
+    }
+    if (cr + 1 == buffer_.data() + end_ && !eof_) {  // "\r" or "\r\n": the next read tells
+      scanned_ += static_cast<std::size_t>(cr - from);
+      return nullptr;
+    }
+    lineEnd_ = cr + 1 == lf ? LineEnd::lf : LineEnd::cr;
+    return lineEnd_ == LineEnd::lf ? lf : cr;
+  }
+  char const separator = lineEnd_ == LineEnd::cr ? '\r' : '\n';
+  auto* const found = static_cast<char*>(std::memchr(from, separator, size));
+  if (found == nullptr) scanned_ += size;
+  return found;
+}
+
+void LineReader::handOut(std::string_view& line, std::size_t length, std::size_t consumed) {
+  char* const first = buffer_.data() + begin_;
+  begin_ += consumed;
+  scanned_ = 0;
+  ++lineNumber_;
+  if (lineEnd_ != LineEnd::cr && length != 0 && first[length - 1] == '\r') --length;
+  overlong_ = skipping_ || length > maxLine_;
+  overlongLength_ = skipped_ + length;
+  skipping_ = false;
+  skipped_ = 0;
+  line = overlong_ ? std::string_view(first, 0) : std::string_view(first, length);
+}
 
 bool LineReader::next(std::string_view& line) {
   for (;;) {
-    char* const first = buffer_.data() + begin_;
-    std::size_t const available = end_ - begin_;
-    auto* const newline = static_cast<char*>(std::memchr(first, '\n', available));
-    if (newline != nullptr || (eof_ && available != 0)) {
-      std::size_t length =
-          newline != nullptr ? static_cast<std::size_t>(newline - first) : available;
-      begin_ += newline != nullptr ? length + 1 : length;
-      if (length != 0 && first[length - 1] == '\r') --length;
-      line = std::string_view(first, length);
-      ++lineNumber_;
+    if (!started_ && !startRead()) {
+      fill();
+      continue;
+    }
+    if (char* const lineEnd = findLineEnd()) {
+      std::size_t const length = static_cast<std::size_t>(lineEnd - (buffer_.data() + begin_));
+      handOut(line, length, length + 1);
       return true;
     }
-    if (eof_) return false;
+    std::size_t const available = end_ - begin_;
+    if (eof_) {
+      if (available == 0 && !skipping_) return false;
+      handOut(line, available, available);
+      return true;
+    }
+    // Too long by now even with a "\r" before its "\n": keep nothing of it but its length.
+    if (skipping_ || available > maxLine_ + 1) {
+      skipping_ = true;
+      skipped_ += available;
+      begin_ = end_;
+      scanned_ = 0;
+    }
     fill();
   }
 }
 
-bool LineReader::fill() {
+void LineReader::fill() {
   // Keep the unfinished line at the front and make room for one more block after it.
   std::size_t const kept = end_ - begin_;
   if (begin_ != 0) std::memmove(buffer_.data(), buffer_.data() + begin_, kept);
@@ -213,11 +590,11 @@ bool LineReader::fill() {
     ssize_t const n = ::read(fd_, buffer_.data() + end_, blockSize_);
     if (n > 0) {
       end_ += static_cast<std::size_t>(n);
-      return true;
+      return;
     }
     if (n == 0) {
       eof_ = true;
-      return false;
+      return;
     }
     if (errno != EINTR) throw std::system_error(errno, std::generic_category(), "read");
   }

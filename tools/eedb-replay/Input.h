@@ -1,7 +1,7 @@
 // Input of the replay tool: JSON Lines of software log entries. LineReader cuts a byte stream
 // into lines inside one padded buffer (so the JSON parser reads them in place); LineParser turns
-// one line into a catalogue log entry with its unit and flags, or rejects it with
-// ZuriErrm::InputError.
+// one line into a catalogue log entry with its unit, flags and expected result, or rejects it
+// with ZuriErrm::InputError.
 #pragma once
 
 #include <cstddef>
@@ -13,6 +13,7 @@
 
 #include <simdjson.h>
 
+#include "Expect.h"
 #include "asic/Types.h"
 #include "zuri_errm/Catalog.h"
 
@@ -28,44 +29,76 @@ struct LogLine {
   ZuriErrm::AnyLogEntry entry;
   Asic::UnitId unitId;
   std::uint8_t flags = 0;
+  // The line's "expect" member, when it has one.
+  bool hasExpect = false;
+  Expectation expect;
 };
 
 class LineParser {
  public:
   // Reads one line (without its line end) into `out`. The line must be followed by at least
   // simdjson::SIMDJSON_PADDING readable bytes, as LineReader guarantees. Raises
-  // ZuriErrm::InputError with the reason; `out` is then unspecified.
+  // ZuriErrm::InputError with the reason; `out` then holds only the line's expectation (when
+  // the line is JSON and its "expect" member could be read).
   void parse(std::string_view line, LogLine& out);
 
  private:
+  class Reader;
+  void parseWithBigNumbers(std::string_view line, LogLine& out, simdjson::error_code error);
+
   simdjson::dom::parser parser_;
+  std::string rewritten_;  // a line whose numbers beyond 64 bits are marked as such
 };
 
 // Reads a file descriptor in large blocks and hands out whole lines. Each line handed out is
-// followed by SIMDJSON_PADDING readable bytes. Lines end with "\n"; a "\r" before it is dropped;
-// the last line may lack its "\n".
+// followed by SIMDJSON_PADDING readable bytes. A UTF-8 byte-order mark at the start is skipped.
+// Lines end with "\n" ("\r\n" too: the "\r" is dropped), or with "\r" alone when that is how
+// the first line ends; the last line may lack its line end. A line longer than the maximum is
+// skipped without being kept whole and handed out empty, marked overlong().
 class LineReader {
  public:
+  static constexpr std::size_t kDefaultBlockSize = std::size_t{1} << 20;
+  static constexpr std::size_t kDefaultMaxLine = std::size_t{1} << 20;
+
   // `beforeRead` runs before every read from the descriptor, which may block: a good moment to
   // flush output for whoever is watching.
   explicit LineReader(int fd, std::function<void()> beforeRead = {},
-                      std::size_t blockSize = std::size_t{1} << 20);
+                      std::size_t blockSize = kDefaultBlockSize,
+                      std::size_t maxLine = kDefaultMaxLine);
 
-  // The next line, or false at the end of input. Raises std::system_error when reading fails.
+  // The next line, or false at the end of input. Raises std::system_error when reading fails,
+  // and ZuriErrm::InputError for input that is not UTF-8 text (a UTF-16 byte-order mark).
   bool next(std::string_view& line);
   // Number of the line last handed out, from 1.
   std::size_t lineNumber() const noexcept { return lineNumber_; }
+  // Whether the line last handed out was longer than the maximum; its length then, in bytes.
+  bool overlong() const noexcept { return overlong_; }
+  std::size_t overlongLength() const noexcept { return overlongLength_; }
+  std::size_t maxLine() const noexcept { return maxLine_; }
 
  private:
-  bool fill();
+  enum class LineEnd : std::uint8_t { unknown, lf, cr };
+
+  void fill();
+  bool startRead();
+  char* findLineEnd();
+  void handOut(std::string_view& line, std::size_t length, std::size_t consumed);
 
   int fd_;
   std::function<void()> beforeRead_;
   std::size_t blockSize_;
+  std::size_t maxLine_;
   std::vector<char> buffer_;
-  std::size_t begin_ = 0;  // first unread byte
-  std::size_t end_ = 0;    // one past the last byte read
+  std::size_t begin_ = 0;    // first unread byte
+  std::size_t scanned_ = 0;  // bytes from begin_ on known to hold no line end
+  std::size_t end_ = 0;      // one past the last byte read
+  std::size_t skipped_ = 0;  // bytes dropped of an overlong line so far
+  bool skipping_ = false;
+  bool started_ = false;  // the byte-order mark is dealt with
   bool eof_ = false;
+  LineEnd lineEnd_ = LineEnd::unknown;
+  bool overlong_ = false;
+  std::size_t overlongLength_ = 0;
   std::size_t lineNumber_ = 0;
 };
 

@@ -13,11 +13,6 @@ constexpr unsigned kIndent = 11;  // where the detail lines of an offer start: a
 constexpr unsigned kLabel = 8;    // width of a detail line's label ("shadow", "schan", "error")
 constexpr unsigned kTextWidth = 100;
 
-// "line 12    ", as wide as kIndent up to line 9999.
-void linePrefix(fmt::memory_buffer& out, std::size_t line) {
-  fmt::format_to(std::back_inserter(out), "line {:<4}  ", line);
-}
-
 // "1 error", "2 errors"
 std::string counted(std::size_t n, std::string_view noun) {
   return fmt::format("{} {}{}", n, noun, n == 1 ? "" : "s");
@@ -101,6 +96,24 @@ std::string_view shortName(std::string_view name) {
 
 }  // namespace
 
+// "line 12    ", as wide as kIndent up to line 9999; "line a.jsonl:12  " from several files.
+void Reporter::linePrefix(std::size_t line) {
+  if (file_.empty()) {
+    fmt::format_to(std::back_inserter(out_), "line {:<4}  ", line);
+  } else {
+    fmt::format_to(std::back_inserter(out_), "line {}:{}  ", file_, line);
+  }
+}
+
+// {"line": 12 (, "file": "a.jsonl" from several files)
+void Reporter::jsonLine(std::size_t line) {
+  fmt::format_to(std::back_inserter(out_), FMT_COMPILE("{{\"line\": {}"), line);
+  if (!file_.empty()) {
+    out_.append(std::string_view(", \"file\": "));
+    jsonString(out_, file_);
+  }
+}
+
 void Reporter::jsonShadow(ShadowView const& shadow, bool withPresence) {
   auto out = std::back_inserter(out_);
   fmt::format_to(out, FMT_COMPILE("\"fap\": {}, \"instance\": {}, \"key\": {}, "), shadow.fap,
@@ -164,7 +177,8 @@ void Reporter::offer(std::size_t line, OfferResult const& r) {
   if (quiet_) return;
   auto out = std::back_inserter(out_);
   if (form_ == Form::json) {
-    fmt::format_to(out, FMT_COMPILE("{{\"line\": {}, \"util\": "), line);
+    jsonLine(line);
+    out_.append(std::string_view(", \"util\": "));
     jsonString(out_, r.util);
     if (!r.error) {
       std::string_view const applicable = r.applicable ? "true" : "false";
@@ -198,7 +212,7 @@ void Reporter::offer(std::size_t line, OfferResult const& r) {
     }
     return;
   }
-  linePrefix(out_, line);
+  linePrefix(line);
   fmt::format_to(out, "{}  ", shortName(r.util));
   if (r.error) {
     fmt::format_to(out, "raised {}\n{:{}}{:<{}}{}\n", r.error->type, "", kIndent, "error", kLabel,
@@ -228,12 +242,29 @@ void Reporter::rejected(std::size_t line, std::string_view message) {
   if (quiet_) return;
   auto out = std::back_inserter(out_);
   if (form_ == Form::json) {
-    fmt::format_to(out, "{{\"line\": {}, \"error\": {{\"type\": \"input\", \"message\": ", line);
+    jsonLine(line);
+    out_.append(std::string_view(", \"error\": {\"type\": \"input\", \"message\": "));
     jsonString(out_, message);
     out_.append(std::string_view("}}\n"));
   } else {
-    linePrefix(out_, line);
+    linePrefix(line);
     fmt::format_to(out, "rejected: {}\n", message);
+  }
+}
+
+void Reporter::unmet(std::size_t line, std::string_view expect, std::string_view differs) {
+  if (quiet_) return;
+  if (form_ == Form::json) {
+    jsonLine(line);
+    // `expect` is the line's own member, minified: JSON as it stands.
+    out_.append(std::string_view(", \"expect\": "));
+    out_.append(expect);
+    out_.append(std::string_view(", \"differs\": "));
+    jsonString(out_, differs);
+    out_.append(std::string_view("}\n"));
+  } else {
+    linePrefix(line);
+    fmt::format_to(std::back_inserter(out_), "expect: {} differs: {}\n", expect, differs);
   }
 }
 
@@ -256,8 +287,8 @@ void Reporter::summary(Summary const& s, std::vector<Session::Util> const& utils
   if (form_ == Form::json) {
     fmt::format_to(out,
                    "{{\"summary\": {{\"lines\": {}, \"rejected\": {}, \"offers\": {}, "
-                   "\"errors\": {}, \"utils\": {{",
-                   s.lines, s.rejected, s.offers, s.errors);
+                   "\"errors\": {}, \"expected\": {}, \"unmet\": {}, \"utils\": {{",
+                   s.lines, s.rejected, s.offers, s.errors, s.expected, s.unmet);
     char const* sep = "";
     for (auto const& util : utils) {
       out_.append(std::string_view(sep));
@@ -278,8 +309,12 @@ void Reporter::summary(Summary const& s, std::vector<Session::Util> const& utils
     out_.append(std::string_view("}}}\n"));
     return;
   }
-  fmt::format_to(out, "summary: {}, {} rejected, {}, {}\n", counted(s.lines, "line"), s.rejected,
+  fmt::format_to(out, "summary: {}, {} rejected, {}, {}", counted(s.lines, "line"), s.rejected,
                  counted(s.offers, "offer"), counted(s.errors, "error"));
+  if (s.expected != 0) {
+    fmt::format_to(out, ", {}, {} unmet", counted(s.expected, "expectation"), s.unmet);
+  }
+  out_.push_back('\n');
   // People want the table utilities that did something; scripts get all from --format json.
   std::size_t width = 0;
   std::size_t idle = 0;

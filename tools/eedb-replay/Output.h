@@ -21,7 +21,9 @@ struct Summary {
   std::size_t lines = 0;     // lines read, blank lines aside
   std::size_t rejected = 0;  // lines refused as input
   std::size_t offers = 0;
-  std::size_t errors = 0;  // offers that raised
+  std::size_t errors = 0;    // offers that raised
+  std::size_t expected = 0;  // lines with an expectation
+  std::size_t unmet = 0;     // lines whose result differs from their expectation
 };
 
 class Reporter {
@@ -33,6 +35,10 @@ class Reporter {
 
   void offer(std::size_t line, OfferResult const& result);
   void rejected(std::size_t line, std::string_view message);
+  // A line whose result differs from its expectation (`expect`, JSON) in what `differs` says.
+  void unmet(std::size_t line, std::string_view expect, std::string_view differs);
+  // The input file the lines come from, shown with each line when several are replayed.
+  void fileIs(std::string_view file) { file_ = file; }
   void dumpEntry(std::string_view table, ShadowView const& entry);
   void summary(Summary const& summary, std::vector<Session::Util> const& utils);
 
@@ -43,9 +49,12 @@ class Reporter {
  private:
   void jsonShadow(ShadowView const& shadow, bool withPresence);
   void textShadow(ShadowView const& shadow);
+  void linePrefix(std::size_t line);
+  void jsonLine(std::size_t line);
 
   Form form_;
   bool quiet_;
+  std::string_view file_;
   fmt::memory_buffer out_;
 };
 

@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 #include <system_error>
+#include <vector>
 
 #include <fmt/format.h>
 #include <CLI/CLI.hpp>
@@ -21,6 +22,7 @@
 #include "Session.h"
 #include "Verify.h"
 #include "kiv/Trace.h"
+#include "zuri_errm/DidYouMean.h"
 
 namespace {
 
@@ -31,20 +33,38 @@ constexpr int kExitUsage = 2;
 
 constexpr char const* kFooter = R"(Input: one software log entry per line, e.g.
   {"table": "EedbOutrif", "unit": {"fap": 0, "instance": 0}, "delete": false,
-   "entry": {"key": 4096, "viewType": 1, "fodo": 100, "mtuProfile": 2}}
+   "entry": {"key": 4096, "viewType": 1, "fodo": 100, "mtuProfile": 2},
+   "expect": {"fields": {"fodo": 100}}}
+A UTF-8 byte-order mark is skipped; lines end with LF, CR LF or (as the first line does) CR.
+A member or field given twice, SRv6 data of another view than the entry's viewType, a number no
+field holds and a line longer than --max-line-length are refused with the line's number.
+Several files replay in order as one stream; lines are then shown as FILE:LINE (text) or with a
+"file" member (JSON).
 
-Exit status: 0 when every line was read and processed without an exception, 1 when some line
-was rejected or raised (or, with --verify, the chip model differs from the shadow), 2 for a
-usage or I/O error.
+The optional member "expect" says what the line must do; every member given must hold:
+  "error": TEXT        an offer raised and its message contains TEXT
+  "rejected": TEXT     the line is refused as input and the reason contains TEXT (alone)
+  "applicable": BOOL   some offer was applicable (false: none was)
+  "present": BOOL      the shadow entry read back after an applicable offer is present (absent)
+  "fields": {...}      the shadow entry read back holds these field values
+  "util": NAME         only the offer to this table utility counts (default: any offer)
+A line whose result differs is reported ("expect" and "differs" in JSON) and counted as unmet.
+
+Exit status: 0 when every line was read and processed without an exception (or failed as its
+expectation says) and every expectation held, 1 when some line was rejected or raised
+unexpectedly, an expectation was unmet (or, with --verify, the chip model differs from the
+shadow), 2 for a usage or I/O error (a failed write stops the replay at once).
 
 Examples:
   eedb-replay examples/demo.jsonl
   eedb-replay --format json --faps 0-3 < stream.jsonl
+  eedb-replay day1.jsonl day2.jsonl
   eedb-replay --quiet --dump-shadow --trace 'EedbOutrifUtil/3' examples/outrif.jsonl
-  eedb-replay --quiet --verify examples/demo.jsonl)";
+  eedb-replay --quiet --verify examples/demo.jsonl
+  eedb-replay --quiet examples/expect.jsonl)";
 
 struct Args {
-  std::string file = "-";
+  std::vector<std::string> files;
   std::string plugin;
   std::string revision = "26:A0";
   std::string faps = "0";
@@ -54,12 +74,45 @@ struct Args {
   std::string trace;
   bool dumpShadow = false;
   bool verify = false;
+  std::size_t maxLineLength = LineReader::kDefaultMaxLine;
 };
 
+// Messages to standard error never fail the tool: a closed or full standard error loses them.
+void say(std::string_view message) {
+  std::string const line = fmt::format("eedb-replay: {}\n", message);
+  std::fwrite(line.data(), 1, line.size(), stderr);
+  std::fflush(stderr);
+}
+
 int usageError(std::string_view message) {
-  fmt::print(stderr, "eedb-replay: {}\n", message);
+  say(message);
   return kExitUsage;
 }
+
+// A closed standard descriptor would be handed to the next file opened: the input would become
+// "standard error". Keep each taken by /dev/null, open the wrong way round for input and output
+// so that using them still fails as it did; standard error just loses its messages.
+void reserveStandardDescriptors() {
+  for (int fd : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}) {
+    if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+    int const flags = fd == STDERR_FILENO ? O_WRONLY : fd == STDIN_FILENO ? O_WRONLY : O_RDONLY;
+    int const opened = ::open("/dev/null", flags);
+    if (opened >= 0 && opened != fd) {
+      ::dup2(opened, fd);
+      ::close(opened);
+    }
+  }
+}
+
+// Writing the output failed: the replay stops at once (nobody reads what follows).
+struct WriteFailed {
+  int error;
+};
+
+struct Input {
+  std::string name;  // as given; "-" for standard input
+  int fd;
+};
 
 int replay(Args const& args) {
   SessionConfig config;
@@ -79,94 +132,179 @@ int replay(Args const& args) {
     }
     Kiv::traceConfigIs(args.trace);
   }
+  if (args.maxLineLength == 0) return usageError("--max-line-length: 0 leaves no room for a line");
   config.pluginPath = args.plugin.empty() ? defaultPluginPath() : args.plugin;
   config.updateOnDelete = args.updateOnDelete;
 
-  int fd = STDIN_FILENO;
-  if (args.file != "-") {
-    fd = ::open(args.file.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-      return usageError(fmt::format("cannot open {}: {}", args.file, std::strerror(errno)));
+  std::vector<Input> inputs;
+  auto const closeInputs = [&] {
+    for (auto const& input : inputs) {
+      if (input.fd != STDIN_FILENO) ::close(input.fd);
     }
+  };
+  for (std::string const& file : args.files) {
+    int fd = STDIN_FILENO;
+    if (file != "-") {
+      fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+      if (fd < 0) {
+        int const error = errno;
+        closeInputs();
+        return usageError(fmt::format("cannot open {}: {}", file, std::strerror(error)));
+      }
+    }
+    inputs.push_back({file, fd});
   }
-  std::string const inputName = args.file == "-" ? "standard input" : args.file;
 
   std::unique_ptr<Session> session;
   try {
     session = std::make_unique<Session>(config);
   } catch (SetupError const& e) {
+    closeInputs();
     return usageError(e.what());
   }
 
-  Reporter reporter(args.format == "json" ? Form::json : Form::text, args.quiet);
-  bool writeFailed = false;
+  Form const form = args.format == "json" ? Form::json : Form::text;
+  Reporter reporter(form, args.quiet);
   auto const flush = [&] {
-    if (!reporter.flushTo(stdout)) writeFailed = true;
+    if (!reporter.flushTo(stdout)) throw WriteFailed{errno};
   };
   std::optional<ChipCheck> chip;
   if (args.verify) chip.emplace();
-  LineReader reader(fd, flush);
   LineParser parser;
   LogLine line;
   Summary summary;
+  std::size_t unforeseen = 0;  // lines rejected or raising without an expectation that says so
   std::string const revisionText = fmt::format("{}", config.revision);
   int status = 0;
-  try {
-    std::string_view text;
-    while (reader.next(text)) {
-      if (text.find_first_not_of(" \t") == std::string_view::npos) continue;
-      ++summary.lines;
-      std::size_t const number = reader.lineNumber();
+
+  // One line: rejected, or offered; then held against its expectation.
+  auto const process = [&](std::string_view text, std::size_t number, LineReader const& reader) {
+    std::string reason;
+    if (reader.overlong()) {
+      line.hasExpect = false;
+      reason = fmt::format("line of {} bytes is longer than the maximum, {} (--max-line-length)",
+                           reader.overlongLength(), reader.maxLine());
+    } else {
       try {
         parser.parse(text, line);
+        if (session->utilsOf(*line.table).empty()) {
+          reason = fmt::format("no table utility takes table '{}' on revision {}", line.table->name,
+                               revisionText);
+        }
       } catch (ZuriErrm::InputError const& e) {
-        ++summary.rejected;
-        reporter.rejected(number, e.what());
-        continue;
+        reason = e.what();
+      } catch (std::bad_alloc const&) {
+        line.hasExpect = false;
+        reason = "out of memory while reading the line";
       }
-      if (session->utilsOf(*line.table).empty()) {
-        ++summary.rejected;
-        reporter.rejected(number, fmt::format("no table utility takes table '{}' on revision {}",
-                                              line.table->name, revisionText));
-        continue;
+    }
+    if (line.hasExpect) ++summary.expected;
+    if (!reason.empty()) {
+      ++summary.rejected;
+      reporter.rejected(number, reason);
+      if (!line.hasExpect) {
+        ++unforeseen;
+        return;
       }
-      for (auto const& result : session->offer(line, reporter.detailed())) {
-        if (chip) chip->execute(result.cmds);
-        ++summary.offers;
-        if (result.error) ++summary.errors;
-        reporter.offer(number, result);
+      std::string const differs = differencesOfRejected(line.expect, reason);
+      if (differs.empty()) return;
+      ++summary.unmet;
+      ++unforeseen;
+      reporter.unmet(number, line.expect.written, differs);
+      return;
+    }
+    bool const detail = reporter.detailed() || (line.hasExpect && line.expect.needsShadow());
+    bool raised = false;
+    auto const results = session->offer(line, detail);
+    for (auto const& result : results) {
+      if (chip) chip->execute(result.cmds);
+      ++summary.offers;
+      if (result.error) {
+        ++summary.errors;
+        raised = true;
       }
-      if (reporter.pending() > (std::size_t{1} << 16)) flush();
+      reporter.offer(number, result);
+    }
+    if (!line.hasExpect) {
+      if (raised) ++unforeseen;
+      return;
+    }
+    std::string const differs = differences(line.expect, results);
+    if (differs.empty()) return;
+    ++summary.unmet;
+    if (raised) ++unforeseen;
+    reporter.unmet(number, line.expect.written, differs);
+  };
+
+  std::string inputName;
+  try {
+    for (auto const& input : inputs) {
+      inputName = input.name == "-" ? "standard input" : input.name;
+      if (inputs.size() > 1) reporter.fileIs(input.name);
+      LineReader reader(input.fd, flush, LineReader::kDefaultBlockSize, args.maxLineLength);
+      std::string_view text;
+      while (reader.next(text)) {
+        if (!reader.overlong() && text.find_first_not_of(" \t") == std::string_view::npos) {
+          continue;
+        }
+        ++summary.lines;
+        process(text, reader.lineNumber(), reader);
+        if (reporter.pending() > (std::size_t{1} << 16)) flush();
+      }
     }
   } catch (std::system_error const& e) {
-    fmt::print(stderr, "eedb-replay: cannot read {}: {}\n", inputName, e.code().message());
+    say(fmt::format("cannot read {}: {}", inputName, e.code().message()));
     status = kExitUsage;
+  } catch (ZuriErrm::InputError const& e) {
+    say(fmt::format("cannot read {}: {}", inputName, e.what()));
+    status = kExitUsage;
+  } catch (WriteFailed const& e) {
+    closeInputs();
+    return usageError(fmt::format("cannot write the output: {}", std::strerror(e.error)));
   }
-  if (fd != STDIN_FILENO) ::close(fd);
+  closeInputs();
+  reporter.fileIs({});
 
-  if (args.dumpShadow) {
-    session->dumpShadow([&](std::string_view table, ShadowView const& entry) {
-      reporter.dumpEntry(table, entry);
-      if (reporter.pending() > (std::size_t{1} << 16)) flush();
-    });
-  }
   std::size_t differences = 0;
-  if (chip) {
-    flush();
-    fmt::memory_buffer verified;
-    differences = chip->report(*session, args.format == "json" ? Form::json : Form::text, verified);
-    if (std::fwrite(verified.data(), 1, verified.size(), stdout) != verified.size()) {
-      writeFailed = true;
+  try {
+    if (args.dumpShadow) {
+      session->dumpShadow([&](std::string_view table, ShadowView const& entry) {
+        reporter.dumpEntry(table, entry);
+        if (reporter.pending() > (std::size_t{1} << 16)) flush();
+      });
     }
-  }
-  reporter.summary(summary, session->utils());
-  flush();
-  if (writeFailed) {
-    fmt::print(stderr, "eedb-replay: cannot write the output: {}\n", std::strerror(errno));
-    return kExitUsage;
+    if (chip) {
+      flush();
+      fmt::memory_buffer verified;
+      differences = chip->report(*session, form, verified);
+      if (std::fwrite(verified.data(), 1, verified.size(), stdout) != verified.size()) {
+        throw WriteFailed{errno};
+      }
+    }
+    reporter.summary(summary, session->utils());
+    flush();
+  } catch (WriteFailed const& e) {
+    return usageError(fmt::format("cannot write the output: {}", std::strerror(e.error)));
   }
   if (status != 0) return status;
-  return summary.rejected != 0 || summary.errors != 0 || differences != 0 ? kExitRejected : 0;
+  return unforeseen != 0 || summary.unmet != 0 || differences != 0 ? kExitRejected : 0;
+}
+
+// CLI11's "The following arguments were not expected: --fromat", with a suggestion per option.
+int unknownOptions(CLI::App const& app, CLI::ExtrasError const& e) {
+  std::vector<std::string> names;
+  for (CLI::Option const* option : app.get_options()) {
+    for (std::string const& name : option->get_lnames()) names.push_back("--" + name);
+  }
+  for (std::string const& extra : app.remaining()) {
+    std::string_view const arg(extra);
+    std::string_view const option = arg.substr(0, arg.find('='));
+    if (!option.starts_with("-")) continue;
+    say(fmt::format("unknown option '{}'{}", option, ZuriErrm::didYouMean(option, names)));
+    return kExitUsage;
+  }
+  say(e.what());
+  return kExitUsage;
 }
 
 }  // namespace
@@ -179,9 +317,9 @@ int main(int argc, char** argv) {
       "eedb-replay"};
   app.footer(kFooter);
   Args args;
-  app.add_option("FILE", args.file,
-                 "the JSON Lines stream to replay; - or nothing for standard input "
-                 "(e.g. examples/demo.jsonl)");
+  app.add_option("FILE", args.files,
+                 "the JSON Lines streams to replay, in order, as one stream; - or nothing for "
+                 "standard input (e.g. examples/demo.jsonl)");
   app.add_option("--plugin", args.plugin,
                  "the plug-in library to load (default: libeedb26.so beside the tool's "
                  "install, e.g. --plugin build/src/libeedb26.so)")
@@ -214,16 +352,33 @@ int main(int argc, char** argv) {
                "run every SCHAN command on a model of the chip's memories and report, at the end, "
                "every place where the chip differs from the shadow, field by field (exit status "
                "1 when one does)");
+  app.add_option("--max-line-length", args.maxLineLength,
+                 "longest line read, in bytes; a longer line is refused with its number and the "
+                 "replay goes on (default 1 MiB, e.g. --max-line-length 16MiB)")
+      ->option_text("BYTES")
+      ->transform(CLI::AsSizeValue(false));
+  reserveStandardDescriptors();
   try {
     app.parse(argc, argv);
+  } catch (CLI::ExtrasError const& e) {
+    return unknownOptions(app, e);
   } catch (CLI::ParseError const& e) {
     int const code = app.exit(e);
     return code == 0 ? 0 : kExitUsage;
   }
+  if (args.files.empty()) {
+    if (::isatty(STDIN_FILENO) == 1) {
+      // Nobody waits silently for a terminal: say how to give input.
+      say("give a stream to replay: eedb-replay FILE..., or - to read lines typed here "
+          "(eedb-replay --help for more)");
+      return kExitUsage;
+    }
+    args.files.push_back("-");
+  }
   try {
     return replay(args);
   } catch (std::exception const& e) {
-    fmt::print(stderr, "eedb-replay: {}\n", e.what());
+    say(e.what());
     return kExitUsage;
   }
 }

@@ -1,0 +1,123 @@
+#include "Expect.h"
+
+#include <algorithm>
+
+#include <fmt/format.h>
+
+#include "Session.h"
+#include "zuri_errm/Catalog.h"
+
+namespace eedb::replay {
+
+namespace {
+
+using ZuriErrm::excerpt;
+
+// "chip26_a0::ZuriErrmUtil::EedbOutrifUtil" -> "EedbOutrifUtil"
+std::string_view shortUtilName(std::string_view name) {
+  auto const colon = name.rfind("::");
+  return colon == std::string_view::npos ? name : name.substr(colon + 2);
+}
+
+bool holdsFields(Expectation const& expect, ShadowView const& shadow, std::string& why) {
+  for (auto const& want : expect.fields) {
+    auto const field = std::find_if(shadow.fields.begin(), shadow.fields.end(),
+                                    [&](ShadowField const& f) { return f.name == want.name; });
+    if (field == shadow.fields.end()) {
+      why = fmt::format("format {} has no field '{}'", shadow.format, excerpt(want.name));
+      return false;
+    }
+    if (field->value.words() != want.words) {
+      auto const& w = field->value.words();
+      why = field->value.wide() ? fmt::format("field '{}' is 0x{:08x}{:08x}{:08x}{:08x}, not {}",
+                                              want.name, w[3], w[2], w[1], w[0], want.written)
+                                : fmt::format("field '{}' is {}, not {}", want.name,
+                                              field->value.value(), want.written);
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+void Expectation::clear() {
+  written.clear();
+  util.clear();
+  error.reset();
+  rejected.reset();
+  applicable.reset();
+  present.reset();
+  fields.clear();
+}
+
+std::string differences(Expectation const& expect, std::span<OfferResult const> offers) {
+  if (expect.rejected) return "the line was read, not rejected";
+  std::vector<OfferResult const*> chosen;
+  for (auto const& offer : offers) {
+    if (expect.util.empty() || offer.util == expect.util ||
+        shortUtilName(offer.util) == expect.util) {
+      chosen.push_back(&offer);
+    }
+  }
+  if (chosen.empty()) {
+    std::string utils;
+    for (auto const& offer : offers) {
+      utils += fmt::format("{}{}", utils.empty() ? "" : ", ", shortUtilName(offer.util));
+    }
+    return fmt::format("no offer to table utility '{}' (the line's: {})", excerpt(expect.util),
+                       utils);
+  }
+  auto const name = [](OfferResult const* o) { return shortUtilName(o->util); };
+  if (expect.error) {
+    bool raised = false;
+    std::string other;
+    for (auto const* o : chosen) {
+      if (!o->error) continue;
+      if (o->error->message.find(*expect.error) != std::string::npos) {
+        raised = true;
+        break;
+      }
+      other = fmt::format("{} raised: {}", name(o), excerpt(o->error->message));
+    }
+    if (!raised) return other.empty() ? std::string("no offer raised") : other;
+  } else {
+    for (auto const* o : chosen) {
+      if (o->error) return fmt::format("{} raised: {}", name(o), excerpt(o->error->message));
+    }
+  }
+  if (expect.applicable) {
+    auto const taken = std::find_if(chosen.begin(), chosen.end(), [](OfferResult const* o) {
+      return !o->error && o->applicable;
+    });
+    if (*expect.applicable && taken == chosen.end()) return "no offer was applicable";
+    if (!*expect.applicable && taken != chosen.end()) {
+      return fmt::format("{} was applicable", name(*taken));
+    }
+  }
+  if (expect.needsShadow()) {
+    std::string why = "no offer was applicable";
+    for (auto const* o : chosen) {
+      if (o->error || !o->applicable || !o->shadowRead) continue;
+      if (expect.present && o->shadow.present != *expect.present) {
+        why = fmt::format("the shadow entry of {} is {}", name(o),
+                          o->shadow.present ? "present" : "absent");
+        continue;
+      }
+      if (!expect.fields.empty() && !o->shadow.present) {
+        why = fmt::format("the shadow entry of {} is absent", name(o));
+        continue;
+      }
+      if (holdsFields(expect, o->shadow, why)) return {};
+    }
+    return why;
+  }
+  return {};
+}
+
+std::string differencesOfRejected(Expectation const& expect, std::string_view reason) {
+  if (expect.rejected && reason.find(*expect.rejected) != std::string_view::npos) return {};
+  return fmt::format("the line was rejected: {}", reason);
+}
+
+}  // namespace eedb::replay
