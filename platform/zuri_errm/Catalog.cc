@@ -452,7 +452,7 @@ void FieldSetter::finish() {
   // given, and that one selected.
   FieldInfo const* selected = nullptr;
   for (FieldInfo const& f : fields_) {
-    if (f.shownFn == nullptr || (given_ & (std::uint64_t{1} << (&f - fields_.data()))) == 0) {
+    if (f.selector.empty() || (given_ & (std::uint64_t{1} << (&f - fields_.data()))) == 0) {
       continue;
     }
     if (selected != nullptr) {

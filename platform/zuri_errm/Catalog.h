@@ -106,7 +106,7 @@ struct FieldInfo {
   void (*setFn)(AnyLogEntry&, Value const&, std::string_view path);
   Value (*getFn)(AnyLogEntry const&);
   bool (*shownFn)(AnyLogEntry const&);
-  // For a field with shownFn: the field of the same object that selects it, and its value then.
+  // For view data: the field of the same object that selects it, and its value then (else empty).
   std::string_view selector = {};
   unsigned selectorValue = 0;
 };

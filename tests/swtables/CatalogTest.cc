@@ -27,7 +27,7 @@ Value at(std::string const& path, Value v) {
 Value within(TableInfo const& t, std::string const& path, Value v) {
   Value input = at(path, std::move(v));
   FieldInfo const* group = t.field(path.substr(0, path.find('.')));
-  if (group->shownFn == nullptr) return input;
+  if (group->selector.empty()) return input;
   std::vector<Value::Member> members = input.members();
   members.push_back({std::string(group->selector), Value::number(group->selectorValue)});
   return Value::object(std::move(members));
