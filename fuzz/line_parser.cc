@@ -71,8 +71,8 @@ extern "C" int LLVMFuzzerTestOneInput(std::uint8_t const* data, std::size_t size
   } catch (ZuriErrm::InputError const& e) {
     fail("the line written back is rejected ({}): {}", e.what(), written);
   }
-  // Compared as written: SRv6 data given for a view other than the entry's own is stored but
-  // not shown, so only what the catalogue shows must survive the round trip.
+  // Compared as written: what the catalogue shows must survive the round trip (SRv6 data of a
+  // view other than the entry's own is refused as input, so nothing hidden is stored).
   if (again.table != first.table || again.unitId != first.unitId || again.flags != first.flags ||
       writeLine(again) != written) {
     fail("the line written back reads differently:\n  {}\n  {}\n  {}", line, written,
