@@ -1,18 +1,25 @@
 // The replay tool's input: every kind of bad line rejected with its exact reason, the accepted
-// forms of units, numbers and flags, line splitting across read blocks, the --faps list.
+// forms of units, numbers and flags, line splitting across read blocks, line ends, encodings and
+// the longest line, expectations and their check, the --faps list.
 
+#include <fcntl.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include <fmt/format.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "Expect.h"
 #include "Input.h"
 #include "Options.h"
+#include "Session.h"
 
 namespace {
 
@@ -20,6 +27,7 @@ using eedb::replay::LineParser;
 using eedb::replay::LineReader;
 using eedb::replay::LogLine;
 using ::testing::ElementsAre;
+using ::testing::HasSubstr;
 using ::testing::StartsWith;
 using ZuriErrm::InputError;
 
@@ -80,6 +88,252 @@ TEST(LineParser, RejectsEveryKindOfBadLineWithItsReason) {
   }
 }
 
+// Every object of a line refuses a member given twice, naming it with its path: the last value
+// never wins and flags are never OR-ed.
+TEST(LineParser, RejectsDuplicateMembersAtEveryLevel) {
+  struct {
+    char const* line;
+    char const* reason;
+  } const cases[] = {
+      {R"({"table": "EedbOutrif", "delete": true, "delete": false})", "duplicate member 'delete'"},
+      {R"({"table": "EedbOutrif", "table": "EedbArpTable"})", "duplicate member 'table'"},
+      {R"({"table": "EedbOutrif", "entry": {}, "entry": {"key": 1}})", "duplicate member 'entry'"},
+      {R"({"table": "EedbOutrif", "unit": {"fap": 1}, "unit": {"fap": 2}})",
+       "duplicate member 'unit'"},
+      {R"({"table": "EedbOutrif", "unitId": 1, "unitId": 2})", "duplicate member 'unitId'"},
+      {R"({"table": "EedbOutrif", "unit": {"fap": 1, "fap": 2}})", "duplicate member 'unit.fap'"},
+      {R"({"table": "EedbOutrif", "entry": {"fodo": 1, "key": 2, "fodo": 1}})",
+       "duplicate field 'fodo'"},
+      {R"({"table": "EedbIpTunnel", "entry": {"key": {"outlif": 1, "outlif": 2}}})",
+       "duplicate field 'key.outlif'"},
+      {R"({"table": "EedbSrv6", "entry": {"viewType": 0, "etpsSrv6150": {"nofSids": 1, "nofSids": 2}}})",
+       "duplicate field 'etpsSrv6150.nofSids'"},
+      {R"({"table": "EedbOutrif", "expect": {"error": "a", "error": "b"}})",
+       "duplicate member 'expect.error'"},
+      {R"({"table": "EedbOutrif", "expect": {"fields": {"fodo": 1, "fodo": 2}}})",
+       "duplicate member 'expect.fields.fodo'"},
+      {R"({"table": "EedbOutrif", "expect": {}, "expect": {}})", "duplicate member 'expect'"},
+  };
+  for (auto const& c : cases) EXPECT_EQ(rejection(c.line), c.reason) << c.line;
+}
+
+// SRv6 view data share one block: data of another view than the line's viewType, or of two
+// views, would be stored as bytes of the wrong view.
+TEST(LineParser, RefusesSrv6DataOfAnotherView) {
+  struct {
+    char const* entry;
+    char const* reason;
+  } const cases[] = {
+      {R"("viewType": 0, "etpsSrv6150": {"nofSids": 3, "srhRoutingType": 4}, "etpsDataSid150": {"sid": "2001:db8::1"})",
+       "fields 'etpsSrv6150' and 'etpsDataSid150' are the data of two views (viewType 0 and 1); "
+       "an entry holds one"},
+      {R"("etpsDataSid150": {"sid": "2001:db8::1"}, "etpsSrv6150": {"nofSids": 3}, "viewType": 1)",
+       "fields 'etpsSrv6150' and 'etpsDataSid150' are the data of two views (viewType 0 and 1); "
+       "an entry holds one"},
+      {R"("viewType": 1, "etpsSrv6150": {"nofSids": 3, "srhRoutingType": 4})",
+       "field 'etpsSrv6150' is the data of viewType 0, but the entry's viewType is 1"},
+      {R"("etpsIpv6TunnelRaw150": {"fodo": 1})",
+       "field 'etpsIpv6TunnelRaw150' is the data of viewType 2, but the entry's viewType is 0"},
+      {R"("viewType": 3, "etpsDataSid150": {})",
+       "field 'etpsDataSid150' is the data of viewType 1, but the entry's viewType is 3"},
+  };
+  for (auto const& c : cases) {
+    std::string const line = fmt::format(R"({{"table": "EedbSrv6", "entry": {{{}}}}})", c.entry);
+    EXPECT_EQ(rejection(line), c.reason) << line;
+  }
+  // The entry's own view, given before or after viewType, is stored as given.
+  LogLine const sid = parse(
+      R"({"table": "EedbSrv6", "entry": {"etpsDataSid150": {"sid": "2001:db8::1"}, "viewType": 1}})");
+  auto const& e = std::get<ZuriErrm::EedbSrv6LogEntry>(sid.entry);
+  EXPECT_EQ(e.etpsDataSid150().sid(), *Plexo::IpGenAddr::parse("2001:db8::1"));
+  LogLine const header = parse(
+      R"({"table": "EedbSrv6", "entry": {"viewType": 0, "etpsSrv6150": {"nofSids": 3, "srhRoutingType": 4}}})");
+  auto const& h = std::get<ZuriErrm::EedbSrv6LogEntry>(header.entry);
+  EXPECT_EQ(h.etpsSrv6150().nofSids(), 3);
+  EXPECT_EQ(h.etpsSrv6150().srhRoutingType(), 4);
+}
+
+// A number that 64 bits (or a double) cannot hold is a value that does not fit, wherever it
+// stands; a number JSON does not allow is still not JSON.
+TEST(LineParser, ReportsNumbersBeyond64BitsWithTheirField) {
+  std::string const googol30 = "1" + std::string(30, '0');
+  struct {
+    std::string line;
+    std::string reason;
+  } const cases[] = {
+      {R"({"table": "EedbOutrif", "entry": {"fodo": 18446744073709551616}})",
+       "field 'fodo': 18446744073709551616 does not fit 16 bits (max 65535)"},
+      {R"({"table": "EedbOutrif", "entry": {"fodo": "18446744073709551616"}})",
+       "field 'fodo': \"18446744073709551616\" does not fit 16 bits (max 65535)"},
+      {R"({"table": "EedbOutrif", "entry": {"key": 1e400}})",
+       "field 'key': 1e400 does not fit 32 bits (max 4294967295)"},
+      {R"({"table": "EedbOutrif", "entry": {"fodo": -1e400}})",
+       "field 'fodo': -1e400 does not fit 16 bits (max 65535)"},
+      {R"({"table": "EedbOutrif", "entry": {"fodo": -9223372036854775809}})",
+       "field 'fodo': -9223372036854775809 does not fit 16 bits (max 65535)"},
+      {R"({"table": "EedbOutrif", "entry": {"mtuProfile": )" + googol30 + "}}",
+       "field 'mtuProfile': " + googol30 + " does not fit 8 bits (max 255)"},
+      {R"({"table": "EedbIpTunnel", "entry": {"key": {"outlif": 1, "dipOutlif": 1e400}}})",
+       "field 'key.dipOutlif': 1e400 does not fit 32 bits (max 4294967295)"},
+      {R"({"table": "EedbIpTunnel", "entry": {"dip": 18446744073709551616}})",
+       "field 'dip': 18446744073709551616 is not an address text"},
+      {R"({"table": "EedbOutrif", "unit": {"fap": 18446744073709551616}})",
+       "unit: fap 18446744073709551616 is out of range (0 to 255)"},
+      {R"({"table": "EedbOutrif", "unit": {"instance": "0x10000000000000000"}})",
+       "unit: instance \"0x10000000000000000\" is out of range (0 to 255)"},
+      {R"({"table": "EedbOutrif", "unitId": 1e400})", "unitId 1e400 is out of range (0 to 65535)"},
+      {R"({"table": 1e400})", "member 'table': 1e400 is not a text"},
+      {R"({"table": "EedbOutrif", "delete": 1e400})",
+       "member 'delete': 1e400 is not true or false"},
+      {R"({"table": "EedbOutrif", "entry": {"fodo": "\u0001"}, "x": 1e400})", "unknown member 'x'"},
+      {R"({"table": "EedbOutrif", "expect": {"fields": {"fodo": 1e400}}})",
+       "member 'expect.fields.fodo': 1e400 is not a field value (a number, or \"0x...\" for up to "
+       "128 bits)"},
+      {R"({"table": "EedbOutrif", "entry": {"fodo": 01}})",
+       "not valid JSON: Problem while parsing a number"},
+      {R"({"table": "EedbOutrif", "entry": {"fodo": 1e400, "key": 01}})",
+       "not valid JSON: Problem while parsing a number"},
+  };
+  for (auto const& c : cases) EXPECT_EQ(rejection(c.line), c.reason) << c.line;
+}
+
+// Unknown names get the closest known one; input quoted in a reason is cut short.
+TEST(LineParser, SuggestsNamesAndQuotesInputShort) {
+  EXPECT_EQ(rejection(R"({"table": "EedbOutRif"})"),
+            "unknown table 'EedbOutRif' (did you mean 'EedbOutrif'?)");
+  EXPECT_EQ(rejection(R"({"table": "EedbOutrif", "entry": {"fdoo": 1}})"),
+            "unknown field 'fdoo' (did you mean 'fodo'?)");
+  EXPECT_EQ(rejection(R"({"table": "EedbIpTunnel", "entry": {"key": {"outlf": 1}}})"),
+            "unknown field 'key.outlf' (did you mean 'key.outlif'?)");
+  EXPECT_EQ(rejection(R"({"table": "EedbOutrif", "tabledelete": true})"),
+            "unknown member 'tabledelete' (did you mean 'tableDelete'?)");
+  EXPECT_EQ(rejection(R"({"table": "EedbOutrif", "unit": {"instanse": 1}})"),
+            "unknown member 'unit.instanse' (did you mean 'unit.instance'?)");
+  EXPECT_EQ(rejection(R"({"table": "EedbOutrif", "expect": {"eror": "x"}})"),
+            "unknown member 'expect.eror' (did you mean 'expect.error'?)");
+  EXPECT_EQ(rejection(R"({"table": "Nothing"})"), "unknown table 'Nothing'");
+
+  std::string array = "[";
+  for (int i = 0; i < 100000; ++i) array += "1234567,";
+  array += "0]";
+  for (std::string const& line :
+       {R"({"table": "EedbOutrif", "entry": )" + array + "}",
+        R"({"table": "EedbOutrif", "entry": {"fodo": )" + array + "}}",
+        R"({"table": "EedbOutrif", "unit": {"fap": ")" + std::string(100000, 'x') + "\"}}",
+        R"({"table": ")" + std::string(100000, 'x') + "\"}",
+        R"({"table": "EedbOutrif", "entry": {")" + std::string(100000, 'x') + "\": 1}}"}) {
+    std::string const reason = rejection(line);
+    EXPECT_LT(reason.size(), 100u) << reason;
+    EXPECT_THAT(reason, HasSubstr("...")) << reason;
+  }
+  EXPECT_EQ(rejection(R"({"table": "EedbOutrif", "entry": )" + array + "}"),
+            "member 'entry': [1234567,1234567,1234567,1234567,1234567... is not an object");
+}
+
+// The expectation is read even from a line refused afterwards; a malformed one is refused.
+TEST(LineParser, ReadsExpectations) {
+  LogLine line;
+  LineParser parser;
+  std::string text =
+      R"({"expect": {"rejected": "unknown field"}, "table": "EedbOutrif", "entry": {"x": 1}})";
+  text.append(simdjson::SIMDJSON_PADDING, ' ');
+  EXPECT_THROW(parser.parse(std::string_view(text).substr(0, text.size() - 64), line), InputError);
+  ASSERT_TRUE(line.hasExpect);
+  EXPECT_EQ(line.expect.rejected, "unknown field");
+  EXPECT_EQ(line.expect.written, R"({"rejected":"unknown field"})");
+
+  line = parse(
+      R"({"table": "EedbIpTunnel", "expect": {"util": "EedbIpTunnelUtil", "applicable": true,)"
+      R"( "present": true, "fields": {"fodo": 7, "dip": "0x20010db8000000000000000000000001"}}})");
+  ASSERT_TRUE(line.hasExpect);
+  EXPECT_EQ(line.expect.util, "EedbIpTunnelUtil");
+  EXPECT_EQ(line.expect.applicable, true);
+  EXPECT_EQ(line.expect.present, true);
+  ASSERT_EQ(line.expect.fields.size(), 2u);
+  EXPECT_THAT(line.expect.fields[1].words, ElementsAre(1u, 0u, 0u, 0x20010db8u));
+  EXPECT_FALSE(parse(R"({"table": "EedbOutrif"})").hasExpect);
+
+  struct {
+    char const* expect;
+    char const* reason;
+  } const cases[] = {
+      {R"(5)", "member 'expect': 5 is not an object"},
+      {R"({"rejected": "x", "error": "y"})",
+       "member 'expect.rejected' excludes the other expectations"},
+      {R"({"error": 5})", "member 'expect.error': 5 is not a text"},
+      {R"({"present": "yes"})", "member 'expect.present': \"yes\" is not true or false"},
+      {R"({"fields": {"dip": "0x100000000000000000000000000000000"}})",
+       "member 'expect.fields.dip': \"0x100000000000000000000000000000000\" is not a field value "
+       "(a number, or \"0x...\" for up to 128 bits)"},
+      {R"({"fields": {"fodo": -1}})",
+       "member 'expect.fields.fodo': -1 is not a field value (a number, or \"0x...\" for up to "
+       "128 bits)"},
+  };
+  for (auto const& c : cases) {
+    std::string const l = fmt::format(R"({{"table": "EedbOutrif", "expect": {}}})", c.expect);
+    EXPECT_EQ(rejection(l), c.reason) << l;
+  }
+}
+
+// What the replay did with a line against what it expected, over the offers of an IP tunnel
+// line split among two table utilities.
+TEST(Expectation, HoldsWhenSomeChosenOfferMeetsIt) {
+  using chip26_a0::layout::FieldValue;
+  using eedb::replay::OfferError;
+  using eedb::replay::OfferResult;
+  using eedb::replay::ShadowField;
+  std::vector<OfferResult> offers(2);
+  offers[0].util = "chip26_a0::ZuriErrmUtil::EedbIpTunnelUtil";
+  offers[0].applicable = true;
+  offers[0].shadowRead = true;
+  offers[0].shadow.present = true;
+  offers[0].shadow.format = "EedbIpv4TunnelEntry";
+  offers[0].shadow.fields = {{"fodo", FieldValue(10, {7, 0, 0, 0})},
+                             {"dip", FieldValue(128, {1, 0, 0, 0x20010db8})}};
+  offers[1].util = "chip26_a0::ZuriErrmUtil::EedbIpTunnelNonAiUtil";
+  offers[1].shadowRead = true;
+
+  auto const check = [&](std::string const& expect) {
+    LogLine const line = parse(fmt::format(R"({{"table": "EedbIpTunnel", "expect": {}}})", expect));
+    return eedb::replay::differences(line.expect, offers);
+  };
+  struct {
+    char const* expect;
+    char const* differs;
+  } const cases[] = {
+      {R"({"applicable": true, "present": true, "fields": {"fodo": 7}})", ""},
+      {R"({"fields": {"dip": "0x20010db8000000000000000000000001"}})", ""},
+      {R"({"fields": {"fodo": 8}})", "field 'fodo' is 7, not 8"},
+      {R"({"fields": {"dip": "0x1"}})",
+       "field 'dip' is 0x20010db8000000000000000000000001, not \"0x1\""},
+      {R"({"fields": {"ttl": 1}})", "format EedbIpv4TunnelEntry has no field 'ttl'"},
+      {R"({"present": false})", "the shadow entry of EedbIpTunnelUtil is present"},
+      {R"({"applicable": false})", "EedbIpTunnelUtil was applicable"},
+      {R"({"util": "EedbIpTunnelNonAiUtil", "applicable": true})", "no offer was applicable"},
+      {R"({"util": "EedbIpTunnelNonAiUtil", "applicable": false})", ""},
+      {R"({"util": "EedbIpTunnelNonAiUtil", "fields": {"fodo": 7}})", "no offer was applicable"},
+      {R"({"util": "EedbOutrifUtil"})",
+       "no offer to table utility 'EedbOutrifUtil' (the line's: EedbIpTunnelUtil, "
+       "EedbIpTunnelNonAiUtil)"},
+      {R"({"error": "Casting"})", "no offer raised"},
+      {R"({"rejected": "unknown"})", "the line was read, not rejected"},
+  };
+  for (auto const& c : cases) EXPECT_EQ(check(c.expect), c.differs) << c.expect;
+
+  offers[1].error = OfferError{"Asic::OrderedTableException", "Casting values: cast failed"};
+  EXPECT_EQ(check(R"({"error": "Casting values"})"), "");
+  EXPECT_EQ(check(R"({"error": "Range"})"),
+            "EedbIpTunnelNonAiUtil raised: Casting values: cast failed");
+  EXPECT_EQ(check(R"({"applicable": true})"),
+            "EedbIpTunnelNonAiUtil raised: Casting values: cast failed");
+  EXPECT_EQ(check(R"({"util": "EedbIpTunnelUtil", "applicable": true})"), "");
+
+  LogLine const rejected = parse(R"({"table": "EedbOutrif", "expect": {"rejected": "unknown"}})");
+  EXPECT_EQ(eedb::replay::differencesOfRejected(rejected.expect, "unknown field 'x'"), "");
+  EXPECT_EQ(eedb::replay::differencesOfRejected(rejected.expect, "duplicate field 'x'"),
+            "the line was rejected: duplicate field 'x'");
+}
+
 // Hex text at a field's and a unit's limits, both flags, and the defaults of what is left out.
 TEST(LineParser, ReadsUnitFlagsAndNumbersInEveryForm) {
   LogLine line = parse(
@@ -128,6 +382,92 @@ TEST(LineReader, CutsLinesAcrossBlocks) {
   }
   EXPECT_THAT(readLines("", 4), ElementsAre());
   EXPECT_THAT(readLines("one\n", 4), ElementsAre("one"));
+}
+
+// Lines of `data` cut with the given maximum, an overlong one shown as "<overlong N>".
+std::vector<std::string> readLimited(std::string const& data, std::size_t block,
+                                     std::size_t maxLine) {
+  int fds[2];
+  EXPECT_EQ(::pipe(fds), 0);
+  EXPECT_EQ(::write(fds[1], data.data(), data.size()), static_cast<ssize_t>(data.size()));
+  ::close(fds[1]);
+  LineReader reader(fds[0], {}, block, maxLine);
+  std::vector<std::string> lines;
+  std::string_view line;
+  while (reader.next(line)) {
+    lines.push_back(reader.overlong() ? fmt::format("<overlong {}>", reader.overlongLength())
+                                      : std::string(line));
+  }
+  ::close(fds[0]);
+  return lines;
+}
+
+// A byte-order mark is skipped (split across reads too); CR LF and CR-only files read as LF
+// files do; the first line end decides.
+TEST(LineReader, ReadsByteOrderMarkAndEveryLineEnd) {
+  struct {
+    std::string data;
+    std::vector<std::string> lines;
+  } const cases[] = {
+      {"\xEF\xBB\xBF{}\n{}", {"{}", "{}"}},
+      {"\xEF\xBB\xBF", {}},
+      {"\xEF\xBB\xBF\xEF\xBB\xBFx", {"\xEF\xBB\xBFx"}},  // one mark only
+      {"\xEF\xBBx\n", {"\xEF\xBBx"}},
+      {"a\r\nb\r\n\r\nc", {"a", "b", "", "c"}},
+      {"a\rb\r\rc\r", {"a", "b", "", "c"}},
+      {"a\rb\nc\r", {"a", "b\nc"}},
+      {"a\nb\rc\n", {"a", "b\rc"}},
+      {"ab\r", {"ab"}},
+      {"\r\n", {""}},
+  };
+  for (auto const& c : cases) {
+    for (std::size_t block : {1, 2, 3, 1024}) {
+      EXPECT_EQ(readLimited(c.data, block, 100), c.lines) << "block " << block;
+    }
+  }
+  for (std::string data : {"\xFF\xFE{\0}\0", "\xFE\xFF\0{\0}"}) {
+    EXPECT_THROW(readLimited(data, 1024, 100), InputError);
+  }
+}
+
+// A line longer than the maximum is handed out empty with its length, and the lines after it
+// are read as usual; the maximum counts the line without its line end.
+TEST(LineReader, SkipsLinesLongerThanTheMaximum) {
+  std::string const ten(10, 'x');
+  std::string const eleven(11, 'y');
+  std::string const long_(1000, 'z');
+  for (std::size_t block : {1, 4, 7, 64}) {
+    EXPECT_THAT(
+        readLimited(ten + "\n" + eleven + "\n" + ten + "\r\n" + long_ + "\nz\n" + long_, block, 10),
+        ElementsAre(ten, "<overlong 11>", ten, "<overlong 1000>", "z", "<overlong 1000>"))
+        << "block " << block;
+    EXPECT_THAT(readLimited(long_ + "\r" + ten + "\r" + eleven, block, 10),
+                ElementsAre("<overlong 1000>", ten, "<overlong 11>"))
+        << "block " << block;
+  }
+}
+
+// One long line costs time linear in its length: bytes already searched for the line end are
+// not searched again on every read.
+TEST(LineReader, ReadsALongLineInLinearTime) {
+  char path[] = "/tmp/eedb-long-line-XXXXXX";
+  int const fd = ::mkstemp(path);
+  ASSERT_GE(fd, 0);
+  std::string const line(std::size_t{32} << 20, 'x');
+  ASSERT_EQ(::write(fd, line.data(), line.size()), static_cast<ssize_t>(line.size()));
+  ASSERT_EQ(::write(fd, "\nend\n", 5), 5);
+  ASSERT_EQ(::lseek(fd, 0, SEEK_SET), 0);
+  auto const start = std::chrono::steady_clock::now();
+  LineReader reader(fd, {}, 4096, line.size());
+  std::string_view text;
+  ASSERT_TRUE(reader.next(text));
+  EXPECT_EQ(text.size(), line.size());
+  ASSERT_TRUE(reader.next(text));
+  EXPECT_EQ(text, "end");
+  // Searching again from the line's start on each of 8192 reads: 128 GiB, minutes.
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+  ::close(fd);
+  ::unlink(path);
 }
 
 TEST(FapList, ReadsIdsAndRanges) {

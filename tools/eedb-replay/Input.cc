@@ -567,10 +567,11 @@ bool LineReader::next(std::string_view& line) {
       return true;
     }
     // Too long by now even with a "\r" before its "\n": keep nothing of it but its length.
+    // (A "\r" at the end, which the next read decides on, stays.)
     if (skipping_ || available > maxLine_ + 1) {
       skipping_ = true;
-      skipped_ += available;
-      begin_ = end_;
+      skipped_ += scanned_;
+      begin_ += scanned_;
       scanned_ = 0;
     }
     fill();
