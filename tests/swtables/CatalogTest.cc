@@ -9,6 +9,7 @@
 #include <string>
 
 #include "zuri_errm/Catalog.h"
+#include "zuri_errm/DidYouMean.h"
 #include "zuri_errm/EedbSrv6.h"
 #include "zuri_errm/Gen3EsemCmds.h"
 
@@ -114,6 +115,20 @@ TEST(CatalogTest, WrongShapesUnknownNamesAndBadAddresses) {
       {at("fodo", Value::text("99999999999999999999999")),
        "field 'fodo': \"99999999999999999999999\" does not fit U10 (max 1023)"},
       {Value::number(3), "field 'entry': 3 is not an object"},
+      {at("fodo", Value::big("18446744073709551616")),
+       "field 'fodo': 18446744073709551616 does not fit U10 (max 1023)"},
+      {at("key.outlif", Value::big("-1e400")),
+       "field 'key.outlif': -1e400 does not fit 32 bits (max 4294967295)"},
+      {at("dip", Value::big("1e400")), "field 'dip': 1e400 is not an address text"},
+      {at("dip", Value::text(std::string(1000, '1'))),
+       "field 'dip': \"111111111111111111111111111111111111111... is not an IPv4 or IPv6 address"},
+      {at("fodp", Value::number(1)), "unknown field 'fodp' (did you mean 'fodo'?)"},
+      {at(std::string(100, 'f'), Value::number(1)),
+       "unknown field 'ffffffffffffffffffffffffffffffffffffffff...'"},
+      {Value::object({{"fodo", Value::number(1)}, {"fodo", Value::number(1)}}),
+       "duplicate field 'fodo'"},
+      {at("key", Value::object({{"outlif", Value::number(1)}, {"outlif", Value::number(2)}})),
+       "duplicate field 'key.outlif'"},
       {Value::object({{"fodo", Value::number(5)},
                       {"key", Value::object({{"outlif", Value::number(7)},
                                              {"dipOutlif", Value::negative(-2)}})}}),
@@ -130,6 +145,59 @@ TEST(CatalogTest, WrongShapesUnknownNamesAndBadAddresses) {
   AnyLogEntry other = findTable("EedbOutrif")->newEntry();
   EXPECT_THROW(t.set(other, "fodo", Value::number(1)), std::logic_error);
   EXPECT_THROW(t.makeWrapper(other, Asic::UnitId(), 0), std::logic_error);
+}
+
+// View data are taken only for the entry's own view, and of one view only; a refused input
+// leaves the entry as it was.
+TEST(CatalogTest, Srv6ViewDataOnlyOfTheEntrysView) {
+  TableInfo const& t = *findTable("EedbSrv6");
+  AnyLogEntry e = t.newEntry();
+  Value const header = Value::object({{"nofSids", Value::number(3)}});
+  Value const sid = Value::object({{"sid", Value::text("2001:db8::1")}});
+  EXPECT_EQ(
+      rejection(t, e, Value::object({{"viewType", Value::number(1)}, {"etpsSrv6150", header}})),
+      "field 'etpsSrv6150' is the data of viewType 0, but the entry's viewType is 1");
+  EXPECT_EQ(rejection(t, e, Value::object({{"etpsDataSid150", sid}, {"etpsSrv6150", header}})),
+            "fields 'etpsSrv6150' and 'etpsDataSid150' are the data of two views (viewType 0 and "
+            "1); an entry holds one");
+  t.setFields(e, Value::object({{"etpsDataSid150", sid}, {"viewType", Value::number(1)}}));
+  EXPECT_EQ(std::get<EedbSrv6LogEntry>(e).etpsDataSid150().sid(),
+            *Plexo::IpGenAddr::parse("2001:db8::1"));
+  // Compound keys are no views: any number of them with view data.
+  TableInfo const& sflow = *findTable("EedbSflowTable");
+  AnyLogEntry s = sflow.newEntry();
+  sflow.setFields(s, at("key.outlif", Value::number(5)));
+  EXPECT_EQ(read(sflow, s, "key.outlif"), Value::number(5));
+}
+
+// One suggestion helper for tables, fields, members and options.
+TEST(DidYouMean, SuggestsTheClosestNameWhenCloseEnough) {
+  std::string_view const names[] = {"format",      "faps",   "fodo",    "EedbOutrif",
+                                    "tableDelete", "delete", "instance"};
+  struct {
+    std::string_view typo;
+    std::string_view suggestion;
+  } const cases[] = {
+      {"fromat", " (did you mean 'format'?)"},          // two neighbours swapped
+      {"EedbOutRif", " (did you mean 'EedbOutrif'?)"},  // letter case
+      {"EEDBOUTRIF", " (did you mean 'EedbOutrif'?)"},
+      {"fodoo", " (did you mean 'fodo'?)"},
+      {"fap", " (did you mean 'faps'?)"},
+      {"delet", " (did you mean 'delete'?)"},
+      {"tabledelete", " (did you mean 'tableDelete'?)"},
+      {"instanse", " (did you mean 'instance'?)"},
+      {"fo", ""},  // half of the name is too much
+      {"x", ""},
+      {"comment", ""},
+      {"", ""},
+  };
+  for (auto const& c : cases) EXPECT_EQ(didYouMean(c.typo, names), c.suggestion) << c.typo;
+  EXPECT_EQ(didYouMean("outlf", names, std::identity{}, "key."), "");
+  std::string_view const keys[] = {"outlif", "dipOutlif"};
+  EXPECT_EQ(didYouMean("outlf", keys, std::identity{}, "key."), " (did you mean 'key.outlif'?)");
+  EXPECT_EQ(editDistance("fromat", "format"), 1u);
+  EXPECT_EQ(editDistance("abc", ""), 3u);
+  EXPECT_EQ(editDistance("kitten", "sitting"), 3u);
 }
 
 // The three views overlay one block: writing one view changes what the others read.
