@@ -2,9 +2,12 @@
 // lines, the replay going on after them, clear messages for usage and I/O errors; and
 // the session's setup options reaching every table utility.
 
+#include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -21,6 +24,7 @@ namespace {
 
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
+using ::testing::Not;
 using ::testing::StartsWith;
 
 struct Outcome {
@@ -54,6 +58,43 @@ class ToolTest : public ::testing::Test {
   }
 
   static std::string plugin() { return std::string("--plugin ") + EEDB_PLUGIN_PATH + " "; }
+  static std::string tool() { return std::string(EEDB_REPLAY_TOOL) + " " + plugin(); }
+
+  // Runs a shell command; its exit status.
+  static int shell(std::string const& command) {
+    int const raw = std::system(command.c_str());
+    return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  }
+
+  // Runs the tool with a terminal as standard input; stops it after `seconds`.
+  Outcome runOnTerminal(std::string const& args, int seconds) {
+    int const master = ::posix_openpt(O_RDWR | O_NOCTTY);
+    EXPECT_GE(master, 0);
+    EXPECT_EQ(::grantpt(master), 0);
+    EXPECT_EQ(::unlockpt(master), 0);
+    std::string const terminal = ::ptsname(master);
+    std::string const command = tool() + args + " > " + dir_ + "/out 2> " + dir_ + "/err";
+    pid_t const pid = ::fork();
+    if (pid == 0) {
+      ::setsid();
+      int const fd = ::open(terminal.c_str(), O_RDWR);
+      ::dup2(fd, STDIN_FILENO);
+      ::execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
+      ::_exit(127);
+    }
+    int raw = 0;
+    auto const deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    while (::waitpid(pid, &raw, WNOHANG) == 0) {
+      if (std::chrono::steady_clock::now() > deadline) {
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, &raw, 0);
+        break;
+      }
+      ::usleep(10000);
+    }
+    ::close(master);
+    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, slurp(dir_ + "/out"), slurp(dir_ + "/err")};
+  }
 
   std::string dir_;
 };
@@ -133,6 +174,122 @@ TEST_F(ToolTest, UsageAndIoErrorsExitTwoWithAClearMessage) {
     EXPECT_EQ(r.status, 2) << c.args;
     EXPECT_THAT(r.err, StartsWith(c.message)) << c.args;
   }
+}
+
+// Standard error closed or full loses the messages, not the exit status; a failed write stops
+// the replay at once, even with SIGPIPE ignored and a producer that never ends.
+TEST_F(ToolTest, OutputAndErrorStreamsThatFail) {
+  for (std::string const redirect : {"2>/dev/full", "2>&-"}) {
+    EXPECT_EQ(shell(tool() + "/nonexistent.jsonl " + redirect), 2) << redirect;
+    EXPECT_EQ(shell(tool() + "--faps x - < /dev/null " + redirect), 2) << redirect;
+    EXPECT_EQ(shell(tool() + "- < /dev/null >/dev/full " + redirect), 2) << redirect;
+  }
+  EXPECT_EQ(shell(tool() + "- < /dev/null >&-  2>/dev/null"), 2);
+  std::string const line = R"({"table": "EedbOutrif", "entry": {"key": 1, "viewType": 1}})";
+  std::ofstream(dir_ + "/endless.sh")
+      << "trap '' PIPE\nyes '" << line << "' | (timeout 60 " << tool() << " 2> " << dir_
+      << "/err; echo $? > " << dir_ << "/status) | head -c 1 > /dev/null\n";
+  auto const start = std::chrono::steady_clock::now();
+  shell("sh " + dir_ + "/endless.sh");
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
+  EXPECT_EQ(slurp(dir_ + "/status"), "2\n");
+  EXPECT_EQ(slurp(dir_ + "/err"), "eedb-replay: cannot write the output: Broken pipe\n");
+}
+
+// Several files replay in order as one stream, each line numbered in its file.
+TEST_F(ToolTest, SeveralFilesAsOneStream) {
+  std::string const a = dir_ + "/a.jsonl";
+  std::string const b = dir_ + "/b.jsonl";
+  std::ofstream(a) << kGood << "\n" << kGood;
+  std::ofstream(b) << "\xEF\xBB\xBF" << kGood << "{}\n";
+  Outcome r = run(plugin() + a + " " + b);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_THAT(r.out, HasSubstr("line " + a + ":1  EedbOutrifUtil  applicable"));
+  EXPECT_THAT(r.out, HasSubstr("line " + a + ":3  EedbOutrifUtil  applicable"));
+  EXPECT_THAT(r.out, HasSubstr("line " + b + ":1  EedbOutrifUtil  applicable"));
+  EXPECT_THAT(r.out, HasSubstr("line " + b + ":2  rejected: missing member 'table'\n"));
+  EXPECT_THAT(r.out, HasSubstr("summary: 4 lines, 1 rejected, 3 offers, 0 errors\n"));
+
+  r = run(plugin() + "--format json " + a + " - " + b, kGood);
+  EXPECT_THAT(r.out, HasSubstr(R"({"line": 3, "file": ")" + a + R"(", "util": )"));
+  EXPECT_THAT(r.out, HasSubstr(R"({"line": 1, "file": "-", "util": )"));
+  EXPECT_THAT(r.out, HasSubstr(R"({"line": 2, "file": ")" + b + R"(", "error": {"type": "input")"));
+  EXPECT_THAT(r.out, HasSubstr(R"({"summary": {"lines": 5, "rejected": 1, "offers": 4, )"));
+
+  // A missing file stops the replay before it starts.
+  r = run(plugin() + a + " /nonexistent.jsonl");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.err, "eedb-replay: cannot open /nonexistent.jsonl: No such file or directory\n");
+}
+
+// Alone on a terminal the tool says how to give it input instead of waiting; "-" reads the
+// terminal.
+TEST_F(ToolTest, TerminalWithoutFileGetsAHint) {
+  Outcome r = runOnTerminal("", 20);
+  EXPECT_EQ(r.status, 2);
+  EXPECT_THAT(r.err,
+              StartsWith("eedb-replay: give a stream to replay: eedb-replay FILE..., or - "));
+  r = runOnTerminal("-", 2);
+  EXPECT_EQ(r.status, -1);  // still reading when stopped
+  EXPECT_EQ(r.err, "");
+}
+
+TEST_F(ToolTest, UnknownOptionGetsASuggestion) {
+  Outcome const r = run("--fromat json -");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.err, "eedb-replay: unknown option '--fromat' (did you mean '--format'?)\n");
+}
+
+// A line over the maximum is refused with its number, the next is replayed.
+TEST_F(ToolTest, LongLinesAreRefusedOneByOne) {
+  std::string const longLine =
+      R"({"table": "EedbOutrif", "entry": {"fodo": 1)" + std::string(200, ' ') + "}}\n";
+  Outcome const r = run(plugin() + "--max-line-length 100 -", longLine + kGood);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_THAT(r.out, StartsWith("line 1     rejected: line of 245 bytes is longer than the "
+                                "maximum, 100 (--max-line-length)\nline 2     EedbOutrifUtil"));
+  Outcome const k = run(plugin() + "--max-line-length 1k -", longLine);
+  EXPECT_EQ(k.status, 0);
+  EXPECT_THAT(k.out, Not(HasSubstr("rejected:")));
+}
+
+// Lines that carry their expected result: the exit status says whether every one held,
+// failures that were expected included.
+TEST_F(ToolTest, ExpectationsDecideTheExitStatus) {
+  std::string const met =
+      R"({"table": "EedbOutrif", "entry": {"key": 1, "viewType": 1, "fodo": 5}, "expect": {"fields": {"fodo": 5}}})"
+      "\n"
+      R"({"table": "EedbOutrif", "entry": {"key": 2, "viewType": 1, "mtuProfile": 16}, "expect": {"error": "Casting values"}})"
+      "\n"
+      R"({"table": "EedbOutrif", "entry": {"nope": 1}, "expect": {"rejected": "unknown field 'nope'"}})"
+      "\n"
+      R"({"table": "EedbOutrif", "delete": true, "entry": {"key": 1, "viewType": 1}, "expect": {"present": false}})"
+      "\n";
+  Outcome r = run(plugin() + "-", met);
+  EXPECT_EQ(r.status, 0) << r.out;
+  EXPECT_THAT(r.out, HasSubstr("summary: 4 lines, 1 rejected, 3 offers, 1 error, 4 expectations, "
+                               "0 unmet\n"));
+  EXPECT_THAT(r.out, Not(HasSubstr("expect:")));
+
+  std::string const unmet =
+      R"({"table": "EedbOutrif", "entry": {"key": 1, "viewType": 1, "fodo": 5}, "expect": {"fields": {"fodo": 6}}})"
+      "\n";
+  r = run(plugin() + "-", unmet);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_THAT(r.out, HasSubstr("line 1     expect: {\"fields\":{\"fodo\":6}} differs: field "
+                               "'fodo' is 5, not 6\n"));
+  r = run(plugin() + "--format json -", met + unmet);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_THAT(
+      r.out,
+      HasSubstr(
+          R"({"line": 5, "expect": {"fields":{"fodo":6}}, "differs": "field 'fodo' is 5, not 6"})"
+          "\n"));
+  EXPECT_THAT(r.out, HasSubstr(R"("errors": 1, "expected": 5, "unmet": 1, "utils": )"));
+  // Read back for the check even when nothing is printed.
+  EXPECT_EQ(run(plugin() + "--quiet -", unmet).status, 1);
+  EXPECT_EQ(run(plugin() + "--quiet -", met).status, 0);
 }
 
 // --faps and --update-on-delete reach every table utility of the session, not only the first.
