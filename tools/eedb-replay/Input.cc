@@ -159,7 +159,8 @@ class LineParser::Reader {
       case dom::element_type::ARRAY: {
         out += '[';
         char const* sep = "";
-        for (dom::element const item : e.get_array().value_unsafe()) {
+        dom::array const items = e.get_array().value_unsafe();
+        for (dom::element const item : items) {
           if (out.size() > ZuriErrm::kExcerptBytes) break;
           out += sep;
           append(out, item);
@@ -171,7 +172,8 @@ class LineParser::Reader {
       case dom::element_type::OBJECT: {
         out += '{';
         char const* sep = "";
-        for (auto [key, value] : e.get_object().value_unsafe()) {
+        dom::object const members = e.get_object().value_unsafe();
+        for (auto [key, value] : members) {
           if (out.size() > ZuriErrm::kExcerptBytes) break;
           out.append(sep).append("\"").append(key.substr(0, ZuriErrm::kExcerptBytes)).append("\":");
           append(out, value);
@@ -288,7 +290,8 @@ Asic::UnitId LineParser::Reader::unitOf(dom::element const& e) const {
   std::uint64_t fap = 0;
   std::uint64_t instance = 0;
   unsigned given = 0;
-  for (auto [key, value] : e.get_object().value_unsafe()) {
+  dom::object const members = e.get_object().value_unsafe();
+  for (auto [key, value] : members) {
     if (memberOf(kUnitMembers, key, "unit", given) == 0) {
       fap = unsignedOf(value, "unit: fap", 255);
     } else {
@@ -303,7 +306,8 @@ void LineParser::Reader::entryOf(dom::element const& e, LogLine& out) const {
     throw InputError(fmt::format("member 'entry': {} is not an object", text(e)));
   }
   ZuriErrm::FieldSetter fields(*out.table, out.entry);
-  for (auto [key, value] : e.get_object().value_unsafe()) fields.set(key, valueOf(value, key));
+  dom::object const members = e.get_object().value_unsafe();
+  for (auto [key, value] : members) fields.set(key, valueOf(value, key));
   fields.finish();
 }
 
@@ -325,7 +329,8 @@ void LineParser::Reader::expectationOf(dom::element const& e, Expectation& out) 
     }
     return v.get_bool().value_unsafe();
   };
-  for (auto [key, value] : e.get_object().value_unsafe()) {
+  dom::object const members = e.get_object().value_unsafe();
+  for (auto [key, value] : members) {
     switch (memberOf(kExpectMembers, key, "expect", given)) {
       case kUtil:
         out.util = textOf(value, key);
@@ -346,7 +351,8 @@ void LineParser::Reader::expectationOf(dom::element const& e, Expectation& out) 
         if (value.type() != dom::element_type::OBJECT) {
           throw InputError(fmt::format("member 'expect.fields': {} is not an object", text(value)));
         }
-        for (auto [name, v] : value.get_object().value_unsafe()) {
+        dom::object const fieldValues = value.get_object().value_unsafe();
+        for (auto [name, v] : fieldValues) {
           if (std::any_of(out.fields.begin(), out.fields.end(),
                           [&](Expectation::Field const& f) { return f.name == name; })) {
             throw InputError(fmt::format("duplicate member 'expect.fields.{}'", name));
