@@ -319,7 +319,8 @@ int main(int argc, char** argv) {
   Args args;
   app.add_option("FILE", args.files,
                  "the JSON Lines streams to replay, in order, as one stream; - or nothing for "
-                 "standard input (e.g. examples/demo.jsonl)");
+                 "standard input (e.g. examples/demo.jsonl)")
+      ->type_name("");
   app.add_option("--plugin", args.plugin,
                  "the plug-in library to load (default: libeedb26.so beside the tool's "
                  "install, e.g. --plugin build/src/libeedb26.so)")
