@@ -15,6 +15,7 @@
 #include <fmt/format.h>
 #include <CLI/CLI.hpp>
 
+#include "Describe.h"
 #include "Input.h"
 #include "Options.h"
 #include "Output.h"
@@ -41,7 +42,10 @@ Examples:
   eedb-replay examples/demo.jsonl
   eedb-replay --format json --faps 0-3 < stream.jsonl
   eedb-replay --quiet --dump-shadow --trace 'EedbOutrifUtil/3' examples/outrif.jsonl
-  eedb-replay --quiet --verify examples/demo.jsonl)";
+  eedb-replay --quiet --verify examples/demo.jsonl
+  eedb-replay --bits examples/outrif.jsonl
+  eedb-replay --list-tables
+  eedb-replay --describe EedbOutrif --format json)";
 
 struct Args {
   std::string file = "-";
@@ -54,11 +58,42 @@ struct Args {
   std::string trace;
   bool dumpShadow = false;
   bool verify = false;
+  bool bits = false;
+  bool listTables = false;
+  std::string describe;
 };
 
 int usageError(std::string_view message) {
   fmt::print(stderr, "eedb-replay: {}\n", message);
   return kExitUsage;
+}
+
+// --list-tables and --describe: what the plug-in's table utilities take; nothing is replayed.
+int discover(Args const& args, SessionConfig const& config) {
+  ZuriErrm::TableInfo const* table = nullptr;
+  if (!args.describe.empty()) {
+    std::string message;
+    table = tableNamed(args.describe, message);
+    if (table == nullptr) return usageError(fmt::format("--describe: {}", message));
+  }
+  std::unique_ptr<Session> session;
+  try {
+    session = std::make_unique<Session>(config);
+  } catch (SetupError const& e) {
+    return usageError(e.what());
+  }
+  Form const form = args.format == "json" ? Form::json : Form::text;
+  fmt::memory_buffer out;
+  if (args.listTables) printTableList(out, form, *session);
+  if (table != nullptr) {
+    if (args.listTables && form == Form::text) out.push_back('\n');
+    printDescription(out, form, describeTable(*session, *table));
+  }
+  if (std::fwrite(out.data(), 1, out.size(), stdout) != out.size() || std::fflush(stdout) != 0) {
+    fmt::print(stderr, "eedb-replay: cannot write the output: {}\n", std::strerror(errno));
+    return kExitUsage;
+  }
+  return 0;
 }
 
 int replay(Args const& args) {
@@ -81,6 +116,7 @@ int replay(Args const& args) {
   }
   config.pluginPath = args.plugin.empty() ? defaultPluginPath() : args.plugin;
   config.updateOnDelete = args.updateOnDelete;
+  if (args.listTables || !args.describe.empty()) return discover(args, config);
 
   int fd = STDIN_FILENO;
   if (args.file != "-") {
@@ -99,6 +135,7 @@ int replay(Args const& args) {
   }
 
   Reporter reporter(args.format == "json" ? Form::json : Form::text, args.quiet);
+  reporter.bitsIs(args.bits);
   bool writeFailed = false;
   auto const flush = [&] {
     if (!reporter.flushTo(stdout)) writeFailed = true;
@@ -214,6 +251,17 @@ int main(int argc, char** argv) {
                "run every SCHAN command on a model of the chip's memories and report, at the end, "
                "every place where the chip differs from the shadow, field by field (exit status "
                "1 when one does)");
+  app.add_flag("--bits", args.bits,
+               "text form: draw every shadow entry shown (of an offer, and of --dump-shadow) as a "
+               "bit diagram, 32 bits a row with each row's SCHAN data word");
+  app.add_flag("--list-tables", args.listTables,
+               "list the software tables, the table utilities registered for each and their "
+               "revisions, and exit");
+  app.add_option("--describe", args.describe,
+                 "describe a software table and exit: per table utility its views and formats, "
+                 "the rule by which each input field fills the entry, and an example line per "
+                 "view (e.g. --describe EedbOutrif)")
+      ->option_text("TABLE");
   try {
     app.parse(argc, argv);
   } catch (CLI::ParseError const& e) {
