@@ -39,6 +39,10 @@ TEST(Attribution, AFailurePinsTheFieldItsValueAndTheLargestValueThatTranslates) 
       {R"({"table": "EedbOutrif", "entry": {"key": 1, "viewType": 1, "mtuProfile": 200,
            "remarkProfile": 40}})",
        "EedbOutrifUtil", "mtuProfile", Value::number(200), 15},
+      // The later field fails with the very text the first one has at its bound + 1.
+      {R"({"table": "EedbSflowTable", "entry": {"key": {"outlif": 1, "dataOutlif": 2},
+           "viewType": 0, "headerRecordDataLength": 65535, "headerRecordSize": 16384}})",
+       "EedbSflowTableUtil", "headerRecordDataLength", Value::number(65535), 16383},
       {R"({"table": "EedbOutrif", "entry": {"key": 1, "viewType": 1, "remarkProfile": 32}})",
        "EedbOutrifUtil", "remarkProfile", Value::number(32), 31},
       // FAP 129 fails outside translation's guards, with a message that names no value.

@@ -87,24 +87,28 @@ std::optional<FieldBlame> Explainer::blame(Session::Util const& util, LogLine co
   Attempt const failed = attempt(util, table, line.entry, line.unitId, line.flags);
   if (failed.ok) return std::nullopt;  // the failure lies outside translation
 
-  // A value the failure may be pinned on, and how to translate the line with another value.
+  // A value the failure may be pinned on, and how to translate the line with another value:
+  // in the line, or alone (every other field at 0 but the view, for the bound's search).
   struct Candidate {
     std::string path;
     Value value;
     Value reset;
     bool number;
-    std::function<Attempt(Value const&)> with;
+    std::function<Attempt(Value const&, bool alone)> with;
   };
   std::vector<Candidate> candidates;
   ZuriErrm::AnyLogEntry const fresh = table.newEntry();
   FieldInfo const* const view = viewField(table);
+  ZuriErrm::AnyLogEntry alone = fresh;
+  if (view != nullptr) view->set(alone, view->get(line.entry));
+  auto const entryOf = [&](bool isolated) { return isolated ? alone : line.entry; };
   std::optional<Candidate> viewCandidate;
   for (FieldPath& leaf : leafFields(table, line.entry)) {
     FieldInfo const* info = leaf.info;
     std::string const path = leaf.path;
     Candidate c{std::move(leaf.path), info->get(line.entry), info->get(fresh), isNumber(info->kind),
-                [this, &util, &table, &line, info, path](Value const& v) {
-                  ZuriErrm::AnyLogEntry entry = line.entry;
+                [this, &util, &table, &line, &entryOf, info, path](Value const& v, bool isolated) {
+                  ZuriErrm::AnyLogEntry entry = entryOf(isolated);
                   info->set(entry, v, path);
                   return attempt(util, table, entry, line.unitId, line.flags);
                 }};
@@ -118,12 +122,12 @@ std::optional<FieldBlame> Explainer::blame(Session::Util const& util, LogLine co
   auto const unitCandidate = [&](std::string path, bool fap) {
     std::uint8_t const current = fap ? line.unitId.fapIdRaw() : line.unitId.instanceId();
     return Candidate{std::move(path), Value::number(current), Value::number(0), true,
-                     [this, &util, &table, &line, fap](Value const& v) {
+                     [this, &util, &table, &line, &entryOf, fap](Value const& v, bool isolated) {
                        auto const n = static_cast<std::uint8_t>(v.asNumber());
                        Asic::UnitId const unitId =
                            fap ? Asic::UnitId::of(n, line.unitId.instanceId())
                                : Asic::UnitId::of(line.unitId.fapIdRaw(), n);
-                       return attempt(util, table, line.entry, unitId, line.flags);
+                       return attempt(util, table, entryOf(isolated), unitId, line.flags);
                      }};
   };
   candidates.push_back(unitCandidate("unit.fap", true));
@@ -132,21 +136,26 @@ std::optional<FieldBlame> Explainer::blame(Session::Util const& util, LogLine co
 
   for (Candidate const& c : candidates) {
     if (c.value == c.reset) continue;
-    Attempt const reset = c.with(c.reset);
+    Attempt const reset = c.with(c.reset, false);
     if (reset.sameAs(failed)) continue;
     FieldBlame blame{c.path, c.value, std::nullopt};
-    // The largest value that fails as the reset entry does (or not at all), by bisection
-    // between 0 and the value: the checks are bounds.
-    if (c.number && c.value.kind() == Value::Kind::number &&
-        c.with(Value::number(0)).sameAs(reset)) {
-      std::uint64_t good = 0;
-      std::uint64_t bad = c.value.asNumber();
-      while (bad - good > 1) {
-        std::uint64_t const mid = good + (bad - good) / 2;
-        (c.with(Value::number(mid)).sameAs(reset) ? good : bad) = mid;
-      }
-      blame.limit = good;
+    if (!c.number || c.value.kind() != Value::Kind::number) return blame;
+    // The largest value that translates, by bisection between 0 and the value (the checks are
+    // bounds): alone when the value fails alone, so that no other failure can look the same;
+    // else in the line, where a value below the bound fails as the reset line does.
+    bool const isolated = c.with(Value::number(0), true).ok && !c.with(c.value, true).ok;
+    auto const good = [&](std::uint64_t v) {
+      Attempt const a = c.with(Value::number(v), isolated);
+      return isolated ? a.ok : a.sameAs(reset);
+    };
+    if (!good(0)) return blame;
+    std::uint64_t low = 0;
+    std::uint64_t high = c.value.asNumber();
+    while (high - low > 1) {
+      std::uint64_t const mid = low + (high - low) / 2;
+      (good(mid) ? low : high) = mid;
     }
+    blame.limit = low;
     return blame;
   }
   return std::nullopt;
