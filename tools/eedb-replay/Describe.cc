@@ -576,14 +576,15 @@ void printTableList(fmt::memory_buffer& out, Form form, Session const& session) 
       out.append(std::string_view("]}\n"));
       continue;
     }
+    // One table utility a line, the first beside the table.
     fmt::format_to(o, "{:<{}}  {:#010x}", table.name, width, table.swTableId.value());
-    if (utils.empty()) out.append(std::string_view("  (no table utility)"));
-    char const* sep = "  ";
+    if (utils.empty()) out.append(std::string_view("  (no table utility)\n"));
+    bool first = true;
     for (auto const& [name, revisions] : utils) {
-      fmt::format_to(o, "{}{} ({})", sep, shortName(name), fmt::join(revisions, " "));
-      sep = ", ";
+      if (!first) fmt::format_to(o, "{:{}}", "", width + 12);
+      fmt::format_to(o, "  {} ({})\n", shortName(name), fmt::join(revisions, " "));
+      first = false;
     }
-    out.push_back('\n');
   }
 }
 
