@@ -2,6 +2,7 @@
 // translates) and a refused offer says why, both found by translating again through the real
 // plug-in without touching the shadow; the report prints them under the exception's own text.
 
+#include <algorithm>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -12,6 +13,7 @@
 
 #include "Output.h"
 #include "ReplayFixture.h"
+#include "kiv/Trace.h"
 
 namespace {
 
@@ -165,6 +167,29 @@ TEST(Attribution, OnlyDetailedOffersAreExplained) {
       false);
   ASSERT_TRUE(results[0].error);
   EXPECT_FALSE(results[0].blame);
+}
+
+// The translations of an explanation leave no trace lines, and the installed sink stays.
+TEST(Attribution, ExplanationsAddNoTraceLines) {
+  Session session(config());
+  std::vector<std::string> lines;
+  Kiv::traceSinkIs([&](std::string_view line) { lines.emplace_back(line); });
+  Kiv::traceConfigIs("*/3");
+  auto const translations = [&](bool detail) {
+    lines.clear();
+    session.offer(parseLine(R"({"table": "EedbOutrif", "entry": {"key": 1, "viewType": 1,
+                               "mtuProfile": 16}})"),
+                  detail);
+    return std::count_if(lines.begin(), lines.end(), [](std::string const& l) {
+      return l.find("translateToHwFormat_") != std::string::npos;
+    });
+  };
+  auto const quiet = translations(false);
+  auto const detailed = translations(true);
+  Kiv::traceConfigIs("");
+  Kiv::traceSinkIs({});
+  EXPECT_EQ(quiet, 1);
+  EXPECT_EQ(detailed, quiet);
 }
 
 TEST(Attribution, ReportShowsTheBlameUnderTheUnchangedMessageAndTheReason) {

@@ -4,6 +4,8 @@
 
 #include <fmt/format.h>
 
+#include "kiv/Trace.h"
+
 namespace eedb::replay {
 
 using ZuriErrm::FieldInfo;
@@ -74,7 +76,26 @@ Explainer::Attempt Explainer::attempt(Session::Util const& util, ZuriErrm::Table
   return result;
 }
 
+namespace {
+
+// The translations of an explanation are not the replay's: their trace lines are dropped.
+class QuietTraces {
+ public:
+  QuietTraces() : saved_(Kiv::traceSink()) {
+    Kiv::traceSinkIs([](std::string_view) {});
+  }
+  ~QuietTraces() { Kiv::traceSinkIs(std::move(saved_)); }
+  QuietTraces(QuietTraces const&) = delete;
+  QuietTraces& operator=(QuietTraces const&) = delete;
+
+ private:
+  Kiv::TraceSink saved_;
+};
+
+}  // namespace
+
 void Explainer::explain(Session::Util const& util, LogLine const& line, OfferResult& result) {
+  QuietTraces const quiet;
   if (result.error) {
     result.blame = blame(util, line);
   } else if (!result.applicable) {
