@@ -228,8 +228,9 @@ ViewDescription describeView(Explainer& explainer, Session::Util const& util,
 }
 
 // A value for the example of a field that a view uses: something other than 0 that the rules
-// take.
-std::optional<Value> exampleValue(FieldInfo const& info, FieldRule const& rule, unsigned& counter) {
+// take; hardware keys from 4096 on, one apart (utilities of one table share a hardware table).
+std::optional<Value> exampleValue(FieldInfo const& info, FieldRule const& rule, unsigned& counter,
+                                  unsigned& keys) {
   switch (info.kind) {
     case FieldKind::address:
       return Value::text(std::string(rule.note == "an IPv6 address" ? kIpv6Probe : kIpv4Probe));
@@ -244,7 +245,7 @@ std::optional<Value> exampleValue(FieldInfo const& info, FieldRule const& rule, 
   if (rule.lowBits != 0) limit = std::min(limit, chip26_a0::bits::lowMask(rule.lowBits));
   bool const key =
       std::find(rule.targets.begin(), rule.targets.end(), kKeyTarget) != rule.targets.end();
-  std::uint64_t const wanted = key ? 4096 : ++counter;
+  std::uint64_t const wanted = key ? 4096 + keys++ : ++counter;
   return Value::number(std::min(wanted, limit));
 }
 
@@ -277,6 +278,7 @@ std::vector<std::string> examples(Explainer& explainer, Session const& session,
       });
     };
     unsigned counter = 0;
+    unsigned keys = 0;
     for (FieldPath const& field : leafFields(table, entry)) {
       FieldRule const* used = nullptr;
       for (auto const& u : utils) {
@@ -295,7 +297,7 @@ std::vector<std::string> examples(Explainer& explainer, Session const& session,
         }
       }
       if (used == nullptr) continue;
-      auto const value = exampleValue(*field.info, *used, counter);
+      auto const value = exampleValue(*field.info, *used, counter, keys);
       if (!value) continue;
       ZuriErrm::AnyLogEntry tried = entry;
       field.info->set(tried, *value, field.path);
