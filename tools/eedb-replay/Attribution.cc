@@ -1,6 +1,7 @@
 #include "Attribution.h"
 
 #include <functional>
+#include <iterator>
 
 #include <fmt/format.h>
 
@@ -99,7 +100,7 @@ void Explainer::explain(Session::Util const& util, LogLine const& line, OfferRes
   if (result.error) {
     result.blame = blame(util, line);
   } else if (!result.applicable) {
-    result.reason = reason(util, line);
+    reason(util, line, result.reason);
   }
 }
 
@@ -182,43 +183,49 @@ std::optional<FieldBlame> Explainer::blame(Session::Util const& util, LogLine co
   return std::nullopt;
 }
 
-std::string Explainer::reason(Session::Util const& util, LogLine const& line) {
+void Explainer::reason(Session::Util const& util, LogLine const& line, std::string& out) {
   ZuriErrm::TableInfo const& table = *line.table;
+  auto o = std::back_inserter(out);
   // In the pipeline's order: the table's condition (its views), then the FAP mask filter.
   if (FieldInfo const* field = viewField(table)) {
     std::uint64_t const view = field->get(line.entry).asNumber();
-    ViewSet const& known = views(util, table);
-    if (view >= kMaxViews || !known.test(view)) {
-      std::string list;
-      for (unsigned v = 0; v < kMaxViews; ++v) {
-        if (known.test(v)) list += fmt::format("{}{}", list.empty() ? "" : ", ", v);
-      }
-      return fmt::format("view {} is not one of this table utility's views ({})", view, list);
+    Views const& known = viewsOf(util, table);
+    if (view >= kMaxViews || !known.set.test(view)) {
+      fmt::format_to(o, "view {} is not one of this table utility's views ({})", view, known.list);
+      return;
     }
   }
   std::uint8_t const fap = line.unitId.fapIdRaw();
   if (fap < SchanAccel::FapId::kNull && !util.util->fapmask().test(SchanAccel::FapId(fap))) {
     std::string const mask = fapMaskText(util.util->fapmask());
-    return fmt::format("FAP {} is outside the FAP mask {}", fap, mask.empty() ? "(empty)" : mask);
+    fmt::format_to(o, "FAP {} is outside the FAP mask {}", fap, mask.empty() ? "(empty)" : mask);
   }
-  return {};
 }
 
 Explainer::ViewSet const& Explainer::views(Session::Util const& util,
                                            ZuriErrm::TableInfo const& table) {
+  return viewsOf(util, table).set;
+}
+
+Explainer::Views const& Explainer::viewsOf(Session::Util const& util,
+                                           ZuriErrm::TableInfo const& table) {
   auto const [it, added] = views_.try_emplace(util.util.get());
-  if (!added) return it->second;
+  Views& views = it->second;
+  if (!added) return views;
   FieldInfo const* field = viewField(table);
-  if (field == nullptr) return it->second;
+  if (field == nullptr) return views;
   std::uint64_t const last = std::min<std::uint64_t>(field->max(), kMaxViews - 1);
   for (std::uint64_t v = 0; v <= last; ++v) {
     ZuriErrm::AnyLogEntry entry = table.newEntry();
     field->set(entry, Value::number(v));
     Attempt const a = attempt(util, table, entry, Asic::UnitId());
     // A failure comes from the view's format rules: the view is there too.
-    if (!a.ok || !a.entry.format.empty()) it->second.set(v);
+    if (!a.ok || !a.entry.format.empty()) {
+      views.set.set(v);
+      fmt::format_to(std::back_inserter(views.list), "{}{}", views.list.empty() ? "" : ", ", v);
+    }
   }
-  return it->second;
+  return views;
 }
 
 }  // namespace eedb::replay

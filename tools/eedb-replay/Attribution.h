@@ -51,8 +51,9 @@ class Explainer {
 
   // The blame of a failed translation of the line, if one input value explains it.
   std::optional<FieldBlame> blame(Session::Util const& util, LogLine const& line) const;
-  // Why the table utility does not take the line; empty when nothing explains it.
-  std::string reason(Session::Util const& util, LogLine const& line);
+  // Why the table utility does not take the line, into `out` (left empty when nothing explains
+  // it).
+  void reason(Session::Util const& util, LogLine const& line, std::string& out);
 
   // The view types whose entries the table utility translates into a format (or fails to),
   // found once per table utility by translating an empty entry of each view type.
@@ -73,7 +74,12 @@ class Explainer {
 
  private:
   Session const& session_;
-  std::unordered_map<ZuriAsicUtils::UtilBase const*, ViewSet> views_;
+  struct Views {
+    ViewSet set;
+    std::string list;
+  };
+  Views const& viewsOf(Session::Util const& util, ZuriErrm::TableInfo const& table);
+  std::unordered_map<ZuriAsicUtils::UtilBase const*, Views> views_;
 };
 
 }  // namespace eedb::replay
