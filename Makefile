@@ -17,7 +17,7 @@ DEB_PACKAGES := cmake ninja-build g++ libfmt-dev libgtest-dev libgmock-dev libbe
                 libsimdjson-dev libcli11-dev libabsl-dev clang clang-format \
                 libclang-rt-14-dev valgrind
 
-.PHONY: all deps configure build test demo clean format test-sanitize fuzz fuzz-ci check-valgrind bench
+.PHONY: all deps configure build test demo docs clean format test-sanitize fuzz fuzz-ci check-valgrind bench
 
 all: build
 
@@ -43,6 +43,10 @@ build: configure
 
 test: build
 	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
+
+# docs/formats.md, generated from the hardware format tables (the test docs.formats checks it).
+docs: configure
+	cmake --build $(BUILD_DIR) --target docs
 
 # Benchmarks of a Release build in $(RELEASE_DIR): one summary of every figure, also written to
 # $(RELEASE_DIR)/bench-summary.json. BENCH_QUICK=1 runs them briefly (CI: they keep running).

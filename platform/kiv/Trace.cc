@@ -124,6 +124,12 @@ void traceSinkIs(TraceSink sink) {
   r.sink = std::move(sink);
 }
 
+TraceSink traceSink() {
+  auto& r = registry();
+  std::lock_guard lock(r.mutex);
+  return r.sink;
+}
+
 }  // namespace Kiv
 
 namespace Pelix::Impl {

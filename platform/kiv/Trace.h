@@ -50,6 +50,8 @@ void traceConfigIs(std::string_view spec);
 // Where trace lines go; an empty function restores standard error.
 using TraceSink = std::function<void(std::string_view line)>;
 void traceSinkIs(TraceSink sink);
+// The sink installed now; empty for standard error.
+TraceSink traceSink();
 
 }  // namespace Kiv
 

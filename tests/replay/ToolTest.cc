@@ -292,6 +292,31 @@ TEST_F(ToolTest, ExpectationsDecideTheExitStatus) {
   EXPECT_EQ(run(plugin() + "--quiet -", met).status, 0);
 }
 
+// Discovery runs without input and exits 0; an unknown table is a usage error with a suggestion;
+// --bits draws the shadow of the text form and of the dump, and leaves JSON as it is.
+TEST_F(ToolTest, DiscoveryAndBitDiagramsFromTheCommandLine) {
+  Outcome r = run(plugin() + "--list-tables");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_THAT(r.out, HasSubstr("EedbOutrif                 0x03010c07  EedbOutrifUtil (26:A0"));
+  r = run(plugin() + "--describe EedbOutrif --format json");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_THAT(r.out, StartsWith(R"({"table": "EedbOutrif", "swTableId": 50400263, )"));
+  r = run(plugin() + "--describe EedbOutRif");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.err,
+            "eedb-replay: --describe: unknown table 'EedbOutRif' (did you mean "
+            "'EedbOutrif'?)\n");
+
+  r = run(plugin() + "--bits --dump-shadow", kGood);
+  EXPECT_EQ(r.status, 0) << r.err;
+  std::string const row = "|  bits 0-31  0x00001400\n";  // fodo=5 at bit 10
+  std::size_t const first = r.out.find(row);
+  ASSERT_NE(first, std::string::npos) << r.out;
+  EXPECT_NE(r.out.find(row, first + 1), std::string::npos) << "the dump draws the entry too";
+  EXPECT_EQ(run(plugin() + "--bits --format json", kGood).out,
+            run(plugin() + "--format json", kGood).out);
+}
+
 // --faps and --update-on-delete reach every table utility of the session, not only the first.
 TEST(SessionSetup, UpdateOnDeleteAndFapMaskReachEveryTableUtility) {
   eedb::replay::SessionConfig c;

@@ -5,6 +5,8 @@
 
 #include <fmt/compile.h>
 
+#include "Bits.h"
+
 namespace eedb::replay {
 
 namespace {
@@ -25,6 +27,8 @@ using Out = std::back_insert_iterator<fmt::memory_buffer>;
 bool needsEscape(char c) {
   return c == '"' || c == '\\' || static_cast<unsigned char>(c) < 0x20;
 }
+
+}  // namespace
 
 void jsonString(fmt::memory_buffer& out, std::string_view text) {
   out.push_back('"');
@@ -58,6 +62,8 @@ void jsonString(fmt::memory_buffer& out, std::string_view text) {
   }
   out.push_back('"');
 }
+
+namespace {
 
 // Numbers up to 64 bits as they are; wider fields as 32 hex digits, most significant first.
 // For people (text form) the 48-bit fields, MAC addresses, read as 02:00:00:aa:bb:cc.
@@ -112,6 +118,37 @@ void Reporter::jsonLine(std::size_t line) {
     out_.append(std::string_view(", \"file\": "));
     jsonString(out_, file_);
   }
+}
+
+void jsonValue(fmt::memory_buffer& out, ZuriErrm::Value const& value) {
+  using Kind = ZuriErrm::Value::Kind;
+  switch (value.kind()) {
+    case Kind::null:
+      out.append(std::string_view("null"));
+      return;
+    case Kind::number:
+      fmt::format_to(std::back_inserter(out), FMT_COMPILE("{}"), value.asNumber());
+      return;
+    case Kind::negative:
+      fmt::format_to(std::back_inserter(out), FMT_COMPILE("{}"), value.asNegative());
+      return;
+    case Kind::big:  // as written: digits or an exponent that no field holds
+    case Kind::text:
+      jsonString(out, value.asText());
+      return;
+    case Kind::object:
+      break;
+  }
+  out.push_back('{');
+  char const* sep = "";
+  for (auto const& member : value.members()) {
+    out.append(std::string_view(sep));
+    jsonString(out, member.name);
+    out.append(std::string_view(": "));
+    jsonValue(out, member.value);
+    sep = ", ";
+  }
+  out.push_back('}');
 }
 
 void Reporter::jsonShadow(ShadowView const& shadow, bool withPresence) {
@@ -171,6 +208,7 @@ void Reporter::textShadow(ShadowView const& shadow) {
     first = false;
   }
   out_.push_back('\n');
+  if (bits_) drawShadowBits(out_, shadow, indent);
 }
 
 void Reporter::offer(std::size_t line, OfferResult const& r) {
@@ -184,6 +222,10 @@ void Reporter::offer(std::size_t line, OfferResult const& r) {
       std::string_view const applicable = r.applicable ? "true" : "false";
       fmt::format_to(out, FMT_COMPILE(", \"applicable\": {}, \"sizeBits\": {}"), applicable,
                      r.sizeBits);
+      if (!r.applicable && !r.reason.empty()) {
+        out_.append(std::string_view(", \"reason\": "));
+        jsonString(out_, r.reason);
+      }
     }
     if (r.shadowRead) {
       out_.append(std::string_view(", \"shadow\": {"));
@@ -208,6 +250,15 @@ void Reporter::offer(std::size_t line, OfferResult const& r) {
       jsonString(out_, r.error->type);
       out_.append(std::string_view(", \"message\": "));
       jsonString(out_, r.error->message);
+      if (r.blame) {
+        out_.append(std::string_view(", \"field\": "));
+        jsonString(out_, r.blame->field);
+        out_.append(std::string_view(", \"value\": "));
+        jsonValue(out_, r.blame->value);
+        if (r.blame->limit) {
+          fmt::format_to(out, FMT_COMPILE(", \"limit\": {}"), *r.blame->limit);
+        }
+      }
       out_.append(std::string_view("}}\n"));
     }
     return;
@@ -217,10 +268,18 @@ void Reporter::offer(std::size_t line, OfferResult const& r) {
   if (r.error) {
     fmt::format_to(out, "raised {}\n{:{}}{:<{}}{}\n", r.error->type, "", kIndent, "error", kLabel,
                    r.error->message);
+    if (r.blame) {
+      fmt::format_to(out, "{:{}}{:<{}}{} = {}", "", kIndent, "field", kLabel, r.blame->field,
+                     r.blame->value);
+      if (r.blame->limit) fmt::format_to(out, ", limit {}", *r.blame->limit);
+      out_.push_back('\n');
+    }
   } else if (r.applicable) {
     fmt::format_to(out, "applicable, {} bits\n", r.sizeBits);
-  } else {
+  } else if (r.reason.empty()) {
     out_.append(std::string_view("not applicable\n"));
+  } else {
+    fmt::format_to(out, "not applicable: {}\n", r.reason);
   }
   if (r.shadowRead) {
     fmt::format_to(out, "{:{}}{:<{}}", "", kIndent, "shadow", kLabel);

@@ -17,6 +17,11 @@ namespace eedb::replay {
 
 enum class Form { text, json };
 
+// A JSON string of the text, escaped; and a catalogue value as JSON (numbers, texts, null,
+// objects).
+void jsonString(fmt::memory_buffer& out, std::string_view text);
+void jsonValue(fmt::memory_buffer& out, ZuriErrm::Value const& value);
+
 struct Summary {
   std::size_t lines = 0;     // lines read, blank lines aside
   std::size_t rejected = 0;  // lines refused as input
@@ -32,6 +37,8 @@ class Reporter {
 
   // False with --quiet: offers need not be read back.
   bool detailed() const noexcept { return !quiet_; }
+  // Text form: draw every shadow entry as a bit diagram (--bits).
+  void bitsIs(bool bits) noexcept { bits_ = bits; }
 
   void offer(std::size_t line, OfferResult const& result);
   void rejected(std::size_t line, std::string_view message);
@@ -55,6 +62,7 @@ class Reporter {
   Form form_;
   bool quiet_;
   std::string_view file_;
+  bool bits_ = false;
   fmt::memory_buffer out_;
 };
 

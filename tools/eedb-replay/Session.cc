@@ -9,6 +9,7 @@
 
 #include <fmt/format.h>
 
+#include "Attribution.h"
 #include "asic/OrderedTableException.h"
 #include "chip26_a0/EedbHwDirect.h"
 #include "chip26_a0/EedbHwMdb.h"
@@ -60,6 +61,8 @@ struct Session::TableAccess {
   bool (*read)(HwCommonTableBase const& table, HwShadowKey shadowKey, std::any const& key,
                std::any const& entry, ShadowView& view);
   void (*dump)(HwCommonTableBase const& table, std::function<void(ShadowView const&)> const& visit);
+  // Fills the view's key, format and fields from an entry value; false for another type.
+  bool (*decode)(std::any const& entry, ShadowView& view);
   // Entries have a size in bits, which the commands carry.
   bool sized;
 };
@@ -119,7 +122,17 @@ struct AccessOf {
       visit(view);
     });
   }
-  static constexpr Session::TableAccess kAccess{&is, &read, &dump, Table::kEntriesHaveSize};
+  static bool decode(std::any const& entry, ShadowView& view) {
+    auto const* e = std::any_cast<Entry>(&entry);
+    if (e == nullptr) return false;
+    view.key = e->key().value();
+    view.present = true;
+    view.fields.clear();
+    fillEntry(*e, view);
+    return true;
+  }
+  static constexpr Session::TableAccess kAccess{&is, &read, &dump, &decode,
+                                                Table::kEntriesHaveSize};
 };
 
 constexpr Session::TableAccess const* kTableAccess[] = {
@@ -199,6 +212,7 @@ Session::Session(SessionConfig const& config)
     }
     utils_.push_back({util, tableNameOf(*util), accessFor(util->hwTableBase().get())});
   }
+  explainer_ = std::make_unique<Explainer>(*this);
   if (utils_.empty()) {
     throw SetupError(fmt::format("{} registers no table utility for revision {}", config.pluginPath,
                                  config.revision));
@@ -221,6 +235,8 @@ std::span<OfferResult const> Session::offer(LogLine const& line, bool detail) {
     OfferResult& result = results_[i];
     result.util = util.name;
     result.error.reset();
+    result.blame.reset();
+    result.reason.clear();
     result.applicable = false;
     result.sizeBits = 0;
     result.cmds.clear();
@@ -239,7 +255,11 @@ std::span<OfferResult const> Session::offer(LogLine const& line, bool detail) {
     } catch (...) {
       result.error = currentError();
     }
-    if (detail) readBack(util, line, mapArgs, result);
+    if (detail) {
+      readBack(util, line, mapArgs, result);
+      // Only after the fact: a failure or a refusal is explained by translating again.
+      if (result.error || !result.applicable) explainer_->explain(util, line, result);
+    }
   }
   return {results_.data(), indices.size()};
 }
@@ -270,6 +290,24 @@ void Session::readBack(Util const& util, LogLine const& line, std::span<std::any
     // What cannot be read back (a FAP id out of range, a key that does not map) is left out.
     result.shadowRead = false;
   }
+}
+
+void Session::translate(Util const& util, ZuriErrm::TableInfo const& table,
+                        ZuriErrm::AnyLogEntry const& entry, Asic::UnitId unitId, std::uint8_t flags,
+                        ShadowView& out) const {
+  auto const* type = util.util->typeData();
+  if (util.access == nullptr || type == nullptr) {
+    throw std::logic_error(fmt::format("{} cannot be inspected", util.name));
+  }
+  std::any const args[] = {std::any(table.makeWrapper(entry, unitId, flags))};
+  std::any translated;
+  if (Pelix::inspect(*util.util, *type, "translateToHwFormat", Pelix::Access::call, args,
+                     &translated) != Pelix::kInspectDone ||
+      !util.access->decode(translated, out)) {
+    throw std::logic_error(fmt::format("{} does not offer translateToHwFormat", util.name));
+  }
+  out.fap = unitId.fapIdRaw();
+  out.instance = unitId.instanceId();
 }
 
 void Session::dumpShadow(std::function<void(std::string_view, ShadowView const&)> const& visit) {

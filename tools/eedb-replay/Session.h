@@ -61,10 +61,22 @@ struct OfferError {
   std::string message;
 };
 
+// The one input value a failure is pinned on: the software field ("mtuProfile",
+// "key.dipOutlif", "unit.fap"), its value and, for a number, the largest value that translates.
+struct FieldBlame {
+  std::string field;
+  ZuriErrm::Value value;
+  std::optional<std::uint64_t> limit;
+};
+
+class Explainer;
+
 // What one offer did. Reused from offer to offer.
 struct OfferResult {
   std::string_view util;  // the table utility's tableName()
   std::optional<OfferError> error;
+  std::optional<FieldBlame> blame;  // with an error that one input value explains (detail only)
+  std::string reason;               // why the offer was not applicable (detail only)
   // Only when no error:
   bool applicable = false;
   std::uint32_t sizeBits = 0;
@@ -106,6 +118,19 @@ class Session {
   // through the table utility's reflected mapToHwKey and readShadowEntry.
   std::span<OfferResult const> offer(LogLine const& line, bool detail);
 
+  // Translates an entry as shadow writing would, through the table utility's reflected
+  // translateToHwFormat, which writes neither the shadow nor the chip. Fills `out` with the
+  // hardware key, format and fields (present: always true); raises what translation raised.
+  void translate(Util const& util, ZuriErrm::TableInfo const& table,
+                 ZuriErrm::AnyLogEntry const& entry, Asic::UnitId unitId, std::uint8_t flags,
+                 ShadowView& out) const;
+
+  // Every table utility the plug-in registers, for every revision, in registration order.
+  std::vector<ZuriAsicUtils::UtilHolderContext::Registration> const& registrations() const {
+    return context_->registrations();
+  }
+  Explainer& explainer() { return *explainer_; }
+
   // Calls visit(table type, ShadowView const&) for every entry of every hardware table, each
   // table once, in shadow order.
   void dumpShadow(std::function<void(std::string_view, ShadowView const&)> const& visit);
@@ -125,6 +150,7 @@ class Session {
   std::vector<Util> utils_;
   std::vector<std::vector<std::size_t>> byTable_;  // by TableInfo::index
   std::vector<OfferResult> results_;
+  std::unique_ptr<Explainer> explainer_;  // of failures and refusals, after the fact only
 };
 
 }  // namespace eedb::replay

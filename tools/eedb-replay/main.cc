@@ -16,6 +16,7 @@
 #include <fmt/format.h>
 #include <CLI/CLI.hpp>
 
+#include "Describe.h"
 #include "Input.h"
 #include "Options.h"
 #include "Output.h"
@@ -61,7 +62,10 @@ Examples:
   eedb-replay day1.jsonl day2.jsonl
   eedb-replay --quiet --dump-shadow --trace 'EedbOutrifUtil/3' examples/outrif.jsonl
   eedb-replay --quiet --verify examples/demo.jsonl
-  eedb-replay --quiet examples/expect.jsonl)";
+  eedb-replay --quiet examples/expect.jsonl
+  eedb-replay --bits examples/outrif.jsonl
+  eedb-replay --list-tables
+  eedb-replay --describe EedbOutrif --format json)";
 
 struct Args {
   std::vector<std::string> files;
@@ -75,6 +79,9 @@ struct Args {
   bool dumpShadow = false;
   bool verify = false;
   std::size_t maxLineLength = LineReader::kDefaultMaxLine;
+  bool bits = false;
+  bool listTables = false;
+  std::string describe;
 };
 
 // Messages to standard error never fail the tool: a closed or full standard error loses them.
@@ -114,6 +121,33 @@ struct Input {
   int fd;
 };
 
+// --list-tables and --describe: what the plug-in's table utilities take; nothing is replayed.
+int discover(Args const& args, SessionConfig const& config) {
+  ZuriErrm::TableInfo const* table = nullptr;
+  if (!args.describe.empty()) {
+    std::string message;
+    table = tableNamed(args.describe, message);
+    if (table == nullptr) return usageError(fmt::format("--describe: {}", message));
+  }
+  std::unique_ptr<Session> session;
+  try {
+    session = std::make_unique<Session>(config);
+  } catch (SetupError const& e) {
+    return usageError(e.what());
+  }
+  Form const form = args.format == "json" ? Form::json : Form::text;
+  fmt::memory_buffer out;
+  if (args.listTables) printTableList(out, form, *session);
+  if (table != nullptr) {
+    if (args.listTables && form == Form::text) out.push_back('\n');
+    printDescription(out, form, describeTable(*session, *table));
+  }
+  if (std::fwrite(out.data(), 1, out.size(), stdout) != out.size() || std::fflush(stdout) != 0) {
+    return usageError(fmt::format("cannot write the output: {}", std::strerror(errno)));
+  }
+  return 0;
+}
+
 int replay(Args const& args) {
   SessionConfig config;
   auto const revision = Hardware::Zuri::FapRevision::parse(args.revision);
@@ -135,6 +169,7 @@ int replay(Args const& args) {
   if (args.maxLineLength == 0) return usageError("--max-line-length: 0 leaves no room for a line");
   config.pluginPath = args.plugin.empty() ? defaultPluginPath() : args.plugin;
   config.updateOnDelete = args.updateOnDelete;
+  if (args.listTables || !args.describe.empty()) return discover(args, config);
 
   std::vector<Input> inputs;
   auto const closeInputs = [&] {
@@ -165,6 +200,7 @@ int replay(Args const& args) {
 
   Form const form = args.format == "json" ? Form::json : Form::text;
   Reporter reporter(form, args.quiet);
+  reporter.bitsIs(args.bits);
   auto const flush = [&] {
     if (!reporter.flushTo(stdout)) throw WriteFailed{errno};
   };
@@ -358,6 +394,17 @@ int main(int argc, char** argv) {
                  "replay goes on (default 1 MiB, e.g. --max-line-length 16MiB)")
       ->option_text("BYTES")
       ->transform(CLI::AsSizeValue(false));
+  app.add_flag("--bits", args.bits,
+               "text form: draw every shadow entry shown (of an offer, and of --dump-shadow) as a "
+               "bit diagram, 32 bits a row with each row's SCHAN data word");
+  app.add_flag("--list-tables", args.listTables,
+               "list the software tables, the table utilities registered for each and their "
+               "revisions, and exit");
+  app.add_option("--describe", args.describe,
+                 "describe a software table and exit: per table utility its views and formats, "
+                 "the rule by which each input field fills the entry, and an example line per "
+                 "view (e.g. --describe EedbOutrif)")
+      ->option_text("TABLE");
   reserveStandardDescriptors();
   try {
     app.parse(argc, argv);
@@ -368,7 +415,7 @@ int main(int argc, char** argv) {
     return code == 0 ? 0 : kExitUsage;
   }
   if (args.files.empty()) {
-    if (::isatty(STDIN_FILENO) == 1) {
+    if (::isatty(STDIN_FILENO) == 1 && !args.listTables && args.describe.empty()) {
       // Nobody waits silently for a terminal: say how to give input.
       say("give a stream to replay: eedb-replay FILE..., or - to read lines typed here "
           "(eedb-replay --help for more)");

@@ -1,0 +1,102 @@
+// Bit diagrams: the exact drawing of an entry, the data words beside its rows equal to the words
+// of the SCHAN command that writes it (for every entry of every example stream), and every
+// format's diagram naming every field.
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "Bits.h"
+#include "ReplayFixture.h"
+#include "chip26_a0/EedbEntry.h"
+
+namespace {
+
+using eedb::replay::BitLayout;
+using eedb::replay::Session;
+using namespace eedb::replay::testing;
+
+std::string text(fmt::memory_buffer const& out) {
+  return std::string(out.data(), out.size());
+}
+
+TEST(Bits, DrawsAnEntryWithItsValuesAndDataWords) {
+  Session session(config());
+  auto const results = session.offer(
+      parseLine(R"({"table": "EedbOutrif", "entry": {"key": 4096, "viewType": 1, "fodo": 100,
+                    "forwardQosModel": 1, "remarkProfile": 3, "mtuProfile": 2}})"),
+      true);
+  ASSERT_TRUE(results[0].shadowRead);
+  fmt::memory_buffer out;
+  eedb::replay::drawShadowBits(out, results[0].shadow, 2);
+  EXPECT_EQ(text(out), R"(     3                   2                   1                   0
+   1 0 9 8 7 6 5 4 3 2 1 0 9 8 7 6 5 4 3 2 1 0 9 8 7 6 5 4 3 2 1 0
+  +-+-+-+-+-+-+-+-+-+-+-+-+-+-+-+-+-+-+-+-+-+-+-+-+-+-+-+-+-+-+-+-+
+  |  reserved   |          fodo=100           |    a    |   b   |c|  bits 0-31  0x00019065
+  +-+-+-+-+-+-+-+-+-+-+-+-+-+-+-+-+-+-+-+-+-+-+-+-+-+-+-+-+-+-+-+-+
+          |                       reserved                        |  bits 32-59  0x00000000
+          +-+-+-+-+-+-+-+-+-+-+-+-+-+-+-+-+-+-+-+-+-+-+-+-+-+-+-+-+
+  a  remarkProfile = 3 (bits 5-9)
+  b  mtuProfile = 2 (bits 1-4)
+  c  forwardQosModel = 1 (bit 0)
+)");
+}
+
+// The words rebuilt from the decoded fields are the words the chip is sent.
+TEST(Bits, DataWordsAreTheCommandsWordsForEveryExampleEntry) {
+  Session session(config());
+  std::size_t checked = 0;
+  for (auto const& file : std::filesystem::directory_iterator(EEDB_EXAMPLES_DIR)) {
+    std::ifstream in(file.path());
+    for (std::string line; std::getline(in, line);) {
+      eedb::replay::LogLine parsed;
+      try {
+        parsed = parseLine(line);
+      } catch (ZuriErrm::InputError const&) {
+        continue;  // the streams show rejected lines too
+      }
+      for (auto const& r : session.offer(parsed, true)) {
+        if (r.error || !r.shadowRead || !r.shadow.present || r.cmds.empty()) continue;
+        auto const layout = eedb::replay::layoutOf(r.shadow);
+        ASSERT_TRUE(layout) << line;
+        auto const words = eedb::replay::wordsOf(r.shadow, *layout);
+        auto const& cmd = r.cmds.back();
+        ASSERT_EQ(words.size(), std::max(cmd.wordCount(), 1u)) << line;
+        for (std::size_t w = 0; w < words.size(); ++w) {
+          EXPECT_EQ(words[w], cmd.data[w]) << line << " word " << w;
+        }
+        ++checked;
+      }
+    }
+  }
+  EXPECT_GT(checked, 30u);
+}
+
+// Every row of every format is as wide as a row of 32 bits; every field is named in a cell or,
+// when its name does not fit, in the legend under its letter.
+TEST(Bits, EveryFormatsDiagramNamesEveryField) {
+  auto const layouts = eedb::replay::allLayouts();
+  EXPECT_EQ(layouts.size(), chip26_a0::mdb::kFormatSpecs.size() + 2);
+  for (BitLayout const& layout : layouts) {
+    fmt::memory_buffer out;
+    eedb::replay::drawBits(out, layout, {}, 0);
+    std::string const drawing = text(out);
+    for (auto const& field : layout.fields) {
+      EXPECT_THAT(drawing, ::testing::HasSubstr(std::string(field.name))) << layout.name;
+    }
+    std::size_t start = 0;
+    while (start < drawing.size()) {
+      std::size_t const end = drawing.find('\n', start);
+      std::string_view const line(drawing.data() + start, end - start);
+      if (line.starts_with('|') || (line.starts_with(' ') && line.find('|') != line.npos)) {
+        EXPECT_EQ(line.rfind('|'), 64u) << layout.name << ": " << line;
+      }
+      start = end + 1;
+    }
+  }
+}
+
+}  // namespace

@@ -1,0 +1,606 @@
+#include "Describe.h"
+
+#include <algorithm>
+#include <bit>
+#include <iterator>
+#include <map>
+
+#include <fmt/ranges.h>
+
+#include "Attribution.h"
+#include "zuri_errm/DidYouMean.h"
+#include "chip26_a0/BitField.h"
+#include "chip26_a0/EedbEntry.h"
+
+namespace eedb::replay {
+
+using ZuriErrm::FieldInfo;
+using ZuriErrm::FieldKind;
+using ZuriErrm::Value;
+using Attempt = Explainer::Attempt;
+
+namespace {
+
+constexpr std::string_view kKeyTarget = "hardware key";
+// Probe values of the address and MAC rules, and what the hardware field holds for a copy.
+constexpr std::string_view kIpv4Probe = "10.1.2.3";
+constexpr std::uint64_t kIpv4Number = 0x0A010203;
+constexpr std::string_view kIpv6Probe = "2001:db8::1";
+constexpr chip26_a0::layout::FieldValue::Words kIpv6Words{1, 0, 0, 0x20010DB8};
+constexpr std::string_view kMacProbe = "02:00:00:aa:bb:cc";
+constexpr std::uint64_t kMacNumber = 0x020000AABBCC;
+
+chip26_a0::layout::FieldValue const* hwField(ShadowView const& entry, std::string_view name) {
+  for (auto const& f : entry.fields) {
+    if (f.name == name) return &f.value;
+  }
+  return nullptr;
+}
+
+// The hardware fields (and the key) in which `probe` differs from `base`.
+std::vector<std::string> changes(ShadowView const& base, ShadowView const& probe) {
+  std::vector<std::string> out;
+  if (probe.key != base.key) out.emplace_back(kKeyTarget);
+  for (auto const& f : probe.fields) {
+    auto const* before = hwField(base, f.name);
+    if (before == nullptr || !(*before == f.value)) out.emplace_back(f.name);
+  }
+  return out;
+}
+
+void addAll(std::vector<std::string>& into, std::vector<std::string> const& more) {
+  for (auto const& name : more) {
+    if (std::find(into.begin(), into.end(), name) == into.end()) into.push_back(name);
+  }
+}
+
+// The number a single target holds after a probe.
+std::uint64_t targetValue(ShadowView const& entry, std::string_view target) {
+  if (target == kKeyTarget) return entry.key;
+  auto const* v = hwField(entry, target);
+  return v == nullptr ? 0 : v->value();
+}
+
+// Probes one input field of one view of one table utility.
+class FieldProbe {
+ public:
+  FieldProbe(Explainer& explainer, Session::Util const& util, ZuriErrm::TableInfo const& table,
+             ZuriErrm::AnyLogEntry const& base, ShadowView const& baseEntry, FieldPath const& field)
+      : explainer_(explainer),
+        util_(util),
+        table_(table),
+        base_(base),
+        baseEntry_(baseEntry),
+        field_(field) {}
+
+  Attempt with(Value const& v) const {
+    ZuriErrm::AnyLogEntry entry = base_;
+    field_.info->set(entry, v, field_.path);
+    return explainer_.attempt(util_, table_, entry, Asic::UnitId());
+  }
+
+  FieldRule rule() const {
+    FieldRule r;
+    r.field = field_.path;
+    switch (field_.info->kind) {
+      case FieldKind::address:
+        addressRule(r);
+        break;
+      case FieldKind::mac:
+        macRule(r);
+        break;
+      default:
+        numberRule(r);
+    }
+    return r;
+  }
+
+ private:
+  void numberRule(FieldRule& r) const {
+    std::uint64_t const storageMax = field_.info->max();
+    Attempt const one = with(Value::number(1));
+    if (!one.ok) {
+      r.kind = FieldRule::Kind::fails;
+      r.note = one.cause;
+      return;
+    }
+    std::uint64_t top = storageMax;
+    Attempt atTop = with(Value::number(top));
+    if (!atTop.ok) {
+      // Bisect for the largest value that translates: the field has a bound.
+      std::uint64_t good = 1;
+      std::uint64_t bad = storageMax;
+      while (bad - good > 1) {
+        std::uint64_t const mid = good + (bad - good) / 2;
+        (with(Value::number(mid)).ok ? good : bad) = mid;
+      }
+      r.max = good;
+      top = good;
+      atTop = with(Value::number(top));
+    }
+    std::uint64_t pattern = UINT64_C(0x5A5A5A5A5A5A5A5A) & top;
+    if (pattern <= 1) pattern = top;
+    Attempt const mid = with(Value::number(pattern));
+    std::pair<std::uint64_t, Attempt const*> const probes[] = {
+        {1, &one}, {pattern, &mid}, {top, &atTop}};
+    for (auto const& [value, a] : probes) {
+      if (a->ok) addAll(r.targets, changes(baseEntry_, a->entry));
+    }
+    if (r.targets.empty()) {
+      r.kind = FieldRule::Kind::unused;
+      return;
+    }
+    r.kind = FieldRule::Kind::derived;
+    if (r.targets.size() != 1) return;
+    // One target holding the value, or its low bits: a copy (a checked cast when bounded).
+    auto const& target = r.targets.front();
+    unsigned const bits = static_cast<unsigned>(std::bit_width(targetValue(atTop.entry, target)));
+    for (auto const& [value, a] : probes) {
+      if (!a->ok || targetValue(a->entry, target) != (value & chip26_a0::bits::lowMask(bits))) {
+        return;
+      }
+    }
+    r.kind = r.max ? FieldRule::Kind::checkedCast : FieldRule::Kind::copy;
+    if (top > chip26_a0::bits::lowMask(bits)) r.lowBits = bits;
+  }
+
+  void addressRule(FieldRule& r) const {
+    Attempt const v4 = with(Value::text(std::string(kIpv4Probe)));
+    Attempt const v6 = with(Value::text(std::string(kIpv6Probe)));
+    if (v4.ok) addAll(r.targets, changes(baseEntry_, v4.entry));
+    if (v6.ok) addAll(r.targets, changes(baseEntry_, v6.entry));
+    if (!v4.ok && !v6.ok) {
+      r.kind = FieldRule::Kind::fails;
+      r.note = v4.cause;
+      return;
+    }
+    if (r.targets.empty()) {
+      r.kind = FieldRule::Kind::unused;
+      return;
+    }
+    r.kind = FieldRule::Kind::derived;
+    if (r.targets.size() != 1) return;
+    auto const* a4 = v4.ok ? hwField(v4.entry, r.targets.front()) : nullptr;
+    auto const* a6 = v6.ok ? hwField(v6.entry, r.targets.front()) : nullptr;
+    if (a4 != nullptr && !a4->wide() && a4->value() == kIpv4Number) {
+      r.kind = FieldRule::Kind::copy;
+      r.note = "an IPv4 address";
+    } else if (a6 != nullptr && a6->wide() && a6->words() == kIpv6Words) {
+      r.kind = FieldRule::Kind::copy;
+      r.note = "an IPv6 address";
+    }
+  }
+
+  void macRule(FieldRule& r) const {
+    Attempt const a = with(Value::text(std::string(kMacProbe)));
+    if (!a.ok) {
+      r.kind = FieldRule::Kind::fails;
+      r.note = a.cause;
+      return;
+    }
+    r.targets = changes(baseEntry_, a.entry);
+    if (r.targets.empty()) {
+      r.kind = FieldRule::Kind::unused;
+      return;
+    }
+    r.kind = r.targets.size() == 1 && targetValue(a.entry, r.targets.front()) == kMacNumber
+                 ? FieldRule::Kind::copy
+                 : FieldRule::Kind::derived;
+  }
+
+  Explainer& explainer_;
+  Session::Util const& util_;
+  ZuriErrm::TableInfo const& table_;
+  ZuriErrm::AnyLogEntry const& base_;
+  ShadowView const& baseEntry_;
+  FieldPath const& field_;
+};
+
+ViewDescription describeView(Explainer& explainer, Session::Util const& util,
+                             ZuriErrm::TableInfo const& table, std::optional<unsigned> view) {
+  ViewDescription d;
+  d.view = view;
+  ZuriErrm::AnyLogEntry base = table.newEntry();
+  FieldInfo const* const viewInfo = viewField(table);
+  if (view) viewInfo->set(base, Value::number(*view));
+  Attempt const empty = explainer.attempt(util, table, base, Asic::UnitId());
+  if (!empty.ok) {
+    d.failure = empty.cause;
+    return d;
+  }
+  d.format = std::string(empty.entry.format);
+  if (auto const* spec = chip26_a0::mdb::formatByName(empty.entry.format)) {
+    d.sizeBits = spec->sizeBits;
+  } else {
+    for (auto const& f : empty.entry.fields) d.sizeBits += f.value.width();
+  }
+  for (FieldPath const& field : leafFields(table, base)) {
+    if (field.info == viewInfo) {
+      FieldRule r;
+      r.field = field.path;
+      r.kind = FieldRule::Kind::selectsView;
+      d.rules.push_back(std::move(r));
+      continue;
+    }
+    d.rules.push_back(FieldProbe(explainer, util, table, base, empty.entry, field).rule());
+  }
+  return d;
+}
+
+// A value for the example of a field that a view uses: something other than 0 that the rules
+// take; hardware keys from 4096 on, one apart (utilities of one table share a hardware table).
+std::optional<Value> exampleValue(FieldInfo const& info, FieldRule const& rule, unsigned& counter,
+                                  unsigned& keys) {
+  switch (info.kind) {
+    case FieldKind::address:
+      return Value::text(std::string(rule.note == "an IPv6 address" ? kIpv6Probe : kIpv4Probe));
+    case FieldKind::mac:
+      return Value::text(std::string(kMacProbe));
+    case FieldKind::object:
+      return std::nullopt;
+    default:
+      break;
+  }
+  std::uint64_t limit = rule.max ? *rule.max : info.max();
+  if (rule.lowBits != 0) limit = std::min(limit, chip26_a0::bits::lowMask(rule.lowBits));
+  bool const key =
+      std::find(rule.targets.begin(), rule.targets.end(), kKeyTarget) != rule.targets.end();
+  std::uint64_t const wanted = key ? 4096 + keys++ : ++counter;
+  return Value::number(std::min(wanted, limit));
+}
+
+// One input line per view (one for a table without views) that every table utility of the
+// table translates: each field that some utility uses holds an example value.
+std::vector<std::string> examples(Explainer& explainer, Session const& session,
+                                  ZuriErrm::TableInfo const& table,
+                                  std::vector<UtilDescription> const& utils) {
+  std::vector<std::optional<unsigned>> views;
+  for (auto const& u : utils) {
+    for (auto const& v : u.views) {
+      if (std::find(views.begin(), views.end(), v.view) == views.end()) views.push_back(v.view);
+    }
+  }
+  std::sort(views.begin(), views.end());
+  auto const& indices = session.utilsOf(table);
+  // The first FAP of the first utility's mask: the example is then taken, not refused.
+  std::uint8_t fap = 0;
+  if (!indices.empty()) {
+    auto const& mask = session.utils()[indices.front()].util->fapmask();
+    while (fap < SchanAccel::FapId::kNull && !mask.test(SchanAccel::FapId(fap))) ++fap;
+  }
+  std::vector<std::string> lines;
+  for (auto const& view : views) {
+    ZuriErrm::AnyLogEntry entry = table.newEntry();
+    if (view) viewField(table)->set(entry, Value::number(*view));
+    auto const translates = [&](ZuriErrm::AnyLogEntry const& e) {
+      return std::all_of(indices.begin(), indices.end(), [&](std::size_t i) {
+        return explainer.attempt(session.utils()[i], table, e, Asic::UnitId::of(fap, 0)).ok;
+      });
+    };
+    unsigned counter = 0;
+    unsigned keys = 0;
+    for (FieldPath const& field : leafFields(table, entry)) {
+      FieldRule const* used = nullptr;
+      for (auto const& u : utils) {
+        for (auto const& v : u.views) {
+          if (v.view != view) continue;
+          for (auto const& r : v.rules) {
+            if (r.field != field.path || r.kind == FieldRule::Kind::unused ||
+                r.kind == FieldRule::Kind::selectsView || r.kind == FieldRule::Kind::fails) {
+              continue;
+            }
+            // A field that is some utility's hardware key gets a key-like value.
+            bool const key =
+                std::find(r.targets.begin(), r.targets.end(), kKeyTarget) != r.targets.end();
+            if (used == nullptr || key) used = &r;
+          }
+        }
+      }
+      if (used == nullptr) continue;
+      auto const value = exampleValue(*field.info, *used, counter, keys);
+      if (!value) continue;
+      ZuriErrm::AnyLogEntry tried = entry;
+      field.info->set(tried, *value, field.path);
+      if (translates(tried)) entry = std::move(tried);  // else the field keeps its 0
+    }
+    std::vector<Value::Member> members;
+    table.visit(entry, [&](FieldInfo const& info, Value v) {
+      members.push_back({std::string(info.name), std::move(v)});
+    });
+    fmt::memory_buffer line;
+    line.append(std::string_view("{\"table\": "));
+    jsonString(line, table.name);
+    fmt::format_to(std::back_inserter(line),
+                   ", \"unit\": {{\"fap\": {}, \"instance\": 0}}, "
+                   "\"entry\": ",
+                   fap);
+    jsonValue(line, Value::object(std::move(members)));
+    line.push_back('}');
+    lines.emplace_back(line.data(), line.size());
+  }
+  return lines;
+}
+
+std::string typeText(FieldInfo const& info) {
+  switch (info.kind) {
+    case FieldKind::number:
+      return fmt::format("number, {} bits", info.bits);
+    case FieldKind::bounded:
+      return fmt::format("bounded, {} bit{} (max {})", info.bits, info.bits == 1 ? "" : "s",
+                         info.max());
+    case FieldKind::address:
+      return "IPv4 or IPv6 address";
+    case FieldKind::mac:
+      return "MAC address";
+    case FieldKind::outlif:
+      return fmt::format("out-LIF, {} bits or null", info.bits);
+    case FieldKind::object:
+      break;
+  }
+  return "object";
+}
+
+std::string_view shortName(std::string_view name) {
+  auto const colon = name.rfind("::");
+  return colon == std::string_view::npos ? name : name.substr(colon + 2);
+}
+
+std::string viewTitle(ViewDescription const& v) {
+  std::string title = v.view ? fmt::format("view {} -> ", *v.view) : std::string("entry -> ");
+  if (!v.failure.empty()) return title + "an empty entry does not translate: " + v.failure;
+  return title + (v.format.empty() ? std::string("one-bit entry")
+                                   : fmt::format("{}, {} bits", v.format, v.sizeBits));
+}
+
+}  // namespace
+
+std::string_view kindName(FieldRule::Kind kind) {
+  switch (kind) {
+    case FieldRule::Kind::selectsView:
+      return "selectsView";
+    case FieldRule::Kind::copy:
+      return "copy";
+    case FieldRule::Kind::checkedCast:
+      return "checkedCast";
+    case FieldRule::Kind::derived:
+      return "derived";
+    case FieldRule::Kind::unused:
+      return "unused";
+    case FieldRule::Kind::fails:
+      break;
+  }
+  return "fails";
+}
+
+std::string FieldRule::text() const {
+  std::string targetList;
+  for (auto const& t : targets) targetList += (targetList.empty() ? "" : ", ") + t;
+  std::string text;
+  switch (kind) {
+    case Kind::selectsView:
+      return "selects the view";
+    case Kind::unused:
+      return "not used by this view";
+    case Kind::fails:
+      return "fails: " + note;
+    case Kind::copy:
+      text = "copy to " + targetList;
+      if (lowBits == 1) text += " (low bit)";
+      if (lowBits > 1) text += fmt::format(" (low {} bits)", lowBits);
+      break;
+    case Kind::checkedCast:
+      text = fmt::format("checked cast to {} (max {})", targetList, max.value_or(0));
+      break;
+    case Kind::derived:
+      text = "derived: " + targetList;
+      if (max) text += fmt::format(" (max {})", *max);
+      break;
+  }
+  if (!note.empty()) text += fmt::format(" ({})", note);
+  return text;
+}
+
+TableDescription describeTable(Session& session, ZuriErrm::TableInfo const& table) {
+  TableDescription d;
+  d.table = &table;
+  Explainer& explainer = session.explainer();
+  for (std::size_t index : session.utilsOf(table)) {
+    Session::Util const& util = session.utils()[index];
+    UtilDescription u;
+    u.util = util.name;
+    u.hwTable = util.util->hwTableType();
+    if (viewField(table) != nullptr) {
+      auto const& views = explainer.views(util, table);
+      for (unsigned v = 0; v < Explainer::kMaxViews; ++v) {
+        if (views.test(v)) u.views.push_back(describeView(explainer, util, table, v));
+      }
+    } else {
+      u.views.push_back(describeView(explainer, util, table, std::nullopt));
+    }
+    d.utils.push_back(std::move(u));
+  }
+  d.examples = examples(explainer, session, table, d.utils);
+  return d;
+}
+
+void printDescription(fmt::memory_buffer& out, Form form, TableDescription const& d) {
+  auto o = std::back_inserter(out);
+  ZuriErrm::TableInfo const& table = *d.table;
+  std::vector<FieldPath> const fields = leafFields(table, table.newEntry(), true);
+  if (form == Form::json) {
+    out.append(std::string_view("{\"table\": "));
+    jsonString(out, table.name);
+    fmt::format_to(o, ", \"swTableId\": {}, \"fields\": [", table.swTableId.value());
+    char const* sep = "";
+    for (auto const& f : fields) {
+      out.append(std::string_view(sep));
+      out.append(std::string_view("{\"field\": "));
+      jsonString(out, f.path);
+      out.append(std::string_view(", \"kind\": "));
+      jsonString(out, fmt::format("{}", f.info->kind));
+      fmt::format_to(o, ", \"bits\": {}, \"max\": {}}}", f.info->bits, f.info->max());
+      sep = ", ";
+    }
+    out.append(std::string_view("], \"utils\": ["));
+    sep = "";
+    for (auto const& u : d.utils) {
+      out.append(std::string_view(sep));
+      out.append(std::string_view("{\"util\": "));
+      jsonString(out, u.util);
+      out.append(std::string_view(", \"hwTable\": "));
+      jsonString(out, u.hwTable);
+      out.append(std::string_view(", \"views\": ["));
+      char const* vsep = "";
+      for (auto const& v : u.views) {
+        out.append(std::string_view(vsep));
+        out.append(std::string_view("{\"view\": "));
+        if (v.view) {
+          fmt::format_to(o, "{}", *v.view);
+        } else {
+          out.append(std::string_view("null"));
+        }
+        out.append(std::string_view(", \"format\": "));
+        if (v.format.empty()) {
+          out.append(std::string_view("null"));
+        } else {
+          jsonString(out, v.format);
+        }
+        fmt::format_to(o, ", \"sizeBits\": {}, \"error\": ", v.sizeBits);
+        if (v.failure.empty()) {
+          out.append(std::string_view("null"));
+        } else {
+          jsonString(out, v.failure);
+        }
+        out.append(std::string_view(", \"rules\": ["));
+        char const* rsep = "";
+        for (auto const& r : v.rules) {
+          out.append(std::string_view(rsep));
+          out.append(std::string_view("{\"field\": "));
+          jsonString(out, r.field);
+          out.append(std::string_view(", \"rule\": "));
+          jsonString(out, kindName(r.kind));
+          out.append(std::string_view(", \"to\": ["));
+          char const* tsep = "";
+          for (auto const& t : r.targets) {
+            out.append(std::string_view(tsep));
+            jsonString(out, t);
+            tsep = ", ";
+          }
+          fmt::format_to(o, "], \"lowBits\": {}, \"max\": ", r.lowBits);
+          if (r.max) {
+            fmt::format_to(o, "{}", *r.max);
+          } else {
+            out.append(std::string_view("null"));
+          }
+          out.append(std::string_view(", \"text\": "));
+          jsonString(out, r.text());
+          out.push_back('}');
+          rsep = ", ";
+        }
+        out.append(std::string_view("]}"));
+        vsep = ", ";
+      }
+      out.append(std::string_view("]}"));
+      sep = ", ";
+    }
+    out.append(std::string_view("], \"examples\": ["));
+    sep = "";
+    for (auto const& line : d.examples) {
+      out.append(std::string_view(sep));
+      out.append(line);
+      sep = ", ";
+    }
+    out.append(std::string_view("]}\n"));
+    return;
+  }
+
+  std::size_t width = 0;
+  for (auto const& f : fields) width = std::max(width, f.path.size());
+  fmt::format_to(o, "{}: software table {:#010x}, {} fields\n", table.name, table.swTableId.value(),
+                 fields.size());
+  for (auto const& f : fields) {
+    fmt::format_to(o, "  {:<{}}  {}\n", f.path, width, typeText(*f.info));
+  }
+  for (auto const& u : d.utils) {
+    fmt::format_to(o, "\n{} ({})\n", shortName(u.util), u.hwTable);
+    for (auto const& v : u.views) {
+      fmt::format_to(o, "  {}\n", viewTitle(v));
+      std::string unused;
+      for (auto const& r : v.rules) {
+        if (r.kind == FieldRule::Kind::unused) {
+          unused += (unused.empty() ? "" : ", ") + r.field;
+          continue;
+        }
+        fmt::format_to(o, "    {:<{}}  {}\n", r.field, width, r.text());
+      }
+      if (!unused.empty()) fmt::format_to(o, "    not used by this view: {}\n", unused);
+    }
+  }
+  fmt::format_to(o, "\nexample{} (replays without error):\n", d.examples.size() == 1 ? "" : "s");
+  for (auto const& line : d.examples) fmt::format_to(o, "  {}\n", line);
+}
+
+void printTableList(fmt::memory_buffer& out, Form form, Session const& session) {
+  auto o = std::back_inserter(out);
+  std::size_t width = 0;
+  for (auto const& table : ZuriErrm::tables()) width = std::max(width, table.name.size());
+  for (auto const& table : ZuriErrm::tables()) {
+    // The table utilities of the table in registration order, each with its revisions.
+    std::vector<std::pair<std::string, std::vector<std::string>>> utils;
+    for (auto const& registration : session.registrations()) {
+      if (registration.key.swTableId != table.swTableId) continue;
+      std::string const name = registration.key.utilName;
+      auto it =
+          std::find_if(utils.begin(), utils.end(), [&](auto const& u) { return u.first == name; });
+      if (it == utils.end()) it = utils.insert(utils.end(), {name, {}});
+      it->second.push_back(fmt::format("{}", registration.key.fapRevision));
+    }
+    if (form == Form::json) {
+      out.append(std::string_view("{\"table\": "));
+      jsonString(out, table.name);
+      fmt::format_to(o, ", \"swTableId\": {}, \"fields\": {}, \"utils\": [",
+                     table.swTableId.value(), leafFields(table, table.newEntry(), true).size());
+      char const* sep = "";
+      for (auto const& [name, revisions] : utils) {
+        out.append(std::string_view(sep));
+        out.append(std::string_view("{\"util\": "));
+        jsonString(out, name);
+        out.append(std::string_view(", \"revisions\": ["));
+        char const* rsep = "";
+        for (auto const& r : revisions) {
+          out.append(std::string_view(rsep));
+          jsonString(out, r);
+          rsep = ", ";
+        }
+        out.append(std::string_view("]}"));
+        sep = ", ";
+      }
+      out.append(std::string_view("]}\n"));
+      continue;
+    }
+    // One table utility a line, the first beside the table.
+    fmt::format_to(o, "{:<{}}  {:#010x}", table.name, width, table.swTableId.value());
+    if (utils.empty()) out.append(std::string_view("  (no table utility)\n"));
+    bool first = true;
+    for (auto const& [name, revisions] : utils) {
+      if (!first) fmt::format_to(o, "{:{}}", "", width + 12);
+      fmt::format_to(o, "  {} ({})\n", shortName(name), fmt::join(revisions, " "));
+      first = false;
+    }
+  }
+}
+
+ZuriErrm::TableInfo const* tableNamed(std::string_view name, std::string& message) {
+  if (auto const* table = ZuriErrm::findTable(name)) return table;
+  std::vector<std::string_view> known;
+  for (auto const& table : ZuriErrm::tables()) known.push_back(table.name);
+  message = fmt::format("unknown table '{}'", name);
+  if (auto const near = ZuriErrm::didYouMean(name, known); !near.empty()) {
+    message += near;
+  } else {
+    message += fmt::format(" (tables: {})", fmt::join(known, ", "));
+  }
+  return nullptr;
+}
+
+}  // namespace eedb::replay
