@@ -161,7 +161,6 @@ TEST(Describe, UnknownTableSuggestsTheNearestName) {
   EXPECT_EQ(eedb::replay::tableNamed("Vlan", message), nullptr);
   EXPECT_THAT(message, ::testing::StartsWith("unknown table 'Vlan' (tables: EedbOutrif, "));
   EXPECT_NE(eedb::replay::tableNamed("EedbSrv6", message), nullptr);
-
 }
 
 }  // namespace

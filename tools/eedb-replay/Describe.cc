@@ -8,9 +8,9 @@
 #include <fmt/ranges.h>
 
 #include "Attribution.h"
-#include "zuri_errm/DidYouMean.h"
 #include "chip26_a0/BitField.h"
 #include "chip26_a0/EedbEntry.h"
+#include "zuri_errm/DidYouMean.h"
 
 namespace eedb::replay {
 
