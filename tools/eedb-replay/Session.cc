@@ -62,6 +62,7 @@ struct Session::TableAccess {
   void (*dump)(HwCommonTableBase const& table, std::function<void(ShadowView const&)> const& visit);
   // Entries have a size in bits, which the commands carry.
   bool sized;
+  FormatNameOf formatOf;
 };
 
 namespace {
@@ -71,7 +72,7 @@ void fillEntry(chip26_a0::EedbHwMdb::Entry const& entry, ShadowView& view) {
   view.format = format != nullptr ? format->name : std::string_view();
   entry.forEachField(
       [&](chip26_a0::layout::FieldSpec const& field, chip26_a0::layout::FieldValue const& value) {
-        view.fields.push_back({field.name, value});
+        view.fields.push_back({field.name, value, field.kind});
       });
 }
 
@@ -119,7 +120,15 @@ struct AccessOf {
       visit(view);
     });
   }
-  static constexpr Session::TableAccess kAccess{&is, &read, &dump, Table::kEntriesHaveSize};
+  static std::string_view formatOf(std::uint8_t resultType) {
+    if constexpr (requires { Table::formats(); }) {
+      auto const formats = Table::formats();
+      if (resultType >= 1 && resultType <= formats.size()) return formats[resultType - 1]->name;
+    }
+    return {};
+  }
+  static constexpr Session::TableAccess kAccess{&is, &read, &dump, Table::kEntriesHaveSize,
+                                                &formatOf};
 };
 
 constexpr Session::TableAccess const* kTableAccess[] = {
@@ -162,6 +171,11 @@ std::uint64_t actedCount(ZuriAsicUtils::UtilStats const* stats) {
 
 }  // namespace
 
+std::string_view shortNameOf(std::string_view name) noexcept {
+  auto const colon = name.rfind("::");
+  return colon == std::string_view::npos ? name : name.substr(colon + 2);
+}
+
 Session::Session(SessionConfig const& config)
     : library_(loadPlugin(config.pluginPath)),
       context_(std::make_unique<ZuriAsicUtils::UtilHolderContext>()),
@@ -197,8 +211,9 @@ Session::Session(SessionConfig const& config)
     for (auto const& table : ZuriErrm::tables()) {
       if (table.swTableId == key.swTableId) byTable_[table.index].push_back(utils_.size());
     }
-    utils_.push_back({util, tableNameOf(*util), accessFor(util->hwTableBase().get())});
+    utils_.push_back({util, tableNameOf(*util), accessFor(util->hwTableBase().get()), {}});
   }
+  for (auto& util : utils_) util.shortName = shortNameOf(util.name);  // names no longer move
   if (utils_.empty()) {
     throw SetupError(fmt::format("{} registers no table utility for revision {}", config.pluginPath,
                                  config.revision));
@@ -209,7 +224,10 @@ Session::~Session() = default;
 
 std::span<OfferResult const> Session::offer(LogLine const& line, bool detail) {
   auto const& indices = byTable_[line.table->index];
-  if (results_.size() < indices.size()) results_.resize(indices.size());
+  if (results_.size() < indices.size()) {
+    results_.resize(indices.size());
+    traceEnds_.resize(indices.size());
+  }
   auto const wrapper = line.table->makeWrapper(line.entry, line.unitId, line.flags);
   std::array<std::any, 2> mapArgs;
   if (detail) {
@@ -220,11 +238,16 @@ std::span<OfferResult const> Session::offer(LogLine const& line, bool detail) {
     Util const& util = utils_[indices[i]];
     OfferResult& result = results_[i];
     result.util = util.name;
+    result.name = util.shortName;
+    result.formatOf = util.access != nullptr ? util.access->formatOf : nullptr;
     result.error.reset();
     result.applicable = false;
     result.sizeBits = 0;
     result.cmds.clear();
     result.shadowRead = false;
+    result.traced = traces_ != nullptr;
+    result.traces = {};
+    std::size_t const traceBegin = result.traced ? traces_->size() : 0;
     ZuriAsicUtils::UtilStats const* stats = util.util->stats().get();
     std::uint64_t const before = actedCount(stats);
     try {
@@ -240,6 +263,13 @@ std::span<OfferResult const> Session::offer(LogLine const& line, bool detail) {
       result.error = currentError();
     }
     if (detail) readBack(util, line, mapArgs, result);
+    if (result.traced) traceEnds_[i] = {traceBegin, traces_->size()};
+  }
+  if (traces_ != nullptr) {
+    // The capture grows while the offers run: their views are taken once it is complete.
+    for (std::size_t i = 0; i < indices.size(); ++i) {
+      results_[i].traces = traces_->lines(traceEnds_[i].first, traceEnds_[i].second);
+    }
   }
   return {results_.data(), indices.size()};
 }

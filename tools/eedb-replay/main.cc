@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <exception>
 #include <map>
@@ -15,10 +16,12 @@
 #include <fmt/format.h>
 #include <CLI/CLI.hpp>
 
+#include "Escape.h"
 #include "Input.h"
 #include "Options.h"
 #include "Output.h"
 #include "Session.h"
+#include "TraceCapture.h"
 #include "Verify.h"
 #include "kiv/Trace.h"
 
@@ -73,12 +76,19 @@ int replay(Args const& args) {
   } catch (std::invalid_argument const& e) {
     return usageError(fmt::format("--faps: {}", e.what()));
   }
+  // --trace adds to ZURI_TRACE, which the platform applied when it started: both apply.
   if (!args.trace.empty()) {
     if (!Kiv::traceConfigValid(args.trace)) {
-      return usageError(fmt::format("--trace: '{}' is not a list of HANDLE/LEVELS", args.trace));
+      return usageError(
+          fmt::format("--trace: '{}' is not a list of HANDLE/LEVELS", escapedText(args.trace)));
     }
-    Kiv::traceConfigIs(args.trace);
+    Kiv::traceConfigAdd(args.trace);
   }
+  char const* const traceEnv = std::getenv("ZURI_TRACE");
+  bool const tracing = !args.trace.empty() || (traceEnv != nullptr && *traceEnv != '\0' &&
+                                               Kiv::traceConfigValid(traceEnv));
+  std::optional<TraceCapture> traces;
+  if (tracing) traces.emplace();
   config.pluginPath = args.plugin.empty() ? defaultPluginPath() : args.plugin;
   config.updateOnDelete = args.updateOnDelete;
 
@@ -95,10 +105,20 @@ int replay(Args const& args) {
   try {
     session = std::make_unique<Session>(config);
   } catch (SetupError const& e) {
+    if (traces) printTraces(stderr, traces->lines());
     return usageError(e.what());
   }
+  if (tracing) warnUnknownTraceHandles(stderr);
 
   Reporter reporter(args.format == "json" ? Form::json : Form::text, args.quiet);
+  // Traces of no offer (start-up, the end) appear on their own, where they happened.
+  auto const looseTraces = [&] {
+    if (!traces) return;
+    reporter.traces(std::nullopt, traces->lines());
+    traces->clear();
+  };
+  looseTraces();
+  if (traces) session->traceCaptureIs(&*traces);
   bool writeFailed = false;
   auto const flush = [&] {
     if (!reporter.flushTo(stdout)) writeFailed = true;
@@ -121,7 +141,7 @@ int replay(Args const& args) {
         parser.parse(text, line);
       } catch (ZuriErrm::InputError const& e) {
         ++summary.rejected;
-        reporter.rejected(number, e.what());
+        reporter.rejected(number, e.message());
         continue;
       }
       if (session->utilsOf(*line.table).empty()) {
@@ -136,6 +156,7 @@ int replay(Args const& args) {
         if (result.error) ++summary.errors;
         reporter.offer(number, result);
       }
+      if (traces) traces->clear();
       if (reporter.pending() > (std::size_t{1} << 16)) flush();
     }
   } catch (std::system_error const& e) {
@@ -159,8 +180,14 @@ int replay(Args const& args) {
       writeFailed = true;
     }
   }
-  reporter.summary(summary, session->utils());
+  // The summary stays last: written aside, then the session ends (with the table utilities'
+  // traces of the end) before it is printed.
+  Reporter closing(reporter.form(), args.quiet);
+  closing.summary(summary, session->utils());
+  session.reset();
+  looseTraces();
   flush();
+  if (!closing.flushTo(stdout)) writeFailed = true;
   if (writeFailed) {
     fmt::print(stderr, "eedb-replay: cannot write the output: {}\n", std::strerror(errno));
     return kExitUsage;
@@ -205,8 +232,9 @@ int main(int argc, char** argv) {
   app.add_flag("--quiet,-q", args.quiet,
                "print only the summary (and the --dump-shadow dump), e.g. for timing");
   app.add_option("--trace", args.trace,
-                 "trace handles and levels to turn on, same syntax as ZURI_TRACE (e.g. "
-                 "--trace 'EedbOutrifUtil/3' or --trace '*/0-8'); traces go to standard error")
+                 "trace handles and levels to turn on, same syntax as ZURI_TRACE and added to it "
+                 "(both apply; e.g. --trace 'EedbOutrifUtil/3' or --trace '*/0-8'); each trace "
+                 "line is printed with the offer that caused it (JSON: its \"trace\" array)")
       ->option_text("SPEC");
   app.add_flag("--dump-shadow", args.dumpShadow,
                "print every shadow entry of every hardware table at the end, before the summary");
