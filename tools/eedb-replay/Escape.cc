@@ -96,32 +96,32 @@ char shortEscape(std::uint32_t cp) {
 
 }  // namespace
 
-void appendJsonString(fmt::memory_buffer& out, std::string_view text) {
+void detail::appendJsonStringEscaped(fmt::memory_buffer& out, std::string_view text) {
   out.push_back('"');
-  if (std::all_of(text.begin(), text.end(), plain)) {
-    out.append(text);
-  } else {
-    appendEscaped(out, text, [&](std::uint32_t cp, bool valid) {
-      if (!valid) {
-        out.append(std::string_view("\\ufffd"));
-        return;
-      }
-      char const c = cp == '"' || cp == '\\' ? static_cast<char>(cp)
-                     : cp == '\b'            ? 'b'
-                     : cp == '\f'            ? 'f'
-                                             : shortEscape(cp);
-      if (c != 0) {
-        char const pair[] = {'\\', c};
-        out.append(std::string_view(pair, 2));
-      } else {
-        fmt::format_to(std::back_inserter(out), FMT_COMPILE("\\u{:04x}"), cp);
-      }
-    });
-  }
+  appendEscaped(out, text, [&](std::uint32_t cp, bool valid) {
+    if (!valid) {
+      out.append(std::string_view("\\ufffd"));
+      return;
+    }
+    char const c = cp == '"' || cp == '\\' ? static_cast<char>(cp)
+                   : cp == '\b'            ? 'b'
+                   : cp == '\f'            ? 'f'
+                                           : shortEscape(cp);
+    if (c != 0) {
+      char const pair[] = {'\\', c};
+      out.append(std::string_view(pair, 2));
+    } else {
+      fmt::format_to(std::back_inserter(out), FMT_COMPILE("\\u{:04x}"), cp);
+    }
+  });
   out.push_back('"');
 }
 
 void appendEscapedText(fmt::memory_buffer& out, std::string_view text) {
+  if (detail::plainAscii(text)) {
+    out.append(text);
+    return;
+  }
   appendEscaped(out, text, [&](std::uint32_t cp, bool valid) {
     if (valid && (cp == '"' || cp == '\\')) {
       out.push_back(static_cast<char>(cp));
