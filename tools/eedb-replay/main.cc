@@ -230,7 +230,8 @@ int main(int argc, char** argv) {
       ->option_text("text|json")
       ->check(CLI::IsMember({"text", "json"}));
   app.add_flag("--quiet,-q", args.quiet,
-               "print only the summary (and the --dump-shadow dump), e.g. for timing");
+               "print only the summary (and the --dump-shadow dump and the --trace lines), e.g. "
+               "for timing");
   app.add_option("--trace", args.trace,
                  "trace handles and levels to turn on, same syntax as ZURI_TRACE and added to it "
                  "(both apply; e.g. --trace 'EedbOutrifUtil/3' or --trace '*/0-8'); each trace "
