@@ -135,8 +135,8 @@ constexpr char kTapAgg[] =
     R"({"table": "EedbTapAggTable", "entry": {"key": 16384, "viewType": 4, "destMac": "02:00:00:aa:bb:cc", "srcMac": "00:11:22:33:44:55"}})"
     "\n";
 
-// A write and a clear carry what the text shows (operation, instance, result type and its
-// format, size); the offer names its table utility both ways; address fields keep their numbers
+// A write and a clear carry what the text shows (operation, instance, result type) and their
+// size; the offer names its table utility both ways; address fields keep their numbers
 // in "fields" and add their text in "addresses", which the text form shows.
 TEST_F(OutputTest, JsonCarriesCommandsNamesAndAddressesThatTheTextShows) {
   std::string const input = std::string(kOutrif) + kOutrifDelete + kIpTunnel + kTapAgg;
@@ -148,12 +148,11 @@ TEST_F(OutputTest, JsonCarriesCommandsNamesAndAddressesThatTheTextShows) {
               AllOf(HasSubstr(R"("util": "chip26_a0::ZuriErrmUtil::EedbOutrifUtil", )"
                               R"("name": "EedbOutrifUtil", )"),
                     HasSubstr(R"("schan": [{"op": "write", "fap": 0, "instance": 0, "memory": )"
-                              R"("EEDB", "index": 7, "type": 1, "format": )"
-                              R"("EedbRifBasicEtpsEthRif60Entry", "sizeBits": 60, "data": "0x)"),
+                              R"("EEDB", "index": 7, "type": 1, "sizeBits": 60, "data": "0x)"),
                     Not(HasSubstr("addresses"))));
   EXPECT_THAT(lines[1], HasSubstr(R"("schan": [{"op": "clear", "fap": 0, "instance": 0, )"
-                                  R"("memory": "EEDB", "index": 7, "type": 0, "format": null, )"
-                                  R"("sizeBits": 60, "data": "0x)"));
+                                  R"("memory": "EEDB", "index": 7, "type": 0, "sizeBits": 60, )"
+                                  R"("data": "0x)"));
   std::string const ipTunnel =
       lines[2].find("EedbIpTunnelUtil") != std::string::npos ? lines[2] : lines[3];
   EXPECT_THAT(ipTunnel, AllOf(HasSubstr(R"("ipv4Dip": 167838211})"),

@@ -145,22 +145,16 @@ void Reporter::textShadow(ShadowView const& shadow) {
 }
 
 // {"op": "write", "fap": 0, "instance": 0, "memory": "EEDB", "index": 4096, "type": 1,
-//  "format": "EedbRifBasicEtpsEthRif60Entry", "sizeBits": 60, "data": "0x..."}
-void Reporter::jsonSchan(ZuriAsicUtils::SchanCmd const& cmd, FormatNameOf formatOf) {
+//  "sizeBits": 60, "data": "0x..."}: the result type is the number the text shows (the shadow
+//  names the format).
+void Reporter::jsonSchan(ZuriAsicUtils::SchanCmd const& cmd) {
   auto out = std::back_inserter(out_);
   std::string_view const op = cmd.op == ZuriAsicUtils::SchanCmd::Op::write ? "write" : "clear";
   fmt::format_to(out, FMT_COMPILE("{{\"op\": \"{}\", \"fap\": {}, \"instance\": {}, \"memory\": "),
                  op, cmd.fapId, cmd.instanceId);
   appendJsonString(out_, cmd.memory);
-  fmt::format_to(out, FMT_COMPILE(", \"index\": {}, \"type\": {}, \"format\": "), cmd.index,
-                 cmd.resultType);
-  std::string_view const format = formatOf != nullptr ? formatOf(cmd.resultType) : "";
-  if (format.empty()) {
-    out_.append(std::string_view("null"));
-  } else {
-    appendJsonString(out_, format);
-  }
-  fmt::format_to(out, FMT_COMPILE(", \"sizeBits\": {}, \"data\": \""), cmd.sizeBits);
+  fmt::format_to(out, FMT_COMPILE(", \"index\": {}, \"type\": {}, \"sizeBits\": {}, \"data\": \""),
+                 cmd.index, cmd.resultType, cmd.sizeBits);
   schanData(out_, cmd);
   out_.append(std::string_view("\"}"));
 }
@@ -226,7 +220,7 @@ void Reporter::jsonOffer(std::size_t line, OfferResult const& r) {
     char const* sep = "";
     for (auto const& cmd : r.cmds) {
       out_.append(std::string_view(sep));
-      jsonSchan(cmd, r.formatOf);
+      jsonSchan(cmd);
       sep = ", ";
     }
     out_.push_back(']');

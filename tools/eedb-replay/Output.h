@@ -57,7 +57,7 @@ class Reporter {
   void jsonShadow(ShadowView const& shadow, bool withPresence);
   void jsonAddresses(ShadowView const& shadow);
   void textShadow(ShadowView const& shadow);
-  void jsonSchan(ZuriAsicUtils::SchanCmd const& cmd, FormatNameOf formatOf);
+  void jsonSchan(ZuriAsicUtils::SchanCmd const& cmd);
   void jsonTraces(std::span<TraceLine const> lines);
   void textTraces(std::string_view first, std::span<TraceLine const> lines);
   void textTrace(TraceLine const& trace);

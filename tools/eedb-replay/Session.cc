@@ -62,7 +62,6 @@ struct Session::TableAccess {
   void (*dump)(HwCommonTableBase const& table, std::function<void(ShadowView const&)> const& visit);
   // Entries have a size in bits, which the commands carry.
   bool sized;
-  FormatNameOf formatOf;
 };
 
 namespace {
@@ -120,15 +119,7 @@ struct AccessOf {
       visit(view);
     });
   }
-  static std::string_view formatOf(std::uint8_t resultType) {
-    if constexpr (requires { Table::formats(); }) {
-      auto const formats = Table::formats();
-      if (resultType >= 1 && resultType <= formats.size()) return formats[resultType - 1]->name;
-    }
-    return {};
-  }
-  static constexpr Session::TableAccess kAccess{&is, &read, &dump, Table::kEntriesHaveSize,
-                                                &formatOf};
+  static constexpr Session::TableAccess kAccess{&is, &read, &dump, Table::kEntriesHaveSize};
 };
 
 constexpr Session::TableAccess const* kTableAccess[] = {
@@ -239,7 +230,6 @@ std::span<OfferResult const> Session::offer(LogLine const& line, bool detail) {
     OfferResult& result = results_[i];
     result.util = util.name;
     result.name = util.shortName;
-    result.formatOf = util.access != nullptr ? util.access->formatOf : nullptr;
     result.error.reset();
     result.applicable = false;
     result.sizeBits = 0;

@@ -64,10 +64,6 @@ struct OfferError {
   std::string message;
 };
 
-// The name of the format a command's result type stands for in the table utility's hardware
-// table; empty for none.
-using FormatNameOf = std::string_view (*)(std::uint8_t resultType);
-
 // What one offer did. Reused from offer to offer.
 struct OfferResult {
   std::string_view util;  // the table utility's tableName()
@@ -77,7 +73,6 @@ struct OfferResult {
   bool applicable = false;
   std::uint32_t sizeBits = 0;
   ZuriAsicUtils::SchanCmds cmds;
-  FormatNameOf formatOf = nullptr;  // null for a hardware table the tool does not know
   // Only when the offer was reported in detail and the shadow could be read back:
   bool shadowRead = false;
   ShadowView shadow;
