@@ -26,22 +26,30 @@ std::string counted(std::size_t n, std::string_view noun) {
   return fmt::format("{} {}{}", n, noun, n == 1 ? "" : "s");
 }
 
-// The JSON path runs once per offer: its format strings are compiled, and strings without
-// characters to escape (every name, most messages) are copied whole (Escape.cc).
 using chip26_a0::layout::FieldKind;
 using chip26_a0::layout::FieldValue;
 
-// Text: an address field as its address (10.1.2.3, 2001:db8::1, 02:00:00:aa:bb:cc), a number
-// as it is, a wider field as 0x and 32 hex digits.
-void textFieldValue(fmt::memory_buffer& out, ShadowField const& field) {
-  if (chip26_a0::layout::appendAddress(out, field.kind, field.value)) return;
-  if (!field.value.wide()) {
-    fmt::format_to(std::back_inserter(out), FMT_COMPILE("{}"), field.value.value());
+// The JSON path runs once per offer: its format strings are compiled, and strings without
+// characters to escape (every name, most messages) are copied whole (Escape.h).
+
+// A number up to 64 bits as it is; a wider one as 0x and 32 hex digits, most significant first,
+// between `quote`s.
+void numberText(fmt::memory_buffer& out, FieldValue const& value, std::string_view quote) {
+  if (!value.wide()) {
+    fmt::format_to(std::back_inserter(out), FMT_COMPILE("{}"), value.value());
     return;
   }
-  auto const& w = field.value.words();
-  fmt::format_to(std::back_inserter(out), FMT_COMPILE("0x{:08x}{:08x}{:08x}{:08x}"), w[3], w[2],
-                 w[1], w[0]);
+  auto const& w = value.words();
+  fmt::format_to(std::back_inserter(out), FMT_COMPILE("{}0x{:08x}{:08x}{:08x}{:08x}{}"), quote,
+                 w[3], w[2], w[1], w[0], quote);
+}
+
+// Text: an address field as its address (10.1.2.3, 2001:db8::1, 02:00:00:aa:bb:cc), any other
+// as its number.
+void textFieldValue(fmt::memory_buffer& out, ShadowField const& field) {
+  if (!chip26_a0::layout::appendAddress(out, field.kind, field.value)) {
+    numberText(out, field.value, "");
+  }
 }
 
 // The data words of a command, most significant first, at least one.
@@ -56,13 +64,7 @@ void schanData(fmt::memory_buffer& out, ZuriAsicUtils::SchanCmd const& cmd) {
 }  // namespace
 
 void appendJsonFieldValue(fmt::memory_buffer& out, FieldValue const& value) {
-  if (!value.wide()) {
-    fmt::format_to(std::back_inserter(out), FMT_COMPILE("{}"), value.value());
-    return;
-  }
-  auto const& w = value.words();
-  fmt::format_to(std::back_inserter(out), FMT_COMPILE("\"0x{:08x}{:08x}{:08x}{:08x}\""), w[3], w[2],
-                 w[1], w[0]);
+  numberText(out, value, "\"");
 }
 
 void Reporter::jsonShadow(ShadowView const& shadow, bool withPresence) {
