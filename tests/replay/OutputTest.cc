@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -231,6 +232,35 @@ TEST_F(OutputTest, TracesAppearWithTheirOfferAndTheSummaryStaysLast) {
 
   r = run("--quiet --format json --trace EedbOutrifUtil/3 -", input);
   EXPECT_THAT(linesOf(r.out).front(), StartsWith(R"({"line": 1, "trace": [{"handle": )"));
+}
+
+// One entry offered to the several table utilities of its software table: each offer carries
+// the trace lines of its own table utility only, and every one of them.
+TEST_F(OutputTest, TracesOfOneEntrySplitAmongTableUtilitiesGoToEachOwnOffer) {
+  Outcome const text = run("--trace '*/3' -", kIpTunnel);
+  Outcome const r = run("--format json --trace '*/3' -", kIpTunnel);
+  EXPECT_EQ(r.status, 0) << r.err;
+  simdjson::dom::parser parser;
+  std::size_t offers = 0;
+  std::size_t traced = 0;
+  for (auto const& line : linesOf(r.out)) {
+    simdjson::dom::object o;
+    ASSERT_EQ(parser.parse(line).get(o), simdjson::SUCCESS) << line;
+    std::string_view name;
+    if (o["name"].get(name) != simdjson::SUCCESS) continue;
+    ++offers;
+    for (simdjson::dom::object t : simdjson::dom::array(o["trace"])) {
+      EXPECT_EQ(std::string_view(t["handle"]), name) << line;
+      ++traced;
+    }
+  }
+  EXPECT_GE(offers, 2u);
+  auto const textLines = linesOf(text.out);
+  EXPECT_EQ(traced, std::count_if(textLines.begin(), textLines.end(),
+                                  [](std::string const& l) {
+                                    return l.rfind("           trace   ", 0) == 0;
+                                  }))
+      << text.out;
 }
 
 // --trace adds to ZURI_TRACE (both apply); names no handle has are warned about once, with the
