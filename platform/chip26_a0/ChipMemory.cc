@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "chip26_a0/BitField.h"
+#include "chip26_a0/FieldText.h"
 
 namespace chip26_a0 {
 
@@ -107,12 +108,17 @@ std::vector<ChipMemory::Place> ChipMemory::places(std::string_view memory) const
 
 namespace {
 
-using FieldTexts = std::vector<std::pair<std::string_view, std::string>>;
+struct FieldOf {
+  std::string_view name;
+  layout::FieldKind kind;
+  layout::FieldValue value;
+};
+using FieldsOf = std::vector<FieldOf>;
 
-FieldTexts fieldsOf(mdb::Entry const& entry) {
-  FieldTexts out;
+FieldsOf fieldsOf(mdb::Entry const& entry) {
+  FieldsOf out;
   entry.forEachField([&](layout::FieldSpec const& field, layout::FieldValue const& value) {
-    out.emplace_back(field.name, fmt::format("{}", value));
+    out.push_back({field.name, field.kind, value});
   });
   return out;
 }
@@ -121,26 +127,39 @@ template <class Entry>
 requires requires {
   Entry::kFieldName;
 }
-FieldTexts fieldsOf(Entry const& entry) {
-  return {{Entry::kFieldName, fmt::format("{}", entry.bit().value())}};
+FieldsOf fieldsOf(Entry const& entry) {
+  layout::FieldValue::Words words{};
+  words[0] = static_cast<std::uint32_t>(entry.bit().value());
+  return {{Entry::kFieldName, layout::FieldKind::number, layout::FieldValue(1, words)}};
 }
 
-std::string_view valueIn(FieldTexts const& fields, std::string_view name) {
-  for (auto const& [n, v] : fields) {
-    if (n == name) return v;
+FieldOf const* fieldIn(FieldsOf const& fields, std::string_view name) {
+  for (auto const& f : fields) {
+    if (f.name == name) return &f;
   }
-  return "-";
+  return nullptr;
 }
 
-// Fields in the shadow's order, then those only the chip has; only those that differ.
-std::vector<FieldDifference> fieldDifferences(FieldTexts const& shadow, FieldTexts const& chip) {
+// Fields in the shadow's order, then those only the chip has; only those that differ (in
+// their bits: a field may be narrower in one format than in another).
+std::vector<FieldDifference> fieldDifferences(FieldsOf const& shadow, FieldsOf const& chip) {
   std::vector<FieldDifference> out;
-  for (auto const& [name, value] : shadow) {
-    auto const other = valueIn(chip, name);
-    if (other != value) out.push_back({std::string(name), value, std::string(other)});
+  auto const text = [](FieldOf const* f) {
+    return f != nullptr ? layout::fieldText(f->kind, f->value) : std::string("-");
+  };
+  auto const value = [](FieldOf const* f) {
+    return f != nullptr ? std::optional(f->value) : std::nullopt;
+  };
+  for (auto const& field : shadow) {
+    FieldOf const* other = fieldIn(chip, field.name);
+    if (other != nullptr && other->value.words() == field.value.words()) continue;
+    out.push_back({std::string(field.name), text(&field), text(other), field.value, value(other),
+                   field.kind});
   }
-  for (auto const& [name, value] : chip) {
-    if (valueIn(shadow, name) == "-") out.push_back({std::string(name), "-", value});
+  for (auto const& field : chip) {
+    if (fieldIn(shadow, field.name) != nullptr) continue;
+    out.push_back(
+        {std::string(field.name), "-", text(&field), std::nullopt, field.value, field.kind});
   }
   return out;
 }
@@ -178,8 +197,8 @@ std::vector<MemoryDifference> compare(ChipMemory const& chip, Table const& table
     if ((want.empty() && have.empty()) || want == have) continue;
 
     MemoryDifference d{place, expected ? fmt::format("{}", *expected) : "nothing", "nothing", {}};
-    FieldTexts const shadowFields = expected ? fieldsOf(*expected) : FieldTexts{};
-    FieldTexts chipFields;
+    FieldsOf const shadowFields = expected ? fieldsOf(*expected) : FieldsOf{};
+    FieldsOf chipFields;
     if (!have.empty()) {
       SchanCmd cmd;
       cmd.op = SchanCmd::Op::write;

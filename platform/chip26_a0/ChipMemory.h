@@ -82,8 +82,12 @@ class ChipMemory {
 // One field of a place where the chip and the shadow differ.
 struct FieldDifference {
   std::string name;
-  std::string shadow;  // "-" when the side holds no such field
+  std::string shadow;  // "-" when the side holds no such field; an address field as its address
   std::string chip;
+  // The same as values; none when the side holds no such field.
+  std::optional<layout::FieldValue> shadowValue;
+  std::optional<layout::FieldValue> chipValue;
+  layout::FieldKind kind = layout::FieldKind::number;
 };
 
 // A place where the chip differs from the shadow, both decoded.

@@ -1,5 +1,6 @@
 // The EEDB entry formats of the MDB-backed table, each declared once as data: its class name,
-// its size in bits (the number that ends the name) and its fields in packing order, bit 0 up.
+// its size in bits (the number that ends the name) and its fields in packing order, bit 0 up. A
+// field that holds an address says which kind (FieldKind), so that tools print it as one.
 // Adding a format is adding a table here and a line to AllFormats.
 #pragma once
 
@@ -11,6 +12,7 @@
 
 namespace chip26_a0::mdb::formats {
 
+using layout::FieldKind;
 using layout::layout;
 
 // Egress router interface: QoS and MTU profiles of the out-RIF.
@@ -187,8 +189,8 @@ struct EedbSrv6DataSidEtpsDataSid150 {
   static constexpr std::string_view kName = "EedbSrv6DataSidEtpsDataSid150Entry";
   static constexpr unsigned kSizeBits = 150;
   static constexpr auto kFields = layout({
-      {"srv6SidData", 128},
-      {"dataEntry2BReserved", 2, 3},  // the chip expects 3 in data entries
+      {"srv6SidData", 128, FieldKind::ipv6},  // a SID is written as an IPv6 address
+      {"dataEntry2BReserved", 2, 3},          // the chip expects 3 in data entries
       {"nextOutlifPointer", 20},
   });
 };
@@ -234,7 +236,7 @@ struct EedbIpv4TunnelEtpsIpv4TunnelRaw150 {
       {"nwkQosIdx", 6},
       {"actionProfile", 2},
       {"esemCommand", 6},
-      {"ipv4Dip", 32},
+      {"ipv4Dip", 32, FieldKind::ipv4},
   });
 };
 
@@ -251,7 +253,7 @@ struct EedbIpv4TunnelEtpsIpv4TunnelUdp150 {
       {"esemCommand", 6},
       {"fodo", 10},
       {"forwardQosModel", 1},
-      {"ipv4Dip", 32},
+      {"ipv4Dip", 32, FieldKind::ipv4},
       {"ipv4HeaderDfFlag", 1},
       {"ipv4HeaderReservedFlag", 1},
       {"lifAhpUdp", 4},
@@ -318,7 +320,7 @@ struct EedbIpv6DataDipEtpsDataIpv6Dip150 {
   static constexpr std::string_view kName = "EedbIpv6DataDipEtpsDataIpv6Dip150Entry";
   static constexpr unsigned kSizeBits = 150;
   static constexpr auto kFields = layout({
-      {"ipv6Dip", 128},
+      {"ipv6Dip", 128, FieldKind::ipv6},
       {"dataEntry2BReserved", 2, 3},  // the chip expects 3 in data entries
       {"nextOutlifPointer", 20},
   });
@@ -334,7 +336,7 @@ struct EedbIpv4TunnelEtpsIpv4TunnelVxlan150 {
       {"ttlPipeProfile", 4},
       {"nwkQosIdx", 6},
       {"sourceIdx", 8},
-      {"ipv4Dip", 32},
+      {"ipv4Dip", 32, FieldKind::ipv4},
       {"esemCommand", 3},
       {"ttlMode", 1},
       {"ipv4HeaderDfFlag", 1},
@@ -348,7 +350,7 @@ struct EedbArpEtpsArp60 {
   static constexpr unsigned kSizeBits = 60;
   static constexpr auto kFields = layout({
       {"actionProfile", 2},
-      {"l2Mac", 48},
+      {"l2Mac", 48, FieldKind::mac},
   });
 };
 
@@ -359,7 +361,7 @@ struct EedbArpEtpsRifArpStat120 {
   static constexpr auto kFields = layout({
       {"actionProfile", 2},
       {"mtuProfile", 4},
-      {"l2Mac", 48},
+      {"l2Mac", 48, FieldKind::mac},
       {"fodo", 15},
       {"statObjectCmd", 5},
       {"statObjectId", 17},
@@ -376,7 +378,7 @@ struct EedbArpEtpsRifArpAc1TagStat120 {
       {"vlanEditProfile", 3},
       {"mtuProfile", 3},
       {"vlanEditVid1", 12},
-      {"l2Mac", 48},
+      {"l2Mac", 48, FieldKind::mac},
       {"fodo", 15},
       {"statObjectCmd", 5},
       {"statObjectId", 15},
@@ -388,7 +390,7 @@ struct EedbArpEtpsArpAcTapaggDest120 {
   static constexpr std::string_view kName = "EedbArpEtpsArpAcTapaggDest120Entry";
   static constexpr unsigned kSizeBits = 120;
   static constexpr auto kFields = layout({
-      {"l2Mac", 48},
+      {"l2Mac", 48, FieldKind::mac},
   });
 };
 
@@ -397,7 +399,7 @@ struct EedbArpEtpsArpAcTapaggDestAndSrc120 {
   static constexpr std::string_view kName = "EedbArpEtpsArpAcTapaggDestAndSrc120Entry";
   static constexpr unsigned kSizeBits = 120;
   static constexpr auto kFields = layout({
-      {"l2Mac", 48}, {"rawData", 48},  // source MAC
+      {"l2Mac", 48, FieldKind::mac}, {"rawData", 48, FieldKind::mac},  // source MAC
   });
 };
 

@@ -1,6 +1,6 @@
 // Hardware entry formats as data: a format is one constexpr table of fields (name, width,
-// default); offsets are derived by packing the fields from bit 0 upward in table order, and
-// checkFormat() proves at compile time that a table is well formed.
+// default or address kind); offsets are derived by packing the fields from bit 0 upward in table
+// order, and checkFormat() proves at compile time that a table is well formed.
 #pragma once
 
 #include <array>
@@ -19,11 +19,39 @@ namespace chip26_a0::layout {
 // Widest field: the 128-bit values (IPv6 addresses, SIDs) travel as a PerUnitBitmap.
 inline constexpr unsigned kWideBits = 128;
 
-// A field as a format table declares it.
+// What a field holds: a number, or an address stored first octet most significant (10.1.2.3
+// is 0x0A010203; an IPv6 address's first four octets are word 3 of its bit map). Tools print an
+// address field as an address; the bits are the same.
+enum class FieldKind : std::uint8_t { number, ipv4, ipv6, mac };
+
+// The width a field of the kind has; 0 for a number, which may have any width.
+constexpr unsigned addressWidth(FieldKind kind) noexcept {
+  switch (kind) {
+    case FieldKind::ipv4:
+      return 32;
+    case FieldKind::ipv6:
+      return 128;
+    case FieldKind::mac:
+      return 48;
+    case FieldKind::number:
+      break;
+  }
+  return 0;
+}
+
+// A field as a format table declares it: {"fodo", 15}, {"dataEntry2BReserved", 2, 3} (with a
+// default) or {"ipv4Dip", 32, FieldKind::ipv4} (an address, default 0).
 struct FieldDef {
+  constexpr FieldDef(std::string_view fieldName, unsigned fieldWidth,
+                     std::uint64_t fieldDefault = 0) noexcept
+      : name(fieldName), width(fieldWidth), defaultValue(fieldDefault) {}
+  constexpr FieldDef(std::string_view fieldName, unsigned fieldWidth, FieldKind fieldKind) noexcept
+      : name(fieldName), width(fieldWidth), kind(fieldKind) {}
+
   std::string_view name;
   unsigned width = 0;
   std::uint64_t defaultValue = 0;
+  FieldKind kind = FieldKind::number;
 };
 
 // A field with its derived place in the entry.
@@ -32,6 +60,7 @@ struct FieldSpec {
   unsigned width = 0;
   unsigned offset = 0;
   std::uint64_t defaultValue = 0;
+  FieldKind kind = FieldKind::number;
 
   constexpr bool wide() const noexcept { return width > 64; }
   constexpr unsigned end() const noexcept { return offset + width; }
@@ -43,7 +72,7 @@ constexpr std::array<FieldSpec, N> layout(FieldDef const (&defs)[N]) {
   std::array<FieldSpec, N> out{};
   unsigned offset = 0;
   for (std::size_t i = 0; i < N; ++i) {
-    out[i] = FieldSpec{defs[i].name, defs[i].width, offset, defs[i].defaultValue};
+    out[i] = FieldSpec{defs[i].name, defs[i].width, offset, defs[i].defaultValue, defs[i].kind};
     offset += defs[i].width;
   }
   return out;
@@ -131,6 +160,8 @@ consteval bool checkFormat() {
     next = f.end();
     if (f.wide() ? f.defaultValue != 0 : f.defaultValue > bits::lowMask(f.width))
       formatTableError("a default does not fit its field");
+    if (f.kind != FieldKind::number && f.width != addressWidth(f.kind))
+      formatTableError("an address field is not as wide as its kind of address");
     for (std::size_t j = 0; j < i; ++j) {
       if (fields[j].name == f.name) formatTableError("two fields share a name");
     }

@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cstdio>
 #include <cstdlib>
+#include <iterator>
 #include <mutex>
 #include <optional>
 #include <vector>
@@ -59,6 +60,7 @@ struct Registry {
   std::vector<Rule> rules;
   std::vector<TraceHandle*> handles;
   TraceSink sink;
+  TraceRecordSink recordSink;
 
   Registry() {
     if (char const* env = std::getenv("ZURI_TRACE")) {
@@ -118,16 +120,60 @@ void traceConfigIs(std::string_view spec) {
   for (TraceHandle* h : r.handles) h->levels_ = r.levelsFor(h->name_);
 }
 
+bool traceConfigAdd(std::string_view spec) {
+  auto parsed = parseSpec(spec);
+  if (!parsed) return false;
+  auto& r = registry();
+  std::lock_guard lock(r.mutex);
+  r.rules.insert(r.rules.end(), std::make_move_iterator(parsed->begin()),
+                 std::make_move_iterator(parsed->end()));
+  for (TraceHandle* h : r.handles) h->levels_ = r.levelsFor(h->name_);
+  return true;
+}
+
+std::vector<std::string> traceHandleNames() {
+  auto& r = registry();
+  std::vector<std::string> names;
+  {
+    std::lock_guard lock(r.mutex);
+    for (TraceHandle const* h : r.handles) names.push_back(h->name());
+  }
+  std::sort(names.begin(), names.end());
+  names.erase(std::unique(names.begin(), names.end()), names.end());
+  return names;
+}
+
+std::vector<std::string> traceConfigUnknownHandles() {
+  auto& r = registry();
+  std::lock_guard lock(r.mutex);
+  std::vector<std::string> unknown;
+  for (auto const& rule : r.rules) {
+    bool const known = rule.pattern == "*" ||
+                       std::any_of(r.handles.begin(), r.handles.end(),
+                                   [&](TraceHandle const* h) { return h->name() == rule.pattern; });
+    if (!known && std::find(unknown.begin(), unknown.end(), rule.pattern) == unknown.end()) {
+      unknown.push_back(rule.pattern);
+    }
+  }
+  return unknown;
+}
+
 void traceSinkIs(TraceSink sink) {
   auto& r = registry();
   std::lock_guard lock(r.mutex);
   r.sink = std::move(sink);
 }
 
-TraceSink traceSink() {
+TraceRecordSink traceRecordSink() {
   auto& r = registry();
   std::lock_guard lock(r.mutex);
-  return r.sink;
+  return r.recordSink;
+}
+
+void traceRecordSinkIs(TraceRecordSink sink) {
+  auto& r = registry();
+  std::lock_guard lock(r.mutex);
+  r.recordSink = std::move(sink);
 }
 
 }  // namespace Kiv
@@ -139,17 +185,30 @@ void vfmtrace(Kiv::TraceHandle const& handle, unsigned level, char const* file,
               fmt::format_args args) {
   std::string_view base(file);
   if (auto slash = base.rfind('/'); slash != std::string_view::npos) base.remove_prefix(slash + 1);
-  fmt::memory_buffer buf;
-  fmt::format_to(std::back_inserter(buf), "{} {} {}:{} {} [{}] ", handle.name(), level, base, line,
-                 function, classLabel);
-  fmt::vformat_to(std::back_inserter(buf), format, args);
-  std::string_view const text(buf.data(), buf.size());
+  fmt::memory_buffer message;
+  fmt::vformat_to(std::back_inserter(message), format, args);
+  Kiv::TraceRecord const record{handle.name(),
+                                level,
+                                base,
+                                line,
+                                function,
+                                classLabel,
+                                std::string_view(message.data(), message.size())};
   auto& r = Kiv::registry();
   Kiv::TraceSink sink;
+  Kiv::TraceRecordSink recordSink;
   {
     std::lock_guard lock(r.mutex);
     sink = r.sink;
+    recordSink = r.recordSink;
   }
+  if (recordSink) {
+    recordSink(record);
+    return;
+  }
+  fmt::memory_buffer buf;
+  fmt::format_to(std::back_inserter(buf), "{}", record);
+  std::string_view const text(buf.data(), buf.size());
   if (sink) {
     sink(text);
   } else {

@@ -5,6 +5,7 @@
 // ("EedbOutrifUtil/3", "EedbArpTableUtil/0-8", "*/0,3"); unset, every level is off. A trace
 // line goes to standard error, or to the sink that a test installs, as
 //   HANDLE LEVEL FILE:LINE FUNCTION [CLASS] MESSAGE
+// or, in its parts, to a record sink (a tool that shows each trace beside what caused it).
 // Callers test the level first (EEDB_TRACE does): a level that is off formats nothing.
 #pragma once
 
@@ -13,6 +14,7 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include <fmt/format.h>
 
@@ -36,6 +38,7 @@ class TraceHandle {
 
  private:
   friend void traceConfigIs(std::string_view spec);
+  friend bool traceConfigAdd(std::string_view spec);
   std::string name_;
   std::uint16_t levels_ = 0;
   bool flag_;
@@ -46,14 +49,48 @@ class TraceHandle {
 // malformed.
 bool traceConfigValid(std::string_view spec);
 void traceConfigIs(std::string_view spec);
+// Adds the items of `spec` to the configuration: the levels of both are on. Returns false,
+// changing nothing, when the text is malformed.
+bool traceConfigAdd(std::string_view spec);
+
+// Names of the live handles, sorted, each once.
+std::vector<std::string> traceHandleNames();
+// Handle names in the configuration that no live handle has ("*" aside), in order, each once.
+std::vector<std::string> traceConfigUnknownHandles();
 
 // Where trace lines go; an empty function restores standard error.
 using TraceSink = std::function<void(std::string_view line)>;
 void traceSinkIs(TraceSink sink);
-// The sink installed now; empty for standard error.
-TraceSink traceSink();
+
+// One trace line in its parts; the views live for the sink call only.
+struct TraceRecord {
+  std::string_view handle;
+  unsigned level = 0;
+  std::string_view file;  // without its directory
+  int line = 0;
+  std::string_view function;
+  std::string_view classLabel;
+  std::string_view message;
+};
+
+// Where trace lines go in their parts; while one is installed, the line sink and standard error
+// get nothing. An empty function removes it.
+using TraceRecordSink = std::function<void(TraceRecord const& record)>;
+void traceRecordSinkIs(TraceRecordSink sink);
+// The record sink installed now; empty when none is.
+TraceRecordSink traceRecordSink();
 
 }  // namespace Kiv
+
+// "HANDLE LEVEL FILE:LINE FUNCTION [CLASS] MESSAGE", the line a trace sink receives.
+template <>
+struct fmt::formatter<Kiv::TraceRecord> {
+  constexpr auto parse(format_parse_context& ctx) { return ctx.begin(); }
+  auto format(Kiv::TraceRecord const& r, format_context& ctx) const {
+    return fmt::format_to(ctx.out(), "{} {} {}:{} {} [{}] {}", r.handle, r.level, r.file, r.line,
+                          r.function, r.classLabel, r.message);
+  }
+};
 
 namespace Pelix {
 namespace Impl {

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <stdexcept>
 #include <string>
@@ -77,7 +78,15 @@ struct Value::Member {
 // A rejected input value (unknown field, wrong kind, does not fit the field).
 class InputError : public std::invalid_argument {
  public:
-  using std::invalid_argument::invalid_argument;
+  explicit InputError(std::string const& message)
+      : std::invalid_argument(message), message_(std::make_shared<std::string const>(message)) {}
+  explicit InputError(char const* message) : InputError(std::string(message)) {}
+
+  // The whole message: what() ends at the first NUL character, which input text may carry.
+  std::string_view message() const noexcept { return *message_; }
+
+ private:
+  std::shared_ptr<std::string const> message_;  // shared: copying an exception cannot throw
 };
 
 // Input quoted in a message: at most kExcerptBytes of it (whole UTF-8 characters), then "...".

@@ -13,6 +13,11 @@ Kiv::TraceHandle& exceptionUtilsTraceHandle() {
   return handle;
 }
 
+namespace {
+// Created when the plug-in loads, so that tools can name it among the known handles.
+[[maybe_unused]] Kiv::TraceHandle const& gExceptionTraceAtLoad = exceptionUtilsTraceHandle();
+}  // namespace
+
 Kiv::LogHandle const* exceptionLogHandle() noexcept {
   return gExceptionLog;
 }

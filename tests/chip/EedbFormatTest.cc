@@ -17,6 +17,7 @@
 #include "chip26_a0/ChipMemory.h"
 #include "chip26_a0/EedbHwDirect.h"
 #include "chip26_a0/EedbHwMdb.h"
+#include "chip26_a0/FieldText.h"
 #include "pelix/RangeException.h"
 
 namespace chip26_a0 {
@@ -479,6 +480,59 @@ TEST(ChipMemory, ADirectBitOfZeroIsAClearedPlace) {
   EXPECT_EQ(d[0].fields.at(0).name, "agFieldTlm");
   chip.execute(table->schanCmds(unit(0), Entry::EntryKey(8), {}));
   EXPECT_TRUE(compareWithShadow(chip, *table).empty());
+}
+
+// The format tables mark exactly the fields that hold addresses, and such a field prints as the
+// address the translator stored (first octet most significant), any other as its number.
+TEST(EedbFormatTest, AddressFieldsPrintAsTheAddressTheTranslatorsStore) {
+  using layout::FieldKind;
+  std::vector<std::string> marked;
+  for (auto const* format : Mdb::formats()) {
+    for (auto const& f : format->fields) {
+      if (f.kind != FieldKind::number) marked.push_back(fmt::format("{}.{}", format->name, f.name));
+    }
+  }
+  EXPECT_THAT(marked, ::testing::UnorderedElementsAre(
+                          "EedbSrv6DataSidEtpsDataSid150Entry.srv6SidData",
+                          "EedbIpv4TunnelEtpsIpv4TunnelRaw150Entry.ipv4Dip",
+                          "EedbIpv4TunnelEtpsIpv4TunnelUdp150Entry.ipv4Dip",
+                          "EedbIpv6DataDipEtpsDataIpv6Dip150Entry.ipv6Dip",
+                          "EedbIpv4TunnelEtpsIpv4TunnelVxlan150Entry.ipv4Dip",
+                          "EedbArpEtpsArp60Entry.l2Mac", "EedbArpEtpsRifArpStat120Entry.l2Mac",
+                          "EedbArpEtpsRifArpAc1TagStat120Entry.l2Mac",
+                          "EedbArpEtpsArpAcTapaggDest120Entry.l2Mac",
+                          "EedbArpEtpsArpAcTapaggDestAndSrc120Entry.l2Mac",
+                          "EedbArpEtpsArpAcTapaggDestAndSrc120Entry.rawData"));
+
+  struct Case {
+    std::string_view format;
+    std::string_view field;
+    layout::FieldValue::Words words;  // word 0 holds bits 0 to 31
+    std::string_view text;
+  };
+  Case const cases[] = {
+      {"EedbIpv4TunnelEtpsIpv4TunnelRaw150Entry", "ipv4Dip", {0x0A010203}, "10.1.2.3"},
+      {"EedbIpv4TunnelEtpsIpv4TunnelVxlan150Entry", "ipv4Dip", {0xFFFFFFFF}, "255.255.255.255"},
+      {"EedbIpv6DataDipEtpsDataIpv6Dip150Entry", "ipv6Dip", {1, 0, 0, 0x20010DB8}, "2001:db8::1"},
+      {"EedbIpv6DataDipEtpsDataIpv6Dip150Entry", "ipv6Dip", {0, 0, 0, 0}, "::"},
+      {"EedbSrv6DataSidEtpsDataSid150Entry",
+       "srv6SidData",
+       {0x0D0E0F10, 0x090A0B0C, 0x05060708, 0x01020304},
+       "102:304:506:708:90a:b0c:d0e:f10"},
+      {"EedbArpEtpsArp60Entry", "l2Mac", {0x00AABBCC, 0x0200}, "02:00:00:aa:bb:cc"},
+      {"EedbArpEtpsArpAcTapaggDestAndSrc120Entry",
+       "rawData",
+       {0x22334455, 0x0011},
+       "00:11:22:33:44:55"},
+      {"EedbArpEtpsRifArpStat120Entry", "fodo", {100}, "100"},
+      {"EedbArpEtpsRifArpStat120Entry", "statObjectId", {0x1FFFF}, "131071"},
+  };
+  for (auto const& c : cases) {
+    auto const* field = mdb::formatByName(c.format)->field(c.field);
+    ASSERT_NE(field, nullptr) << c.format << "." << c.field;
+    EXPECT_EQ(layout::fieldText(field->kind, layout::FieldValue(field->width, c.words)), c.text)
+        << c.format << "." << c.field;
+  }
 }
 
 }  // namespace

@@ -365,6 +365,45 @@ TEST(Trace, ConfigurationSelectsLevelsPerHandle) {
   EXPECT_EQ(handle.levels(), bits({9}));
 }
 
+// A record sink gets each trace line in its parts, and the line sink nothing meanwhile; items
+// added to the configuration apply with those already there; names no live handle has are
+// listed once, in order, "*" never.
+TEST(Trace, RecordsInPartsAddedItemsAndUnknownHandleNames) {
+  Kiv::traceConfigIs("Recorded/3");
+  Kiv::TraceHandle recorded("Recorded");
+  Kiv::TraceHandle other("OtherHandle");
+  std::vector<std::string> lines;
+  std::vector<std::string> records;
+  Kiv::traceSinkIs([&](std::string_view line) { lines.emplace_back(line); });
+  Kiv::traceRecordSinkIs([&](Kiv::TraceRecord const& r) {
+    records.push_back(fmt::format("{}|{}|{}|{}|{}|{}|{}", r.handle, r.level, r.file, r.line > 0,
+                                  r.function, r.classLabel, r.message));
+  });
+  EEDB_TRACE(recorded, 3, "fn", "Cls", "value {}", 42);
+  EEDB_TRACE(other, 3, "fn", "Cls", "off");
+  EXPECT_THAT(records, ::testing::ElementsAre("Recorded|3|PlatformTest.cc|true|fn|Cls|value 42"));
+  Kiv::traceRecordSinkIs({});
+  EEDB_TRACE(recorded, 3, "fn", "Cls", "line");
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_THAT(lines[0],
+              ::testing::MatchesRegex("Recorded 3 PlatformTest.cc:[0-9]+ fn \\[Cls\\] line"));
+  Kiv::traceSinkIs({});
+
+  EXPECT_TRUE(Kiv::traceConfigAdd("OtherHandle/1-2,NoSuch/0,*/9,NoSuch/1,Later/4"));
+  EXPECT_EQ(recorded.levels(), bits({3, 9}));
+  EXPECT_EQ(other.levels(), bits({1, 2, 9}));
+  EXPECT_FALSE(Kiv::traceConfigAdd("OtherHandle/10"));
+  EXPECT_EQ(other.levels(), bits({1, 2, 9}));
+  EXPECT_THAT(Kiv::traceConfigUnknownHandles(), ::testing::ElementsAre("NoSuch", "Later"));
+  Kiv::TraceHandle const later("Later");
+  EXPECT_EQ(later.levels(), bits({4, 9}));
+  EXPECT_THAT(Kiv::traceConfigUnknownHandles(), ::testing::ElementsAre("NoSuch"));
+  auto const names = Kiv::traceHandleNames();
+  EXPECT_TRUE(std::is_sorted(names.begin(), names.end()));
+  EXPECT_EQ(std::count(names.begin(), names.end(), "Recorded"), 1);
+  Kiv::traceConfigIs("");
+}
+
 // The message is text, never a format; without a sink the line goes to standard error.
 TEST(KivLog, WritesNameAndMessageTextNeverAFormat) {
   constexpr Kiv::LogDescriptor kException{"HW_ABSTRACTION_EXCEPTION", "%s", "Exception", "\x01", 3};

@@ -82,15 +82,15 @@ namespace {
 // The translations of an explanation are not the replay's: their trace lines are dropped.
 class QuietTraces {
  public:
-  QuietTraces() : saved_(Kiv::traceSink()) {
-    Kiv::traceSinkIs([](std::string_view) {});
+  QuietTraces() : saved_(Kiv::traceRecordSink()) {
+    Kiv::traceRecordSinkIs([](Kiv::TraceRecord const&) {});
   }
-  ~QuietTraces() { Kiv::traceSinkIs(std::move(saved_)); }
+  ~QuietTraces() { Kiv::traceRecordSinkIs(std::move(saved_)); }
   QuietTraces(QuietTraces const&) = delete;
   QuietTraces& operator=(QuietTraces const&) = delete;
 
  private:
-  Kiv::TraceSink saved_;
+  Kiv::TraceRecordSink saved_;
 };
 
 }  // namespace

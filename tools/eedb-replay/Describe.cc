@@ -8,6 +8,7 @@
 #include <fmt/ranges.h>
 
 #include "Attribution.h"
+#include "Escape.h"
 #include "chip26_a0/BitField.h"
 #include "chip26_a0/EedbEntry.h"
 #include "zuri_errm/DidYouMean.h"
@@ -309,7 +310,7 @@ std::vector<std::string> examples(Explainer& explainer, Session const& session,
     });
     fmt::memory_buffer line;
     line.append(std::string_view("{\"table\": "));
-    jsonString(line, table.name);
+    appendJsonString(line, table.name);
     fmt::format_to(std::back_inserter(line),
                    ", \"unit\": {{\"fap\": {}, \"instance\": 0}}, "
                    "\"entry\": ",
@@ -338,11 +339,6 @@ std::string typeText(FieldInfo const& info) {
       break;
   }
   return "object";
-}
-
-std::string_view shortName(std::string_view name) {
-  auto const colon = name.rfind("::");
-  return colon == std::string_view::npos ? name : name.substr(colon + 2);
 }
 
 std::string viewTitle(ViewDescription const& v) {
@@ -429,15 +425,15 @@ void printDescription(fmt::memory_buffer& out, Form form, TableDescription const
   std::vector<FieldPath> const fields = leafFields(table, table.newEntry(), true);
   if (form == Form::json) {
     out.append(std::string_view("{\"table\": "));
-    jsonString(out, table.name);
+    appendJsonString(out, table.name);
     fmt::format_to(o, ", \"swTableId\": {}, \"fields\": [", table.swTableId.value());
     char const* sep = "";
     for (auto const& f : fields) {
       out.append(std::string_view(sep));
       out.append(std::string_view("{\"field\": "));
-      jsonString(out, f.path);
+      appendJsonString(out, f.path);
       out.append(std::string_view(", \"kind\": "));
-      jsonString(out, fmt::format("{}", f.info->kind));
+      appendJsonString(out, fmt::format("{}", f.info->kind));
       fmt::format_to(o, ", \"bits\": {}, \"max\": {}}}", f.info->bits, f.info->max());
       sep = ", ";
     }
@@ -446,9 +442,9 @@ void printDescription(fmt::memory_buffer& out, Form form, TableDescription const
     for (auto const& u : d.utils) {
       out.append(std::string_view(sep));
       out.append(std::string_view("{\"util\": "));
-      jsonString(out, u.util);
+      appendJsonString(out, u.util);
       out.append(std::string_view(", \"hwTable\": "));
-      jsonString(out, u.hwTable);
+      appendJsonString(out, u.hwTable);
       out.append(std::string_view(", \"views\": ["));
       char const* vsep = "";
       for (auto const& v : u.views) {
@@ -463,27 +459,27 @@ void printDescription(fmt::memory_buffer& out, Form form, TableDescription const
         if (v.format.empty()) {
           out.append(std::string_view("null"));
         } else {
-          jsonString(out, v.format);
+          appendJsonString(out, v.format);
         }
         fmt::format_to(o, ", \"sizeBits\": {}, \"error\": ", v.sizeBits);
         if (v.failure.empty()) {
           out.append(std::string_view("null"));
         } else {
-          jsonString(out, v.failure);
+          appendJsonString(out, v.failure);
         }
         out.append(std::string_view(", \"rules\": ["));
         char const* rsep = "";
         for (auto const& r : v.rules) {
           out.append(std::string_view(rsep));
           out.append(std::string_view("{\"field\": "));
-          jsonString(out, r.field);
+          appendJsonString(out, r.field);
           out.append(std::string_view(", \"rule\": "));
-          jsonString(out, kindName(r.kind));
+          appendJsonString(out, kindName(r.kind));
           out.append(std::string_view(", \"to\": ["));
           char const* tsep = "";
           for (auto const& t : r.targets) {
             out.append(std::string_view(tsep));
-            jsonString(out, t);
+            appendJsonString(out, t);
             tsep = ", ";
           }
           fmt::format_to(o, "], \"lowBits\": {}, \"max\": ", r.lowBits);
@@ -493,7 +489,7 @@ void printDescription(fmt::memory_buffer& out, Form form, TableDescription const
             out.append(std::string_view("null"));
           }
           out.append(std::string_view(", \"text\": "));
-          jsonString(out, r.text());
+          appendJsonString(out, r.text());
           out.push_back('}');
           rsep = ", ";
         }
@@ -522,7 +518,7 @@ void printDescription(fmt::memory_buffer& out, Form form, TableDescription const
     fmt::format_to(o, "  {:<{}}  {}\n", f.path, width, typeText(*f.info));
   }
   for (auto const& u : d.utils) {
-    fmt::format_to(o, "\n{} ({})\n", shortName(u.util), u.hwTable);
+    fmt::format_to(o, "\n{} ({})\n", shortNameOf(u.util), u.hwTable);
     for (auto const& v : u.views) {
       fmt::format_to(o, "  {}\n", viewTitle(v));
       std::string unused;
@@ -557,19 +553,19 @@ void printTableList(fmt::memory_buffer& out, Form form, Session const& session) 
     }
     if (form == Form::json) {
       out.append(std::string_view("{\"table\": "));
-      jsonString(out, table.name);
+      appendJsonString(out, table.name);
       fmt::format_to(o, ", \"swTableId\": {}, \"fields\": {}, \"utils\": [",
                      table.swTableId.value(), leafFields(table, table.newEntry(), true).size());
       char const* sep = "";
       for (auto const& [name, revisions] : utils) {
         out.append(std::string_view(sep));
         out.append(std::string_view("{\"util\": "));
-        jsonString(out, name);
+        appendJsonString(out, name);
         out.append(std::string_view(", \"revisions\": ["));
         char const* rsep = "";
         for (auto const& r : revisions) {
           out.append(std::string_view(rsep));
-          jsonString(out, r);
+          appendJsonString(out, r);
           rsep = ", ";
         }
         out.append(std::string_view("]}"));
@@ -584,7 +580,7 @@ void printTableList(fmt::memory_buffer& out, Form form, Session const& session) 
     bool first = true;
     for (auto const& [name, revisions] : utils) {
       if (!first) fmt::format_to(o, "{:{}}", "", width + 12);
-      fmt::format_to(o, "  {} ({})\n", shortName(name), fmt::join(revisions, " "));
+      fmt::format_to(o, "  {} ({})\n", shortNameOf(name), fmt::join(revisions, " "));
       first = false;
     }
   }

@@ -6,6 +6,8 @@
 #include <fmt/compile.h>
 
 #include "Bits.h"
+#include "Escape.h"
+#include "chip26_a0/FieldText.h"
 
 namespace eedb::replay {
 
@@ -15,74 +17,55 @@ constexpr unsigned kIndent = 11;  // where the detail lines of an offer start: a
 constexpr unsigned kLabel = 8;    // width of a detail line's label ("shadow", "schan", "error")
 constexpr unsigned kTextWidth = 100;
 
+// "line 12    ", as wide as kIndent up to line 9999; "line a.jsonl:12  " from several files.
+void linePrefix(fmt::memory_buffer& out, std::string_view file, std::size_t line) {
+  if (file.empty()) {
+    fmt::format_to(std::back_inserter(out), "line {:<4}  ", line);
+  } else {
+    out.append(std::string_view("line "));
+    appendEscapedText(out, file);
+    fmt::format_to(std::back_inserter(out), ":{}  ", line);
+  }
+}
+
+// {"line": 12 (, "file": "a.jsonl" from several files)
+void jsonLine(fmt::memory_buffer& out, std::string_view file, std::size_t line) {
+  fmt::format_to(std::back_inserter(out), FMT_COMPILE("{{\"line\": {}"), line);
+  if (!file.empty()) {
+    out.append(std::string_view(", \"file\": "));
+    appendJsonString(out, file);
+  }
+}
+
 // "1 error", "2 errors"
 std::string counted(std::size_t n, std::string_view noun) {
   return fmt::format("{} {}{}", n, noun, n == 1 ? "" : "s");
 }
 
-using Out = std::back_insert_iterator<fmt::memory_buffer>;
+using chip26_a0::layout::FieldKind;
+using chip26_a0::layout::FieldValue;
 
-// The JSON path runs once per offer: its format strings are compiled, and text without
-// characters to escape (every name, most messages) is copied whole.
-bool needsEscape(char c) {
-  return c == '"' || c == '\\' || static_cast<unsigned char>(c) < 0x20;
-}
+// The JSON path runs once per offer: its format strings are compiled, and strings without
+// characters to escape (every name, most messages) are copied whole (Escape.h).
 
-}  // namespace
-
-void jsonString(fmt::memory_buffer& out, std::string_view text) {
-  out.push_back('"');
-  if (std::none_of(text.begin(), text.end(), needsEscape)) {
-    out.append(text);
-    out.push_back('"');
-    return;
-  }
-  for (char const c : text) {
-    switch (c) {
-      case '"':
-        out.append(std::string_view("\\\""));
-        break;
-      case '\\':
-        out.append(std::string_view("\\\\"));
-        break;
-      case '\n':
-        out.append(std::string_view("\\n"));
-        break;
-      case '\t':
-        out.append(std::string_view("\\t"));
-        break;
-      default:
-        if (static_cast<unsigned char>(c) < 0x20) {
-          fmt::format_to(std::back_inserter(out), FMT_COMPILE("\\u{:04x}"),
-                         static_cast<unsigned>(c));
-        } else {
-          out.push_back(c);
-        }
-    }
-  }
-  out.push_back('"');
-}
-
-namespace {
-
-// Numbers up to 64 bits as they are; wider fields as 32 hex digits, most significant first.
-// For people (text form) the 48-bit fields, MAC addresses, read as 02:00:00:aa:bb:cc.
-void fieldValue(fmt::memory_buffer& out, chip26_a0::layout::FieldValue const& value, bool quoted) {
-  if (!quoted && value.width() == 48) {
-    std::uint64_t const v = value.value();
-    fmt::format_to(std::back_inserter(out), "{:02x}:{:02x}:{:02x}:{:02x}:{:02x}:{:02x}",
-                   (v >> 40) & 0xFF, (v >> 32) & 0xFF, (v >> 24) & 0xFF, (v >> 16) & 0xFF,
-                   (v >> 8) & 0xFF, v & 0xFF);
-    return;
-  }
+// A number up to 64 bits as it is; a wider one as 0x and 32 hex digits, most significant first,
+// between `quote`s.
+void numberText(fmt::memory_buffer& out, FieldValue const& value, std::string_view quote) {
   if (!value.wide()) {
     fmt::format_to(std::back_inserter(out), FMT_COMPILE("{}"), value.value());
     return;
   }
   auto const& w = value.words();
-  std::string_view const quote = quoted ? "\"" : "";
   fmt::format_to(std::back_inserter(out), FMT_COMPILE("{}0x{:08x}{:08x}{:08x}{:08x}{}"), quote,
                  w[3], w[2], w[1], w[0], quote);
+}
+
+// Text: an address field as its address (10.1.2.3, 2001:db8::1, 02:00:00:aa:bb:cc), any other
+// as its number.
+void textFieldValue(fmt::memory_buffer& out, ShadowField const& field) {
+  if (!chip26_a0::layout::appendAddress(out, field.kind, field.value)) {
+    numberText(out, field.value, "");
+  }
 }
 
 // The data words of a command, most significant first, at least one.
@@ -94,31 +77,7 @@ void schanData(fmt::memory_buffer& out, ZuriAsicUtils::SchanCmd const& cmd) {
   }
 }
 
-// "chip26_a0::ZuriErrmUtil::EedbOutrifUtil" -> "EedbOutrifUtil"
-std::string_view shortName(std::string_view name) {
-  auto const colon = name.rfind("::");
-  return colon == std::string_view::npos ? name : name.substr(colon + 2);
-}
-
 }  // namespace
-
-// "line 12    ", as wide as kIndent up to line 9999; "line a.jsonl:12  " from several files.
-void Reporter::linePrefix(std::size_t line) {
-  if (file_.empty()) {
-    fmt::format_to(std::back_inserter(out_), "line {:<4}  ", line);
-  } else {
-    fmt::format_to(std::back_inserter(out_), "line {}:{}  ", file_, line);
-  }
-}
-
-// {"line": 12 (, "file": "a.jsonl" from several files)
-void Reporter::jsonLine(std::size_t line) {
-  fmt::format_to(std::back_inserter(out_), FMT_COMPILE("{{\"line\": {}"), line);
-  if (!file_.empty()) {
-    out_.append(std::string_view(", \"file\": "));
-    jsonString(out_, file_);
-  }
-}
 
 void jsonValue(fmt::memory_buffer& out, ZuriErrm::Value const& value) {
   using Kind = ZuriErrm::Value::Kind;
@@ -134,7 +93,7 @@ void jsonValue(fmt::memory_buffer& out, ZuriErrm::Value const& value) {
       return;
     case Kind::big:  // as written: digits or an exponent that no field holds
     case Kind::text:
-      jsonString(out, value.asText());
+      appendJsonString(out, value.asText());
       return;
     case Kind::object:
       break;
@@ -143,12 +102,16 @@ void jsonValue(fmt::memory_buffer& out, ZuriErrm::Value const& value) {
   char const* sep = "";
   for (auto const& member : value.members()) {
     out.append(std::string_view(sep));
-    jsonString(out, member.name);
+    appendJsonString(out, member.name);
     out.append(std::string_view(": "));
     jsonValue(out, member.value);
     sep = ", ";
   }
   out.push_back('}');
+}
+
+void appendJsonFieldValue(fmt::memory_buffer& out, FieldValue const& value) {
+  numberText(out, value, "\"");
 }
 
 void Reporter::jsonShadow(ShadowView const& shadow, bool withPresence) {
@@ -163,15 +126,35 @@ void Reporter::jsonShadow(ShadowView const& shadow, bool withPresence) {
   if (shadow.format.empty()) {
     out_.append(std::string_view("null"));
   } else {
-    jsonString(out_, shadow.format);
+    appendJsonString(out_, shadow.format);
   }
   out_.append(std::string_view(", \"fields\": {"));
   char const* sep = "";
+  bool addresses = false;
   for (auto const& field : shadow.fields) {
     out_.append(std::string_view(sep));
-    jsonString(out_, field.name);
+    appendJsonString(out_, field.name);
     out_.append(std::string_view(": "));
-    fieldValue(out_, field.value, true);
+    appendJsonFieldValue(out_, field.value);
+    addresses = addresses || field.kind != FieldKind::number;
+    sep = ", ";
+  }
+  out_.push_back('}');
+  if (addresses) jsonAddresses(shadow);
+}
+
+// Beside "fields", which keeps the numbers: "addresses": {"ipv4Dip": "10.1.2.3"}, for a format
+// with address fields only.
+void Reporter::jsonAddresses(ShadowView const& shadow) {
+  out_.append(std::string_view(", \"addresses\": {"));
+  char const* sep = "";
+  for (auto const& field : shadow.fields) {
+    if (field.kind == FieldKind::number) continue;
+    out_.append(std::string_view(sep));
+    appendJsonString(out_, field.name);
+    out_.append(std::string_view(": \""));
+    chip26_a0::layout::appendAddress(out_, field.kind, field.value);
+    out_.push_back('"');
     sep = ", ";
   }
   out_.push_back('}');
@@ -196,7 +179,7 @@ void Reporter::textShadow(ShadowView const& shadow) {
     std::size_t const before = out_.size();
     if (!first) out_.append(std::string_view("  "));
     fmt::format_to(out, "{}=", field.name);
-    fieldValue(out_, field.value, false);
+    textFieldValue(out_, field);
     if (!first && out_.size() - lineStart > kTextWidth) {
       // Too long: move this field to a line of its own.
       std::string const moved(out_.data() + before + 2, out_.data() + out_.size());
@@ -211,75 +194,138 @@ void Reporter::textShadow(ShadowView const& shadow) {
   if (bits_) drawShadowBits(out_, shadow, indent);
 }
 
-void Reporter::offer(std::size_t line, OfferResult const& r) {
-  if (quiet_) return;
+// {"op": "write", "fap": 0, "instance": 0, "memory": "EEDB", "index": 4096, "type": 1,
+//  "sizeBits": 60, "data": "0x..."}: the result type is the number the text shows (the shadow
+//  names the format).
+void Reporter::jsonSchan(ZuriAsicUtils::SchanCmd const& cmd) {
   auto out = std::back_inserter(out_);
-  if (form_ == Form::json) {
-    jsonLine(line);
-    out_.append(std::string_view(", \"util\": "));
-    jsonString(out_, r.util);
-    if (!r.error) {
-      std::string_view const applicable = r.applicable ? "true" : "false";
-      fmt::format_to(out, FMT_COMPILE(", \"applicable\": {}, \"sizeBits\": {}"), applicable,
-                     r.sizeBits);
-      if (!r.applicable && !r.reason.empty()) {
-        out_.append(std::string_view(", \"reason\": "));
-        jsonString(out_, r.reason);
-      }
+  std::string_view const op = cmd.op == ZuriAsicUtils::SchanCmd::Op::write ? "write" : "clear";
+  fmt::format_to(out, FMT_COMPILE("{{\"op\": \"{}\", \"fap\": {}, \"instance\": {}, \"memory\": "),
+                 op, cmd.fapId, cmd.instanceId);
+  appendJsonString(out_, cmd.memory);
+  fmt::format_to(out, FMT_COMPILE(", \"index\": {}, \"type\": {}, \"sizeBits\": {}, \"data\": \""),
+                 cmd.index, cmd.resultType, cmd.sizeBits);
+  schanData(out_, cmd);
+  out_.append(std::string_view("\"}"));
+}
+
+// "trace": [{"handle": ..., "level": 3, "file": ..., "line": 82, "function": ..., "class": ...,
+// "message": ...}, ...]
+void Reporter::jsonTraces(std::span<TraceLine const> lines) {
+  out_.append(std::string_view("\"trace\": ["));
+  char const* sep = "";
+  for (auto const& t : lines) {
+    out_.append(std::string_view(sep));
+    out_.append(std::string_view("{\"handle\": "));
+    appendJsonString(out_, t.handle);
+    fmt::format_to(std::back_inserter(out_), FMT_COMPILE(", \"level\": {}, \"file\": "), t.level);
+    appendJsonString(out_, t.file);
+    fmt::format_to(std::back_inserter(out_), FMT_COMPILE(", \"line\": {}, \"function\": "), t.line);
+    appendJsonString(out_, t.function);
+    out_.append(std::string_view(", \"class\": "));
+    appendJsonString(out_, t.classLabel);
+    out_.append(std::string_view(", \"message\": "));
+    appendJsonString(out_, t.message);
+    out_.push_back('}');
+    sep = ", ";
+  }
+  out_.push_back(']');
+}
+
+// One line per trace, the trace line as standard error would show it, escaped: in an offer's
+// detail lines "trace" is the label and `first` (the line prefix, or nothing) comes first.
+void Reporter::textTraces(std::string_view first, std::span<TraceLine const> lines) {
+  for (auto const& t : lines) {
+    fmt::format_to(std::back_inserter(out_), "{:<{}}{:<{}}", first, kIndent, "trace", kLabel);
+    textTrace(t);
+    first = "";
+  }
+}
+
+void Reporter::textTrace(TraceLine const& trace) {
+  fmt::memory_buffer line;
+  fmt::format_to(std::back_inserter(line), "{}", trace.record());
+  appendEscapedText(out_, std::string_view(line.data(), line.size()));
+  out_.push_back('\n');
+}
+
+void Reporter::jsonOffer(std::size_t line, OfferResult const& r) {
+  auto out = std::back_inserter(out_);
+  jsonLine(out_, file_, line);
+  out_.append(std::string_view(", \"util\": "));
+  appendJsonString(out_, r.util);
+  out_.append(std::string_view(", \"name\": "));
+  appendJsonString(out_, r.name);
+  if (!r.error) {
+    std::string_view const applicable = r.applicable ? "true" : "false";
+    fmt::format_to(out, FMT_COMPILE(", \"applicable\": {}, \"sizeBits\": {}"), applicable,
+                   r.sizeBits);
+    if (!r.applicable && !r.reason.empty()) {
+      out_.append(std::string_view(", \"reason\": "));
+      appendJsonString(out_, r.reason);
     }
-    if (r.shadowRead) {
-      out_.append(std::string_view(", \"shadow\": {"));
-      jsonShadow(r.shadow, true);
-      out_.push_back('}');
+  }
+  if (r.shadowRead) {
+    out_.append(std::string_view(", \"shadow\": {"));
+    jsonShadow(r.shadow, true);
+    out_.push_back('}');
+  }
+  if (!r.error) {
+    out_.append(std::string_view(", \"schan\": ["));
+    char const* sep = "";
+    for (auto const& cmd : r.cmds) {
+      out_.append(std::string_view(sep));
+      jsonSchan(cmd);
+      sep = ", ";
     }
-    if (!r.error) {
-      out_.append(std::string_view(", \"schan\": ["));
-      char const* sep = "";
-      for (auto const& cmd : r.cmds) {
-        out_.append(std::string_view(sep));
-        fmt::format_to(out, FMT_COMPILE("{{\"fap\": {}, \"memory\": "), cmd.fapId);
-        jsonString(out_, cmd.memory);
-        fmt::format_to(out, FMT_COMPILE(", \"index\": {}, \"data\": \""), cmd.index);
-        schanData(out_, cmd);
-        out_.append(std::string_view("\"}"));
-        sep = ", ";
-      }
-      out_.append(std::string_view("], \"error\": null}\n"));
-    } else {
-      out_.append(std::string_view(", \"error\": {\"type\": "));
-      jsonString(out_, r.error->type);
-      out_.append(std::string_view(", \"message\": "));
-      jsonString(out_, r.error->message);
-      if (r.blame) {
-        out_.append(std::string_view(", \"field\": "));
-        jsonString(out_, r.blame->field);
-        out_.append(std::string_view(", \"value\": "));
-        jsonValue(out_, r.blame->value);
-        if (r.blame->limit) {
-          fmt::format_to(out, FMT_COMPILE(", \"limit\": {}"), *r.blame->limit);
-        }
-      }
-      out_.append(std::string_view("}}\n"));
-    }
+    out_.push_back(']');
+  }
+  if (r.traced) {
+    out_.append(std::string_view(", "));
+    jsonTraces(r.traces);
+  }
+  if (!r.error) {
+    out_.append(std::string_view(", \"error\": null}\n"));
     return;
   }
-  linePrefix(line);
-  fmt::format_to(out, "{}  ", shortName(r.util));
+  out_.append(std::string_view(", \"error\": {\"type\": "));
+  appendJsonString(out_, r.error->type);
+  out_.append(std::string_view(", \"message\": "));
+  appendJsonString(out_, r.error->message);
+  if (r.blame) {
+    out_.append(std::string_view(", \"field\": "));
+    appendJsonString(out_, r.blame->field);
+    out_.append(std::string_view(", \"value\": "));
+    jsonValue(out_, r.blame->value);
+    if (r.blame->limit) fmt::format_to(out, FMT_COMPILE(", \"limit\": {}"), *r.blame->limit);
+  }
+  out_.append(std::string_view("}}\n"));
+}
+
+void Reporter::textOffer(std::size_t line, OfferResult const& r) {
+  auto out = std::back_inserter(out_);
+  linePrefix(out_, file_, line);
+  fmt::format_to(out, "{}  ", r.name);
   if (r.error) {
-    fmt::format_to(out, "raised {}\n{:{}}{:<{}}{}\n", r.error->type, "", kIndent, "error", kLabel,
-                   r.error->message);
-    if (r.blame) {
-      fmt::format_to(out, "{:{}}{:<{}}{} = {}", "", kIndent, "field", kLabel, r.blame->field,
-                     r.blame->value);
-      if (r.blame->limit) fmt::format_to(out, ", limit {}", *r.blame->limit);
-      out_.push_back('\n');
-    }
+    fmt::format_to(out, "raised {}\n", r.error->type);
   } else if (r.applicable) {
     fmt::format_to(out, "applicable, {} bits\n", r.sizeBits);
   } else if (r.reason.empty()) {
     out_.append(std::string_view("not applicable\n"));
   } else {
     fmt::format_to(out, "not applicable: {}\n", r.reason);
+  }
+  textTraces("", r.traces);
+  if (r.error) {
+    fmt::format_to(out, "{:{}}{:<{}}", "", kIndent, "error", kLabel);
+    appendEscapedText(out_, r.error->message);
+    out_.push_back('\n');
+    if (r.blame) {
+      fmt::format_to(out, "{:{}}{:<{}}{} = ", "", kIndent, "field", kLabel, r.blame->field);
+      appendEscapedText(out_, fmt::format("{}", r.blame->value));
+      if (r.blame->limit) fmt::format_to(out, ", limit {}", *r.blame->limit);
+      out_.push_back('\n');
+    }
   }
   if (r.shadowRead) {
     fmt::format_to(out, "{:{}}{:<{}}", "", kIndent, "shadow", kLabel);
@@ -297,40 +343,85 @@ void Reporter::offer(std::size_t line, OfferResult const& r) {
   }
 }
 
+void Reporter::offer(std::size_t line, OfferResult const& r) {
+  if (quiet_) {
+    // The offer itself is not shown; the traces asked for are.
+    if (!r.traces.empty()) traces(line, r.traces);
+    return;
+  }
+  if (form_ == Form::json) {
+    jsonOffer(line, r);
+  } else {
+    textOffer(line, r);
+  }
+}
+
+void Reporter::traces(std::optional<std::size_t> line, std::span<TraceLine const> lines) {
+  if (lines.empty()) return;
+  if (form_ == Form::json) {
+    if (line) {
+      jsonLine(out_, file_, *line);
+      out_.append(std::string_view(", "));
+    } else {
+      out_.push_back('{');
+    }
+    jsonTraces(lines);
+    out_.append(std::string_view("}\n"));
+    return;
+  }
+  if (line) {
+    fmt::memory_buffer first;
+    linePrefix(first, file_, *line);
+    textTraces(std::string_view(first.data(), first.size()), lines);
+    return;
+  }
+  // Outside every line: "trace" in the first column.
+  for (auto const& t : lines) {
+    fmt::format_to(std::back_inserter(out_), "{:<{}}", "trace", kIndent);
+    textTrace(t);
+  }
+}
+
 void Reporter::rejected(std::size_t line, std::string_view message) {
   if (quiet_) return;
   auto out = std::back_inserter(out_);
   if (form_ == Form::json) {
-    jsonLine(line);
+    jsonLine(out_, file_, line);
     out_.append(std::string_view(", \"error\": {\"type\": \"input\", \"message\": "));
-    jsonString(out_, message);
+    appendJsonString(out_, message);
     out_.append(std::string_view("}}\n"));
   } else {
-    linePrefix(line);
-    fmt::format_to(out, "rejected: {}\n", message);
+    linePrefix(out_, file_, line);
+    out_.append(std::string_view("rejected: "));
+    appendEscapedText(out_, message);
+    out_.push_back('\n');
   }
 }
 
 void Reporter::unmet(std::size_t line, std::string_view expect, std::string_view differs) {
   if (quiet_) return;
   if (form_ == Form::json) {
-    jsonLine(line);
+    jsonLine(out_, file_, line);
     // `expect` is the line's own member, minified: JSON as it stands.
     out_.append(std::string_view(", \"expect\": "));
     out_.append(expect);
     out_.append(std::string_view(", \"differs\": "));
-    jsonString(out_, differs);
+    appendJsonString(out_, differs);
     out_.append(std::string_view("}\n"));
   } else {
-    linePrefix(line);
-    fmt::format_to(std::back_inserter(out_), "expect: {} differs: {}\n", expect, differs);
+    linePrefix(out_, file_, line);
+    out_.append(std::string_view("expect: "));
+    appendEscapedText(out_, expect);
+    out_.append(std::string_view(" differs: "));
+    appendEscapedText(out_, differs);
+    out_.push_back('\n');
   }
 }
 
 void Reporter::dumpEntry(std::string_view table, ShadowView const& entry) {
   if (form_ == Form::json) {
     out_.append(std::string_view("{\"dump\": {\"table\": "));
-    jsonString(out_, table);
+    appendJsonString(out_, table);
     out_.append(std::string_view(", "));
     jsonShadow(entry, false);
     out_.append(std::string_view("}}\n"));
@@ -351,18 +442,20 @@ void Reporter::summary(Summary const& s, std::vector<Session::Util> const& utils
     char const* sep = "";
     for (auto const& util : utils) {
       out_.append(std::string_view(sep));
-      jsonString(out_, util.name);
+      appendJsonString(out_, util.name);
       auto const* stats = util.util->stats().get();
       auto const count = [&](std::uint64_t (ZuriAsicUtils::UtilStats::*get)() const noexcept) {
         return stats != nullptr ? (stats->*get)() : 0;
       };
       fmt::format_to(out,
                      ": {{\"add\": {}, \"delete\": {}, \"updateOnDelete\": {}, "
-                     "\"fapmaskMismatch\": {}}}",
+                     "\"fapmaskMismatch\": {}, \"name\": ",
                      count(&ZuriAsicUtils::UtilStats::addCnt),
                      count(&ZuriAsicUtils::UtilStats::deleteCnt),
                      count(&ZuriAsicUtils::UtilStats::updateOnDelCnt),
                      count(&ZuriAsicUtils::UtilStats::fapmaskMismatch));
+      appendJsonString(out_, util.shortName);
+      out_.push_back('}');
       sep = ", ";
     }
     out_.append(std::string_view("}}}\n"));
@@ -383,14 +476,14 @@ void Reporter::summary(Summary const& s, std::vector<Session::Util> const& utils
                                 stats->updateOnDelCnt() != 0 || stats->fapmaskMismatch() != 0);
   };
   for (auto const& util : utils) {
-    if (busy(util)) width = std::max(width, shortName(util.name).size());
+    if (busy(util)) width = std::max(width, util.shortName.size());
   }
   for (auto const& util : utils) {
     if (!busy(util)) {
       ++idle;
       continue;
     }
-    fmt::format_to(out, "  {:<{}}  {}\n", shortName(util.name), width, *util.util->stats());
+    fmt::format_to(out, "  {:<{}}  {}\n", util.shortName, width, *util.util->stats());
   }
   if (idle != 0) {
     fmt::format_to(out, "  ({} other table {} did nothing)\n", idle,

@@ -1,11 +1,14 @@
 // Output of the replay tool: one report per offer and per rejected line, the shadow dump and
 // the summary, as aligned text for people or as one JSON object per line for scripts. Everything
-// goes into one buffer that the caller flushes; nothing is printed with --quiet but the dump
-// and the summary.
+// goes into one buffer that the caller flushes; nothing is printed with --quiet but the traces,
+// the dump and the summary. Captured traces appear with the offer that caused them (text:
+// indented under it; JSON: its "trace" array), or on their own where no offer caused them.
 #pragma once
 
 #include <cstddef>
 #include <cstdio>
+#include <optional>
+#include <span>
 #include <string_view>
 #include <vector>
 
@@ -17,10 +20,11 @@ namespace eedb::replay {
 
 enum class Form { text, json };
 
-// A JSON string of the text, escaped; and a catalogue value as JSON (numbers, texts, null,
-// objects).
-void jsonString(fmt::memory_buffer& out, std::string_view text);
+// A catalogue value as JSON (numbers, texts, null, objects).
 void jsonValue(fmt::memory_buffer& out, ZuriErrm::Value const& value);
+// A field value in JSON: a number up to 64 bits, a wider one as "0x" and 32 hex digits, most
+// significant first.
+void appendJsonFieldValue(fmt::memory_buffer& out, chip26_a0::layout::FieldValue const& value);
 
 struct Summary {
   std::size_t lines = 0;     // lines read, blank lines aside
@@ -35,12 +39,16 @@ class Reporter {
  public:
   Reporter(Form form, bool quiet) : form_(form), quiet_(quiet) {}
 
+  Form form() const noexcept { return form_; }
   // False with --quiet: offers need not be read back.
   bool detailed() const noexcept { return !quiet_; }
   // Text form: draw every shadow entry as a bit diagram (--bits).
   void bitsIs(bool bits) noexcept { bits_ = bits; }
 
   void offer(std::size_t line, OfferResult const& result);
+  // Trace lines that no shown offer carries: those of an input line with --quiet, or of no
+  // line at all (start-up, the end).
+  void traces(std::optional<std::size_t> line, std::span<TraceLine const> lines);
   void rejected(std::size_t line, std::string_view message);
   // A line whose result differs from its expectation (`expect`, JSON) in what `differs` says.
   void unmet(std::size_t line, std::string_view expect, std::string_view differs);
@@ -54,10 +62,15 @@ class Reporter {
   bool flushTo(std::FILE* stream);
 
  private:
+  void jsonOffer(std::size_t line, OfferResult const& result);
+  void textOffer(std::size_t line, OfferResult const& result);
   void jsonShadow(ShadowView const& shadow, bool withPresence);
+  void jsonAddresses(ShadowView const& shadow);
   void textShadow(ShadowView const& shadow);
-  void linePrefix(std::size_t line);
-  void jsonLine(std::size_t line);
+  void jsonSchan(ZuriAsicUtils::SchanCmd const& cmd);
+  void jsonTraces(std::span<TraceLine const> lines);
+  void textTraces(std::string_view first, std::span<TraceLine const> lines);
+  void textTrace(TraceLine const& trace);
 
   Form form_;
   bool quiet_;

@@ -74,7 +74,7 @@ void fillEntry(chip26_a0::EedbHwMdb::Entry const& entry, ShadowView& view) {
   view.format = format != nullptr ? format->name : std::string_view();
   entry.forEachField(
       [&](chip26_a0::layout::FieldSpec const& field, chip26_a0::layout::FieldValue const& value) {
-        view.fields.push_back({field.name, value});
+        view.fields.push_back({field.name, value, field.kind});
       });
 }
 
@@ -175,6 +175,11 @@ std::uint64_t actedCount(ZuriAsicUtils::UtilStats const* stats) {
 
 }  // namespace
 
+std::string_view shortNameOf(std::string_view name) noexcept {
+  auto const colon = name.rfind("::");
+  return colon == std::string_view::npos ? name : name.substr(colon + 2);
+}
+
 Session::Session(SessionConfig const& config)
     : library_(loadPlugin(config.pluginPath)),
       context_(std::make_unique<ZuriAsicUtils::UtilHolderContext>()),
@@ -210,9 +215,10 @@ Session::Session(SessionConfig const& config)
     for (auto const& table : ZuriErrm::tables()) {
       if (table.swTableId == key.swTableId) byTable_[table.index].push_back(utils_.size());
     }
-    utils_.push_back({util, tableNameOf(*util), accessFor(util->hwTableBase().get())});
+    utils_.push_back({util, tableNameOf(*util), accessFor(util->hwTableBase().get()), {}});
   }
   explainer_ = std::make_unique<Explainer>(*this);
+  for (auto& util : utils_) util.shortName = shortNameOf(util.name);  // names no longer move
   if (utils_.empty()) {
     throw SetupError(fmt::format("{} registers no table utility for revision {}", config.pluginPath,
                                  config.revision));
@@ -223,7 +229,10 @@ Session::~Session() = default;
 
 std::span<OfferResult const> Session::offer(LogLine const& line, bool detail) {
   auto const& indices = byTable_[line.table->index];
-  if (results_.size() < indices.size()) results_.resize(indices.size());
+  if (results_.size() < indices.size()) {
+    results_.resize(indices.size());
+    traceEnds_.resize(indices.size());
+  }
   auto const wrapper = line.table->makeWrapper(line.entry, line.unitId, line.flags);
   std::array<std::any, 2> mapArgs;
   if (detail) {
@@ -234,6 +243,7 @@ std::span<OfferResult const> Session::offer(LogLine const& line, bool detail) {
     Util const& util = utils_[indices[i]];
     OfferResult& result = results_[i];
     result.util = util.name;
+    result.name = util.shortName;
     result.error.reset();
     result.blame.reset();
     result.reason.clear();
@@ -241,6 +251,9 @@ std::span<OfferResult const> Session::offer(LogLine const& line, bool detail) {
     result.sizeBits = 0;
     result.cmds.clear();
     result.shadowRead = false;
+    result.traced = traces_ != nullptr;
+    result.traces = {};
+    std::size_t const traceBegin = result.traced ? traces_->size() : 0;
     ZuriAsicUtils::UtilStats const* stats = util.util->stats().get();
     std::uint64_t const before = actedCount(stats);
     try {
@@ -255,10 +268,16 @@ std::span<OfferResult const> Session::offer(LogLine const& line, bool detail) {
     } catch (...) {
       result.error = currentError();
     }
-    if (detail) {
-      readBack(util, line, mapArgs, result);
-      // Only after the fact: a failure or a refusal is explained by translating again.
-      if (result.error || !result.applicable) explainer_->explain(util, line, result);
+    if (detail) readBack(util, line, mapArgs, result);
+    if (result.traced) traceEnds_[i] = {traceBegin, traces_->size()};
+    // Only after the fact: a failure or a refusal is explained by translating again, with its
+    // trace lines dropped.
+    if (detail && (result.error || !result.applicable)) explainer_->explain(util, line, result);
+  }
+  if (traces_ != nullptr) {
+    // The capture grows while the offers run: their views are taken once it is complete.
+    for (std::size_t i = 0; i < indices.size(); ++i) {
+      results_[i].traces = traces_->lines(traceEnds_[i].first, traceEnds_[i].second);
     }
   }
   return {results_.data(), indices.size()};

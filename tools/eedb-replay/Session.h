@@ -14,9 +14,11 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "Input.h"
+#include "TraceCapture.h"
 #include "chip26_a0/EntryLayout.h"
 #include "hardware/FapRevision.h"
 #include "pelix/Ptr.h"
@@ -43,6 +45,7 @@ struct SessionConfig {
 struct ShadowField {
   std::string_view name;
   chip26_a0::layout::FieldValue value;
+  chip26_a0::layout::FieldKind kind = chip26_a0::layout::FieldKind::number;
 };
 
 // One hardware entry as the shadow holds it.
@@ -74,6 +77,7 @@ class Explainer;
 // What one offer did. Reused from offer to offer.
 struct OfferResult {
   std::string_view util;  // the table utility's tableName()
+  std::string_view name;  // its class name without namespaces, e.g. "EedbOutrifUtil"
   std::optional<OfferError> error;
   std::optional<FieldBlame> blame;  // with an error that one input value explains (detail only)
   std::string reason;               // why the offer was not applicable (detail only)
@@ -84,6 +88,9 @@ struct OfferResult {
   // Only when the offer was reported in detail and the shadow could be read back:
   bool shadowRead = false;
   ShadowView shadow;
+  // While traces are captured: the trace lines of the offer, in order.
+  bool traced = false;
+  std::span<TraceLine const> traces;
 };
 
 // The type name and text of the exception being handled (call it inside a catch block).
@@ -97,6 +104,7 @@ class Session {
     Pelix::Ptr<ZuriAsicUtils::UtilBase> util;
     std::string name;                     // tableName()
     TableAccess const* access = nullptr;  // null for a hardware table class the tool does not know
+    std::string_view shortName;           // name without namespaces, within `name`
   };
 
   // Loads the plug-in, initialises its plug-ins for a new context and creates every table
@@ -112,6 +120,9 @@ class Session {
   std::vector<std::size_t> const& utilsOf(ZuriErrm::TableInfo const& table) const {
     return byTable_[table.index];
   }
+
+  // From now on, offers record the trace lines captured while each runs; null stops that.
+  void traceCaptureIs(TraceCapture const* capture) noexcept { traces_ = capture; }
 
   // Offers the line to every table utility of its table and returns what each offer did, valid
   // until the next offer. With `detail`, the shadow under the entry's hardware key is read back
@@ -151,6 +162,11 @@ class Session {
   std::vector<std::vector<std::size_t>> byTable_;  // by TableInfo::index
   std::vector<OfferResult> results_;
   std::unique_ptr<Explainer> explainer_;  // of failures and refusals, after the fact only
+  TraceCapture const* traces_ = nullptr;
+  std::vector<std::pair<std::size_t, std::size_t>> traceEnds_;  // by result: capture range
 };
+
+// "chip26_a0::ZuriErrmUtil::EedbOutrifUtil" -> "EedbOutrifUtil"
+std::string_view shortNameOf(std::string_view name) noexcept;
 
 }  // namespace eedb::replay

@@ -1,7 +1,11 @@
 #include "Verify.h"
 
 #include <algorithm>
+#include <iterator>
+#include <optional>
 #include <string>
+
+#include "Escape.h"
 
 #include "chip26_a0/EedbHwDirect.h"
 #include "chip26_a0/EedbHwMdb.h"
@@ -24,14 +28,70 @@ std::vector<chip26_a0::MemoryDifference> compare(chip26_a0::ChipMemory const& ch
   return {};
 }
 
-// A JSON string: the texts here are entry and command prints, but quote what needs it.
-std::string jsonText(std::string_view text) {
-  std::string out = "\"";
-  for (char c : text) {
-    if (c == '"' || c == '\\') out += '\\';
-    out += c;
+// A field value as the offers carry it; null for none.
+void jsonValue(fmt::memory_buffer& out, std::optional<chip26_a0::layout::FieldValue> const& v) {
+  if (v) {
+    appendJsonFieldValue(out, *v);
+  } else {
+    out.append(std::string_view("null"));
   }
-  return out + '"';
+}
+
+// "NAME": {"shadow": ..., "chip": ...} for each field difference, the pair written by `side`.
+template <class Side>
+void jsonFieldPairs(fmt::memory_buffer& out, std::vector<chip26_a0::FieldDifference> const& fields,
+                    Side const& side) {
+  out.push_back('{');
+  char const* sep = "";
+  for (auto const& f : fields) {
+    out.append(std::string_view(sep));
+    appendJsonString(out, f.name);
+    out.append(std::string_view(": {\"shadow\": "));
+    side(f, true);
+    out.append(std::string_view(", \"chip\": "));
+    side(f, false);
+    out.push_back('}');
+    sep = ", ";
+  }
+  out.push_back('}');
+}
+
+// {"verify": {"memory": ..., "fap": ..., "instance": ..., "index": ..., "shadow": ENTRY TEXT,
+//  "chip": ENTRY TEXT, "fields": {NAME: {"shadow": TEXT, "chip": TEXT}},
+//  "values": {NAME: {"shadow": NUMBER, "chip": NUMBER}}, "addresses": {...}}}
+void jsonDifference(fmt::memory_buffer& out, chip26_a0::MemoryDifference const& d) {
+  auto it = std::back_inserter(out);
+  out.append(std::string_view("{\"verify\": {\"memory\": "));
+  appendJsonString(out, d.place.memory);
+  fmt::format_to(it, ", \"fap\": {}, \"instance\": {}, \"index\": {}, \"shadow\": ", d.place.fapId,
+                 d.place.instanceId, d.place.index);
+  appendJsonString(out, d.shadow);
+  out.append(std::string_view(", \"chip\": "));
+  appendJsonString(out, d.chip);
+  out.append(std::string_view(", \"fields\": "));
+  jsonFieldPairs(out, d.fields, [&](chip26_a0::FieldDifference const& f, bool shadow) {
+    appendJsonString(out, shadow ? f.shadow : f.chip);
+  });
+  out.append(std::string_view(", \"values\": "));
+  jsonFieldPairs(out, d.fields, [&](chip26_a0::FieldDifference const& f, bool shadow) {
+    jsonValue(out, shadow ? f.shadowValue : f.chipValue);
+  });
+  std::vector<chip26_a0::FieldDifference> addresses;
+  for (auto const& f : d.fields) {
+    if (f.kind != chip26_a0::layout::FieldKind::number) addresses.push_back(f);
+  }
+  if (!addresses.empty()) {
+    out.append(std::string_view(", \"addresses\": "));
+    jsonFieldPairs(out, addresses, [&](chip26_a0::FieldDifference const& f, bool shadow) {
+      auto const& value = shadow ? f.shadowValue : f.chipValue;
+      if (value) {
+        appendJsonString(out, shadow ? f.shadow : f.chip);
+      } else {
+        out.append(std::string_view("null"));
+      }
+    });
+  }
+  out.append(std::string_view("}}\n"));
 }
 
 }  // namespace
@@ -51,9 +111,13 @@ std::size_t ChipCheck::report(Session const& session, Form form, fmt::memory_buf
   auto it = std::back_inserter(out);
   for (auto const& refused : refused_) {
     if (form == Form::json) {
-      fmt::format_to(it, "{{\"verify\": {{\"refused\": {}}}}}\n", jsonText(refused));
+      out.append(std::string_view("{\"verify\": {\"refused\": "));
+      appendJsonString(out, refused);
+      out.append(std::string_view("}}\n"));
     } else {
-      fmt::format_to(it, "verify: {}\n", refused);
+      out.append(std::string_view("verify: "));
+      appendEscapedText(out, refused);
+      out.push_back('\n');
     }
   }
   std::size_t differences = refused_.size();
@@ -65,21 +129,12 @@ std::size_t ChipCheck::report(Session const& session, Form form, fmt::memory_buf
     for (auto const& d : compare(chip_, *table)) {
       ++differences;
       if (form == Form::text) {
-        fmt::format_to(it, "verify: {}\n", d);
+        out.append(std::string_view("verify: "));
+        appendEscapedText(out, fmt::format("{}", d));
+        out.push_back('\n');
         continue;
       }
-      fmt::format_to(it,
-                     "{{\"verify\": {{\"memory\": \"{}\", \"fap\": {}, \"instance\": {}, "
-                     "\"index\": {}, \"shadow\": {}, \"chip\": {}, \"fields\": {{",
-                     d.place.memory, d.place.fapId, d.place.instanceId, d.place.index,
-                     jsonText(d.shadow), jsonText(d.chip));
-      char const* sep = "";
-      for (auto const& f : d.fields) {
-        fmt::format_to(it, "{}\"{}\": {{\"shadow\": {}, \"chip\": {}}}", sep, f.name,
-                       jsonText(f.shadow), jsonText(f.chip));
-        sep = ", ";
-      }
-      fmt::format_to(it, "}}}}}}\n");
+      jsonDifference(out, d);
     }
   }
   if (form == Form::json) {

@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <exception>
 #include <map>
@@ -17,10 +18,12 @@
 #include <CLI/CLI.hpp>
 
 #include "Describe.h"
+#include "Escape.h"
 #include "Input.h"
 #include "Options.h"
 #include "Output.h"
 #include "Session.h"
+#include "TraceCapture.h"
 #include "Verify.h"
 #include "kiv/Trace.h"
 #include "zuri_errm/DidYouMean.h"
@@ -160,16 +163,23 @@ int replay(Args const& args) {
   } catch (std::invalid_argument const& e) {
     return usageError(fmt::format("--faps: {}", e.what()));
   }
+  // --trace adds to ZURI_TRACE, which the platform applied when it started: both apply.
   if (!args.trace.empty()) {
     if (!Kiv::traceConfigValid(args.trace)) {
-      return usageError(fmt::format("--trace: '{}' is not a list of HANDLE/LEVELS", args.trace));
+      return usageError(
+          fmt::format("--trace: '{}' is not a list of HANDLE/LEVELS", escapedText(args.trace)));
     }
-    Kiv::traceConfigIs(args.trace);
+    Kiv::traceConfigAdd(args.trace);
   }
   if (args.maxLineLength == 0) return usageError("--max-line-length: 0 leaves no room for a line");
   config.pluginPath = args.plugin.empty() ? defaultPluginPath() : args.plugin;
   config.updateOnDelete = args.updateOnDelete;
   if (args.listTables || !args.describe.empty()) return discover(args, config);
+  char const* const traceEnv = std::getenv("ZURI_TRACE");
+  bool const tracing = !args.trace.empty() || (traceEnv != nullptr && *traceEnv != '\0' &&
+                                               Kiv::traceConfigValid(traceEnv));
+  std::optional<TraceCapture> traces;
+  if (tracing) traces.emplace();
 
   std::vector<Input> inputs;
   auto const closeInputs = [&] {
@@ -195,12 +205,22 @@ int replay(Args const& args) {
     session = std::make_unique<Session>(config);
   } catch (SetupError const& e) {
     closeInputs();
+    if (traces) printTraces(stderr, traces->lines());
     return usageError(e.what());
   }
+  if (tracing) warnUnknownTraceHandles(stderr);
 
   Form const form = args.format == "json" ? Form::json : Form::text;
   Reporter reporter(form, args.quiet);
   reporter.bitsIs(args.bits);
+  // Traces of no offer (start-up, the end) appear on their own, where they happened.
+  auto const looseTraces = [&] {
+    if (!traces) return;
+    reporter.traces(std::nullopt, traces->lines());
+    traces->clear();
+  };
+  looseTraces();
+  if (traces) session->traceCaptureIs(&*traces);
   auto const flush = [&] {
     if (!reporter.flushTo(stdout)) throw WriteFailed{errno};
   };
@@ -228,7 +248,7 @@ int replay(Args const& args) {
                                revisionText);
         }
       } catch (ZuriErrm::InputError const& e) {
-        reason = e.what();
+        reason = e.message();
       } catch (std::bad_alloc const&) {
         line.hasExpect = false;
         reason = "out of memory while reading the line";
@@ -285,6 +305,7 @@ int replay(Args const& args) {
         }
         ++summary.lines;
         process(text, reader.lineNumber(), reader);
+        if (traces) traces->clear();
         if (reporter.pending() > (std::size_t{1} << 16)) flush();
       }
     }
@@ -292,7 +313,7 @@ int replay(Args const& args) {
     say(fmt::format("cannot read {}: {}", inputName, e.code().message()));
     status = kExitUsage;
   } catch (ZuriErrm::InputError const& e) {
-    say(fmt::format("cannot read {}: {}", inputName, e.what()));
+    say(fmt::format("cannot read {}: {}", inputName, e.message()));
     status = kExitUsage;
   } catch (WriteFailed const& e) {
     closeInputs();
@@ -317,8 +338,14 @@ int replay(Args const& args) {
         throw WriteFailed{errno};
       }
     }
-    reporter.summary(summary, session->utils());
+    // The summary stays last: written aside, then the session ends (with the table utilities'
+    // traces of the end) before it is printed.
+    Reporter closing(form, args.quiet);
+    closing.summary(summary, session->utils());
+    session.reset();
+    looseTraces();
     flush();
+    if (!closing.flushTo(stdout)) throw WriteFailed{errno};
   } catch (WriteFailed const& e) {
     return usageError(fmt::format("cannot write the output: {}", std::strerror(e.error)));
   }
@@ -378,10 +405,12 @@ int main(int argc, char** argv) {
       ->option_text("text|json")
       ->check(CLI::IsMember({"text", "json"}));
   app.add_flag("--quiet,-q", args.quiet,
-               "print only the summary (and the --dump-shadow dump), e.g. for timing");
+               "print only the summary (and the --dump-shadow dump and the --trace lines), e.g. "
+               "for timing");
   app.add_option("--trace", args.trace,
-                 "trace handles and levels to turn on, same syntax as ZURI_TRACE (e.g. "
-                 "--trace 'EedbOutrifUtil/3' or --trace '*/0-8'); traces go to standard error")
+                 "trace handles and levels to turn on, same syntax as ZURI_TRACE and added to it "
+                 "(both apply; e.g. --trace 'EedbOutrifUtil/3' or --trace '*/0-8'); each trace "
+                 "line is printed with the offer that caused it (JSON: its \"trace\" array)")
       ->option_text("SPEC");
   app.add_flag("--dump-shadow", args.dumpShadow,
                "print every shadow entry of every hardware table at the end, before the summary");

@@ -1,0 +1,50 @@
+#include "chip26_a0/FieldText.h"
+
+#include <array>
+#include <cstdint>
+#include <iterator>
+
+#include "chip26_a0/BitField.h"
+#include "plexo/Addresses.h"
+
+namespace chip26_a0::layout {
+
+namespace {
+
+// The N octets of an address field, first octet most significant.
+template <std::size_t N>
+std::array<std::uint8_t, N> octetsOf(FieldValue const& value) {
+  std::array<std::uint8_t, N> out{};
+  for (unsigned i = 0; i < N; ++i) {
+    out[i] = static_cast<std::uint8_t>(bits::read(value.words(), 8 * (N - 1 - i), 8));
+  }
+  return out;
+}
+
+}  // namespace
+
+bool appendAddress(fmt::memory_buffer& out, FieldKind kind, FieldValue const& value) {
+  auto it = std::back_inserter(out);
+  switch (kind) {
+    case FieldKind::ipv4:
+      fmt::format_to(it, "{}", Plexo::IpGenAddr::v4(octetsOf<4>(value)));
+      return true;
+    case FieldKind::ipv6:
+      fmt::format_to(it, "{}", Plexo::IpGenAddr::v6(octetsOf<16>(value)));
+      return true;
+    case FieldKind::mac:
+      fmt::format_to(it, "{}", Plexo::EthAddr(octetsOf<6>(value)));
+      return true;
+    case FieldKind::number:
+      break;
+  }
+  return false;
+}
+
+std::string fieldText(FieldKind kind, FieldValue const& value) {
+  fmt::memory_buffer out;
+  if (!appendAddress(out, kind, value)) fmt::format_to(std::back_inserter(out), "{}", value);
+  return fmt::to_string(out);
+}
+
+}  // namespace chip26_a0::layout
