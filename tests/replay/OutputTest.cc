@@ -107,9 +107,8 @@ class OutputTest : public ::testing::Test {
 // A value that carries a newline, ESC and NUL can neither split a report line, reach the
 // terminal raw, nor cut the message short, in either form.
 TEST_F(OutputTest, RejectedValuesAreEscapedWholeInBothForms) {
-  std::string const input =
-      R"({"table": "Eedb\nline 9  Util\u001b[2J\u0000tail", "entry": {}})"
-      "\n";
+  std::string const input = R"({"table": "Eedb\nline 9  Util\u001b[2J\u0000tail", "entry": {}})"
+                            "\n";
   Outcome r = run("-", input);
   EXPECT_EQ(r.status, 1);
   EXPECT_THAT(linesOf(r.out)[0],
