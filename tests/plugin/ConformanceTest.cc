@@ -163,8 +163,7 @@ TEST(Conformance, EveryCheckedFieldPassesAtItsLimitAndFailsAboveWithNothingWritt
   std::ostringstream found;
   for (auto const& row : rows) found << row << '\n';
   for (auto const& line : irregular) found << line << '\n';
-  auto const golden =
-      std::filesystem::path(__FILE__).parent_path().parent_path() / "golden" / "conformance.txt";
+  auto const golden = std::filesystem::path(EEDB_GOLDEN_DIR) / "conformance.txt";
   if (std::getenv("EEDB_UPDATE_GOLDEN") != nullptr) std::ofstream(golden) << found.str();
   std::stringstream want;
   want << std::ifstream(golden).rdbuf();
