@@ -36,12 +36,14 @@ struct Kind {
   std::string_view util;
   std::string_view table;
   std::string_view field;
+  std::string_view memory;
 };
 constexpr Kind kKinds[] = {
-    {"chip26_a0::ZuriErrmUtil::EedbAgMemTlmUtil", "EedbAgMemTlm", "agFieldTlm"},
+    {"chip26_a0::ZuriErrmUtil::EedbAgMemTlmUtil", "EedbAgMemTlm", "agFieldTlm",
+     EedbAgMemTlmHwDirect::kMemory},
     {"chip26_a0::ZuriErrmUtil::EedbDataByLocalOutlifMsbsUtil", "EedbDataByLocalOutlifMsbs",
-     "eesIsDataEntryapped"},
-    {"chip26_a0::ZuriErrmUtil::EedbOutrifUtil", "EedbOutrif", "mtuProfile"},
+     "eesIsDataEntryapped", EedbDataByLocalOutlifMsbsHwDirect::kMemory},
+    {"chip26_a0::ZuriErrmUtil::EedbOutrifUtil", "EedbOutrif", "mtuProfile", EedbHwMdb::kMemory},
 };
 
 class FapSharing : public ::testing::TestWithParam<Kind> {
@@ -69,14 +71,10 @@ class FapSharing : public ::testing::TestWithParam<Kind> {
     EXPECT_TRUE(differences.empty()) << fmt::format("{}", differences.front());
   }
 
-  // What FAP `fap` reads at the key on the chip: the command data's word 0 (a direct table's
-  // bit, the low word of an Out-RIF entry), 0 when empty.
+  // What FAP `fap` reads at the key on the chip: word 0 of the data (a direct table's bit, the
+  // low word of an Out-RIF entry), 0 when empty.
   std::uint32_t chipWord(unsigned fap) const {
-    auto const memory = std::string_view(
-        GetParam().util.find("Outrif") != std::string_view::npos ? EedbHwMdb::kMemory
-        : GetParam().table == "EedbAgMemTlm"                     ? EedbAgMemTlmHwDirect::kMemory
-                                             : EedbDataByLocalOutlifMsbsHwDirect::kMemory);
-    return chip_.read(memory, static_cast<std::uint8_t>(fap), 0, 0x10).data[0];
+    return chip_.read(GetParam().memory, static_cast<std::uint8_t>(fap), 0, 0x10).data[0];
   }
 
   Managers m_;
