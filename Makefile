@@ -1,7 +1,9 @@
 # Front door: `make demo` replays the shipped example, `make test` builds and runs every test.
 # Reliability: `make test-sanitize` (the tests under AddressSanitizer and UBSan), `make fuzz`
-# and `make fuzz-ci` (libFuzzer targets, FUZZ_SECONDS each, in the same clang build), and
-# `make check-valgrind` (the replay tool on the demo stream under memcheck).
+# and `make fuzz-ci` (libFuzzer targets, FUZZ_SECONDS each, in the same clang build),
+# `make check-valgrind` (the replay tool on the demo stream under memcheck), and `make soak`
+# (long runs that CI does not make: the model test over many steps and seeds, then each fuzz
+# target for SOAK_SECONDS).
 # Missing build dependencies are installed with apt-get (as root, or through sudo).
 
 BUILD_DIR ?= build
@@ -12,12 +14,16 @@ RELEASE_DIR ?= build-release
 BENCH_QUICK ?=
 SANITIZE_DIR ?= build-sanitize
 FUZZ_SECONDS ?= 60
+SOAK_SECONDS ?= 600
+SOAK_MODEL_STEPS ?= 125000
+SOAK_MODEL_SEEDS ?= 8
 
 DEB_PACKAGES := cmake ninja-build g++ libfmt-dev libgtest-dev libgmock-dev libbenchmark-dev \
                 libsimdjson-dev libcli11-dev libabsl-dev clang clang-format \
                 libclang-rt-14-dev valgrind
 
-.PHONY: all deps configure build test demo docs clean format test-sanitize fuzz fuzz-ci check-valgrind bench
+.PHONY: all deps configure build test demo docs clean format test-sanitize fuzz fuzz-ci check-valgrind \
+        bench soak
 
 all: build
 
@@ -84,6 +90,14 @@ fuzz: deps
 
 fuzz-ci: fuzz
 	$(SANITIZER_ENV) fuzz/run $(SANITIZE_DIR) $(FUZZ_SECONDS)
+
+# Not in CI. The model test at SOAK_MODEL_STEPS steps for each of seeds 1 to SOAK_MODEL_SEEDS
+# (a seed count, or a list "1,7,42"; every seed mixes null-FAP and single-FAP entries at the
+# same keys), then every fuzz target for SOAK_SECONDS on its kept corpus.
+soak: build fuzz
+	EEDB_MODEL_STEPS=$(SOAK_MODEL_STEPS) EEDB_MODEL_SEEDS=$(SOAK_MODEL_SEEDS) \
+	  $(BUILD_DIR)/tests/plugin_tests --gtest_filter='Seeds/ShadowModel.*'
+	$(SANITIZER_ENV) fuzz/run $(SANITIZE_DIR) $(SOAK_SECONDS)
 
 # Zero memcheck errors; the tool's own status 1 (the demo's failing line) is expected.
 check-valgrind: build

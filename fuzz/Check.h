@@ -49,6 +49,7 @@ class Bytes {
     }
     return v;
   }
+  bool empty() const noexcept { return pos_ >= size_; }
 
  private:
   std::uint8_t const* data_;

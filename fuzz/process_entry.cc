@@ -1,11 +1,15 @@
-// Arbitrary log entries, unit ids and flags offered through processSwEntry to every table utility
-// of their table, the plug-in loaded once with dlopen. Each offer either succeeds (every shadow
-// entry decodes from its own write command, every command decodes to what the shadow holds at
-// its place, and the chip memory model fed the commands equals the shadow), or raises
-// Asic::OrderedTableException or Pelix::RangeException leaving the shadow, the counters and the
-// enqueue statistics as they were. An input beginning with '{' is a replay line (the examples
-// seed the corpus); others are bytes: table, FAP mask, unit id, flags, fields in catalogue order.
+// Short streams of arbitrary log entries, unit ids and flags offered through processSwEntry to
+// every table utility of their table, the plug-in loaded once with dlopen. Each offer either
+// succeeds (every shadow entry decodes from its own write command, every command decodes to what
+// the FAP of its place reads in the shadow, and the chip memory model fed the stream's commands
+// equals the shadow), or raises Asic::OrderedTableException or Pelix::RangeException leaving the
+// shadow, the counters and the enqueue statistics as they were. An input beginning with '{' is
+// replay lines (the examples seed the corpus); others are bytes: table, FAP mask, unit id, flags,
+// fields in catalogue order, then while bytes remain further entries: a table byte (with bit 7
+// set: the previous entry again, so that the null FAP and single FAPs meet at one key), unit id,
+// flags and, for a new entry, its fields.
 // EEDB_FUZZ_DUMP_COMMANDS=DIR writes every command to DIR, packed, to seed the command target.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -103,8 +107,8 @@ Snapshot snapshot(ZuriAsicUtils::UtilBase const& util) {
                   record ? record->totalEnqueueCnt() : 0);
 }
 
-// Every stored entry decodes from its own write command; every command decodes to what the
-// shadow holds at its place.
+// Every stored entry decodes from its own write command; every command decodes to what the FAP
+// of its place reads in the shadow (its own entry, else the null FAP's).
 template <class Table>
 void checkTable(Table const& table, ZuriAsicUtils::SchanCmds const& cmds) {
   table.forEachEntry([&](HwShadowKey k, typename Table::Entry const& e) {
@@ -118,7 +122,7 @@ void checkTable(Table const& table, ZuriAsicUtils::SchanCmds const& cmds) {
     if (cmd.memory != Table::kMemory) continue;
     auto const decoded = Table::decode(cmd);
     HwShadowKey const k(SchanAccel::FapId(cmd.fapId), cmd.instanceId);
-    auto const* stored = table.findEntry(k, typename Table::EntryKey(cmd.index));
+    auto const* stored = table.entrySeenBy(k, typename Table::EntryKey(cmd.index));
     if (decoded) {
       if (stored == nullptr || !(*stored == *decoded))
         fail("command {} writes what the shadow does not hold", cmd);
@@ -130,7 +134,9 @@ void checkTable(Table const& table, ZuriAsicUtils::SchanCmds const& cmds) {
 
 struct Fixture {
   std::unique_ptr<eedb::replay::Session> session;
-  std::vector<ZuriErrm::TableInfo const*> tables;  // that have table utilities
+  std::vector<ZuriErrm::TableInfo const*> tables;           // that have table utilities
+  std::vector<ZuriAsicUtils::HwCommonTableBase*> hwTables;  // each once
+  int mask = -1;                                            // the masks' FAPs now
   std::string dumpDir;
   unsigned dumped = 0;
 
@@ -141,10 +147,21 @@ struct Fixture {
     for (auto const& table : ZuriErrm::tables()) {
       if (!session->utilsOf(table).empty()) tables.push_back(&table);
     }
+    for (auto const& u : session->utils()) {
+      auto* table = u.util->hwTableBase().get();
+      if (std::find(hwTables.begin(), hwTables.end(), table) == hwTables.end()) {
+        hwTables.push_back(table);
+      }
+    }
     if (char const* dir = std::getenv("EEDB_FUZZ_DUMP_COMMANDS")) dumpDir = dir;
   }
 
-  void maskIs(std::uint8_t bits) {
+  // Every hardware table empty, every table utility's mask the given FAPs; set-up of an input
+  // costs little next to its offers.
+  void reset(std::uint8_t bits) {
+    for (auto* table : hwTables) table->clearTable(SchanAccel::FapId::null);
+    if (mask == bits) return;
+    mask = bits;
     for (auto const& u : session->utils()) {
       for (unsigned i = 0; i < std::size(kMaskFaps); ++i) {
         SchanAccel::FapId const fap(kMaskFaps[i]);
@@ -168,43 +185,10 @@ struct Fixture {
   }
 };
 
-}  // namespace
-
-extern "C" int LLVMFuzzerTestOneInput(std::uint8_t const* data, std::size_t size) {
-  static Fixture fixture;
-  static eedb::replay::LineParser parser;
-
-  eedb::replay::LogLine line;
-  std::uint8_t mask = 1;  // FAP 0
-  if (size > 0 && data[0] == '{') {
-    try {
-      eedb::fuzz::parseLine(parser, std::string_view(reinterpret_cast<char const*>(data), size),
-                            line);
-    } catch (ZuriErrm::InputError const&) {
-      return 0;
-    }
-  } else {
-    Bytes in(data, size);
-    line.table = fixture.tables[in.take(1) % fixture.tables.size()];
-    mask = static_cast<std::uint8_t>(in.take(1));
-    line.unitId = Asic::UnitId(static_cast<std::uint16_t>(in.take(2)));
-    line.flags = static_cast<std::uint8_t>(in.take(1));
-    line.entry = line.table->newEntry();
-    for (auto const& field : line.table->fields) {
-      try {
-        field.set(line.entry, valueOf(field, in));
-      } catch (ZuriErrm::InputError const&) {
-        // A value the field's storage refuses (SRv6 data of another view): leave the field.
-      }
-    }
-  }
-
+// Offers one line to every table utility of its table and checks each offer.
+void offer(Fixture& fixture, eedb::replay::LogLine const& line, chip26_a0::ChipMemory& chip) {
   auto& session = *fixture.session;
-  fixture.maskIs(mask);
-  for (auto const& u : session.utils()) u.util->hwTableBase()->clearTable(SchanAccel::FapId::null);
-  chip26_a0::ChipMemory chip;
   auto const wrapper = line.table->makeWrapper(line.entry, line.unitId, line.flags);
-
   for (std::size_t index : session.utilsOf(*line.table)) {
     auto const& util = *session.utils()[index].util;
     Snapshot const before = snapshot(util);
@@ -233,5 +217,55 @@ extern "C" int LLVMFuzzerTestOneInput(std::uint8_t const* data, std::size_t size
       }
     });
   }
+}
+
+constexpr std::size_t kMaxEntries = 4;
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(std::uint8_t const* data, std::size_t size) {
+  static Fixture fixture;
+  static eedb::replay::LineParser parser;
+
+  static std::vector<eedb::replay::LogLine> lines;
+  lines.clear();
+  std::uint8_t mask = 1;  // FAP 0
+  if (size > 0 && data[0] == '{') {
+    std::string_view text(reinterpret_cast<char const*>(data), size);
+    while (!text.empty() && lines.size() < kMaxEntries) {
+      try {
+        eedb::fuzz::parseLine(parser, text, lines.emplace_back());
+      } catch (ZuriErrm::InputError const&) {
+        lines.pop_back();
+      }
+      auto const end = text.find('\n');
+      text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
+    }
+  } else {
+    Bytes in(data, size);
+    for (std::size_t n = 0; n < kMaxEntries && (n == 0 || !in.empty()); ++n) {
+      auto const tableByte = in.take(1);
+      if (n == 0) mask = static_cast<std::uint8_t>(in.take(1));
+      auto& line = lines.emplace_back();
+      bool const again = n > 0 && (tableByte & 0x80) != 0;
+      if (again) line = lines[lines.size() - 2];
+      line.unitId = Asic::UnitId(static_cast<std::uint16_t>(in.take(2)));
+      line.flags = static_cast<std::uint8_t>(in.take(1));
+      if (again) continue;
+      line.table = fixture.tables[tableByte % fixture.tables.size()];
+      line.entry = line.table->newEntry();
+      for (auto const& field : line.table->fields) {
+        try {
+          field.set(line.entry, valueOf(field, in));
+        } catch (ZuriErrm::InputError const&) {
+          // A value the field's storage refuses (SRv6 data of another view): leave the field.
+        }
+      }
+    }
+  }
+
+  fixture.reset(mask);
+  chip26_a0::ChipMemory chip;
+  for (auto const& line : lines) offer(fixture, line, chip);
   return 0;
 }

@@ -1,7 +1,7 @@
 # Replays a stream with --verify --quiet (text) and compares the output with its golden file;
 # the exit status must be EXPECT_STATUS. With EEDB_UPDATE_GOLDEN=1 the golden file is rewritten.
-# Arguments: TOOL, PLUGIN, INPUT, GOLDEN, ACTUAL, EXPECT_STATUS.
-execute_process(COMMAND ${TOOL} --plugin ${PLUGIN} --quiet --verify ${INPUT}
+# Arguments: TOOL, PLUGIN, INPUT, GOLDEN, ACTUAL, EXPECT_STATUS, FAPS (the --faps list).
+execute_process(COMMAND ${TOOL} --plugin ${PLUGIN} --faps ${FAPS} --quiet --verify ${INPUT}
                 OUTPUT_FILE ${ACTUAL} ERROR_VARIABLE errors RESULT_VARIABLE status)
 if(NOT status STREQUAL EXPECT_STATUS)
   message(FATAL_ERROR "eedb-replay --verify ${INPUT}: exit status ${status}, expected "

@@ -178,15 +178,8 @@ std::vector<MemoryDifference> compare(ChipMemory const& chip, Table const& table
   std::vector<MemoryDifference> out;
   for (auto const& place : places) {
     EntryKey const key(place.index);
-    HwShadowKey const common(SchanAccel::FapId::null, place.instanceId);
-    HwShadowKey const shadowKey =
-        place.fapId == ChipMemory::kEveryFap
-            ? common
-            : HwShadowKey(SchanAccel::FapId(place.fapId), place.instanceId);
-    Entry const* expected = table.findEntry(shadowKey, key);
-    if (expected == nullptr && place.fapId != ChipMemory::kEveryFap) {
-      expected = table.findEntry(common, key);
-    }
+    HwShadowKey const shadowKey(SchanAccel::FapId(place.fapId), place.instanceId);
+    Entry const* expected = table.entrySeenBy(shadowKey, key);
     ChipMemory::Content want;
     if (expected != nullptr) {
       SchanCmd const cmd = Table::encode(shadowKey, *expected);

@@ -99,8 +99,9 @@ struct MemoryDifference {
 };
 
 // Every place where the chip memory differs from the shadow of one hardware table, in Place
-// order. FAP f (0 to 127) must read its own shadow entry, or the null FAP's entry when it has
-// none; the common content must equal the null FAP's shadow.
+// order. FAP f (0 to 127) must read what the shadow means for it (entrySeenBy, HwShadow.h): its
+// own shadow entry, or the null FAP's entry when it has none; the common content must equal the
+// null FAP's shadow.
 std::vector<MemoryDifference> compareWithShadow(ChipMemory const& chip, EedbHwMdb const& table);
 std::vector<MemoryDifference> compareWithShadow(ChipMemory const& chip,
                                                 EedbAgMemTlmHwDirect const& table);

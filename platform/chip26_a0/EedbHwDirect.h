@@ -77,31 +77,46 @@ class HwDirectTable : public ZuriAsicUtils::HwCommonTableBase,
   }
 
   // --- SCHAN ---
-  // Always one command: a write of the bit when the shadow holds the entry, else a clear of
-  // its place. The log entry is not used. Allocates nothing.
+  // One command: a write of the bit that the shadow key's FAP reads (entrySeenBy: its own entry,
+  // or the null FAP's), else a clear of its place; after a null-FAP command, a write of every
+  // single FAP's own entry at the key (HwShadow.h). The log entry is not used. Allocates nothing
+  // but for those writes.
   ZuriAsicUtils::SchanCmds schanCmds(ZuriAsicUtils::HwShadowKey shadowKey, EntryKey const& key,
                                      Pelix::Ptr<Asic::LogEntryWrapperBase> const&) const {
     ZuriAsicUtils::SchanCmds cmds;  // built in place: the list's inline slot holds the command
-    if (auto const* stored = this->shadow_.find(shadowKey, key.value())) {
-      cmds.push_back(encode(shadowKey, *stored));
+    if (auto const* seen = this->entrySeenBy(shadowKey, key)) {
+      cmds.push_back(encode(shadowKey, *seen));
     } else {
-      cmds.push_back(detail::schanCmdFor(ZuriAsicUtils::SchanCmd::Op::clear, shadowKey, kMemory,
-                                         key.value(), 0, kEntryBits));
+      cmds.push_back(clearOf(shadowKey, key.value()));
+    }
+    if (shadowKey.fapId().isNull()) [[unlikely]] {
+      this->shadow_.forEachOverride(shadowKey, key.value(),
+                                    [&](ZuriAsicUtils::HwShadowKey own, Entry const& entry) {
+                                      cmds.push_back(encode(own, entry));
+                                    });
     }
     return cmds;
   }
 
-  // Removes every entry of the FAP (FapId::null: of every FAP); one clear command per removed
-  // entry, in ascending shadow key, then hardware key order.
+  // Removes every entry of the FAP (FapId::null: of every FAP); one command per removed entry,
+  // in ascending shadow key, then hardware key order: a clear of its place, or a write of the
+  // null FAP's entry that the FAP reads there from now on.
   ZuriAsicUtils::SchanCmds clearTable(SchanAccel::FapId fapId) override {
     ZuriAsicUtils::SchanCmds cmds;
-    this->shadow_.clear(fapId, [&](ZuriAsicUtils::HwShadowKey shadowKey, Entry const& entry) {
-      cmds.push_back(detail::schanCmdFor(ZuriAsicUtils::SchanCmd::Op::clear, shadowKey, kMemory,
-                                         entry.key().value(), 0, kEntryBits));
-    });
+    this->shadow_.clear(
+        fapId, [&](ZuriAsicUtils::HwShadowKey shadowKey, Entry const& entry, Entry const* common) {
+          cmds.push_back(common != nullptr ? encode(shadowKey, *common)
+                                           : clearOf(shadowKey, entry.key().value()));
+        });
     return cmds;
   }
 
+  // The clear command of the entry's place: one bit, no data.
+  static ZuriAsicUtils::SchanCmd clearOf(ZuriAsicUtils::HwShadowKey shadowKey,
+                                         std::uint32_t index) noexcept {
+    return detail::schanCmdFor(ZuriAsicUtils::SchanCmd::Op::clear, shadowKey, kMemory, index, 0,
+                               kEntryBits);
+  }
   // The write command of an entry: one bit of data, result type 0.
   static ZuriAsicUtils::SchanCmd encode(ZuriAsicUtils::HwShadowKey shadowKey,
                                         Entry const& entry) noexcept {

@@ -19,11 +19,27 @@ EedbHwMdb::~EedbHwMdb() = default;
 
 SchanCmds EedbHwMdb::clearTable(SchanAccel::FapId fapId) {
   SchanCmds cmds;
-  shadow_.clear(fapId, [&](HwShadowKey shadowKey, Entry const& entry) {
+  shadow_.clear(fapId, [&](HwShadowKey shadowKey, Entry const& entry, Entry const* common) {
+    if (common != nullptr && common->hasFormat()) {
+      encodeInto(cmds.emplace_back(), shadowKey, *common);
+      return;
+    }
     cmds.push_back(detail::schanCmdFor(SchanCmd::Op::clear, shadowKey, kMemory, entry.key().value(),
                                        0, entry.entrySizeBits()));
   });
   return cmds;
+}
+
+void EedbHwMdb::rewriteOverrides(SchanCmds& cmds, HwShadowKey shadowKey, EntryKey const& key,
+                                 unsigned sizeBits) const {
+  shadow_.forEachOverride(shadowKey, key.value(), [&](HwShadowKey own, Entry const& entry) {
+    if (entry.hasFormat()) {
+      encodeInto(cmds.emplace_back(), own, entry);
+    } else {
+      cmds.push_back(
+          detail::schanCmdFor(SchanCmd::Op::clear, own, kMemory, key.value(), 0, sizeBits));
+    }
+  });
 }
 
 std::optional<EedbHwMdb::Entry> EedbHwMdb::decode(SchanCmd const& cmd) {

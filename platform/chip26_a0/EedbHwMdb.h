@@ -112,9 +112,11 @@ class EedbHwMdb : public ZuriAsicUtils::HwCommonTableBase,
 
   // --- SCHAN ---
   // The commands that make the chip's copy of the entry under (shadow key, key) equal to the
-  // shadow. sizeBits 0 means nothing changed: no command. Otherwise one command: a write of the
-  // stored entry's bits when the shadow holds an entry with a format, else a clear of sizeBits
-  // bits at the entry's place. The log entry is not used. Allocates nothing.
+  // shadow. sizeBits 0 means nothing changed: no command. Otherwise a write of what the shadow
+  // key's FAP reads (entrySeenBy: its own entry, or the null FAP's) when that has a format, else
+  // a clear of sizeBits bits at the entry's place; after a null-FAP command, a write of every
+  // single FAP's own entry at the key (HwShadow.h). The log entry is not used. Allocates nothing
+  // but for those writes.
   ZuriAsicUtils::SchanCmds schanCmds(
       ZuriAsicUtils::HwShadowKey shadowKey, EntryKey const& key, unsigned sizeBits,
       Pelix::Ptr<Asic::LogEntryWrapperBase> const& /*logEntry*/) const {
@@ -122,19 +124,22 @@ class EedbHwMdb : public ZuriAsicUtils::HwCommonTableBase,
     ZuriAsicUtils::SchanCmds cmds;  // built in place: the list's inline slot holds the one command
     if (sizeBits == 0) return cmds;
     detail::requireCommandBits(kTableType, sizeBits);
-    auto const* stored = shadow_.find(shadowKey, key.value());
-    if (stored != nullptr && stored->hasFormat()) {
-      encodeInto(cmds.emplace_back(), shadowKey, *stored);
+    auto const* seen = entrySeenBy(shadowKey, key);
+    if (seen != nullptr && seen->hasFormat()) {
+      encodeInto(cmds.emplace_back(), shadowKey, *seen);
     } else {
       cmds.push_back(
           detail::schanCmdFor(SchanCmd::Op::clear, shadowKey, kMemory, key.value(), 0, sizeBits));
     }
+    if (shadowKey.fapId().isNull()) [[unlikely]]
+      rewriteOverrides(cmds, shadowKey, key, sizeBits);
     return cmds;
   }
 
   // Removes every entry of every shadow key of the FAP (FapId::null: of every FAP) and returns
-  // one clear command per removed entry, in ascending shadow key, then hardware key order; a
-  // clear covers the removed entry's size (0 bits for an entry without a format).
+  // one command per removed entry, in ascending shadow key, then hardware key order: a clear as
+  // wide as the removed entry (0 bits for an entry without a format), or a write of the null
+  // FAP's entry that the FAP reads there from now on.
   ZuriAsicUtils::SchanCmds clearTable(SchanAccel::FapId fapId) override;
 
   // The write command of an entry under a shadow key: memory "EEDB", index = key, result type =
@@ -164,6 +169,10 @@ class EedbHwMdb : public ZuriAsicUtils::HwCommonTableBase,
   static std::optional<Entry> decode(ZuriAsicUtils::SchanCmd const& cmd);
 
  private:
+  // After a null-FAP command at the key, which every FAP runs: each single FAP's own entry again.
+  void rewriteOverrides(ZuriAsicUtils::SchanCmds& cmds, ZuriAsicUtils::HwShadowKey shadowKey,
+                        EntryKey const& key, unsigned sizeBits) const;
+
   Pelix::Ptr<ZuriMdb::TableManager> mdbManager_;
 };
 

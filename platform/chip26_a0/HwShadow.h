@@ -1,5 +1,16 @@
 // What the chip's hardware tables share: the shadow store (entries per shadow key, found by
 // their 32-bit hardware key) and the building and checking of SCHAN commands.
+//
+// The null FAP and a single FAP at one key. The shadow keeps an entry of the null FAP id 128
+// (every FAP) and entries of single FAPs apart, and means: a FAP reads its own entry at a key,
+// or the null FAP's entry of the same instance when it has none of its own. A single FAP's entry
+// overrides the common one on that FAP only; deleting it brings the common one back there; a
+// null-FAP write or delete changes what every FAP without an entry of its own reads. The chip
+// runs a null-FAP command on every FAP, over their own entries too (see ChipMemory.h), so the
+// tables' commands carry that meaning to it: a single FAP left without an entry of its own is
+// written the null FAP's entry instead of cleared, and a null-FAP command is followed by a write
+// of every single FAP's own entry at the key. Nothing of this costs a look-up until the table
+// holds an entry of the null FAP.
 #pragma once
 
 #include <algorithm>
@@ -85,6 +96,29 @@ class ShadowStore {
     return const_cast<Entry*>(std::as_const(*this).find(shadowKey, key));
   }
 
+  // The null FAP's entry of the shadow key's instance that a single FAP falls back to at the
+  // key; nullptr for the null FAP's own shadow key or when it stores nothing there.
+  Entry const* findCommon(ZuriAsicUtils::HwShadowKey shadowKey, std::uint32_t key) const {
+    if (!hasNullFap_ || shadowKey.fapId().isNull()) [[likely]]
+      return nullptr;
+    auto const* unit = unitAt(commonOf(shadowKey).packed());
+    if (unit == nullptr) return nullptr;
+    auto it = unit->find(key);
+    return it == unit->end() ? nullptr : &*it;
+  }
+
+  // Calls visit(HwShadowKey, Entry const&) for the entry at the key of every single FAP of the
+  // shadow key's instance, in ascending FAP order.
+  template <class Visit>
+  void forEachOverride(ZuriAsicUtils::HwShadowKey shadowKey, std::uint32_t key,
+                       Visit&& visit) const {
+    for (auto const& [packed, unit] : units_) {
+      auto const owner = unpack(packed);
+      if (owner.fapId().isNull() || owner.instanceId() != shadowKey.instanceId()) continue;
+      if (auto it = unit.find(key); it != unit.end()) visit(owner, *it);
+    }
+  }
+
   // Starts loading the memory that erasing or finding the key will touch, so that work done in
   // between (translating the entry) overlaps the cache misses.
   void prefetch(ZuriAsicUtils::HwShadowKey shadowKey, std::uint32_t key) const noexcept {
@@ -113,18 +147,30 @@ class ShadowStore {
   }
 
   // Removes every entry of the FAP's shadow keys (the null FAP id: of every shadow key),
-  // calling onRemoved(HwShadowKey, Entry const&) for each first, in forEach order.
+  // calling onRemoved(HwShadowKey, Entry const& removed, Entry const* common) for each first, in
+  // forEach order; common is the null FAP's entry that the FAP reads there from now on (always
+  // nullptr when every shadow key is cleared).
+  // The sets cleared go too: a shadow that saw many shadow keys clears in the time of those
+  // that hold entries.
   template <class OnRemoved>
   void clear(SchanAccel::FapId fapId, OnRemoved&& onRemoved) {
     lastWritten_ = {};
+    lastUnit_ = nullptr;
     std::vector<Entry const*> sorted;
-    for (auto& [packed, unit] : units_) {
-      auto const shadowKey = unpack(packed);
-      if (!fapId.isNull() && shadowKey.fapId() != fapId) continue;
-      sortByKey(unit, sorted);
-      for (auto const* entry : sorted) onRemoved(shadowKey, *entry);
-      unit.clear();
+    for (auto it = units_.begin(); it != units_.end();) {
+      auto const shadowKey = unpack(it->first);
+      if (!fapId.isNull() && shadowKey.fapId() != fapId) {
+        ++it;
+        continue;
+      }
+      sortByKey(it->second, sorted);
+      for (auto const* entry : sorted) {
+        onRemoved(shadowKey, *entry,
+                  fapId.isNull() ? nullptr : findCommon(shadowKey, entry->key().value()));
+      }
+      it = units_.erase(it);
     }
+    hasNullFap_ = !fapId.isNull() && hasNullFap_;
   }
 
  private:
@@ -147,6 +193,9 @@ class ShadowStore {
   static ZuriAsicUtils::HwShadowKey unpack(std::uint16_t packed) {
     return {SchanAccel::FapId(packed >> 8), static_cast<ZuriAsicUtils::InstanceId>(packed & 0xFF)};
   }
+  static ZuriAsicUtils::HwShadowKey commonOf(ZuriAsicUtils::HwShadowKey shadowKey) {
+    return {SchanAccel::FapId::null, shadowKey.instanceId()};
+  }
   static void sortByKey(Unit const& unit, std::vector<Entry const*>& out) {
     out.clear();
     for (auto const& entry : unit) out.push_back(&entry);
@@ -154,11 +203,13 @@ class ShadowStore {
               [](Entry const* a, Entry const* b) { return a->key().value() < b->key().value(); });
   }
 
-  // The shadow key's set, created on first use. Sets are never removed and a map node never
-  // moves, so the set of the last shadow key asked for stays at hand.
+  // The shadow key's set, created on first use. Sets are removed only by clear() and a map node
+  // never moves, so the set of the last shadow key asked for stays at hand.
   Unit& unitIs(std::uint16_t packed) {
     if (lastUnit_ == nullptr || lastPacked_ != packed) {
-      lastUnit_ = &units_[packed];
+      auto const [it, created] = units_.try_emplace(packed);
+      if (created && unpack(packed).fapId().isNull()) hasNullFap_ = true;
+      lastUnit_ = &it->second;
       lastPacked_ = packed;
     }
     return *lastUnit_;
@@ -185,6 +236,7 @@ class ShadowStore {
   Unit* lastUnit_ = nullptr;
   std::uint16_t lastPacked_ = 0;
   Written lastWritten_;
+  bool hasNullFap_ = false;  // a set of the null FAP exists
 };
 
 // The shadow half that every hardware table of the chip shares: its entries per shadow key and
@@ -204,6 +256,13 @@ class ShadowTable {
   // The stored entry, or nullptr when nothing is stored. Valid until the shadow next changes.
   EntryT const* findEntry(ZuriAsicUtils::HwShadowKey shadowKey, EntryKeyT const& key) const {
     return shadow_.find(shadowKey, key.value());
+  }
+  // What the FAP of the shadow key reads at the key: its own entry, or for a single FAP without
+  // one the null FAP's entry of the same instance (see the top of this file); nullptr when
+  // neither is stored. Valid until the shadow next changes.
+  EntryT const* entrySeenBy(ZuriAsicUtils::HwShadowKey shadowKey, EntryKeyT const& key) const {
+    if (auto const* own = shadow_.find(shadowKey, key.value())) return own;
+    return shadow_.findCommon(shadowKey, key.value());
   }
   // Starts loading the shadow's memory of the key ahead of a delete or find.
   void prefetchEntry(ZuriAsicUtils::HwShadowKey shadowKey, EntryKeyT const& key) const noexcept {

@@ -399,11 +399,17 @@ class TableUtil : public Family::Base {
                     " calling getSchanCmds ");
     Wrapper const& wrapper =
         held != nullptr ? *held : ZuriAsicUtils::detail::requireWrapper<Wrapper>(entry);
+    bool const taken = applicableTo<P::kTraced>(wrapper);
     std::uint32_t const size =
-        applicableTo<P::kTraced>(wrapper)
-            ? accessor().template writeSwEntryToShadow<Wrapper, HwTable, Entry>(wrapper, pass)
-            : 0;
-    return accessor().template getSchanCmds<Wrapper, HwTable>(wrapper, size, pass);
+        taken ? accessor().template writeSwEntryToShadow<Wrapper, HwTable, Entry>(wrapper, pass)
+              : 0;
+    auto cmds = accessor().template getSchanCmds<Wrapper, HwTable>(wrapper, size, pass);
+    // A refused entry is counted and its key mapped, but sends nothing: its place on the chip
+    // (a FAP outside the mask, a view of a sibling) is another table utility's. Size 0 already
+    // says so to an MDB table; a direct table takes no size and would clear the place.
+    if (!taken) [[unlikely]]
+      cmds.clear();
+    return cmds;
   }
 
   template <class P>

@@ -2,6 +2,7 @@
 // of the SCHAN command that writes it (for every entry of every example stream), and every
 // format's diagram naming every field.
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -63,7 +64,13 @@ TEST(Bits, DataWordsAreTheCommandsWordsForEveryExampleEntry) {
         auto const layout = eedb::replay::layoutOf(r.shadow);
         ASSERT_TRUE(layout) << line;
         auto const words = eedb::replay::wordsOf(r.shadow, *layout);
-        auto const& cmd = r.cmds.back();
+        // The write of the entry's own FAP (an entry for every FAP is followed by the writes
+        // that keep single FAPs' own entries).
+        auto const own = std::find_if(r.cmds.begin(), r.cmds.end(), [&](auto const& c) {
+          return c.fapId == r.shadow.fap && c.index == r.shadow.key;
+        });
+        ASSERT_NE(own, r.cmds.end()) << line;
+        auto const& cmd = *own;
         ASSERT_EQ(words.size(), std::max(cmd.wordCount(), 1u)) << line;
         for (std::size_t w = 0; w < words.size(); ++w) {
           EXPECT_EQ(words[w], cmd.data[w]) << line << " word " << w;

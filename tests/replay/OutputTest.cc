@@ -18,6 +18,8 @@
 #include <simdjson.h>
 
 #include "Escape.h"
+#include "ReplayFixture.h"
+#include "Verify.h"
 
 namespace {
 
@@ -282,27 +284,33 @@ TEST_F(OutputTest, TraceOptionAddsToTheEnvironmentAndUnknownHandlesAreNamed) {
 }
 
 // --verify in JSON: the place's numbers, each differing field as text (as before), as a value
-// like the offers carry it, and, for an address field, as the address.
-TEST_F(OutputTest, VerifyCarriesFieldValuesAsNumbersAndAddressesAsText) {
-  // A MAC for every FAP written over FAP 0's own entry of the same key: FAP 0 then holds the
-  // common entry on the chip while its shadow keeps its own.
-  std::string const input =
-      R"({"table": "EedbArpTable", "unit": {"fap": 0, "instance": 0}, "entry": {"key": 512, "viewType": 2, "l2Mac": "02:00:00:aa:bb:cc"}})"
-      "\n"
-      R"({"table": "EedbArpTable", "unit": {"fap": 128, "instance": 0}, "entry": {"key": 512, "viewType": 2, "l2Mac": "02:00:00:aa:bb:cd", "actionProfile": 1}})"
-      "\n";
-  Outcome const json = run("--quiet --verify --format json -", input);
-  EXPECT_EQ(json.status, 1) << json.err;
+// like the offers carry it, and, for an address field, as the address. The chip is sent another
+// session's entry for the same place, so that it holds what this session's shadow does not.
+TEST(VerifyReport, CarriesFieldValuesAsNumbersAndAddressesAsText) {
+  using namespace eedb::replay;
+  Session shadow(eedb::replay::testing::config());
+  Session other(eedb::replay::testing::config());
+  ChipCheck chip;
+  auto const mine = eedb::replay::testing::parseLine(
+      R"({"table": "EedbArpTable", "entry": {"key": 512, "viewType": 2, "l2Mac": "02:00:00:aa:bb:cc"}})");
+  auto const theirs = eedb::replay::testing::parseLine(
+      R"({"table": "EedbArpTable", "entry": {"key": 512, "viewType": 2, "l2Mac": "02:00:00:aa:bb:cd", "actionProfile": 1}})");
+  for (auto const& r : shadow.offer(mine, false)) chip.execute(r.cmds);
+  for (auto const& r : other.offer(theirs, false)) chip.execute(r.cmds);
+
+  fmt::memory_buffer json;
+  EXPECT_EQ(chip.report(shadow, Form::json, json), 1u);
   EXPECT_THAT(
-      json.out,
+      fmt::to_string(json),
       HasSubstr(R"("fields": {"actionProfile": {"shadow": "0", "chip": "1"}, "l2Mac": )"
                 R"({"shadow": "02:00:00:aa:bb:cc", "chip": "02:00:00:aa:bb:cd"}}, )"
                 R"("values": {"actionProfile": {"shadow": 0, "chip": 1}, "l2Mac": )"
                 R"({"shadow": 2199034444748, "chip": 2199034444749}}, "addresses": )"
                 R"({"l2Mac": {"shadow": "02:00:00:aa:bb:cc", "chip": "02:00:00:aa:bb:cd"}}}})"));
-  Outcome const text = run("--quiet --verify -", input);
-  EXPECT_THAT(text.out, HasSubstr("(actionProfile: shadow 0, chip 1; l2Mac: shadow "
-                                  "02:00:00:aa:bb:cc, chip 02:00:00:aa:bb:cd)\n"));
+  fmt::memory_buffer text;
+  chip.report(shadow, Form::text, text);
+  EXPECT_THAT(fmt::to_string(text), HasSubstr("(actionProfile: shadow 0, chip 1; l2Mac: shadow "
+                                              "02:00:00:aa:bb:cc, chip 02:00:00:aa:bb:cd)\n"));
 }
 
 }  // namespace
