@@ -9,12 +9,23 @@ namespace ZuriAsicUtils {
 bool HwCommonTableBase::enterWhileInside(std::string_view const& inside,
                                          std::string_view const& util, std::string_view table,
                                          char const* operation) const noexcept {
-  // Only the thread inside has stored its own id here; any other finds another id or none yet.
+  // Having found a name, a thread finds its own id only when it is the one inside.
   if (insideThread_.load(std::memory_order_relaxed) == currentThread()) return false;
   Pelix::fmassert(__FILE__, operation, __LINE__,
                   fmt::format("{} entered hardware table {} while {} was inside it: table "
                               "utilities must be called from one thread at a time",
                               util, table, inside));
+}
+
+void HwCommonTableBase::enteredMeanwhile(std::string_view const* found,
+                                         std::string_view const& util, std::string_view table,
+                                         char const* operation) noexcept {
+  // Nothing found: the other thread has left already, taking its name with it.
+  Pelix::fmassert(
+      __FILE__, operation, __LINE__,
+      fmt::format("{} entered hardware table {} while {} was inside it: table "
+                  "utilities must be called from one thread at a time",
+                  found != nullptr ? *found : "a table utility of another thread", table, util));
 }
 
 }  // namespace ZuriAsicUtils

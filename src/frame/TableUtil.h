@@ -308,8 +308,9 @@ class TableUtil : public Family::Base {
     bool mapped = false;
   };
 
-  // Level 3 of any handle the pipeline traces with.
-  static bool pipelineTraced() noexcept {
+  // Level 3 of any handle the pipeline traces with. Inlined into processSwEntry, where a call
+  // would cost more than the three tests.
+  [[gnu::always_inline]] static bool pipelineTraced() noexcept {
     return Accessor::_defaultTraceHandle().enabled(3) ||
            ConstAccessor::_defaultTraceHandle().enabled(3) || translationTrace().enabled(3);
   }
