@@ -17,15 +17,4 @@ bool HwCommonTableBase::enterWhileInside(std::string_view const& inside,
                               util, table, inside));
 }
 
-void HwCommonTableBase::enteredMeanwhile(std::string_view const* found,
-                                         std::string_view const& util, std::string_view table,
-                                         char const* operation) noexcept {
-  // Nothing found: the other thread has left already, taking its name with it.
-  Pelix::fmassert(
-      __FILE__, operation, __LINE__,
-      fmt::format("{} entered hardware table {} while {} was inside it: table "
-                  "utilities must be called from one thread at a time",
-                  found != nullptr ? *found : "a table utility of another thread", table, util));
-}
-
 }  // namespace ZuriAsicUtils
