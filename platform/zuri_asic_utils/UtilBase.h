@@ -1,5 +1,10 @@
 // The agent's table-utility framework: the registration key, the base classes of every table
 // utility, their statistics, and the context that holds the registered factories.
+//
+// Threading: the agent calls the table utilities from one thread at a time, and they take no
+// lock. Different threads at different times are fine, and so is a call from inside a call on
+// the same thread; two threads inside one hardware table at once end in a fatal assertion that
+// names both table utilities. The whole rule is in HwCommonTableBase.h.
 #pragma once
 
 #include <cstdint>

@@ -15,6 +15,11 @@
 //   setTranslatorFields(hw, sw)  (optional, per format) fields that the translator sets itself
 //   doSetHwEntry(unit, sw, hw)   (optional, per format) the per-format hook, run under its guard
 //   fillEntry(hw, sw)            (direct) the one field of the entry
+//
+// The agent calls a table utility from one thread at a time; the table utilities take no lock.
+// Each operation below that reads or changes the shadow enters the hardware table first
+// (enterTable), so that a second thread in the same table meanwhile is a fatal assertion naming
+// both table utilities; see ZuriAsicUtils::HwCommonTableBase for the whole rule.
 #pragma once
 
 #include <cstdint>
@@ -187,6 +192,7 @@ class TableUtil : public Family::Base {
   ZuriAsicUtils::SchanCmds clearHwTable(Asic::UnitId unitId) override {
     EEDB_TRACE(translationTrace(), 8, "clearHwTable", Derived::kName, " unitId: {}", unitId);
     SchanAccel::FapId const fapId = fapIdOf(unitId);
+    auto const inside = enterTable("clearHwTable");
     return boundHwTable().clearTable(fapId);
   }
 
@@ -196,6 +202,7 @@ class TableUtil : public Family::Base {
   // of the pipeline is off.
   ZuriAsicUtils::SchanCmds processSwEntry(
       Pelix::Ptr<Asic::LogEntryWrapperBase> const& entry) override {
+    auto const inside = enterTable("processSwEntry");
     // The caller's reference keeps the wrapper alive for the call: no count of its own is
     // taken, which would write to every entry the agent hands over.
     Wrapper const* const held = ZuriAsicUtils::detail::downcast<Wrapper const>(entry.get());
@@ -209,12 +216,14 @@ class TableUtil : public Family::Base {
   }
 
   std::uint32_t writeSwEntryToShadow(Pelix::Ptr<Asic::LogEntryWrapperBase> const& entry) override {
+    auto const inside = enterTable("writeSwEntryToShadow");
     if (!utilApplicable(entry)) return 0;
     return accessor().template writeSwEntryToShadow<Wrapper, HwTable, Entry>(entry);
   }
 
   ZuriAsicUtils::SchanCmds getSchanCmds(Pelix::Ptr<Asic::LogEntryWrapperBase> const& entry,
                                         std::uint32_t sizeBits) override {
+    auto const inside = enterTable("getSchanCmds");
     return accessor().template getSchanCmds<Wrapper, HwTable>(entry, sizeBits);
   }
 
@@ -224,6 +233,7 @@ class TableUtil : public Family::Base {
     EEDB_TRACE(translationTrace(), 8, "readShadowEntry", Derived::kName,
                " fapId: {} insanceId: {} hwShadowKey: {} key: {}", fapId, instanceId, shadowKey,
                hwKey);
+    auto const inside = enterTable("readShadowEntry");
     return boundHwTable().getEntry(shadowKey, hwKey);
   }
 
@@ -273,6 +283,12 @@ class TableUtil : public Family::Base {
 
   // ---- used by the pipeline ----
 
+  // The stay of one operation inside the bound hardware table (one thread at a time).
+  [[gnu::always_inline]] ZuriAsicUtils::TableEntry enterTable(char const* operation) const {
+    return ZuriAsicUtils::TableEntry(this->hwTableBase().get(), Derived::kShortName,
+                                     HwTable::kMemory, operation);
+  }
+
   [[gnu::always_inline]] HwTable& boundHwTable() const {
     HwTable* table = ZuriAsicUtils::detail::downcast<HwTable>(this->hwTableBase().get());
     if (table == nullptr) [[unlikely]]
@@ -292,8 +308,9 @@ class TableUtil : public Family::Base {
     bool mapped = false;
   };
 
-  // Level 3 of any handle the pipeline traces with.
-  static bool pipelineTraced() noexcept {
+  // Level 3 of any handle the pipeline traces with. Inlined into processSwEntry, where a call
+  // would cost more than the three tests.
+  [[gnu::always_inline]] static bool pipelineTraced() noexcept {
     return Accessor::_defaultTraceHandle().enabled(3) ||
            ConstAccessor::_defaultTraceHandle().enabled(3) || translationTrace().enabled(3);
   }
