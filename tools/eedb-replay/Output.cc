@@ -384,7 +384,6 @@ void Reporter::traces(std::optional<std::size_t> line, std::span<TraceLine const
 
 void Reporter::rejected(std::size_t line, std::string_view message) {
   if (quiet_) return;
-  auto out = std::back_inserter(out_);
   if (form_ == Form::json) {
     jsonLine(out_, file_, line);
     out_.append(std::string_view(", \"error\": {\"type\": \"input\", \"message\": "));
