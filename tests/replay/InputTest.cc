@@ -19,6 +19,7 @@
 #include "Expect.h"
 #include "Input.h"
 #include "Options.h"
+#include "ReplayFixture.h"
 #include "Session.h"
 
 namespace {
@@ -31,14 +32,8 @@ using ::testing::HasSubstr;
 using ::testing::StartsWith;
 using ZuriErrm::InputError;
 
-// Parses a line held in a padded copy, as LineReader hands lines out.
 LogLine parse(std::string_view text) {
-  std::string padded(text);
-  padded.append(simdjson::SIMDJSON_PADDING, ' ');
-  LineParser parser;
-  LogLine line;
-  parser.parse(std::string_view(padded.data(), text.size()), line);
-  return line;
+  return eedb::replay::testing::parseLine(text);
 }
 
 std::string rejection(std::string_view text) {

@@ -65,17 +65,8 @@ TEST(Escape, ControlCharactersQuotesAndStrayBytesInBothForms) {
   }
 }
 
-struct Outcome {
-  int status;
-  std::string out;
-  std::string err;
-};
-
-std::string slurp(std::string const& path) {
-  std::stringstream text;
-  text << std::ifstream(path).rdbuf();
-  return text.str();
-}
+using eedb::replay::testing::Outcome;
+using eedb::replay::testing::slurp;
 
 std::vector<std::string> linesOf(std::string const& text) {
   std::vector<std::string> lines;

@@ -2,6 +2,8 @@
 #pragma once
 
 #include <cstdint>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -19,6 +21,19 @@ inline LogLine parseLine(std::string_view text) {
   LogLine line;
   parser.parse(std::string_view(padded.data(), text.size()), line);
   return line;
+}
+
+// What a run of the tool gave: its exit status and its two output streams.
+struct Outcome {
+  int status;
+  std::string out;
+  std::string err;
+};
+
+inline std::string slurp(std::string const& path) {
+  std::stringstream text;
+  text << std::ifstream(path).rdbuf();
+  return text.str();
 }
 
 inline SessionConfig config(std::vector<std::uint8_t> faps = {0}) {

@@ -18,6 +18,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "ReplayFixture.h"
 #include "Session.h"
 
 namespace {
@@ -27,17 +28,8 @@ using ::testing::HasSubstr;
 using ::testing::Not;
 using ::testing::StartsWith;
 
-struct Outcome {
-  int status;
-  std::string out;
-  std::string err;
-};
-
-std::string slurp(std::string const& path) {
-  std::stringstream text;
-  text << std::ifstream(path).rdbuf();
-  return text.str();
-}
+using eedb::replay::testing::Outcome;
+using eedb::replay::testing::slurp;
 
 class ToolTest : public ::testing::Test {
  protected:
