@@ -352,7 +352,8 @@ void LineParser::Reader::expectationOf(dom::element const& e, Expectation& out) 
           throw InputError(fmt::format("member 'expect.fields': {} is not an object", text(value)));
         }
         dom::object const fieldValues = value.get_object().value_unsafe();
-        for (auto [name, v] : fieldValues) {
+        for (auto [key, v] : fieldValues) {
+          std::string_view const name = key;  // a lambda cannot capture a structured binding
           if (std::any_of(out.fields.begin(), out.fields.end(),
                           [&](Expectation::Field const& f) { return f.name == name; })) {
             throw InputError(fmt::format("duplicate member 'expect.fields.{}'", name));
