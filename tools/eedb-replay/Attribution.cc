@@ -96,7 +96,6 @@ class QuietTraces {
 }  // namespace
 
 void Explainer::explain(Session::Util const& util, LogLine const& line, OfferResult& result) {
-  QuietTraces const quiet;
   if (result.error) {
     result.blame = blame(util, line);
   } else if (!result.applicable) {
@@ -105,6 +104,7 @@ void Explainer::explain(Session::Util const& util, LogLine const& line, OfferRes
 }
 
 std::optional<FieldBlame> Explainer::blame(Session::Util const& util, LogLine const& line) const {
+  QuietTraces const quiet;
   ZuriErrm::TableInfo const& table = *line.table;
   Attempt const failed = attempt(util, table, line.entry, line.unitId, line.flags);
   if (failed.ok) return std::nullopt;  // the failure lies outside translation
@@ -214,6 +214,7 @@ Explainer::Views const& Explainer::viewsOf(Session::Util const& util,
   if (!added) return views;
   FieldInfo const* field = viewField(table);
   if (field == nullptr) return views;
+  QuietTraces const quiet;  // once per table utility: the reasons that follow translate nothing
   std::uint64_t const last = std::min<std::uint64_t>(field->max(), kMaxViews - 1);
   for (std::uint64_t v = 0; v <= last; ++v) {
     ZuriErrm::AnyLogEntry entry = table.newEntry();
