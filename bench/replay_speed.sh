@@ -1,8 +1,17 @@
 #!/bin/sh
-# Replay speed: generates one million Out-RIF lines (adds over 65536 keys and four FAPs, every
-# eighth line a delete) and times eedb-replay on them with --quiet and with --format json.
+# Replay speed on two generated streams, each timed with --quiet and with --format json:
+#  - outrif: one million Out-RIF lines (adds over 65536 keys and four FAPs, every eighth line a
+#    delete);
+#  - mixed: one million lines of all twelve software tables over four FAPs, every view of every
+#    table (the example lines of `eedb-replay --describe`), adds, updates and deletes
+#    interleaved as a live system sends them: keys are added, updated with new values or another
+#    view, deleted with the entry last written, and added again.
+# Both streams replay without a failure (exit status 0), so every line does the full work.
 #
 #   bench/replay_speed.sh [BUILD_DIR] [LINES]      (defaults: build, 1000000)
+#
+# REPLAY_SPEED_KEEP=DIR keeps the streams (outrif.jsonl, mixed.jsonl) in DIR, e.g. for a
+# callgrind profile of a shorter run: REPLAY_SPEED_KEEP=/tmp/s bench/replay_speed.sh build 50000
 set -eu
 
 build=${1:-build}
@@ -11,9 +20,13 @@ tool=$build/tools/eedb-replay/eedb-replay
 plugin=$build/src/libeedb26.so
 [ -x "$tool" ] || { echo "no $tool: build first (make build)" >&2; exit 2; }
 
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT INT TERM
-input=$work/outrif.jsonl
+if [ -n "${REPLAY_SPEED_KEEP:-}" ]; then
+  work=$REPLAY_SPEED_KEEP
+  mkdir -p "$work"
+else
+  work=$(mktemp -d)
+  trap 'rm -rf "$work"' EXIT INT TERM
+fi
 
 awk -v n="$lines" 'BEGIN {
   for (i = 0; i < n; i++) {
@@ -23,25 +36,147 @@ awk -v n="$lines" 'BEGIN {
       i % 65536, i % 32768, i % 2
     printf "\"remarkProfile\": %d, \"mtuProfile\": %d}}\n", i % 32, i % 16
   }
-}' > "$input"
+}' > "$work/outrif.jsonl"
+
+# What every table takes, as the tool describes it: its fields, the rule of every field in every
+# view of every table utility, and one example line per view.
+for table in $("$tool" --plugin "$plugin" --list-tables --format json |
+  python3 -c 'import json, sys; print(" ".join(json.loads(l)["table"] for l in sys.stdin))'); do
+  "$tool" --plugin "$plugin" --describe "$table" --format json
+  echo
+done > "$work/describe.jsonl"
+
+python3 - "$work/describe.jsonl" "$lines" > "$work/mixed.jsonl" <<'EOF'
+import json
+import random
+import sys
+
+describe_file, lines = sys.argv[1], int(sys.argv[2])
+rng = random.Random(26)
+
+# Share of the lines per table: the busy tables of a router (next hops, sub-interfaces,
+# router interfaces, tunnels) first.
+WEIGHT = {"EedbArpTable": 20, "EedbOutrif": 14, "EedbSubIntfOutAcTable": 14,
+          "EedbIpTunnel": 10, "EedbMplsTunnelTable": 10, "EedbVxlanTunnel": 6, "EedbSrv6": 5,
+          "EedbTapAggTable": 5, "EedbStatTable": 5, "EedbSflowTable": 4, "EedbAgMemTlm": 4,
+          "EedbDataByLocalOutlifMsbs": 3}
+FAPS = 4
+KEYS = max(64, lines // 16)  # per FAP, shared among the tables by weight: 65536 for 1M lines
+KEY_BLOCK = 0x10000  # every key field of every table takes its keys from a block of its own
+
+tables = [json.loads(text) for text in open(describe_file) if text.strip()]
+assert sorted(t["table"] for t in tables) == sorted(WEIGHT), "a table without a weight"
+total_weight = sum(WEIGHT.values())
+
+
+def varied_fields(table, view):
+    """Fields that every table utility of the view copies whole: any value of the field's
+    range translates, so updates may change them."""
+    rules = {}
+    for util in table["utils"]:
+        for v in util["views"]:
+            if v["view"] != view or v["error"] is not None:
+                continue
+            for rule in v["rules"]:
+                rules.setdefault(rule["field"], []).append(rule)
+    limits = {f["field"]: f for f in table["fields"]}
+    varied = []
+    for name, found in rules.items():
+        if name.startswith("key") or name not in limits:
+            continue
+        if limits[name]["kind"] not in ("number", "bounded"):
+            continue
+        if all(r["rule"] in ("copy", "unused") and r["max"] is None and r["lowBits"] == 0
+               for r in found) and any(r["rule"] == "copy" for r in found):
+            varied.append((name, limits[name]["max"]))
+    return varied
+
+
+class Table:
+    def __init__(self, table, block):
+        self.name = table["table"]
+        self.examples = [e["entry"] for e in table["examples"]]
+        self.varied = [varied_fields(table, e.get("viewType")) for e in self.examples]
+        # The key fields, each with a block of keys of its own.
+        key = self.examples[0]["key"]
+        self.key_fields = sorted(key) if isinstance(key, dict) else [None]
+        self.blocks = list(range(block, block + len(self.key_fields)))
+        self.keys = max(1, KEYS * WEIGHT[self.name] // total_weight)
+        self.live = {}  # (fap, key index) -> entry last written
+
+    def key(self, index):
+        values = [b * KEY_BLOCK + index for b in self.blocks]
+        if self.key_fields == [None]:
+            return values[0]
+        return dict(zip(self.key_fields, values))
+
+    def entry(self, index):
+        view = rng.randrange(len(self.examples))
+        entry = dict(self.examples[view])
+        entry["key"] = self.key(index)
+        for name, top in rng.sample(self.varied[view], min(3, len(self.varied[view]))):
+            value = rng.randint(0, min(top, 0xFFFFF))
+            if "." in name:  # a field of the view's own data
+                data, field = name.split(".")
+                entry[data] = dict(entry[data], **{field: value})
+            else:
+                entry[name] = value
+        return entry
+
+
+# Direct tables hold one bit per key of a small range: their keys start at 0 in their own table.
+mixed = []
+block = 1
+for t in sorted(tables, key=lambda t: t["table"]):
+    table = Table(t, block)
+    if table.name in ("EedbAgMemTlm", "EedbDataByLocalOutlifMsbs"):
+        table.blocks = [0]
+    else:
+        block += len(table.blocks)
+    mixed.append(table)
+assert block * KEY_BLOCK <= 1 << 20, "keys beyond 20 bits"
+weights = [WEIGHT[t.name] for t in mixed]
+
+out = sys.stdout
+dumps = json.JSONEncoder(separators=(", ", ": ")).encode
+for _ in range(lines):
+    table = rng.choices(mixed, weights)[0]
+    fap = rng.randrange(FAPS)
+    index = rng.randrange(table.keys)
+    entry = table.live.get((fap, index))
+    delete = entry is not None and rng.random() < 0.3
+    if delete:
+        del table.live[(fap, index)]
+    else:
+        entry = table.entry(index)  # an add, or an update of a live key
+        table.live[(fap, index)] = entry
+    out.write('{"table": "%s", "unit": {"fap": %d, "instance": 0}, "delete": %s, "entry": %s}\n'
+              % (table.name, fap, "true" if delete else "false", dumps(entry)))
+EOF
 
 # Seconds as a decimal number, from the shell's clock in nanoseconds.
 now() { date +%s.%N; }
 
 run() {
-  label=$1
-  shift
+  stream=$1
+  label=$2
+  shift 2
   start=$(now)
   status=0
-  "$tool" --plugin "$plugin" --faps 0-3 "$@" "$input" > "$work/out" || status=$?
+  "$tool" --plugin "$plugin" --faps 0-3 "$@" "$work/$stream.jsonl" > "$work/out" || status=$?
   end=$(now)
-  [ "$status" -eq 0 ] || { echo "$label: exit status $status" >&2; exit 1; }
-  awk -v s="$start" -v e="$end" -v n="$lines" -v l="$label" -v b="$(wc -c < "$work/out")" 'BEGIN {
+  [ "$status" -eq 0 ] || { echo "$stream $label: exit status $status" >&2; exit 1; }
+  awk -v s="$start" -v e="$end" -v n="$lines" -v l="$stream $label" -v b="$(wc -c < "$work/out")" 'BEGIN {
     t = e - s
-    printf "%-14s %9d lines  %6.2f s  %10.0f lines/s  %8.1f MB out\n", l, n, t, n / t, b / 1e6
+    printf "%-21s %9d lines  %6.2f s  %10.0f lines/s  %8.1f MB out\n", l, n, t, n / t, b / 1e6
   }'
 }
 
-echo "input: $(wc -c < "$input" | awk '{ printf "%.1f MB", $1 / 1e6 }'), $lines lines"
-run "--quiet" --quiet
-run "--format json" --format json
+for stream in outrif mixed; do
+  echo "$stream input: $(wc -c < "$work/$stream.jsonl" | awk '{ printf "%.1f MB", $1 / 1e6 }'), $lines lines"
+done
+echo "load average: $(cut -d' ' -f1-3 /proc/loadavg)"
+for stream in outrif mixed; do
+  run "$stream" "--quiet" --quiet
+  run "$stream" "--format json" --format json
+done
