@@ -1,6 +1,7 @@
 #include "zuri_errm/Catalog.h"
 
 #include <array>
+#include <bit>
 #include <charconv>
 #include <concepts>
 #include <functional>
@@ -239,13 +240,29 @@ struct LeafOps {
   static Value get(AnyLogEntry const& a) { return Codec<T>::encode(std::invoke(Get, L::read(a))); }
 };
 
+// Built for every field of a compound key or a view that a parser sets: no formatting.
 std::string joinPath(std::string_view prefix, std::string_view name) {
-  return prefix.empty() ? std::string(name) : fmt::format("{}.{}", prefix, name);
+  std::string path;
+  path.reserve(prefix.size() + 1 + name.size());
+  if (!prefix.empty()) path.append(prefix).push_back('.');
+  path.append(name);
+  return path;
 }
 
-FieldInfo const* findField(std::span<FieldInfo const> fields, std::string_view name) noexcept {
-  for (FieldInfo const& f : fields) {
-    if (f.name == name) return &f;
+// The field of that name, searched from `from` on and then from the start: writers of a log
+// entry tend to give its fields in one order, often the storage order, so that the search
+// usually ends at its first step.
+FieldInfo const* findField(std::span<FieldInfo const> fields, std::string_view name,
+                           std::size_t from = 0) noexcept {
+  // Names of one length mostly differ in their first letter: compared before the whole name.
+  auto const named = [name](FieldInfo const& f) {
+    return f.name.size() == name.size() && (name.empty() || f.name[0] == name[0]) && f.name == name;
+  };
+  for (std::size_t i = from; i < fields.size(); ++i) {
+    if (named(fields[i])) return &fields[i];
+  }
+  for (std::size_t i = 0; i < from && i < fields.size(); ++i) {
+    if (named(fields[i])) return &fields[i];
   }
   return nullptr;
 }
@@ -431,7 +448,9 @@ std::string FieldSetter::pathOf(FieldInfo const& field) const {
 }
 
 void FieldSetter::set(std::string_view name, Value const& value) {
-  FieldInfo const* f = findField(fields_, name);
+  // From the field after the last one given in storage order: where a writer in that order goes
+  // on.
+  FieldInfo const* f = findField(fields_, name, static_cast<std::size_t>(std::bit_width(given_)));
   if (f == nullptr) {
     std::string const prefix = path_.empty() ? std::string() : fmt::format("{}.", path_);
     throw InputError(fmt::format("unknown field '{}{}'{}", prefix, excerpt(name),

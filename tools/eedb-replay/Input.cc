@@ -194,7 +194,17 @@ class LineParser::Reader {
     out.append(simdjson::to_string(e));
   }
 
-  Value valueOf(dom::element const& e, std::string_view path) const;
+  // Where a value stands in the entry ("key.outlif"), put together only for a message.
+  struct Path {
+    std::string_view name;
+    Path const* parent = nullptr;
+    std::string text() const {
+      std::string const head = parent == nullptr ? std::string() : parent->text();
+      return head.empty() ? std::string(name) : fmt::format("{}.{}", head, name);
+    }
+  };
+
+  Value valueOf(dom::element const& e, Path const& path) const;
   std::uint64_t unsignedOf(dom::element const& e, std::string_view what, std::uint64_t max) const;
   bool flagOf(dom::element const& e, std::string_view name) const;
   Asic::UnitId unitOf(dom::element const& e) const;
@@ -206,7 +216,7 @@ class LineParser::Reader {
 
 // A JSON value as the catalogue takes it. Numbers of the catalogue are unsigned integers (or
 // texts); what JSON has beyond that is refused here, with the field's path.
-Value LineParser::Reader::valueOf(dom::element const& e, std::string_view path) const {
+Value LineParser::Reader::valueOf(dom::element const& e, Path const& path) const {
   switch (e.type()) {
     case dom::element_type::UINT64:
       return Value::number(e.get_uint64().value_unsafe());
@@ -222,20 +232,19 @@ Value LineParser::Reader::valueOf(dom::element const& e, std::string_view path) 
     case dom::element_type::OBJECT: {
       std::vector<Value::Member> members;
       dom::object const object = e.get_object().value_unsafe();
+      members.reserve(object.size());
       for (auto [key, value] : object) {
-        std::string const memberPath =
-            path.empty() ? std::string(key) : fmt::format("{}.{}", path, key);
-        members.push_back({std::string(key), valueOf(value, memberPath)});
+        members.push_back({std::string(key), valueOf(value, Path{key, &path})});
       }
       return Value::object(std::move(members));
     }
     case dom::element_type::DOUBLE:
-      throw InputError(fmt::format("field '{}': {} is not an integer", path, text(e)));
+      throw InputError(fmt::format("field '{}': {} is not an integer", path.text(), text(e)));
     case dom::element_type::BOOL:
     case dom::element_type::ARRAY:
       break;
   }
-  throw InputError(fmt::format("field '{}': {} is not a number", path, text(e)));
+  throw InputError(fmt::format("field '{}': {} is not a number", path.text(), text(e)));
 }
 
 // An unsigned number of the line's own members (unit parts): a JSON integer or a text "0x1f"
@@ -307,7 +316,7 @@ void LineParser::Reader::entryOf(dom::element const& e, LogLine& out) const {
   }
   ZuriErrm::FieldSetter fields(*out.table, out.entry);
   dom::object const members = e.get_object().value_unsafe();
-  for (auto [key, value] : members) fields.set(key, valueOf(value, key));
+  for (auto [key, value] : members) fields.set(key, valueOf(value, Path{key}));
   fields.finish();
 }
 
