@@ -60,6 +60,10 @@ struct Session::TableAccess {
   // table's types.
   bool (*read)(HwCommonTableBase const& table, HwShadowKey shadowKey, std::any const& key,
                std::any const& entry, ShadowView& view);
+  // As read() with the entry that readShadowEntry answers (the stored one, or the key's blank
+  // entry), taken from the shadow itself: for output only, where no trace line shows the call.
+  bool (*readStored)(HwCommonTableBase const& table, HwShadowKey shadowKey, std::any const& key,
+                     ShadowView& view);
   void (*dump)(HwCommonTableBase const& table, std::function<void(ShadowView const&)> const& visit);
   // Fills the view's key, format and fields from an entry value; false for another type.
   bool (*decode)(std::any const& entry, ShadowView& view);
@@ -109,6 +113,21 @@ struct AccessOf {
     fillEntry(*stored, view);
     return true;
   }
+  static bool readStored(HwCommonTableBase const& base, HwShadowKey shadowKey, std::any const& key,
+                         ShadowView& view) {
+    auto const* hwKey = std::any_cast<EntryKey>(&key);
+    if (hwKey == nullptr) return false;
+    Entry const* const stored = static_cast<Table const&>(base).findEntry(shadowKey, *hwKey);
+    view.key = hwKey->value();
+    view.present = stored != nullptr;
+    view.fields.clear();
+    if (stored != nullptr) {
+      fillEntry(*stored, view);
+    } else {
+      fillEntry(Entry(*hwKey), view);
+    }
+    return true;
+  }
   static void dump(HwCommonTableBase const& base,
                    std::function<void(ShadowView const&)> const& visit) {
     ShadowView view;
@@ -131,8 +150,8 @@ struct AccessOf {
     fillEntry(*e, view);
     return true;
   }
-  static constexpr Session::TableAccess kAccess{&is, &read, &dump, &decode,
-                                                Table::kEntriesHaveSize};
+  static constexpr Session::TableAccess kAccess{&is,   &read,   &readStored,
+                                                &dump, &decode, Table::kEntriesHaveSize};
 };
 
 constexpr Session::TableAccess const* kTableAccess[] = {
@@ -268,7 +287,7 @@ std::span<OfferResult const> Session::offer(LogLine const& line, bool detail) {
     } catch (...) {
       result.error = currentError();
     }
-    if (detail) readBack(util, line, mapArgs, result);
+    if (detail) readBack(util, line, mapArgs, result.traced, result);
     if (result.traced) traceEnds_[i] = {traceBegin, traces_->size()};
     // Only after the fact: a failure or a refusal is explained by translating again, with its
     // trace lines dropped.
@@ -284,7 +303,7 @@ std::span<OfferResult const> Session::offer(LogLine const& line, bool detail) {
 }
 
 void Session::readBack(Util const& util, LogLine const& line, std::span<std::any const, 2> mapArgs,
-                       OfferResult& result) {
+                       bool traced, OfferResult& result) {
   auto const* type = util.util->typeData();
   if (util.access == nullptr || type == nullptr) return;
   try {
@@ -295,16 +314,23 @@ void Session::readBack(Util const& util, LogLine const& line, std::span<std::any
     }
     SchanAccel::FapId const fapId(line.unitId.fapIdRaw());
     ZuriAsicUtils::InstanceId const instanceId = line.unitId.instanceId();
+    HwShadowKey const shadowKey(fapId, instanceId);
+    result.shadow.fap = fapId.value();
+    result.shadow.instance = instanceId;
+    if (!traced) {
+      result.shadowRead =
+          util.access->readStored(*util.util->hwTableBase(), shadowKey, key, result.shadow);
+      return;
+    }
+    // Traced: through the table utility, whose trace lines the output shows.
     std::any const readArgs[] = {std::any(fapId), std::any(instanceId), key};
     std::any entry;
     if (Pelix::inspect(*util.util, *type, "readShadowEntry", Pelix::Access::call, readArgs,
                        &entry) != Pelix::kInspectDone) {
       return;
     }
-    result.shadow.fap = fapId.value();
-    result.shadow.instance = instanceId;
-    result.shadowRead = util.access->read(*util.util->hwTableBase(), HwShadowKey(fapId, instanceId),
-                                          key, entry, result.shadow);
+    result.shadowRead =
+        util.access->read(*util.util->hwTableBase(), shadowKey, key, entry, result.shadow);
   } catch (...) {
     // What cannot be read back (a FAP id out of range, a key that does not map) is left out.
     result.shadowRead = false;

@@ -148,9 +148,11 @@ class Session {
 
  private:
   // mapArgs: the line's log entry and unit id as reflection arguments, built once for all table
-  // utilities of the line.
+  // utilities of the line. The key is mapped through reflection, the system's interface; the
+  // entry is read through it only while traces are captured (they show the call), else straight
+  // from the shadow.
   static void readBack(Util const& util, LogLine const& line, std::span<std::any const, 2> mapArgs,
-                       OfferResult& result);
+                       bool traced, OfferResult& result);
 
   Plugin::Library library_;
   std::unique_ptr<ZuriAsicUtils::UtilHolderContext> context_;
