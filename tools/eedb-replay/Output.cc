@@ -1,6 +1,7 @@
 #include "Output.h"
 
 #include <algorithm>
+#include <cstring>
 #include <iterator>
 
 #include <fmt/compile.h>
@@ -17,12 +18,29 @@ constexpr unsigned kIndent = 11;  // where the detail lines of an offer start: a
 constexpr unsigned kLabel = 8;    // width of a detail line's label ("shadow", "schan", "error")
 constexpr unsigned kTextWidth = 100;
 
+// Appends text: a resize and one copy, which for a literal (its size known) is a few moves.
+[[gnu::always_inline]] inline void put(fmt::memory_buffer& out, std::string_view text) {
+  if (text.empty()) return;
+  std::size_t const at = out.size();
+  out.resize(at + text.size());
+  std::memcpy(out.data() + at, text.data(), text.size());
+}
+template <std::size_t N>
+[[gnu::always_inline]] inline void put(fmt::memory_buffer& out, char const (&text)[N]) {
+  put(out, std::string_view(text, N - 1));
+}
+// Appends an unsigned number in decimal.
+inline void putNumber(fmt::memory_buffer& out, std::uint64_t n) {
+  fmt::format_int const text(n);
+  put(out, std::string_view(text.data(), text.size()));
+}
+
 // "line 12    ", as wide as kIndent up to line 9999; "line a.jsonl:12  " from several files.
 void linePrefix(fmt::memory_buffer& out, std::string_view file, std::size_t line) {
   if (file.empty()) {
     fmt::format_to(std::back_inserter(out), "line {:<4}  ", line);
   } else {
-    out.append(std::string_view("line "));
+    put(out, "line ");
     appendEscapedText(out, file);
     fmt::format_to(std::back_inserter(out), ":{}  ", line);
   }
@@ -32,7 +50,7 @@ void linePrefix(fmt::memory_buffer& out, std::string_view file, std::size_t line
 void jsonLine(fmt::memory_buffer& out, std::string_view file, std::size_t line) {
   fmt::format_to(std::back_inserter(out), FMT_COMPILE("{{\"line\": {}"), line);
   if (!file.empty()) {
-    out.append(std::string_view(", \"file\": "));
+    put(out, ", \"file\": ");
     appendJsonString(out, file);
   }
 }
@@ -52,7 +70,7 @@ using chip26_a0::layout::FieldValue;
 // between `quote`s.
 void numberText(fmt::memory_buffer& out, FieldValue const& value, std::string_view quote) {
   if (!value.wide()) {
-    fmt::format_to(std::back_inserter(out), FMT_COMPILE("{}"), value.value());
+    putNumber(out, value.value());
     return;
   }
   auto const& w = value.words();
@@ -71,9 +89,13 @@ void textFieldValue(fmt::memory_buffer& out, ShadowField const& field) {
 // The data words of a command, most significant first, at least one.
 void schanData(fmt::memory_buffer& out, ZuriAsicUtils::SchanCmd const& cmd) {
   unsigned const words = std::max(cmd.wordCount(), 1u);
-  out.append(std::string_view("0x"));
+  put(out, "0x");
+  // Eight digits a word: written in place, into room made once.
+  std::size_t const at = out.size();
+  out.resize(at + 8 * words);
+  char* digits = out.data() + at;
   for (unsigned i = words; i-- > 0;) {
-    fmt::format_to(std::back_inserter(out), FMT_COMPILE("{:08x}"), cmd.data[i]);
+    digits = fmt::format_to(digits, FMT_COMPILE("{:08x}"), cmd.data[i]);
   }
 }
 
@@ -83,10 +105,10 @@ void jsonValue(fmt::memory_buffer& out, ZuriErrm::Value const& value) {
   using Kind = ZuriErrm::Value::Kind;
   switch (value.kind()) {
     case Kind::null:
-      out.append(std::string_view("null"));
+      put(out, "null");
       return;
     case Kind::number:
-      fmt::format_to(std::back_inserter(out), FMT_COMPILE("{}"), value.asNumber());
+      putNumber(out, value.asNumber());
       return;
     case Kind::negative:
       fmt::format_to(std::back_inserter(out), FMT_COMPILE("{}"), value.asNegative());
@@ -99,11 +121,11 @@ void jsonValue(fmt::memory_buffer& out, ZuriErrm::Value const& value) {
       break;
   }
   out.push_back('{');
-  char const* sep = "";
+  std::string_view sep;
   for (auto const& member : value.members()) {
-    out.append(std::string_view(sep));
+    put(out, sep);
     appendJsonString(out, member.name);
-    out.append(std::string_view(": "));
+    put(out, ": ");
     jsonValue(out, member.value);
     sep = ", ";
   }
@@ -115,26 +137,30 @@ void appendJsonFieldValue(fmt::memory_buffer& out, FieldValue const& value) {
 }
 
 void Reporter::jsonShadow(ShadowView const& shadow, bool withPresence) {
-  auto out = std::back_inserter(out_);
-  fmt::format_to(out, FMT_COMPILE("\"fap\": {}, \"instance\": {}, \"key\": {}, "), shadow.fap,
-                 shadow.instance, shadow.key);
+  put(out_, "\"fap\": ");
+  putNumber(out_, shadow.fap);
+  put(out_, ", \"instance\": ");
+  putNumber(out_, shadow.instance);
+  put(out_, ", \"key\": ");
+  putNumber(out_, shadow.key);
+  put(out_, ", ");
   if (withPresence) {
-    out_.append(shadow.present ? std::string_view("\"present\": true, ")
-                               : std::string_view("\"present\": false, "));
+    put(out_, shadow.present ? std::string_view("\"present\": true, ")
+                             : std::string_view("\"present\": false, "));
   }
-  out_.append(std::string_view("\"format\": "));
+  put(out_, "\"format\": ");
   if (shadow.format.empty()) {
-    out_.append(std::string_view("null"));
+    put(out_, "null");
   } else {
     appendJsonString(out_, shadow.format);
   }
-  out_.append(std::string_view(", \"fields\": {"));
-  char const* sep = "";
+  put(out_, ", \"fields\": {");
+  std::string_view sep;
   bool addresses = false;
   for (auto const& field : shadow.fields) {
-    out_.append(std::string_view(sep));
+    put(out_, sep);
     appendJsonString(out_, field.name);
-    out_.append(std::string_view(": "));
+    put(out_, ": ");
     appendJsonFieldValue(out_, field.value);
     addresses = addresses || field.kind != FieldKind::number;
     sep = ", ";
@@ -146,13 +172,13 @@ void Reporter::jsonShadow(ShadowView const& shadow, bool withPresence) {
 // Beside "fields", which keeps the numbers: "addresses": {"ipv4Dip": "10.1.2.3"}, for a format
 // with address fields only.
 void Reporter::jsonAddresses(ShadowView const& shadow) {
-  out_.append(std::string_view(", \"addresses\": {"));
-  char const* sep = "";
+  put(out_, ", \"addresses\": {");
+  std::string_view sep;
   for (auto const& field : shadow.fields) {
     if (field.kind == FieldKind::number) continue;
-    out_.append(std::string_view(sep));
+    put(out_, sep);
     appendJsonString(out_, field.name);
-    out_.append(std::string_view(": \""));
+    put(out_, ": \"");
     chip26_a0::layout::appendAddress(out_, field.kind, field.value);
     out_.push_back('"');
     sep = ", ";
@@ -165,7 +191,7 @@ void Reporter::textShadow(ShadowView const& shadow) {
   auto out = std::back_inserter(out_);
   fmt::format_to(out, "fap {} instance {} key {}: ", shadow.fap, shadow.instance, shadow.key);
   if (!shadow.present) {
-    out_.append(std::string_view("absent\n"));
+    put(out_, "absent\n");
     return;
   }
   out_.append(shadow.format.empty() ? std::string_view("no format") : shadow.format);
@@ -177,7 +203,7 @@ void Reporter::textShadow(ShadowView const& shadow) {
   bool first = true;
   for (auto const& field : shadow.fields) {
     std::size_t const before = out_.size();
-    if (!first) out_.append(std::string_view("  "));
+    if (!first) put(out_, "  ");
     fmt::format_to(out, "{}=", field.name);
     textFieldValue(out_, field);
     if (!first && out_.size() - lineStart > kTextWidth) {
@@ -198,33 +224,41 @@ void Reporter::textShadow(ShadowView const& shadow) {
 //  "sizeBits": 60, "data": "0x..."}: the result type is the number the text shows (the shadow
 //  names the format).
 void Reporter::jsonSchan(ZuriAsicUtils::SchanCmd const& cmd) {
-  auto out = std::back_inserter(out_);
-  std::string_view const op = cmd.op == ZuriAsicUtils::SchanCmd::Op::write ? "write" : "clear";
-  fmt::format_to(out, FMT_COMPILE("{{\"op\": \"{}\", \"fap\": {}, \"instance\": {}, \"memory\": "),
-                 op, cmd.fapId, cmd.instanceId);
+  put(out_, cmd.op == ZuriAsicUtils::SchanCmd::Op::write ? std::string_view("{\"op\": \"write\"")
+                                                         : std::string_view("{\"op\": \"clear\""));
+  put(out_, ", \"fap\": ");
+  putNumber(out_, cmd.fapId);
+  put(out_, ", \"instance\": ");
+  putNumber(out_, cmd.instanceId);
+  put(out_, ", \"memory\": ");
   appendJsonString(out_, cmd.memory);
-  fmt::format_to(out, FMT_COMPILE(", \"index\": {}, \"type\": {}, \"sizeBits\": {}, \"data\": \""),
-                 cmd.index, cmd.resultType, cmd.sizeBits);
+  put(out_, ", \"index\": ");
+  putNumber(out_, cmd.index);
+  put(out_, ", \"type\": ");
+  putNumber(out_, cmd.resultType);
+  put(out_, ", \"sizeBits\": ");
+  putNumber(out_, cmd.sizeBits);
+  put(out_, ", \"data\": \"");
   schanData(out_, cmd);
-  out_.append(std::string_view("\"}"));
+  put(out_, "\"}");
 }
 
 // "trace": [{"handle": ..., "level": 3, "file": ..., "line": 82, "function": ..., "class": ...,
 // "message": ...}, ...]
 void Reporter::jsonTraces(std::span<TraceLine const> lines) {
-  out_.append(std::string_view("\"trace\": ["));
-  char const* sep = "";
+  put(out_, "\"trace\": [");
+  std::string_view sep;
   for (auto const& t : lines) {
-    out_.append(std::string_view(sep));
-    out_.append(std::string_view("{\"handle\": "));
+    put(out_, sep);
+    put(out_, "{\"handle\": ");
     appendJsonString(out_, t.handle);
     fmt::format_to(std::back_inserter(out_), FMT_COMPILE(", \"level\": {}, \"file\": "), t.level);
     appendJsonString(out_, t.file);
     fmt::format_to(std::back_inserter(out_), FMT_COMPILE(", \"line\": {}, \"function\": "), t.line);
     appendJsonString(out_, t.function);
-    out_.append(std::string_view(", \"class\": "));
+    put(out_, ", \"class\": ");
     appendJsonString(out_, t.classLabel);
-    out_.append(std::string_view(", \"message\": "));
+    put(out_, ", \"message\": ");
     appendJsonString(out_, t.message);
     out_.push_back('}');
     sep = ", ";
@@ -252,54 +286,54 @@ void Reporter::textTrace(TraceLine const& trace) {
 void Reporter::jsonOffer(std::size_t line, OfferResult const& r) {
   auto out = std::back_inserter(out_);
   jsonLine(out_, file_, line);
-  out_.append(std::string_view(", \"util\": "));
+  put(out_, ", \"util\": ");
   appendJsonString(out_, r.util);
-  out_.append(std::string_view(", \"name\": "));
+  put(out_, ", \"name\": ");
   appendJsonString(out_, r.name);
   if (!r.error) {
     std::string_view const applicable = r.applicable ? "true" : "false";
     fmt::format_to(out, FMT_COMPILE(", \"applicable\": {}, \"sizeBits\": {}"), applicable,
                    r.sizeBits);
     if (!r.applicable && !r.reason.empty()) {
-      out_.append(std::string_view(", \"reason\": "));
+      put(out_, ", \"reason\": ");
       appendJsonString(out_, r.reason);
     }
   }
   if (r.shadowRead) {
-    out_.append(std::string_view(", \"shadow\": {"));
+    put(out_, ", \"shadow\": {");
     jsonShadow(r.shadow, true);
     out_.push_back('}');
   }
   if (!r.error) {
-    out_.append(std::string_view(", \"schan\": ["));
-    char const* sep = "";
+    put(out_, ", \"schan\": [");
+    std::string_view sep;
     for (auto const& cmd : r.cmds) {
-      out_.append(std::string_view(sep));
+      put(out_, sep);
       jsonSchan(cmd);
       sep = ", ";
     }
     out_.push_back(']');
   }
   if (r.traced) {
-    out_.append(std::string_view(", "));
+    put(out_, ", ");
     jsonTraces(r.traces);
   }
   if (!r.error) {
-    out_.append(std::string_view(", \"error\": null}\n"));
+    put(out_, ", \"error\": null}\n");
     return;
   }
-  out_.append(std::string_view(", \"error\": {\"type\": "));
+  put(out_, ", \"error\": {\"type\": ");
   appendJsonString(out_, r.error->type);
-  out_.append(std::string_view(", \"message\": "));
+  put(out_, ", \"message\": ");
   appendJsonString(out_, r.error->message);
   if (r.blame) {
-    out_.append(std::string_view(", \"field\": "));
+    put(out_, ", \"field\": ");
     appendJsonString(out_, r.blame->field);
-    out_.append(std::string_view(", \"value\": "));
+    put(out_, ", \"value\": ");
     jsonValue(out_, r.blame->value);
     if (r.blame->limit) fmt::format_to(out, FMT_COMPILE(", \"limit\": {}"), *r.blame->limit);
   }
-  out_.append(std::string_view("}}\n"));
+  put(out_, "}}\n");
 }
 
 void Reporter::textOffer(std::size_t line, OfferResult const& r) {
@@ -311,7 +345,7 @@ void Reporter::textOffer(std::size_t line, OfferResult const& r) {
   } else if (r.applicable) {
     fmt::format_to(out, "applicable, {} bits\n", r.sizeBits);
   } else if (r.reason.empty()) {
-    out_.append(std::string_view("not applicable\n"));
+    put(out_, "not applicable\n");
   } else {
     fmt::format_to(out, "not applicable: {}\n", r.reason);
   }
@@ -333,7 +367,7 @@ void Reporter::textOffer(std::size_t line, OfferResult const& r) {
   }
   if (!r.error) {
     fmt::format_to(out, "{:{}}{:<{}}", "", kIndent, "schan", kLabel);
-    if (r.cmds.empty()) out_.append(std::string_view("none\n"));
+    if (r.cmds.empty()) put(out_, "none\n");
     bool first = true;
     for (auto const& cmd : r.cmds) {
       if (!first) fmt::format_to(out, "{:{}}", "", kIndent + kLabel);
@@ -361,12 +395,12 @@ void Reporter::traces(std::optional<std::size_t> line, std::span<TraceLine const
   if (form_ == Form::json) {
     if (line) {
       jsonLine(out_, file_, *line);
-      out_.append(std::string_view(", "));
+      put(out_, ", ");
     } else {
       out_.push_back('{');
     }
     jsonTraces(lines);
-    out_.append(std::string_view("}\n"));
+    put(out_, "}\n");
     return;
   }
   if (line) {
@@ -386,12 +420,12 @@ void Reporter::rejected(std::size_t line, std::string_view message) {
   if (quiet_) return;
   if (form_ == Form::json) {
     jsonLine(out_, file_, line);
-    out_.append(std::string_view(", \"error\": {\"type\": \"input\", \"message\": "));
+    put(out_, ", \"error\": {\"type\": \"input\", \"message\": ");
     appendJsonString(out_, message);
-    out_.append(std::string_view("}}\n"));
+    put(out_, "}}\n");
   } else {
     linePrefix(out_, file_, line);
-    out_.append(std::string_view("rejected: "));
+    put(out_, "rejected: ");
     appendEscapedText(out_, message);
     out_.push_back('\n');
   }
@@ -402,16 +436,16 @@ void Reporter::unmet(std::size_t line, std::string_view expect, std::string_view
   if (form_ == Form::json) {
     jsonLine(out_, file_, line);
     // `expect` is the line's own member, minified: JSON as it stands.
-    out_.append(std::string_view(", \"expect\": "));
+    put(out_, ", \"expect\": ");
     out_.append(expect);
-    out_.append(std::string_view(", \"differs\": "));
+    put(out_, ", \"differs\": ");
     appendJsonString(out_, differs);
-    out_.append(std::string_view("}\n"));
+    put(out_, "}\n");
   } else {
     linePrefix(out_, file_, line);
-    out_.append(std::string_view("expect: "));
+    put(out_, "expect: ");
     appendEscapedText(out_, expect);
-    out_.append(std::string_view(" differs: "));
+    put(out_, " differs: ");
     appendEscapedText(out_, differs);
     out_.push_back('\n');
   }
@@ -419,11 +453,11 @@ void Reporter::unmet(std::size_t line, std::string_view expect, std::string_view
 
 void Reporter::dumpEntry(std::string_view table, ShadowView const& entry) {
   if (form_ == Form::json) {
-    out_.append(std::string_view("{\"dump\": {\"table\": "));
+    put(out_, "{\"dump\": {\"table\": ");
     appendJsonString(out_, table);
-    out_.append(std::string_view(", "));
+    put(out_, ", ");
     jsonShadow(entry, false);
-    out_.append(std::string_view("}}\n"));
+    put(out_, "}}\n");
   } else {
     fmt::format_to(std::back_inserter(out_), "{:<{}}{:<{}}", "dump", kIndent, "shadow", kLabel);
     fmt::format_to(std::back_inserter(out_), "{} ", table);
@@ -438,9 +472,9 @@ void Reporter::summary(Summary const& s, std::vector<Session::Util> const& utils
                    "{{\"summary\": {{\"lines\": {}, \"rejected\": {}, \"offers\": {}, "
                    "\"errors\": {}, \"expected\": {}, \"unmet\": {}, \"utils\": {{",
                    s.lines, s.rejected, s.offers, s.errors, s.expected, s.unmet);
-    char const* sep = "";
+    std::string_view sep;
     for (auto const& util : utils) {
-      out_.append(std::string_view(sep));
+      put(out_, sep);
       appendJsonString(out_, util.name);
       auto const* stats = util.util->stats().get();
       auto const count = [&](std::uint64_t (ZuriAsicUtils::UtilStats::*get)() const noexcept) {
@@ -457,7 +491,7 @@ void Reporter::summary(Summary const& s, std::vector<Session::Util> const& utils
       out_.push_back('}');
       sep = ", ";
     }
-    out_.append(std::string_view("}}}\n"));
+    put(out_, "}}}\n");
     return;
   }
   fmt::format_to(out, "summary: {}, {} rejected, {}, {}", counted(s.lines, "line"), s.rejected,
