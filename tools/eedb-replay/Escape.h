@@ -25,12 +25,17 @@ inline bool plainAscii(std::string_view text) noexcept {
     return (w & kHighs) | ((w - kOnes * 0x20) & ~w & kHighs) | hasZeroByte(w ^ (kOnes * '"')) |
            hasZeroByte(w ^ (kOnes * '\\')) | hasZeroByte(w ^ (kOnes * 0x7F));
   };
+  auto const word = [&](std::size_t at) {
+    std::uint64_t w;
+    std::memcpy(&w, text.data() + at, sizeof w);
+    return w;
+  };
   std::size_t i = 0;
   for (; i + 8 <= text.size(); i += 8) {
-    std::uint64_t w;
-    std::memcpy(&w, text.data() + i, sizeof w);
-    if (special(w) != 0) return false;
+    if (special(word(i)) != 0) return false;
   }
+  // The last bytes of a text of eight or more: the eight that end it, some tested twice.
+  if (i != text.size() && text.size() >= 8) return special(word(text.size() - 8)) == 0;
   for (; i < text.size(); ++i) {
     auto const c = static_cast<unsigned char>(text[i]);
     if (c < 0x20 || c >= 0x7F || c == '"' || c == '\\') return false;
