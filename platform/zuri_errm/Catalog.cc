@@ -254,15 +254,11 @@ std::string joinPath(std::string_view prefix, std::string_view name) {
 // usually ends at its first step.
 FieldInfo const* findField(std::span<FieldInfo const> fields, std::string_view name,
                            std::size_t from = 0) noexcept {
-  // Names of one length mostly differ in their first letter: compared before the whole name.
-  auto const named = [name](FieldInfo const& f) {
-    return f.name.size() == name.size() && (name.empty() || f.name[0] == name[0]) && f.name == name;
-  };
   for (std::size_t i = from; i < fields.size(); ++i) {
-    if (named(fields[i])) return &fields[i];
+    if (fields[i].name == name) return &fields[i];
   }
   for (std::size_t i = 0; i < from && i < fields.size(); ++i) {
-    if (named(fields[i])) return &fields[i];
+    if (fields[i].name == name) return &fields[i];
   }
   return nullptr;
 }
