@@ -25,7 +25,6 @@ import shutil
 import statistics
 import subprocess
 import sys
-import tempfile
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
@@ -171,11 +170,12 @@ def bench_args(quick):
     return ["--scaling-keys=" + ",".join(map(str, SCALING_KEYS))]
 
 
-def run_bench(build, quick):
+def run_bench(build, quick, min_time=None):
     raw = os.path.join(build, "bench-raw.json")
     cmd = [bench_exe(build), "--benchmark_out=" + raw, "--benchmark_out_format=json",
            "--benchmark_repetitions=%d" % REPETITIONS,
-           "--benchmark_min_time=%s" % ("0.01" if quick else "0.1")] + bench_args(quick)
+           "--benchmark_min_time=%s" % (min_time or ("0.01" if quick else "0.1"))] + \
+        bench_args(quick)
     print("running:", " ".join(cmd), flush=True)
     subprocess.run(cmd, check=True, stdout=subprocess.DEVNULL)
     with open(raw) as f:
@@ -210,19 +210,30 @@ def parse_callgrind_dumps(paths):
     return counts
 
 
+def callgrind_dir(build):
+    return os.path.join(build, "callgrind")
+
+
 def run_instructions(build, quick):
     """Instructions per entry of one pass of every benchmark, under callgrind; {} without
-    valgrind."""
+    valgrind. The dumps stay in BUILD/callgrind/."""
     if shutil.which("valgrind") is None:
         print("no valgrind: no instruction counts", flush=True)
         return {}
-    with tempfile.TemporaryDirectory() as work:
-        cmd = ["valgrind", "--tool=callgrind", "--instr-atstart=no",
-               "--callgrind-out-file=" + os.path.join(work, "callgrind.out.%p"),
-               bench_exe(build), "--instructions=all"] + bench_args(quick)
-        print("running:", " ".join(cmd), flush=True)
-        subprocess.run(cmd, check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        return parse_callgrind_dumps(glob.glob(os.path.join(work, "callgrind.out.*")))
+    work = callgrind_dir(build)
+    os.makedirs(work, exist_ok=True)
+    for old in glob.glob(os.path.join(work, "callgrind.out.*")):
+        os.remove(old)
+    cmd = ["valgrind", "--tool=callgrind", "--instr-atstart=no",
+           "--callgrind-out-file=" + os.path.join(work, "callgrind.out.%p"),
+           bench_exe(build), "--instructions=all"] + bench_args(quick)
+    print("running:", " ".join(cmd), flush=True)
+    subprocess.run(cmd, check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    return last_instructions(build)
+
+
+def last_instructions(build):
+    return parse_callgrind_dumps(glob.glob(os.path.join(callgrind_dir(build), "callgrind.out.*")))
 
 
 def repetitions(raw):
@@ -349,9 +360,10 @@ def scaling_svg(scaling, curve):
     time_chart = svgplot.chart("Cost per entry against the keys held (median of %d)" % REPETITIONS,
                                "keys in the table", "ns per entry", series)
     points = curve.get("points", []) if curve else []
-    bytes_series = [("live bytes / entry", [(n, b / n) for n, b, _ in points if n > 0], "line"),
-                    ("peak during growth", [(n, p / n) for n, b, p in points if n > 0 and p > b],
-                     "dots")]
+    # From 1K entries on: below, the first slot arrays make a few entries look large.
+    points = [p for p in points if p[0] >= 1024]
+    bytes_series = [("live bytes / entry", [(n, b / n) for n, b, _ in points], "line"),
+                    ("peak during growth", [(n, p / n) for n, b, p in points if p > b], "dots")]
     memory_chart = svgplot.chart("Heap bytes per stored entry (%s)" % (curve or {}).get("case", ""),
                                  "entries stored", "bytes per entry", bytes_series)
     return svgplot.stack([time_chart, memory_chart])
@@ -440,15 +452,27 @@ def main():
                         help="no callgrind run (it is never made with --quick)")
     parser.add_argument("--instructions-only", action="store_true",
                         help="only the callgrind run: instructions per entry beside the floor's")
+    parser.add_argument("--min-time", help="seconds of each repetition, at least (default 0.1; "
+                        "0.01 with --quick)")
+    parser.add_argument("--from-last-run", action="store_true",
+                        help="summarise the last run's outputs in BUILD again (benchmarks, "
+                        "callgrind dumps, memory curve); only the replay is timed anew")
     args = parser.parse_args()
     if args.instructions_only:
         return print_instructions(run_instructions(args.build, args.quick))
 
     started = machine()
-    raw = run_bench(args.build, args.quick)
-    instructions = {} if args.quick or args.no_instructions else \
-        run_instructions(args.build, args.quick)
-    curve = run_memory_curve(args.build, 100_000 if args.quick else 1 << 24)
+    if args.from_last_run:
+        with open(os.path.join(args.build, "bench-raw.json")) as f:
+            raw = json.load(f)
+        instructions = last_instructions(args.build)
+        with open(os.path.join(args.build, "bench-memory-curve.json")) as f:
+            curve = json.load(f)
+    else:
+        raw = run_bench(args.build, args.quick, args.min_time)
+        instructions = {} if args.quick or args.no_instructions else \
+            run_instructions(args.build, args.quick)
+        curve = run_memory_curve(args.build, 100_000 if args.quick else 1 << 24)
     utils, memory, scaling, mixed = summarise(raw, instructions)
 
     lines = 100_000 if args.quick else 1_000_000
