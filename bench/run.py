@@ -461,18 +461,24 @@ def main():
     if args.instructions_only:
         return print_instructions(run_instructions(args.build, args.quick))
 
-    started = machine()
+    machine_path = os.path.join(args.build, "bench-machine.json")
     if args.from_last_run:
         with open(os.path.join(args.build, "bench-raw.json")) as f:
             raw = json.load(f)
         instructions = last_instructions(args.build)
         with open(os.path.join(args.build, "bench-memory-curve.json")) as f:
             curve = json.load(f)
+        with open(machine_path) as f:
+            load = json.load(f)
     else:
+        load = {"start": machine()}
         raw = run_bench(args.build, args.quick, args.min_time)
         instructions = {} if args.quick or args.no_instructions else \
             run_instructions(args.build, args.quick)
         curve = run_memory_curve(args.build, 100_000 if args.quick else 1 << 24)
+        load["end"] = machine()
+        with open(machine_path, "w") as f:
+            json.dump(load, f, indent=2)
     utils, memory, scaling, mixed = summarise(raw, instructions)
 
     lines = 100_000 if args.quick else 1_000_000
@@ -547,12 +553,13 @@ def main():
 
     summary = {"quick": args.quick, "utils": utils, "memory": memory, "replay": replay,
                "repetitions": REPETITIONS, "mixed": mixed, "scaling": scaling,
-               "memoryCurve": curve, "machine": {"start": started, "end": machine()}}
+               "memoryCurve": curve, "machine": load}
     path = os.path.join(args.build, "bench-summary.json")
     with open(path, "w") as f:
         json.dump(summary, f, indent=2)
-    print("\nmachine: %s, %s cores; at the start: %s; at the end: %s" % (
-        started["cpu"], started["cores"], started["uptime"], summary["machine"]["end"]["uptime"]))
+    print("\nmachine: %s, %s cores; benchmarks from %s to %s" % (
+        load["start"]["cpu"], load["start"]["cores"], load["start"]["uptime"],
+        load["end"]["uptime"]))
     print("written:", path, "and", plot)
     return 0
 
