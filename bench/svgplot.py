@@ -10,7 +10,7 @@ def _ticks(lo, hi, log):
     """Tick values between lo and hi: powers of two on a log axis, about six steps otherwise."""
     if log:
         first, last = math.floor(math.log2(lo)), math.ceil(math.log2(hi))
-        step = max(1, (last - first) // 8)
+        step = max(1, math.ceil((last - first) / 8))
         return [2.0 ** e for e in range(first, last + 1, step)]
     raw = (hi - lo) / 6 if hi > lo else 1
     unit = 10 ** math.floor(math.log10(raw))
@@ -100,7 +100,7 @@ def stack(charts):
            % (max(widths), sum(heights))]
     y = 0
     for c, h in zip(charts, heights):
-        out.append('<g transform="translate(0 %d)">%s</g>' % (y, c))
+        out.append(c.replace("<svg ", '<svg y="%d" ' % y, 1))
         y += h
     out.append("</svg>")
     return "\n".join(out) + "\n"
