@@ -12,6 +12,13 @@ namespace {
 
 std::atomic<std::uint64_t> gAllocations{0};
 std::atomic<std::int64_t> gLiveBytes{0};
+std::atomic<std::int64_t> gPeakBytes{0};
+
+void raisePeak(std::int64_t live) noexcept {
+  auto peak = gPeakBytes.load(std::memory_order_relaxed);
+  while (live > peak && !gPeakBytes.compare_exchange_weak(peak, live, std::memory_order_relaxed)) {
+  }
+}
 
 void* allocate(std::size_t size, std::size_t alignment) {
   if (size == 0) size = 1;
@@ -20,7 +27,8 @@ void* allocate(std::size_t size, std::size_t alignment) {
                 : std::aligned_alloc(alignment, (size + alignment - 1) / alignment * alignment);
   if (p == nullptr) throw std::bad_alloc();
   gAllocations.fetch_add(1, std::memory_order_relaxed);
-  gLiveBytes.fetch_add(static_cast<std::int64_t>(malloc_usable_size(p)), std::memory_order_relaxed);
+  auto const usable = static_cast<std::int64_t>(malloc_usable_size(p));
+  raisePeak(gLiveBytes.fetch_add(usable, std::memory_order_relaxed) + usable);
   return p;
 }
 
@@ -39,6 +47,12 @@ std::uint64_t heapAllocations() noexcept {
 }
 std::int64_t heapLiveBytes() noexcept {
   return gLiveBytes.load(std::memory_order_relaxed);
+}
+std::int64_t heapPeakBytes() noexcept {
+  return gPeakBytes.load(std::memory_order_relaxed);
+}
+void heapPeakReset() noexcept {
+  gPeakBytes.store(gLiveBytes.load(std::memory_order_relaxed), std::memory_order_relaxed);
 }
 
 }  // namespace eedb::bench

@@ -11,6 +11,10 @@ namespace eedb::bench {
 std::uint64_t heapAllocations() noexcept;
 // Bytes held by live allocations (as the allocator sized them).
 std::int64_t heapLiveBytes() noexcept;
+// The most bytes live at once since the last heapPeakReset() (the high-water mark: a rehash
+// holds the old and the new slot arrays together).
+std::int64_t heapPeakBytes() noexcept;
+void heapPeakReset() noexcept;
 
 // Counts the allocations of the timed stretches of a benchmark: open() when timing resumes,
 // close() when it pauses.
