@@ -1,8 +1,9 @@
 // The EEDB hardware tables and their entry formats: every field of every format at its limits
-// and through a SCHAN command and back, the entries the shadow compares; the MDB-backed table and
-// the one-bit direct ones, their SCHAN commands, table clears and decoding; and the chip memory
-// model that runs those commands: writes and clears per FAP, the null FAP reaching every FAP,
-// and its comparison with a shadow. (Commands no chip runs are the decode_command fuzz target's.)
+// and through a SCHAN command and back, the entries the shadow compares, the bit routine at the
+// end of its words; the MDB-backed table and the one-bit direct ones, their SCHAN commands and
+// table clears; every command that a decoder or the chip memory model refuses; and the model:
+// writes and clears per FAP, the null FAP reaching every FAP, and its comparison with a shadow
+// place by place. (Arbitrary commands are the decode_command fuzz target's.)
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -26,7 +27,12 @@ inline ZuriAsicUtils::HwShadowKey unit(unsigned fap, unsigned instance = 0) {
   return {SchanAccel::FapId(fap), static_cast<ZuriAsicUtils::InstanceId>(instance)};
 }
 
-// An Out-RIF entry with the given MTU profile and every fodo bit set.
+// An Out-RIF entry with the given MTU profile and every fodo bit set. The 60-bit class: two
+// command words, the fields packed from bit 0, the bits above 24 reserved (always 0).
+//
+//   bit  59 .. 25  24            10  9        5  4   1  0
+//       [reserved][     fodo       ][remarkProf][mtuP][fqm]
+//   rif(k, 2):      111111111111111   00000      0010   0    = 0x0000000001fffc04
 inline EedbHwMdb::Entry rif(std::uint32_t key, unsigned mtu) {
   EedbHwMdb::EedbRifBasicEtpsEthRif60Entry e{EedbHwMdb::EntryKey(key)};
   e.handleInitialized();
@@ -75,7 +81,6 @@ TEST(EedbFormatTest, TheTableNumbersEveryFormatAndFindsItByCodeAndName) {
     EXPECT_EQ(f->code, i + 1) << f->name;
     EXPECT_EQ(mdb::formatByCode(i + 1), f) << f->name;
     EXPECT_EQ(mdb::formatByName(f->name), f) << f->name;
-    EXPECT_LE(f->usedBits(), f->sizeBits) << f->name;
   }
   EXPECT_EQ(mdb::formatByCode(0), nullptr);
   EXPECT_EQ(mdb::formatByCode(32), nullptr);
@@ -131,19 +136,21 @@ TEST_P(EveryFormat, AValueWiderThanTheFieldIsRefusedWithTheBoundedMessage) {
   }
 }
 
-// decode(encode(e)) == e for every format with each field at another extreme (all ones, only its
-// top bit, only bit 0). Arbitrary commands are the decode_command fuzz target's.
+// decode(encode(e)) == e for every format with each number field at another extreme (all ones,
+// only its top bit, only bit 0), and a 128-bit field read back as the bit map it was given, word
+// by word. Arbitrary commands are the decode_command fuzz target's.
 TEST_P(EveryFormat, DecodingTheEncodingGivesTheEntryBack) {
   auto const& format = *GetParam();
+  PerUnitBitmap wide;  // bit 0, bit 127 and a bit of its own in every word
+  for (unsigned w = 0; w < PerUnitBitmap::kWords; ++w)
+    wide.bitListIs(w, 1u << (8 * w) | (w == 3 ? 0x80000000u : 0));
   auto e = test::stamped(format, 0xFFFFFFFFu);
   for (std::size_t i = 0; i < format.fields.size(); ++i) {
     auto const& f = format.fields[i];
-    if (i % 3 == 0) {
+    if (f.wide()) {
+      e.fieldIs(f, wide);
+    } else if (i % 3 == 0) {
       test::fill(e, f, true);
-    } else if (f.wide()) {
-      PerUnitBitmap b;  // the top bit of a 128-bit field, or bit 0
-      b.bitListIs(i % 3 == 1 ? 3 : 0, i % 3 == 1 ? 0x80000000u : 1u);
-      e.fieldIs(f, b);
     } else {
       e.fieldIs(f, i % 3 == 1 ? 1ull << (f.width - 1) : 1);
     }
@@ -151,7 +158,12 @@ TEST_P(EveryFormat, DecodingTheEncodingGivesTheEntryBack) {
   auto const cmd = Mdb::encode(test::unit(128, 255), e);
   EXPECT_EQ(cmd.resultType, format.code);
   EXPECT_EQ(cmd.sizeBits, format.sizeBits);
-  EXPECT_EQ(Mdb::decode(cmd), e);
+  auto const decoded = Mdb::decode(cmd);
+  ASSERT_TRUE(decoded.has_value());
+  EXPECT_EQ(*decoded, e);
+  for (auto const& f : format.fields) {
+    EXPECT_TRUE(!f.wide() || decoded->fieldValue(f).bitmap() == wide) << f.name;
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(All, EveryFormat,
@@ -201,30 +213,63 @@ TEST(EedbFormatEntryTest, FixedPlaceCopiesAgreeWithTheRunTimeRoutine) {
   expectSameCopiesInAll(mdb::formats::AllFormats{});
 }
 
-// The shadow compares key, format and bits; a typed entry converts to a plain one and back only
-// for its own format; untyped access is limited to the entry's own fields.
-TEST(EedbFormatEntryTest, EqualityConversionAndUntypedAccess) {
+// The shadow compares key, format and bits.
+TEST(EedbFormatEntryTest, EqualityTakesKeyFormatAndBits) {
   auto const a = test::stamped(Mdb::EedbMplsTunnelEtpsMpls190Entry::kSpec, 1);
-  auto const sameBitsOtherFormat = test::stamped(Mdb::EedbMplsTunnelEtpsMplsSwap90Entry::kSpec, 1);
-  EXPECT_FALSE(a.isEq(sameBitsOtherFormat));
+  EXPECT_FALSE(a.isEq(test::stamped(Mdb::EedbMplsTunnelEtpsMplsSwap90Entry::kSpec, 1)));
   auto otherLabel = *Mdb::EedbMplsTunnelEtpsMpls190Entry::fromEntry(a);
   otherLabel.mplsLabelIs(U20(1));
   EXPECT_FALSE(a.isEq(otherLabel));
   EXPECT_FALSE(a.isEq(Mdb::Entry(Mdb::EntryKey(1))));  // stamped is not key-only
   EXPECT_FALSE(Mdb::Entry(Mdb::EntryKey(1)).isEq(Mdb::Entry(Mdb::EntryKey())));
   EXPECT_TRUE(Mdb::Entry(Mdb::EntryKey()).isEq(Mdb::Entry()));
+}
+
+// A plain entry converts back to a typed one of its own format only.
+TEST(EedbFormatEntryTest, ConversionBackOnlyToTheEntrysOwnFormat) {
+  auto const a = test::stamped(Mdb::EedbMplsTunnelEtpsMpls190Entry::kSpec, 1);
+  EXPECT_TRUE(Mdb::EedbMplsTunnelEtpsMpls190Entry::fromEntry(a).has_value());
   EXPECT_FALSE(Mdb::EedbMplsTunnelEtpsMplsSwap90Entry::fromEntry(a).has_value());
   EXPECT_FALSE(Mdb::EedbStatEtpsOnlyStat90Entry::fromEntry(Mdb::Entry()).has_value());
+}
+
+// Untyped access reaches the entry's own fields only, a number or a bit map as the width says.
+TEST(EedbFormatEntryTest, UntypedAccessIsLimitedToTheEntrysOwnFields) {
   Mdb::EedbRifBasicEtpsEthRif60Entry rif{Mdb::EntryKey(1)};
   rif.handleInitialized();
-  EXPECT_THROW(rif.fieldIs(Mdb::EedbStatEtpsOnlyStat90Entry::kSpec.fields[0], 1),
-               std::invalid_argument);
-  Mdb::Entry noFormat{Mdb::EntryKey(1)};
-  EXPECT_THROW(noFormat.fieldIs(rif.format()->fields[0], 1), std::invalid_argument);
-  EXPECT_THROW(rif.fieldIs(rif.format()->fields[0], PerUnitBitmap()), std::invalid_argument);
+  Mdb::Entry const noFormat{Mdb::EntryKey(1)};
+  auto const refusal = [](auto entry, auto const& field, auto value) {
+    try {
+      entry.fieldIs(field, value);
+    } catch (std::invalid_argument const& e) {
+      return std::string(e.what());
+    }
+    return std::string("accepted");
+  };
+  auto const& fqm = rif.format()->fields[0];
+  EXPECT_EQ(refusal(rif, Mdb::EedbStatEtpsOnlyStat90Entry::kSpec.fields[0], 1),
+            "field nextOutlifPointer is not a field of EedbRifBasicEtpsEthRif60Entry");
+  EXPECT_EQ(refusal(noFormat, fqm, 1),
+            "field forwardQosModel is not a field of an entry without a format");
+  EXPECT_EQ(refusal(rif, fqm, PerUnitBitmap()),
+            "field forwardQosModel of EedbRifBasicEtpsEthRif60Entry is 1 bits wide: set it with "
+            "a number");
   EXPECT_EQ(rif.fieldValue("mtuProfile")->value(), 0u);
   EXPECT_FALSE(rif.fieldValue("statObjectId").has_value());
   EXPECT_FALSE(noFormat.fieldValue("mtuProfile").has_value());
+}
+
+// The run-time bit routine reads nothing past the last word of its span. Evaluated at compile
+// time a read one word too far does not compile; at run time the sanitizer job sees it.
+TEST(BitFieldTest, ReadsAtTheLastWordStayInside) {
+  static constexpr std::array<std::uint32_t, 2> kWords{0x89ABCDEF, 0x80000001};
+  static_assert(bits::read(kWords, 32, 32) == 0x80000001u);
+  static_assert(bits::read(kWords, 63, 1) == 1u && bits::read(kWords, 60, 8) == 0x8u);
+  static_assert(bits::read(kWords, 28, 8) == 0x18u);
+  static_assert(bits::firstSetFrom(kWords, 33) == 63 && bits::firstSetFrom(kWords, 64) == -1);
+  std::vector<std::uint32_t> const heap(kWords.begin(), kWords.end());
+  EXPECT_EQ(bits::read(heap, 32, 32), 0x80000001u);
+  EXPECT_EQ(bits::firstSetFrom(heap, 33), 63);
 }
 
 // --- The hardware tables and the chip memory model ---
@@ -236,6 +281,12 @@ using ::testing::HasSubstr;
 using ZuriAsicUtils::SchanCmd;
 using Key = EedbHwMdb::EntryKey;
 
+// A statistics entry. The 90-bit class: three command words; the id runs from word 0 into
+// word 1, the bits above 41 are reserved.
+//
+//   bit  89 .. 42  41          25  24     20  19               0
+//       [reserved][ statObjectId ][statObjCmd][nextOutlifPointer]
+//                  word 1 | word 0 (bit 32 between id bits 6 and 7)
 EedbHwMdb::Entry stat(std::uint32_t key) {
   return test::stamped(EedbHwMdb::EedbStatEtpsOnlyStat90Entry::kSpec, key);
 }
@@ -246,27 +297,11 @@ std::vector<std::string> texts(ZuriAsicUtils::SchanCmds const& cmds) {
   return out;
 }
 
-template <class Decode>
-std::string decodeError(Decode decode, SchanCmd const& cmd) {
-  try {
-    decode(cmd);
-  } catch (SchanDecodeException const& ex) {
-    return ex.what();
-  }
-  return "decoded";
-}
-
 Pelix::Ptr<EedbHwMdb> mdbTable() {
   return Pelix::make<EedbHwMdb>(
       "EedbHwMdb",
       ZuriAsicUtils::HwTableKey{"EedbHwMdb", Hardware::Zuri::FapRevision::fapRevGen3A0()},
       Pelix::make<ZuriAsicUtils::TableManager>(), Pelix::make<ZuriMdb::TableManager>());
-}
-
-Pelix::Ptr<EedbAgMemTlmHwDirect> directTable() {
-  return Pelix::make<EedbAgMemTlmHwDirect>(
-      "direct", ZuriAsicUtils::HwTableKey{"direct", Hardware::Zuri::FapRevision::fapRevGen3A0()},
-      Pelix::make<ZuriAsicUtils::TableManager>());
 }
 
 // A stored entry gives one write of its size; an absent or format-less one a clear as wide as
@@ -313,34 +348,8 @@ TEST(EedbHwMdbTest, ClearingOneFapKeepsTheOthersAndTheNullFapClearsEvery) {
   EXPECT_EQ(table->entryCount(), 0u);
 }
 
-SchanCmd changed(SchanCmd c, void (*change)(SchanCmd&)) {
-  change(c);
-  return c;
-}
-
-TEST(EedbHwMdbDecodeTest, ACommandThatMatchesNoFormatNamesTheReason) {
-  auto const write = EedbHwMdb::encode(unit(0), rif(0x1000, 0));
-  auto const clear = EedbHwMdb::encode(unit(0), EedbHwMdb::Entry(Key(1)));
-  std::pair<SchanCmd, char const*> const cases[] = {
-      {changed(write, [](SchanCmd& c) { c.memory = "EEDB_AG_MEM_TLM"; }),
-       "SCHAN command write EEDB_AG_MEM_TLM[4096] fap 0 instance 0: memory is not EEDB"},
-      {changed(write, [](SchanCmd& c) { c.resultType = 32; }),
-       "SCHAN command write EEDB[4096] fap 0 instance 0: result type 32 names no format"},
-      {changed(write, [](SchanCmd& c) { c.resultType = 0; }), ": a write names no result type"},
-      {changed(write, [](SchanCmd& c) { c.sizeBits = 90; }),
-       ": EedbRifBasicEtpsEthRif60Entry (result type 1) is 60 bits, not 90"},
-      {changed(write, [](SchanCmd& c) { c.data[0] |= 1u << 25; }),  // the fields end at bit 24
-       ": bit 25 is set, outside the fields of EedbRifBasicEtpsEthRif60Entry (bits 0 to 24)"},
-      {changed(write, [](SchanCmd& c) { c.sizeBits = 200; }), ": 200 bits do not fit in a command"},
-      {changed(clear, [](SchanCmd& c) { c.data[2] = 1; }), ": a clear carries no data"},
-      {changed(clear, [](SchanCmd& c) { c.resultType = 3; }), ": a clear names no result type"},
-  };
-  for (auto const& [cmd, text] : cases) {
-    EXPECT_THAT(decodeError(&EedbHwMdb::decode, cmd), HasSubstr(text));
-  }
-}
-
-// --- The one-bit direct tables: one template over the memory name, so one of them here ---
+// --- The one-bit direct tables: one template over the memory name and the MDB table's shadow
+// store (its clears above), so one of them, in the commands refused below ---
 
 using Direct = EedbAgMemTlmHwDirect;
 
@@ -348,49 +357,6 @@ Direct::Entry bit(std::uint32_t key, unsigned value) {
   Direct::Entry e{Direct::EntryKey(key)};
   e.bitIs(U1(value));
   return e;
-}
-
-std::string directClear(unsigned fap, unsigned index, unsigned instance) {
-  return fmt::format("clear EEDB_AG_MEM_TLM[{}] fap {} instance {} type 0 0x00000000", index, fap,
-                     instance);
-}
-
-// A stored 0 is still an entry (a write of bit 0, as the golden outputs show); a deleted one is a
-// clear, which decodes to nothing. Table clears go in shadow order.
-TEST(HwDirectTest, DeleteAndClearTableGiveClearsInShadowOrder) {
-  auto const t = directTable();
-  using Key = Direct::EntryKey;
-  t->setEntry(unit(128, 3), bit(0x10, 1));
-  t->setEntry(unit(1), bit(0x10, 0));
-  EXPECT_EQ(t->schanCmds(unit(1), Key(0x10), nullptr)[0].op, SchanCmd::Op::write);
-  t->deleteEntry(unit(1), Key(0x10));
-  EXPECT_EQ(t->getEntry(unit(1), Key(0x10)), Direct::Entry(Key(0x10)));
-  auto const clear = t->schanCmds(unit(1), Key(0x10), nullptr);
-  EXPECT_THAT(texts(clear), ElementsAre(directClear(1, 16, 0)));
-  EXPECT_EQ(Direct::decode(clear[0]), std::nullopt);
-  t->setEntry(unit(2, 1), bit(1, 1));
-  t->setEntry(unit(2, 0), bit(9, 0));
-  t->setEntry(unit(2, 0), bit(3, 1));
-  EXPECT_THAT(texts(t->clearTable(SchanAccel::FapId(2))),
-              ElementsAre(directClear(2, 3, 0), directClear(2, 9, 0), directClear(2, 1, 1)));
-  EXPECT_THAT(texts(t->clearTable(SchanAccel::FapId::null)),
-              ElementsAre("clear EEDB_AG_MEM_TLM[16] fap 128 instance 3 type 0 0x00000000"));
-  EXPECT_EQ(t->entryCount(), 0u);
-}
-
-TEST(HwDirectTest, ACommandOfAnotherShapeFailsToDecode) {
-  auto const good = Direct::encode(unit(0), bit(5, 1));
-  std::pair<SchanCmd, char const*> const cases[] = {
-      {changed(good, [](SchanCmd& c) { c.memory = "EEDB"; }),
-       "SCHAN command write EEDB[5] fap 0 instance 0: memory is not EEDB_AG_MEM_TLM"},
-      {changed(good, [](SchanCmd& c) { c.data[0] = 2; }), ": data beyond bit 0"},
-      {changed(good, [](SchanCmd& c) { c.data[4] = 1; }), ": data beyond bit 0"},
-      {changed(good, [](SchanCmd& c) { c.sizeBits = 2; }), ": a direct entry is 1 bit"},
-      {changed(good, [](SchanCmd& c) { c.resultType = 1; }),
-       ": a direct table has no result types"},
-  };
-  for (auto const& [cmd, text] : cases)
-    EXPECT_THAT(decodeError(&Direct::decode, cmd), HasSubstr(text));
 }
 
 // --- The chip memory model ---
@@ -408,6 +374,80 @@ SchanCmd chipClear(unsigned fap, std::uint32_t index, unsigned bits, unsigned in
 
 ChipMemory::Content contentOf(SchanCmd const& c) {
   return {c.resultType, c.sizeBits, c.data};
+}
+
+SchanCmd changed(SchanCmd c, void (*change)(SchanCmd&)) {
+  change(c);
+  return c;
+}
+
+// Every command that a decoder or the chip model refuses, with the reason it names; a refused
+// command leaves the chip model as it was. Each reader's whole text once, then its reasons.
+TEST(SchanCommandRefusals, EachDecoderAndTheChipModelNameTheReason) {
+  enum Reader { mdb, direct, chip };
+  auto const write = EedbHwMdb::encode(unit(0), rif(0x1000, 0));
+  auto const clear = chipClear(0, 1, 60);
+  auto const bitWrite = Direct::encode(unit(0), bit(5, 1));
+  auto const unknownOp = [](SchanCmd& c) { c.op = static_cast<SchanCmd::Op>(2); };
+  struct Case {
+    Reader reader;
+    SchanCmd cmd;
+    char const* text;  // the whole text, or its end after ": "
+  };
+  Case const cases[] = {
+      {mdb, changed(write, [](SchanCmd& c) { c.memory = "EEDB_AG_MEM_TLM"; }),
+       "SCHAN command write EEDB_AG_MEM_TLM[4096] fap 0 instance 0: memory is not EEDB"},
+      {mdb, changed(write, [](SchanCmd& c) { c.resultType = 32; }),
+       "result type 32 names no format"},
+      {mdb, changed(write, [](SchanCmd& c) { c.resultType = 0; }), "a write names no result type"},
+      {mdb, changed(write, [](SchanCmd& c) { c.sizeBits = 90; }),
+       "EedbRifBasicEtpsEthRif60Entry (result type 1) is 60 bits, not 90"},
+      {mdb, changed(write, [](SchanCmd& c) { c.data[0] |= 1u << 25; }),  // the fields end at bit 24
+       "bit 25 is set, outside the fields of EedbRifBasicEtpsEthRif60Entry (bits 0 to 24)"},
+      {mdb, changed(write, [](SchanCmd& c) { c.sizeBits = 200; }),
+       "200 bits do not fit in a command"},
+      {mdb, changed(clear, [](SchanCmd& c) { c.data[0] = 1; }), "a clear carries no data"},
+      {mdb, changed(clear, [](SchanCmd& c) { c.resultType = 3; }), "a clear names no result type"},
+      {mdb, changed(clear, unknownOp), "unknown operation"},
+      {direct, changed(bitWrite, [](SchanCmd& c) { c.memory = "EEDB"; }),
+       "SCHAN command write EEDB[5] fap 0 instance 0: memory is not EEDB_AG_MEM_TLM"},
+      {direct, changed(bitWrite, [](SchanCmd& c) { c.data[0] = 2; }), "data beyond bit 0"},
+      {direct, changed(bitWrite, [](SchanCmd& c) { c.data[4] = 1; }), "data beyond bit 0"},
+      {direct, changed(bitWrite, [](SchanCmd& c) { c.sizeBits = 2; }), "a direct entry is 1 bit"},
+      {direct, changed(bitWrite, [](SchanCmd& c) { c.resultType = 1; }),
+       "a direct table has no result types"},
+      {direct, changed(bitWrite, unknownOp), "unknown operation"},
+      {chip, changed(write, [](SchanCmd& c) { c.fapId = 129; }),
+       "cannot execute write EEDB[4096] fap 129 instance 0 type 1 0x0000000001fffc00: FAP ids end "
+       "at 128"},
+      {chip, changed(clear, unknownOp), "unknown operation"},
+      {chip, changed(write, [](SchanCmd& c) { c.sizeBits = 161; }),
+       "more bits than a command carries"},
+      {chip, changed(clear, [](SchanCmd& c) { c.resultType = 1; }), "a clear names no result type"},
+      {chip, changed(clear, [](SchanCmd& c) { c.data[0] = 1; }), "data beyond the command's size"},
+      {chip, changed(write, [](SchanCmd& c) { c.sizeBits = 0, c.data[0] = 1; }),
+       "data beyond the command's size"},
+      {chip, changed(write, [](SchanCmd& c) { c.data[1] = 1u << 28; }),  // bit 60 of 60
+       "data beyond the command's size"},
+  };
+  ChipMemory model;
+  model.execute(write);
+  auto const placesBefore = model.places("EEDB");
+  for (auto const& c : cases) {
+    std::string got = "accepted";
+    try {
+      if (c.reader == mdb) EedbHwMdb::decode(c.cmd);
+      if (c.reader == direct) Direct::decode(c.cmd);
+      if (c.reader == chip) model.execute(c.cmd);
+    } catch (std::exception const& e) {
+      got = e.what();
+    }
+    std::string_view const text = c.text;
+    EXPECT_TRUE(got == text || got.ends_with(fmt::format(": {}", text))) << got;
+  }
+  EXPECT_EQ(model.places("EEDB"), placesBefore);
+  EXPECT_EQ(model.read("EEDB", 0, 0, 0x1000), contentOf(write));
+  EXPECT_EQ(model.commandsExecuted(), 1u);
 }
 
 // Writes and clears reach one FAP and instance; the null FAP's reach every FAP, one FAP's own
@@ -457,7 +497,7 @@ TEST(ChipMemory, ComparisonReportsEveryDifferenceFieldByField) {
   chip.execute(EedbHwMdb::encode(unit(4), rif(0x20, 6)));
   auto const d = compareWithShadow(chip, *table);
   ASSERT_EQ(d.size(), 4u);
-  EXPECT_EQ(fmt::format("{}", d[0].place), "EEDB[16] fap 1 instance 0");
+  EXPECT_EQ(d[0].place.fapId, 1u);
   EXPECT_EQ(d[0].fields.size(), 1u);
   EXPECT_EQ(d[1].shadow, "nothing");
   EXPECT_EQ(d[1].fields.size(), 4u);  // every field of the chip's entry
@@ -466,24 +506,44 @@ TEST(ChipMemory, ComparisonReportsEveryDifferenceFieldByField) {
   EXPECT_EQ(d[3].fields.at(0).shadow, "5");
 }
 
-TEST(ChipMemory, ADirectBitOfZeroIsAClearedPlace) {
-  auto const table = directTable();
-  using Entry = EedbAgMemTlmHwDirect::Entry;
-  table->setEntry(unit(0), Entry{Entry::EntryKey(7)});
-  ChipMemory chip;
-  EXPECT_TRUE(compareWithShadow(chip, *table).empty());
-  Entry one{Entry::EntryKey(8)};
-  one.bitIs(U1(1));
-  table->setEntry(unit(0), one);
-  auto const d = compareWithShadow(chip, *table);
-  ASSERT_EQ(d.size(), 1u);
-  EXPECT_EQ(d[0].fields.at(0).name, "agFieldTlm");
-  chip.execute(table->schanCmds(unit(0), Entry::EntryKey(8), {}));
-  EXPECT_TRUE(compareWithShadow(chip, *table).empty());
+// Places whose FAP and instance ids differ (pairs that swap into each other, the null FAP): the
+// entry sent where the shadow holds it agrees, and a content that decodes to no format is
+// reported at its own place, in the decoder's words.
+TEST(ChipMemory, ComparisonKeepsEveryPlacesFapAndInstanceApart) {
+  std::pair<unsigned, unsigned> const places[] = {{3, 5}, {5, 3}, {0, 7}, {7, 0}, {128, 2}};
+  for (auto const& [fap, instance] : places) {
+    SCOPED_TRACE(fmt::format("fap {} instance {}", fap, instance));
+    auto const table = mdbTable();
+    table->setEntry(unit(fap, instance), rif(0x10, 4));
+    ChipMemory chip;
+    chip.execute(table->schanCmds(unit(fap, instance), Key(0x10), 60, nullptr));
+    EXPECT_TRUE(compareWithShadow(chip, *table).empty());
+    auto undecodable = EedbHwMdb::encode(unit(fap, instance), rif(0x10, 4));
+    undecodable.resultType = 32;
+    chip.execute(undecodable);
+    auto const d = compareWithShadow(chip, *table);
+    ASSERT_EQ(d.size(), 1u);
+    EXPECT_EQ(fmt::format("{}", d[0].place),
+              fmt::format("EEDB[16] {} instance {}",
+                          fap == 128 ? "every fap" : fmt::format("fap {}", fap), instance));
+    EXPECT_EQ(d[0].chip, fmt::format("undecodable (SCHAN command write EEDB[16] fap {} instance "
+                                     "{}: result type 32 names no format)",
+                                     fap, instance));
+  }
 }
 
 // The format tables mark exactly the fields that hold addresses, and such a field prints as the
-// address the translator stored (first octet most significant), any other as its number.
+// address the translator stored (first octet most significant), any other as its number. The
+// 120-bit class (four words; the MAC address runs from word 0 into word 1, fodo into word 2):
+//
+//   bit 119 .. 91  90          74  73   69  68   54  53        6  5    2  1  0
+//      [reserved ][ statObjectId ][statCmd][ fodo ][   l2Mac   ][mtuP][actP]
+//
+// and the 150-bit class (five words, filled exactly; the IPv6 address is words 0 to 3, its
+// first octet the top byte of word 3):
+//
+//   bit 149            130  129 128  127                              0
+//      [ nextOutlifPointer ][2B rsvd][             ipv6Dip              ]
 TEST(EedbFormatTest, AddressFieldsPrintAsTheAddressTheTranslatorsStore) {
   using layout::FieldKind;
   std::vector<std::string> marked;
@@ -533,6 +593,11 @@ TEST(EedbFormatTest, AddressFieldsPrintAsTheAddressTheTranslatorsStore) {
     EXPECT_EQ(layout::fieldText(field->kind, layout::FieldValue(field->width, c.words)), c.text)
         << c.format << "." << c.field;
   }
+  // Up to 64 bits a value is a number; only a 128-bit one is a bit map.
+  EXPECT_EQ(layout::fieldText(FieldKind::number, layout::FieldValue(64, {~0u, ~0u})),
+            "18446744073709551615");
+  EXPECT_EQ(layout::fieldText(FieldKind::number, layout::FieldValue(128, {1, 0, 0, 2})),
+            "0x00000002000000000000000000000001");
 }
 
 }  // namespace

@@ -3,7 +3,6 @@
 // wrote it), and mixed null-FAP (128) and single-FAP streams leave the chip model reading what
 // the shadow means: a FAP's own entry, else the null FAP's.
 #include "PluginTestSupport.h"
-#include "chip26_a0/ChipMemory.h"
 
 namespace eedb::test {
 namespace {
@@ -14,15 +13,6 @@ using chip26_a0::EedbHwMdb;
 using ZuriErrm::AnyLogEntry;
 using ZuriErrm::TableInfo;
 using ZuriErrm::Value;
-
-std::vector<chip26_a0::MemoryDifference> chipAgainst(chip26_a0::ChipMemory const& chip,
-                                                     ZuriAsicUtils::HwCommonTableBase const& base) {
-  if (auto const* t = dynamic_cast<EedbHwMdb const*>(&base)) return compareWithShadow(chip, *t);
-  if (auto const* t = dynamic_cast<EedbAgMemTlmHwDirect const*>(&base)) {
-    return compareWithShadow(chip, *t);
-  }
-  return compareWithShadow(chip, dynamic_cast<EedbDataByLocalOutlifMsbsHwDirect const&>(base));
-}
 
 std::vector<std::string> texts(ZuriAsicUtils::SchanCmds const& cmds) {
   std::vector<std::string> out;

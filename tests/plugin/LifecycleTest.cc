@@ -11,11 +11,18 @@ using ZuriAsicUtils::HwCommonTableBase;
 using ZuriAsicUtils::HwTableKey;
 
 // Each family ignores the other's factory arguments (null here); per revision the MDB family
-// shares one EedbHwMdb, each direct table utility has a table of its own. Every table utility,
-// fed one entry, is gone with its last reference and leaves no node of the object runtime.
+// shares one EedbHwMdb, each direct table utility has a table of its own, each table counted by
+// its class's tracker from its creation at binding. Every table utility, fed one entry, is gone
+// with its last reference, its tables with the last of them, and no node of the object runtime
+// is left.
 TEST(Lifecycle, UtilitiesBindTheirRevisionsTableAndGoWithoutLeftovers) {
   registrations();  // the process-wide objects of loading and registering, made once
   auto const nodesBefore = Pelix::Node::liveCount();
+  auto const tablesLive = [](ExpectedUtil const& u) {
+    return Kiv::AllocTrackTypeInfo::tracker(fmt::format("chip26_a0::{}", u.hwTable)).live();
+  };
+  std::vector<std::int64_t> tablesBefore;
+  for (auto const& u : kExpectedUtils) tablesBefore.push_back(tablesLive(u));
   {
     Managers const m;
     std::vector<Pelix::Ptr<UtilBase>> utils;
@@ -38,12 +45,14 @@ TEST(Lifecycle, UtilitiesBindTheirRevisionsTableAndGoWithoutLeftovers) {
     EXPECT_EQ(m.hw->tableCount(), 2u * 3u);
     EXPECT_NE(m.hw->findTable(HwTableKey("EedbHwMdb", kA0)),
               m.hw->findTable(HwTableKey("EedbHwMdb", kB0)));
-    for (auto const& u : kExpectedUtils) {
-      EXPECT_EQ(Kiv::AllocTrackTypeInfo::find(u.name)->live(), 2) << u.name;
+    for (std::size_t i = 0; i < kTableCount; ++i) {
+      EXPECT_EQ(Kiv::AllocTrackTypeInfo::find(kExpectedUtils[i].name)->live(), 2) << i;
+      EXPECT_EQ(tablesLive(kExpectedUtils[i]) - tablesBefore[i], 2) << kExpectedUtils[i].hwTable;
     }
   }
-  for (auto const& u : kExpectedUtils) {
-    EXPECT_EQ(Kiv::AllocTrackTypeInfo::find(u.name)->live(), 0) << u.name;
+  for (std::size_t i = 0; i < kTableCount; ++i) {
+    EXPECT_EQ(Kiv::AllocTrackTypeInfo::find(kExpectedUtils[i].name)->live(), 0) << i;
+    EXPECT_EQ(tablesLive(kExpectedUtils[i]), tablesBefore[i]) << kExpectedUtils[i].hwTable;
   }
   EXPECT_EQ(Pelix::Node::liveCount(), nodesBefore);
 }
@@ -107,9 +116,8 @@ TEST(Lifecycle, ClearHwTableChecksTheFapId) {
   EXPECT_EQ(mdbTable(*util)->entryCount(), 0u);
 }
 
-// What the agent reaches through reflection: members and their access, the hardware table
-// (rebound by a write, bound again by handleInitialized), the factory and the constructor.
-TEST(Lifecycle, Reflection) {
+// What the agent reaches through reflection: each member answers only its own access.
+TEST(Lifecycle, ReflectionAnswersEachMemberOnlyItsAccess) {
   Managers const m;
   auto util = create(kOutrif, m);
   std::tuple<std::string_view, Pelix::Access, int> const cases[] = {
@@ -129,7 +137,13 @@ TEST(Lifecycle, Reflection) {
   }
   EXPECT_EQ(call<Pelix::String>(*util, "tableName"), kOutrif);
   EXPECT_EQ(Pelix::ModuleInspectData::findType(kOutrif), util->typeData());
+}
 
+// The reflected factory and constructor make table utilities of the key given; the constructor
+// arguments of the other family do not fit.
+TEST(Lifecycle, ReflectionFactoryAndConstructorMakeTheKeysUtility) {
+  Managers const m;
+  auto util = create(kOutrif, m);
   auto made = call<Pelix::Ptr<UtilBase>>(*util, "factory",
                                          {keyOf(kOutrif, kB0), m.hw, m.mdb, m.writer, m.bulk});
   ASSERT_NE(made, nullptr);
@@ -139,11 +153,15 @@ TEST(Lifecycle, Reflection) {
   auto node = util->typeData()->construct(args);
   ASSERT_NE(node, nullptr);
   EXPECT_EQ(dynamic_cast<UtilBase&>(*node).utilKey(), keyOf(kOutrif, kA0));
-  // The constructor arguments of the other family do not fit.
   std::vector<std::any> const wrong = {keyOf(kOutrif, kA0), m.hw, m.writer};
   EXPECT_EQ(util->typeData()->construct(wrong), nullptr);
+}
 
-  // Another EedbHwMdb is read back; a table of another class reads empty.
+// A write of the reflected hardware table rebinds it: another EedbHwMdb is read back, a table of
+// another class reads empty; handleInitialized binds the revision's own table again.
+TEST(Lifecycle, ReflectionRebindsTheHardwareTable) {
+  Managers const m;
+  auto util = create(kOutrif, m);
   auto const own = mdbTable(*util);
   Managers const other;
   auto foreign = create(kOutrif, other);

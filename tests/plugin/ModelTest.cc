@@ -16,7 +16,6 @@
 #include <variant>
 
 #include "PluginTestSupport.h"
-#include "chip26_a0/ChipMemory.h"
 
 namespace eedb::test {
 namespace {
@@ -33,16 +32,6 @@ using ZuriErrm::Value;
 
 constexpr unsigned kFaps[] = {0, 1, 2, 3, 128};
 constexpr unsigned kInstances[] = {0, 1, 5};
-
-// The chip memory against the shadow of a hardware table of any of the three classes.
-std::vector<chip26_a0::MemoryDifference> chipAgainst(chip26_a0::ChipMemory const& chip,
-                                                     HwCommonTableBase const& base) {
-  if (auto const* t = dynamic_cast<EedbHwMdb const*>(&base)) return compareWithShadow(chip, *t);
-  if (auto const* t = dynamic_cast<EedbAgMemTlmHwDirect const*>(&base)) {
-    return compareWithShadow(chip, *t);
-  }
-  return compareWithShadow(chip, dynamic_cast<EedbDataByLocalOutlifMsbsHwDirect const&>(base));
-}
 
 // fn applied to the value held, which must be one of T.
 template <class R, class... T, class Fn>

@@ -1,6 +1,7 @@
 // An Out-RIF log entry through the plug-in loaded with dlopen: the applicability decision with
-// its traces and counters, FAP ids the chip does not have, a wrapper of another table, and the
-// traces of an add and of the table events (what is written: replay goldens and model test).
+// its traces and counters, FAP ids the chip does not have, a wrapper of another table, the
+// agent's two-call path, and the traces of an add and of the table events (what is written:
+// replay goldens and model test).
 
 #include "PluginTestSupport.h"
 #include "kiv/Sassert.h"
@@ -94,6 +95,34 @@ TEST_F(OutrifPipeline, WrapperOfAnotherTableIsAPreconditionViolation) {
     EXPECT_THAT(raisesUntouched<Kiv::SassertException>({util_.get()}, fn),
                 ::testing::StartsWith("logPtr is NULL (\"logPtr\" == nullptr) in "));
   }
+}
+
+// The agent's two calls, writeSwEntryToShadow and then getSchanCmds with the size it returned,
+// do what processSwEntry does in one: the same shadow, counters and commands, nothing written
+// for a FAP outside the mask. revertHwEntry gives the blank entry and changes nothing.
+TEST_F(OutrifPipeline, WriteThenGetCommandsIsProcessSwEntryInTwoCalls) {
+  Managers other;
+  auto const whole = create(kOutrif, other);
+  addFap(*whole, 0);
+  addFap(*whole, 3);
+  std::tuple<std::uint16_t, std::uint8_t, std::uint32_t> const cases[] = {{0x0000, 0, 60},
+                                                                          {0x0200, 0, 0},
+                                                                          {0x0200, kDelete, 0},
+                                                                          {0x0301, 0, 60},
+                                                                          {0x0000, kDelete, 60}};
+  for (auto const& [unit, flags, size] : cases) {
+    SCOPED_TRACE(fmt::format("unit {:#x} flags {}", unit, flags));
+    auto const entry = outrif(outrifEntry(0x40), unit, flags);
+    EXPECT_EQ(util_->writeSwEntryToShadow(entry), size);
+    auto const twoCalls = util_->getSchanCmds(entry, size);
+    auto const oneCall = whole->processSwEntry(entry);
+    EXPECT_TRUE(std::equal(twoCalls.begin(), twoCalls.end(), oneCall.begin(), oneCall.end()));
+    EXPECT_TRUE(snapshot(*util_) == snapshot(*whole));
+  }
+  auto const before = snapshot(*util_);
+  EXPECT_EQ(call<EedbHwMdb::Entry>(*util_, "revertHwEntry", {outrif(outrifEntry(0x40))}),
+            EedbHwMdb::Entry());
+  EXPECT_TRUE(snapshot(*util_) == before);
 }
 
 TEST_F(OutrifPipeline, TracesOfOneAddAtLevel3) {

@@ -1,6 +1,7 @@
 // Support of the plug-in tests: the plug-in loaded once through the real dlopen path, table
-// utilities made by their registered factories, reflection, log entries, captured traces, and a
-// snapshot of everything an entry may change (shadow, counters, enqueue statistics).
+// utilities made by their registered factories, reflection, log entries, captured traces, a
+// snapshot of everything an entry may change (shadow, counters, enqueue statistics) and the
+// chip memory model's view of a shadow.
 #pragma once
 
 #include <any>
@@ -20,6 +21,7 @@
 #include <gtest/gtest.h>
 
 #include "asic/OrderedTableException.h"
+#include "chip26_a0/ChipMemory.h"
 #include "chip26_a0/EedbHwDirect.h"
 #include "chip26_a0/EedbHwMdb.h"
 #include "kiv/Trace.h"
@@ -242,6 +244,17 @@ inline TableImage imageOf(ZuriAsicUtils::HwCommonTableBase const& base) {
     add(*t);
   }
   return image;
+}
+
+// The chip memory model against the shadow of a hardware table of any of the three classes.
+inline std::vector<chip26_a0::MemoryDifference> chipAgainst(
+    chip26_a0::ChipMemory const& chip, ZuriAsicUtils::HwCommonTableBase const& base) {
+  using namespace chip26_a0;
+  if (auto const* t = dynamic_cast<EedbHwMdb const*>(&base)) return compareWithShadow(chip, *t);
+  if (auto const* t = dynamic_cast<EedbAgMemTlmHwDirect const*>(&base)) {
+    return compareWithShadow(chip, *t);
+  }
+  return compareWithShadow(chip, dynamic_cast<EedbDataByLocalOutlifMsbsHwDirect const&>(base));
 }
 
 // Everything an entry may change: the utility's hardware table, its counters and the table

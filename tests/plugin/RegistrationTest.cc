@@ -1,10 +1,12 @@
 // Registration of the table utilities at load and at loader initialisation, through the real
-// dlopen path; and the assertion mode that each load reads from the environment.
+// dlopen path; what each table file exports; and the assertion mode that the first load reads
+// from the environment.
 
 #include <cstdlib>
 
 #include "PluginTestSupport.h"
 #include "asic/Mode.h"
+#include "frame/FileInit.h"
 
 namespace eedb::test {
 namespace {
@@ -97,22 +99,96 @@ TEST(Registration, FailureOfTheContextStopsTheWalk) {
   EXPECT_EQ(context.registrations()[0].key, keyOf(kExpectedUtils[kTableCount - 1].name, kA0));
 }
 
-// Each case in a process of its own: the mode is read once, when the first table file loads.
-// The suite loads nothing before the child does.
+// The linkage name (Itanium C++ ABI) of what the table file of `util` exports: its file object
+// ("File") or its free factory ("Factory"), whose third argument is the family's.
+std::string exportedName(ExpectedUtil const& util, std::string_view suffix) {
+  std::string_view const name = util.name;
+  auto const ns = name.substr(11, name.rfind("::") - 11);  // after "chip26_a0::"
+  auto const stem = fmt::format("e{}{}", name.substr(name.rfind("::") + 3), suffix);
+  auto const object = fmt::format("_ZN9chip26_a0{}{}{}{}E", ns.size(), ns, stem.size(), stem);
+  if (suffix == "File") return object;
+  return object + "RKN13ZuriAsicUtils7UtilKeyERKN5Pelix3PtrINS1_12TableManagerEEERKNS6_I" +
+         (util.hwTable == "EedbHwMdb" ? "N7ZuriMdb12TableManagerE" : "NS1_14HwWriterStatusE") +
+         "EE";
+}
+
+// Calls an exported factory, which returns a Ptr of its own class: a Ptr<UtilBase> of the same
+// object, the class deriving from UtilBase alone. (The sanitizers' function-type check would
+// stop the call, not knowing the class.)
+template <class Third>
+#if defined(__clang__)
+__attribute__((no_sanitize("function")))
+#endif
+Pelix::Ptr<UtilBase>
+callExported(void* factory, UtilKey const& key, Managers const& m, Pelix::Ptr<Third> const& third) {
+  return reinterpret_cast<Pelix::Ptr<UtilBase> (*)(
+      UtilKey const&, Pelix::Ptr<ZuriAsicUtils::TableManager> const&, Pelix::Ptr<Third> const&)>(
+      factory)(key, m.hw, third);
+}
+
+// Each table file exports its file object, whose three log handles carry the library's
+// descriptors at severity 3 (errors) and write every message (no holdoff, no suppression).
+TEST(Registration, EachTableFileExportsItsLogHandles) {
+  for (auto const& u : kExpectedUtils) {
+    SCOPED_TRACE(u.name);
+    auto const* file =
+        static_cast<FileLogHandles const*>(plugin().symbol(exportedName(u, "File").c_str()));
+    ASSERT_NE(file, nullptr);
+    std::pair<Kiv::LogHandle const*, std::string_view> const handles[] = {
+        {&file->error, "HW_ABSTRACTION_ERROR"},
+        {&file->relaunchError, "HW_ABSTRACTION_RELAUNCH_ERROR"},
+        {&file->exception, "HW_ABSTRACTION_EXCEPTION"}};
+    for (auto const& [handle, name] : handles) {
+      EXPECT_EQ(handle->name(), name);
+      EXPECT_EQ(handle->descriptor().severity, 3) << name;
+      EXPECT_EQ(handle->descriptor().category, "\x01") << name;
+      EXPECT_EQ(std::tuple(handle->holdoff(), handle->backoff(), handle->burst(),
+                           handle->maxSuppressed()),
+                std::tuple(Pelix::Duration(), 1.0, 0u, 0u))
+          << name;
+    }
+  }
+}
+
+// Each table file exports its free factory, which makes its table utility bound to the hardware
+// table of the key's revision.
+TEST(Registration, EachTableFileExportsAFactoryOfItsTableUtility) {
+  Managers const m;
+  for (auto const& u : kExpectedUtils) {
+    SCOPED_TRACE(u.name);
+    void* const factory = plugin().symbol(exportedName(u, "Factory").c_str());
+    ASSERT_NE(factory, nullptr);
+    auto const util = u.hwTable == "EedbHwMdb"
+                          ? callExported(factory, keyOf(u.name, kB0), m, m.mdb)
+                          : callExported(factory, keyOf(u.name, kB0), m, m.writer);
+    ASSERT_NE(util, nullptr);
+    EXPECT_EQ(call<Pelix::String>(*util, "tableName"), u.name);
+    EXPECT_EQ(util->utilKey(), keyOf(u.name, kB0));
+    EXPECT_EQ(util->hwTableBase().get(),
+              *m.hw->findTable(ZuriAsicUtils::HwTableKey(Pelix::String(u.hwTable), kB0)));
+  }
+}
+
+// Each case in a process of its own: the mode is read once, when the first table file loads,
+// unless the agent's library has set it already. The suite loads nothing before the child does.
 TEST(AssertModeDeathTest, GracefulAssertModeIsReadAtLoad) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
-  // The variable's value (null: unset) and the mode it gives.
-  std::pair<char const*, int> const cases[] = {{"assert", 1},  {"Assert", 0}, {"ASSERT", 0},
-                                               {"assertx", 0}, {"asser", 0},  {"", 0},
-                                               {nullptr, 0}};
-  for (auto const& [value, mode] : cases) {
-    SCOPED_TRACE(value ? value : "(unset)");
+  // The variable's value (null: unset), a mode set before the load (-1: none) and the mode.
+  std::tuple<char const*, int, int> const cases[] = {
+      {"assert", -1, 1}, {"Assert", -1, 0}, {"ASSERT", -1, 0}, {"assertx", -1, 0},
+      {"asser", -1, 0},  {"", -1, 0},       {nullptr, -1, 0},  {"assert", 7, 7}};
+  for (auto const& [value, before, mode] : cases) {
+    SCOPED_TRACE(fmt::format("{} {}", value ? value : "(unset)", before));
     EXPECT_EXIT(
         {
           if (value) {
             setenv("GRACEFUL_ASSERT_MODE", value, 1);
           } else {
             unsetenv("GRACEFUL_ASSERT_MODE");
+          }
+          if (before >= 0) {
+            Asic::mode = before;
+            Asic::modeInitialized = 1;
           }
           Plugin::loadLibrary(EEDB_PLUGIN_PATH);
           std::exit(Asic::modeInitialized == 1 ? Asic::mode : 99);

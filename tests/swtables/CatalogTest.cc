@@ -1,8 +1,9 @@
 // The replay catalogue: every field of every table accepts what its storage holds and rejects
 // the rest with a reason that names the field and the value (that every line read is written
-// back through visit() and read again into the same entry is the line_parser fuzz target's); and
-// the software table types whose behaviour the replay goldens do not show (SRv6 views sharing one
-// block, ESEM values per revision).
+// back through visit() and read again into the same entry is the line_parser fuzz target's; that
+// SRv6 view data are refused for another view, the replay tool's input test); and the software
+// table types whose behaviour the replay goldens do not show (SRv6 views sharing one block, ESEM
+// values per revision).
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -147,30 +148,8 @@ TEST(CatalogTest, WrongShapesUnknownNamesAndBadAddresses) {
   EXPECT_THROW(t.makeWrapper(other, Asic::UnitId(), 0), std::logic_error);
 }
 
-// View data are taken only for the entry's own view, and of one view only; a refused input
-// leaves the entry as it was.
-TEST(CatalogTest, Srv6ViewDataOnlyOfTheEntrysView) {
-  TableInfo const& t = *findTable("EedbSrv6");
-  AnyLogEntry e = t.newEntry();
-  Value const header = Value::object({{"nofSids", Value::number(3)}});
-  Value const sid = Value::object({{"sid", Value::text("2001:db8::1")}});
-  EXPECT_EQ(
-      rejection(t, e, Value::object({{"viewType", Value::number(1)}, {"etpsSrv6150", header}})),
-      "field 'etpsSrv6150' is the data of viewType 0, but the entry's viewType is 1");
-  EXPECT_EQ(rejection(t, e, Value::object({{"etpsDataSid150", sid}, {"etpsSrv6150", header}})),
-            "fields 'etpsSrv6150' and 'etpsDataSid150' are the data of two views (viewType 0 and "
-            "1); an entry holds one");
-  t.setFields(e, Value::object({{"etpsDataSid150", sid}, {"viewType", Value::number(1)}}));
-  EXPECT_EQ(std::get<EedbSrv6LogEntry>(e).etpsDataSid150().sid(),
-            *Plexo::IpGenAddr::parse("2001:db8::1"));
-  // Compound keys are no views: any number of them with view data.
-  TableInfo const& sflow = *findTable("EedbSflowTable");
-  AnyLogEntry s = sflow.newEntry();
-  sflow.setFields(s, at("key.outlif", Value::number(5)));
-  EXPECT_EQ(read(sflow, s, "key.outlif"), Value::number(5));
-}
-
-// One suggestion helper for tables, fields, members and options.
+// One suggestion helper for tables, fields, members and options (as the replay tool's input
+// test shows them, prefixed paths included).
 TEST(DidYouMean, SuggestsTheClosestNameWhenCloseEnough) {
   std::string_view const names[] = {"format",      "faps",   "fodo",    "EedbOutrif",
                                     "tableDelete", "delete", "instance"};
@@ -179,22 +158,16 @@ TEST(DidYouMean, SuggestsTheClosestNameWhenCloseEnough) {
     std::string_view suggestion;
   } const cases[] = {
       {"fromat", " (did you mean 'format'?)"},          // two neighbours swapped
-      {"EedbOutRif", " (did you mean 'EedbOutrif'?)"},  // letter case
-      {"EEDBOUTRIF", " (did you mean 'EedbOutrif'?)"},
+      {"EEDBOUTRIF", " (did you mean 'EedbOutrif'?)"},  // letter case
       {"fodoo", " (did you mean 'fodo'?)"},
       {"fap", " (did you mean 'faps'?)"},
       {"delet", " (did you mean 'delete'?)"},
-      {"tabledelete", " (did you mean 'tableDelete'?)"},
-      {"instanse", " (did you mean 'instance'?)"},
       {"fo", ""},  // half of the name is too much
       {"x", ""},
       {"comment", ""},
       {"", ""},
   };
   for (auto const& c : cases) EXPECT_EQ(didYouMean(c.typo, names), c.suggestion) << c.typo;
-  EXPECT_EQ(didYouMean("outlf", names, std::identity{}, "key."), "");
-  std::string_view const keys[] = {"outlif", "dipOutlif"};
-  EXPECT_EQ(didYouMean("outlf", keys, std::identity{}, "key."), " (did you mean 'key.outlif'?)");
   EXPECT_EQ(editDistance("fromat", "format"), 1u);
   EXPECT_EQ(editDistance("abc", ""), 3u);
   EXPECT_EQ(editDistance("kitten", "sitting"), 3u);
