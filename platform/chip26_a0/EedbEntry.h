@@ -7,6 +7,7 @@
 #pragma once
 
 #include <array>
+#include <concepts>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -93,7 +94,8 @@ constexpr layout::FormatSpec const* formatByCode(unsigned code) noexcept {
 // only the size of an entry's format.
 inline constexpr auto kSizeBitsByCode = [] {
   std::array<std::uint16_t, 256> sizes{};
-  for (std::size_t i = 0; i < kFormatSpecs.size(); ++i) sizes[i + 1] = kFormatSpecs[i]->sizeBits;
+  for (std::size_t i = 0; i < kFormatSpecs.size(); ++i)
+    sizes[i + 1] = static_cast<std::uint16_t>(kFormatSpecs[i]->sizeBits);
   return sizes;
 }();
 // The descriptor of a format class name ("EedbArpEtpsArp60Entry"), or nullptr.
@@ -250,7 +252,8 @@ constexpr std::uint64_t rawOf(T v) noexcept {
 
 // The entry of one format. Adds no data to Entry; the accessors are listed once per field
 // name below and each is enabled only in the formats that have that field, with the type of
-// that format's width.
+// that format's width. A setter takes only that exact type: an integer of another width does not
+// compile, so that a table narrows by a named rule (src/translate/FieldRules.h), never silently.
 template <class Format>
 class FormatEntry : public Entry {
   template <std::size_t I>
@@ -280,6 +283,10 @@ class FormatEntry : public Entry {
 #define CHIP26_A0_EEDB_FIELD(name)                                                          \
   void name##Is(Arg<detail::fieldIndex<Format>(#name)> v)                                   \
     requires(detail::hasField<Format>(#name)) { set<detail::fieldIndex<Format>(#name)>(v); } \
+  template <std::integral T>                                                                \
+    requires(detail::hasField<Format>(#name) &&                                             \
+             !std::same_as<T, Arg<detail::fieldIndex<Format>(#name)>>)                      \
+  void name##Is(T) = delete;                                                                \
   Value<detail::fieldIndex<Format>(#name)> name() const                                     \
     requires(detail::hasField<Format>(#name)) { return get<detail::fieldIndex<Format>(#name)>(); }
 
