@@ -4,7 +4,7 @@
 //
 //   checked<U4>(v)   refuses a value above the field's maximum with the checked cast's failure,
 //                    "Casting values: cast from unsigned char{ 16 } to U4 (max = 15) failed."
-//   bounded<U20>(v)  refuses it with the bounded type's failure, "U20::value < 0 or > 0xfffff
+//   bounded<U20>(v)  refuses it with the bounded type's failure, "U20::value < 0 or > 0x000fffff
 //                    not allowed" (Pelix::RangeException)
 //   cut<U15>(v)      keeps the low bits; cut(v) keeps as many as the field it is given to has
 //   copy(v)          a value whose type always fits the field; a narrower field fails to compile
