@@ -79,7 +79,11 @@ struct Copy {
   template <FieldValue Field>
   requires(FieldLimit<From>::value <= FieldLimit<Field>::value) constexpr operator Field()
       const noexcept {
-    return fieldOf<Field>(rawOf(value));
+    if constexpr (std::is_integral_v<From> || std::is_integral_v<Field>) {
+      return fieldOf<Field>(rawOf(value));  // the source's type bounds it: no check remains
+    } else {
+      return Field(value);  // a narrower bounded value: widened without a check
+    }
   }
 };
 
