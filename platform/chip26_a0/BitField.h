@@ -1,5 +1,9 @@
-// The one bit routine behind every hardware entry field: copies a run of bits between arrays
-// of 32-bit words (bit 0 is bit 0 of word 0), at any offset, across word boundaries.
+// The bit routines behind every hardware entry field: they copy a run of bits between arrays of
+// 32-bit words (bit 0 is bit 0 of word 0), at any offset, across word boundaries. There are two,
+// on purpose: deposit/extract take the field's place at run time (tools, untyped setters,
+// defaults, decoding), depositAt/extractAt at compile time (every typed accessor of a format
+// entry, on the path of every log entry), where the word loop unrolls into one mask and shift per
+// word. The chip tests check that both write and read the same bits.
 #pragma once
 
 #include <algorithm>

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <array>
+#include <concepts>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -93,7 +94,8 @@ constexpr layout::FormatSpec const* formatByCode(unsigned code) noexcept {
 // only the size of an entry's format.
 inline constexpr auto kSizeBitsByCode = [] {
   std::array<std::uint16_t, 256> sizes{};
-  for (std::size_t i = 0; i < kFormatSpecs.size(); ++i) sizes[i + 1] = kFormatSpecs[i]->sizeBits;
+  for (std::size_t i = 0; i < kFormatSpecs.size(); ++i)
+    sizes[i + 1] = static_cast<std::uint16_t>(kFormatSpecs[i]->sizeBits);
   return sizes;
 }();
 // The descriptor of a format class name ("EedbArpEtpsArp60Entry"), or nullptr.
@@ -248,9 +250,107 @@ constexpr std::uint64_t rawOf(T v) noexcept {
 
 }  // namespace detail
 
+// Every field name of the formats, each once: FormatEntry has one typed accessor pair per name,
+// and the check below keeps this list equal to the names of EedbFormats.h.
+#define CHIP26_A0_EEDB_FIELDS(X)  \
+  X(actionProfile)                \
+  X(dataEntry2BReserved)          \
+  X(egressLastLayer)              \
+  X(encapQosModel)                \
+  X(esemCommand)                  \
+  X(esemNameSpace)                \
+  X(eventorId)                    \
+  X(fodo)                         \
+  X(forwardQosModel)              \
+  X(headerRecordDataLength)       \
+  X(headerRecordEnterpriseFormat) \
+  X(headerRecordProtocol)         \
+  X(headerRecordSize)             \
+  X(headerSampleFlowRecord)       \
+  X(headerSampleSampleLength)     \
+  X(headerSampleSamplingRate)     \
+  X(ipv4Dip)                      \
+  X(ipv4HeaderDfFlag)             \
+  X(ipv4HeaderReservedFlag)       \
+  X(ipv6Dip)                      \
+  X(l2Mac)                        \
+  X(lifAhpIp)                     \
+  X(lifAhpMpls)                   \
+  X(lifAhpUdp)                    \
+  X(mplsLabel)                    \
+  X(mplsLabel2)                   \
+  X(mplsLabel3)                   \
+  X(mplsLabel4)                   \
+  X(mplsLabel5)                   \
+  X(mplsLabel6)                   \
+  X(mplsLabel7)                   \
+  X(mplsLabel8)                   \
+  X(mtuProfile)                   \
+  X(nextOutlifPointer)            \
+  X(nofSids)                      \
+  X(nwkQosIdx)                    \
+  X(oamLifSet)                    \
+  X(outLifProfile)                \
+  X(rawData)                      \
+  X(remarkProfile)                \
+  X(sourceIdx)                    \
+  X(srhHdrExtLen)                 \
+  X(srhLastEntry)                 \
+  X(srhRoutingType)               \
+  X(srhSegmentLeft)               \
+  X(srv6SidData)                  \
+  X(statObjectCmd)                \
+  X(statObjectId)                 \
+  X(ttlDecrementDisable)          \
+  X(ttlMode)                      \
+  X(ttlPipeProfile)               \
+  X(vlanEditProfile)              \
+  X(vlanEditVid1)                 \
+  X(vlanEditVid2)
+
+namespace detail {
+
+#define CHIP26_A0_EEDB_FIELD_NAME(name) #name,
+inline constexpr std::string_view kAccessorNames[] = {
+    CHIP26_A0_EEDB_FIELDS(CHIP26_A0_EEDB_FIELD_NAME)};
+#undef CHIP26_A0_EEDB_FIELD_NAME
+
+constexpr bool hasAccessor(std::string_view name) noexcept {
+  for (auto const accessor : kAccessorNames) {
+    if (accessor == name) return true;
+  }
+  return false;
+}
+
+template <class... Formats>
+consteval bool everyFieldHasAccessor(formats::FormatList<Formats...>) {
+  for (auto const* spec : {&kFormatSpec<Formats>...}) {
+    for (auto const& field : spec->fields) {
+      if (!hasAccessor(field.name)) return false;
+    }
+  }
+  return true;
+}
+
+template <class... Formats>
+consteval bool everyAccessorHasField(formats::FormatList<Formats...>) {
+  for (auto const name : kAccessorNames) {
+    if (!(hasField<Formats>(name) || ...)) return false;
+  }
+  return true;
+}
+
+static_assert(everyFieldHasAccessor(formats::AllFormats{}),
+              "a field of EedbFormats.h has no name in CHIP26_A0_EEDB_FIELDS");
+static_assert(everyAccessorHasField(formats::AllFormats{}),
+              "a name in CHIP26_A0_EEDB_FIELDS is no field of any format");
+
+}  // namespace detail
+
 // The entry of one format. Adds no data to Entry; the accessors are listed once per field
 // name below and each is enabled only in the formats that have that field, with the type of
-// that format's width.
+// that format's width. A setter takes only that exact type: an integer of another width does not
+// compile, so that a table narrows by a named rule (src/translate/FieldRules.h), never silently.
 template <class Format>
 class FormatEntry : public Entry {
   template <std::size_t I>
@@ -280,63 +380,14 @@ class FormatEntry : public Entry {
 #define CHIP26_A0_EEDB_FIELD(name)                                                          \
   void name##Is(Arg<detail::fieldIndex<Format>(#name)> v)                                   \
     requires(detail::hasField<Format>(#name)) { set<detail::fieldIndex<Format>(#name)>(v); } \
+  template <std::integral T>                                                                \
+    requires(detail::hasField<Format>(#name) &&                                             \
+             !std::same_as<T, Arg<detail::fieldIndex<Format>(#name)>>)                      \
+  void name##Is(T) = delete;                                                                \
   Value<detail::fieldIndex<Format>(#name)> name() const                                     \
     requires(detail::hasField<Format>(#name)) { return get<detail::fieldIndex<Format>(#name)>(); }
 
-  CHIP26_A0_EEDB_FIELD(actionProfile)
-  CHIP26_A0_EEDB_FIELD(dataEntry2BReserved)
-  CHIP26_A0_EEDB_FIELD(egressLastLayer)
-  CHIP26_A0_EEDB_FIELD(encapQosModel)
-  CHIP26_A0_EEDB_FIELD(esemCommand)
-  CHIP26_A0_EEDB_FIELD(esemNameSpace)
-  CHIP26_A0_EEDB_FIELD(eventorId)
-  CHIP26_A0_EEDB_FIELD(fodo)
-  CHIP26_A0_EEDB_FIELD(forwardQosModel)
-  CHIP26_A0_EEDB_FIELD(headerRecordDataLength)
-  CHIP26_A0_EEDB_FIELD(headerRecordEnterpriseFormat)
-  CHIP26_A0_EEDB_FIELD(headerRecordProtocol)
-  CHIP26_A0_EEDB_FIELD(headerRecordSize)
-  CHIP26_A0_EEDB_FIELD(headerSampleFlowRecord)
-  CHIP26_A0_EEDB_FIELD(headerSampleSampleLength)
-  CHIP26_A0_EEDB_FIELD(headerSampleSamplingRate)
-  CHIP26_A0_EEDB_FIELD(ipv4Dip)
-  CHIP26_A0_EEDB_FIELD(ipv4HeaderDfFlag)
-  CHIP26_A0_EEDB_FIELD(ipv4HeaderReservedFlag)
-  CHIP26_A0_EEDB_FIELD(ipv6Dip)
-  CHIP26_A0_EEDB_FIELD(l2Mac)
-  CHIP26_A0_EEDB_FIELD(lifAhpIp)
-  CHIP26_A0_EEDB_FIELD(lifAhpMpls)
-  CHIP26_A0_EEDB_FIELD(lifAhpUdp)
-  CHIP26_A0_EEDB_FIELD(mplsLabel)
-  CHIP26_A0_EEDB_FIELD(mplsLabel2)
-  CHIP26_A0_EEDB_FIELD(mplsLabel3)
-  CHIP26_A0_EEDB_FIELD(mplsLabel4)
-  CHIP26_A0_EEDB_FIELD(mplsLabel5)
-  CHIP26_A0_EEDB_FIELD(mplsLabel6)
-  CHIP26_A0_EEDB_FIELD(mplsLabel7)
-  CHIP26_A0_EEDB_FIELD(mplsLabel8)
-  CHIP26_A0_EEDB_FIELD(mtuProfile)
-  CHIP26_A0_EEDB_FIELD(nextOutlifPointer)
-  CHIP26_A0_EEDB_FIELD(nofSids)
-  CHIP26_A0_EEDB_FIELD(nwkQosIdx)
-  CHIP26_A0_EEDB_FIELD(oamLifSet)
-  CHIP26_A0_EEDB_FIELD(outLifProfile)
-  CHIP26_A0_EEDB_FIELD(rawData)
-  CHIP26_A0_EEDB_FIELD(remarkProfile)
-  CHIP26_A0_EEDB_FIELD(sourceIdx)
-  CHIP26_A0_EEDB_FIELD(srhHdrExtLen)
-  CHIP26_A0_EEDB_FIELD(srhLastEntry)
-  CHIP26_A0_EEDB_FIELD(srhRoutingType)
-  CHIP26_A0_EEDB_FIELD(srhSegmentLeft)
-  CHIP26_A0_EEDB_FIELD(srv6SidData)
-  CHIP26_A0_EEDB_FIELD(statObjectCmd)
-  CHIP26_A0_EEDB_FIELD(statObjectId)
-  CHIP26_A0_EEDB_FIELD(ttlDecrementDisable)
-  CHIP26_A0_EEDB_FIELD(ttlMode)
-  CHIP26_A0_EEDB_FIELD(ttlPipeProfile)
-  CHIP26_A0_EEDB_FIELD(vlanEditProfile)
-  CHIP26_A0_EEDB_FIELD(vlanEditVid1)
-  CHIP26_A0_EEDB_FIELD(vlanEditVid2)
+  CHIP26_A0_EEDB_FIELDS(CHIP26_A0_EEDB_FIELD)
 
 #undef CHIP26_A0_EEDB_FIELD
   // clang-format on

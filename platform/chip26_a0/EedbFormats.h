@@ -1,7 +1,36 @@
 // The EEDB entry formats of the MDB-backed table, each declared once as data: its class name,
 // its size in bits (the number that ends the name) and its fields in packing order, bit 0 up. A
 // field that holds an address says which kind (FieldKind), so that tools print it as one.
-// Adding a format is adding a table here and a line to AllFormats.
+//
+// Adding a format:
+//   1. a table below: a struct named after the format, kName = that name + "Entry", kSizeBits,
+//      kFields (widths and defaults; offsets are derived, and the layout is checked to fit);
+//   2. its name at the end of CHIP26_A0_EEDB_FORMATS: its place there is its result type on the
+//      chip, so appending keeps the others' codes; the list makes AllFormats and the entry class
+//      EedbHwMdb::<name>Entry;
+//   3. a field name that no format had before: a line in CHIP26_A0_EEDB_FIELDS (EedbEntry.h),
+//      which gives it its typed accessors; the build refuses a field without one;
+//   4. the table utility that writes it: a View in its Views and the format's rules in its table
+//      file (the table contract refuses a view whose format has no rules);
+//   5. `make docs` for docs/formats.md, and the goldens when an example stream shows the format.
+//
+// Fields whose names do not say what they do, and what the tables do with them:
+//   fodo                 FODO value of the log entry, kept to the field's width (15 or 10 bits)
+//   lifAhpIp, lifAhpUdp  the tunnel's LIF AHP profile: raw IP formats take its low 2 bits, UDP
+//                        formats all 4; lifAhpMpls: the MPLS push entry's, 3 bits, checked
+//   esemCommand          ESEM command of the encapsulation: tunnels copy it, VXLAN writes 1, the
+//                        sFlow data entry its hardware value for chip 26:A0 (Gen3EsemCmds)
+//   esemNameSpace, outLifProfile  copied from the VXLAN tunnel's log entry
+//   sourceIdx            index of the tunnel source address
+//   nwkQosIdx            network QoS index
+//   encapQosModel, forwardQosModel, remarkProfile, ttlPipeProfile, ttlMode, actionProfile
+//                        QoS, TTL and action profiles of the entry, copied from the log entry's
+//                        fields of the same name (checked or cut where the widths differ)
+//   egressLastLayer      VLAN edit flag of out-AC and ARP entries, 1 bit, checked
+//   statObjectCmd, statObjectId  the statistics object: command 3 and the id when the id is
+//                        below the field's all-ones value (FieldRules.h), else none
+//   eventorId, oamLifSet the sFlow data entry's eventor id (copied) and OAM LIF flag (checked)
+//   dataEntry2BReserved  always 3 in data entries: the chip expects it
 #pragma once
 
 #include <array>
@@ -475,21 +504,52 @@ struct FormatList {
   static constexpr std::size_t kCount = sizeof...(Formats);
 };
 
-// Every format, in result-type order: the first is result type 1.
-using AllFormats =
-    FormatList<EedbRifBasicEtpsEthRif60, EedbMplsTunnelEtpsMpls190, EedbMplsTunnelEtpsMpls1Stat150,
-               EedbMplsTunnelEtpsMpls2Stat150, EedbMplsTunnelEtpsMpls2StatPlus150,
-               EedbMplsDataTunnelEtpsDataMpls190, EedbMplsDataTunnelEtpsDataMpls290,
-               EedbMplsDataTunnelEtpsDataMpls390, EedbMplsDataTunnelEtpsDataMpls4150,
-               EedbMplsDataTunnelEtpsDataMpls5150, EedbMplsDataTunnelEtpsDataMpls6150,
-               EedbMplsTunnelEtpsMplsSwap90, EedbSrv6EtpsSrv6150, EedbSrv6DataSidEtpsDataSid150,
-               EedbSrv6Ipv6TunnelEtpsIpv6TunnelRaw150, EedbIpv4TunnelEtpsIpv4TunnelRaw150,
-               EedbIpv4TunnelEtpsIpv4TunnelUdp150, EedbIpv6TunnelEtpsIpv6TunnelUdp150,
-               EedbIpv6TunnelEtpsIpv6TunnelRaw150, EedbIpv6DataDipEtpsDataIpv6Dip150,
-               EedbIpv4TunnelEtpsIpv4TunnelVxlan150, EedbArpEtpsArp60, EedbArpEtpsRifArpStat120,
-               EedbArpEtpsRifArpAc1TagStat120, EedbArpEtpsArpAcTapaggDest120,
-               EedbArpEtpsArpAcTapaggDestAndSrc120, EedbOutAcEtpsAc3TagStat120,
-               EedbOutAcEtpsAc3TagStat150, EedbSflowEtpsSflowFirstPass150,
-               EedbSflowEtpsSflowFirstPassData90, EedbStatEtpsOnlyStat90>;
+// Every format, in result-type order: the first is result type 1. The list is written once:
+// AllFormats and the entry classes of EedbHwMdb (FORMAT##Entry) are made from it.
+#define CHIP26_A0_EEDB_FORMATS(X)           \
+  X(EedbRifBasicEtpsEthRif60)               \
+  X(EedbMplsTunnelEtpsMpls190)              \
+  X(EedbMplsTunnelEtpsMpls1Stat150)         \
+  X(EedbMplsTunnelEtpsMpls2Stat150)         \
+  X(EedbMplsTunnelEtpsMpls2StatPlus150)     \
+  X(EedbMplsDataTunnelEtpsDataMpls190)      \
+  X(EedbMplsDataTunnelEtpsDataMpls290)      \
+  X(EedbMplsDataTunnelEtpsDataMpls390)      \
+  X(EedbMplsDataTunnelEtpsDataMpls4150)     \
+  X(EedbMplsDataTunnelEtpsDataMpls5150)     \
+  X(EedbMplsDataTunnelEtpsDataMpls6150)     \
+  X(EedbMplsTunnelEtpsMplsSwap90)           \
+  X(EedbSrv6EtpsSrv6150)                    \
+  X(EedbSrv6DataSidEtpsDataSid150)          \
+  X(EedbSrv6Ipv6TunnelEtpsIpv6TunnelRaw150) \
+  X(EedbIpv4TunnelEtpsIpv4TunnelRaw150)     \
+  X(EedbIpv4TunnelEtpsIpv4TunnelUdp150)     \
+  X(EedbIpv6TunnelEtpsIpv6TunnelUdp150)     \
+  X(EedbIpv6TunnelEtpsIpv6TunnelRaw150)     \
+  X(EedbIpv6DataDipEtpsDataIpv6Dip150)      \
+  X(EedbIpv4TunnelEtpsIpv4TunnelVxlan150)   \
+  X(EedbArpEtpsArp60)                       \
+  X(EedbArpEtpsRifArpStat120)               \
+  X(EedbArpEtpsRifArpAc1TagStat120)         \
+  X(EedbArpEtpsArpAcTapaggDest120)          \
+  X(EedbArpEtpsArpAcTapaggDestAndSrc120)    \
+  X(EedbOutAcEtpsAc3TagStat120)             \
+  X(EedbOutAcEtpsAc3TagStat150)             \
+  X(EedbSflowEtpsSflowFirstPass150)         \
+  X(EedbSflowEtpsSflowFirstPassData90)      \
+  X(EedbStatEtpsOnlyStat90)
+
+namespace detail {
+template <class... Formats>
+struct Listed {
+  template <class Format>
+  using Then = Listed<Formats..., Format>;
+  using Type = FormatList<Formats...>;
+};
+}  // namespace detail
+
+#define CHIP26_A0_EEDB_FORMAT_ITEM(format) ::template Then<format>
+using AllFormats = detail::Listed<> CHIP26_A0_EEDB_FORMATS(CHIP26_A0_EEDB_FORMAT_ITEM)::Type;
+#undef CHIP26_A0_EEDB_FORMAT_ITEM
 
 }  // namespace chip26_a0::mdb::formats

@@ -28,63 +28,13 @@ class EedbHwMdb : public ZuriAsicUtils::HwCommonTableBase,
   using EntryKey = mdb::EntryKey;
   using Entry = mdb::Entry;
 
-  // The format entries; see EedbFormats.h for their fields.
-  using EedbRifBasicEtpsEthRif60Entry = mdb::FormatEntry<mdb::formats::EedbRifBasicEtpsEthRif60>;
-  using EedbMplsTunnelEtpsMpls190Entry = mdb::FormatEntry<mdb::formats::EedbMplsTunnelEtpsMpls190>;
-  using EedbMplsTunnelEtpsMpls1Stat150Entry =
-      mdb::FormatEntry<mdb::formats::EedbMplsTunnelEtpsMpls1Stat150>;
-  using EedbMplsTunnelEtpsMpls2Stat150Entry =
-      mdb::FormatEntry<mdb::formats::EedbMplsTunnelEtpsMpls2Stat150>;
-  using EedbMplsTunnelEtpsMpls2StatPlus150Entry =
-      mdb::FormatEntry<mdb::formats::EedbMplsTunnelEtpsMpls2StatPlus150>;
-  using EedbMplsDataTunnelEtpsDataMpls190Entry =
-      mdb::FormatEntry<mdb::formats::EedbMplsDataTunnelEtpsDataMpls190>;
-  using EedbMplsDataTunnelEtpsDataMpls290Entry =
-      mdb::FormatEntry<mdb::formats::EedbMplsDataTunnelEtpsDataMpls290>;
-  using EedbMplsDataTunnelEtpsDataMpls390Entry =
-      mdb::FormatEntry<mdb::formats::EedbMplsDataTunnelEtpsDataMpls390>;
-  using EedbMplsDataTunnelEtpsDataMpls4150Entry =
-      mdb::FormatEntry<mdb::formats::EedbMplsDataTunnelEtpsDataMpls4150>;
-  using EedbMplsDataTunnelEtpsDataMpls5150Entry =
-      mdb::FormatEntry<mdb::formats::EedbMplsDataTunnelEtpsDataMpls5150>;
-  using EedbMplsDataTunnelEtpsDataMpls6150Entry =
-      mdb::FormatEntry<mdb::formats::EedbMplsDataTunnelEtpsDataMpls6150>;
-  using EedbMplsTunnelEtpsMplsSwap90Entry =
-      mdb::FormatEntry<mdb::formats::EedbMplsTunnelEtpsMplsSwap90>;
-  using EedbSrv6EtpsSrv6150Entry = mdb::FormatEntry<mdb::formats::EedbSrv6EtpsSrv6150>;
-  using EedbSrv6DataSidEtpsDataSid150Entry =
-      mdb::FormatEntry<mdb::formats::EedbSrv6DataSidEtpsDataSid150>;
-  using EedbSrv6Ipv6TunnelEtpsIpv6TunnelRaw150Entry =
-      mdb::FormatEntry<mdb::formats::EedbSrv6Ipv6TunnelEtpsIpv6TunnelRaw150>;
-  using EedbIpv4TunnelEtpsIpv4TunnelRaw150Entry =
-      mdb::FormatEntry<mdb::formats::EedbIpv4TunnelEtpsIpv4TunnelRaw150>;
-  using EedbIpv4TunnelEtpsIpv4TunnelUdp150Entry =
-      mdb::FormatEntry<mdb::formats::EedbIpv4TunnelEtpsIpv4TunnelUdp150>;
-  using EedbIpv6TunnelEtpsIpv6TunnelUdp150Entry =
-      mdb::FormatEntry<mdb::formats::EedbIpv6TunnelEtpsIpv6TunnelUdp150>;
-  using EedbIpv6TunnelEtpsIpv6TunnelRaw150Entry =
-      mdb::FormatEntry<mdb::formats::EedbIpv6TunnelEtpsIpv6TunnelRaw150>;
-  using EedbIpv6DataDipEtpsDataIpv6Dip150Entry =
-      mdb::FormatEntry<mdb::formats::EedbIpv6DataDipEtpsDataIpv6Dip150>;
-  using EedbIpv4TunnelEtpsIpv4TunnelVxlan150Entry =
-      mdb::FormatEntry<mdb::formats::EedbIpv4TunnelEtpsIpv4TunnelVxlan150>;
-  using EedbArpEtpsArp60Entry = mdb::FormatEntry<mdb::formats::EedbArpEtpsArp60>;
-  using EedbArpEtpsRifArpStat120Entry = mdb::FormatEntry<mdb::formats::EedbArpEtpsRifArpStat120>;
-  using EedbArpEtpsRifArpAc1TagStat120Entry =
-      mdb::FormatEntry<mdb::formats::EedbArpEtpsRifArpAc1TagStat120>;
-  using EedbArpEtpsArpAcTapaggDest120Entry =
-      mdb::FormatEntry<mdb::formats::EedbArpEtpsArpAcTapaggDest120>;
-  using EedbArpEtpsArpAcTapaggDestAndSrc120Entry =
-      mdb::FormatEntry<mdb::formats::EedbArpEtpsArpAcTapaggDestAndSrc120>;
-  using EedbOutAcEtpsAc3TagStat120Entry =
-      mdb::FormatEntry<mdb::formats::EedbOutAcEtpsAc3TagStat120>;
-  using EedbOutAcEtpsAc3TagStat150Entry =
-      mdb::FormatEntry<mdb::formats::EedbOutAcEtpsAc3TagStat150>;
-  using EedbSflowEtpsSflowFirstPass150Entry =
-      mdb::FormatEntry<mdb::formats::EedbSflowEtpsSflowFirstPass150>;
-  using EedbSflowEtpsSflowFirstPassData90Entry =
-      mdb::FormatEntry<mdb::formats::EedbSflowEtpsSflowFirstPassData90>;
-  using EedbStatEtpsOnlyStat90Entry = mdb::FormatEntry<mdb::formats::EedbStatEtpsOnlyStat90>;
+  // The format entries, one per format of EedbFormats.h and named after it
+  // (EedbRifBasicEtpsEthRif60Entry); see there for their fields.
+#define CHIP26_A0_EEDB_FORMAT_ENTRY(format)                     \
+  using format##Entry = mdb::FormatEntry<mdb::formats::format>; \
+  static_assert(mdb::formats::format::kName == #format "Entry");
+  CHIP26_A0_EEDB_FORMATS(CHIP26_A0_EEDB_FORMAT_ENTRY)
+#undef CHIP26_A0_EEDB_FORMAT_ENTRY
 
   // Entries of this table know their size in bits.
   static constexpr bool kEntriesHaveSize = true;
@@ -96,10 +46,14 @@ class EedbHwMdb : public ZuriAsicUtils::HwCommonTableBase,
             Pelix::Ptr<ZuriMdb::TableManager> const& mdbManager);
   ~EedbHwMdb() override;
 
-  Pelix::String tableType() const override { return Pelix::String(kTableType); }
+  Pelix::String tableType() const override {
+    return Pelix::String(kTableType);
+  }
 
   // Every format, in result-type order.
-  static std::span<layout::FormatSpec const* const> formats() noexcept { return mdb::kFormatSpecs; }
+  static std::span<layout::FormatSpec const* const> formats() noexcept {
+    return mdb::kFormatSpecs;
+  }
 
   // --- Shadow --- (setEntry, getEntry, findEntry, prefetchEntry, entryToReplace,
   // replaceEntry, entryCount, forEachEntry)

@@ -16,7 +16,7 @@ template <std::size_t N>
 std::array<std::uint8_t, N> octetsOf(FieldValue const& value) {
   std::array<std::uint8_t, N> out{};
   for (unsigned i = 0; i < N; ++i) {
-    out[i] = static_cast<std::uint8_t>(bits::read(value.words(), 8 * (N - 1 - i), 8));
+    out[i] = static_cast<std::uint8_t>(bits::read(value.words(), 8 * (unsigned{N} - 1 - i), 8));
   }
   return out;
 }

@@ -21,7 +21,8 @@ class FapRevision {
   constexpr FapRevision() noexcept = default;
   constexpr FapRevision(ChipType chipType, char letter, unsigned digit) noexcept
       : chipType_(chipType),
-        revision_(static_cast<std::uint8_t>((letter - 'A') << 4 | (digit & 0xF))) {}
+        revision_(
+            static_cast<std::uint8_t>(static_cast<unsigned>(letter - 'A') << 4 | (digit & 0xFu))) {}
 
   // Chip type 26, revision A0.
   static constexpr FapRevision fapRevGen3A0() noexcept { return {ChipType{26}, 'A', 0}; }

@@ -15,6 +15,7 @@
 #include "pelix/MemTrack.h"
 #include "pelix/String.h"
 #include "plugin/Loader.h"
+#include "translate/TableContract.h"
 #include "zuri_asic_utils/UtilBase.h"
 #include "zuri_asic_utils/UtilPluginNamespace.h"
 
@@ -76,8 +77,10 @@ struct TableUtilFile {
 
 }  // namespace eedb
 
-// The free factory of a table utility and its file's registration objects.
+// The free factory of a table utility and its file's registration objects. Here the table class
+// is complete, so its contract with the frame is checked here (translate/TableContract.h).
 #define EEDB_TABLE_UTIL(Util, factoryFunction, fileObject)           \
+  static_assert(eedb::kKeepsTableContract<Util>);                    \
   EEDB_EXPORT Pelix::Ptr<Util> factoryFunction(                      \
       ZuriAsicUtils::UtilKey const& utilKey,                         \
       Pelix::Ptr<ZuriAsicUtils::TableManager> const& hwTableManager, \

@@ -20,7 +20,10 @@ class EedbAgMemTlmUtil final : public eedb::DirectTableUtil<EedbAgMemTlmUtil, Ee
     return create(utilKey, hwTableManager, third);
   }
 
-  static void fillEntry(Entry& hw, LogEntry const& sw) { hw.agFieldTlmIs(U1(sw.agFieldTlm())); }
+  // ---- the one-bit entry ----
+  static void fillEntry(Entry& hw, LogEntry const& sw) {
+    hw.agFieldTlmIs(eedb::bounded<U1>(sw.agFieldTlm()));
+  }
 };
 
 EEDB_TABLE_UTIL(EedbAgMemTlmUtil, eedbAgMemTlmUtilFactory, eedbAgMemTlmUtilFile);

@@ -7,6 +7,7 @@
 namespace chip26_a0::ZuriErrmArpUtil {
 
 using chip26_a0::EedbHwMdb;
+using namespace eedb::rules;
 using Arp60 = EedbHwMdb::EedbArpEtpsArp60Entry;
 using RifArpStat = EedbHwMdb::EedbArpEtpsRifArpStat120Entry;
 using RifArpAc1TagStat = EedbHwMdb::EedbArpEtpsRifArpAc1TagStat120Entry;
@@ -30,42 +31,47 @@ class EedbArpTableUtil final
     return create(utilKey, hwTableManager, third);
   }
 
-  // Checked casts, in this order: the first field out of range is the one reported.
+  // The translator checks, in this order: the first field out of range is the one reported.
+  // fodo and the statistics id are cut to their fields; the command is bounded.
+
+  // ---- Arp60 (view 2): destination MAC ----
   void setTranslatorFields(Arp60& hw, LogEntry const& sw) const {
-    hw.actionProfileIs(Asic::checkedCast<U2>(sw.actionProfile()));
+    hw.actionProfileIs(checked<U2>(sw.actionProfile()));
   }
-  void setTranslatorFields(RifArpStat& hw, LogEntry const& sw) const {
-    hw.actionProfileIs(Asic::checkedCast<U2>(sw.actionProfile()));
-    hw.mtuProfileIs(Asic::checkedCast<U4>(sw.mtuProfile()));
-  }
-  void setTranslatorFields(RifArpAc1TagStat& hw, LogEntry const& sw) const {
-    hw.actionProfileIs(Asic::checkedCast<U2>(sw.actionProfile()));
-    hw.egressLastLayerIs(Asic::checkedCast<U1>(sw.egressLastLayer()));
-    hw.vlanEditProfileIs(Asic::checkedCast<U3>(sw.vlanEditProfile()));
-    hw.mtuProfileIs(Asic::checkedCast<U3>(sw.mtuProfile()));
-    if (sw.viewType() == 3) hw.vlanEditVid1Is(Asic::checkedCast<U12>(sw.vlanEditVid1()));
+  void doSetHwEntry(Asic::UnitId, LogEntry& sw, Arp60& hw) const {
+    hw.l2MacIs(macNumber(sw.l2Mac()));
   }
 
-  void doSetHwEntry(Asic::UnitId, LogEntry& sw, Arp60& hw) const {
-    hw.l2MacIs(eedb::macNumber(sw.l2Mac()));
+  // ---- RifArpStat (view 4): out-RIF data and statistics ----
+  void setTranslatorFields(RifArpStat& hw, LogEntry const& sw) const {
+    hw.actionProfileIs(checked<U2>(sw.actionProfile()));
+    hw.mtuProfileIs(checked<U4>(sw.mtuProfile()));
   }
   void doSetHwEntry(Asic::UnitId, LogEntry& sw, RifArpStat& hw) const {
-    hw.l2MacIs(eedb::macNumber(sw.l2Mac()));
+    hw.l2MacIs(macNumber(sw.l2Mac()));
     setStatFields(sw, hw);
   }
+
+  // ---- RifArpAc1TagStat (views 1, 3, 5): out-RIF data, one VLAN tag edit, statistics ----
+  void setTranslatorFields(RifArpAc1TagStat& hw, LogEntry const& sw) const {
+    hw.actionProfileIs(checked<U2>(sw.actionProfile()));
+    hw.egressLastLayerIs(checked<U1>(sw.egressLastLayer()));
+    hw.vlanEditProfileIs(checked<U3>(sw.vlanEditProfile()));
+    hw.mtuProfileIs(checked<U3>(sw.mtuProfile()));
+    if (sw.viewType() == 3) hw.vlanEditVid1Is(checked<U12>(sw.vlanEditVid1()));
+  }
   void doSetHwEntry(Asic::UnitId, LogEntry& sw, RifArpAc1TagStat& hw) const {
-    hw.l2MacIs(eedb::macNumber(sw.l2Mac()));
+    hw.l2MacIs(macNumber(sw.l2Mac()));
     setStatFields(sw, hw);
   }
 
  private:
-  // fodo and the id are cut to their fields (17 or 15 bits); the command is a bounded U5.
+  // fodo and the id are cut to their fields (15 and 17 or 15 bits); the command is a bounded U5.
   template <class Format>
   static void setStatFields(LogEntry const& sw, Format& hw) {
-    hw.fodoIs(eedb::lowBits<U15>(sw.fodo()));
-    hw.statObjectCmdIs(U5(sw.statObjectCmd()));
-    using StatId = typename eedb::detail::SetterArg<decltype(&Format::statObjectIdIs)>::type;
-    hw.statObjectIdIs(eedb::lowBits<StatId>(sw.statObjectId()));
+    hw.fodoIs(cut<U15>(sw.fodo()));
+    hw.statObjectCmdIs(bounded<U5>(sw.statObjectCmd()));
+    hw.statObjectIdIs(cut(sw.statObjectId()));
   }
 };
 

@@ -22,8 +22,9 @@ class EedbDataByLocalOutlifMsbsUtil final
     return create(utilKey, hwTableManager, third);
   }
 
+  // ---- the one-bit entry ----
   static void fillEntry(Entry& hw, LogEntry const& sw) {
-    hw.eesIsDataEntryappedIs(U1(sw.eesIsDataEntryapped()));
+    hw.eesIsDataEntryappedIs(eedb::bounded<U1>(sw.eesIsDataEntryapped()));
   }
 };
 

@@ -6,6 +6,7 @@
 
 namespace chip26_a0::ZuriErrmUtil {
 
+using namespace eedb::rules;
 using Mpls1 = EedbHwMdb::EedbMplsTunnelEtpsMpls190Entry;
 using Mpls1Stat = EedbHwMdb::EedbMplsTunnelEtpsMpls1Stat150Entry;
 using Mpls2Stat = EedbHwMdb::EedbMplsTunnelEtpsMpls2Stat150Entry;
@@ -38,66 +39,71 @@ class EedbMplsTunnelTableUtil final
     return create(utilKey, hwTableManager, third);
   }
 
-  // ---- label push and swap ----
+  // Labels and next pointers are cut to 20 bits; the ESEM command, lifAhpMpls and the VLAN edit
+  // profile are bounded, in field order.
 
+  // ---- Mpls1 (view 1): push of one label ----
   void doSetHwEntry(Asic::UnitId, LogEntry& sw, Mpls1& hw) const { setLabelAndNext(sw, hw); }
-  void doSetHwEntry(Asic::UnitId, LogEntry& sw, MplsSwap& hw) const { setLabelAndNext(sw, hw); }
 
+  // ---- Mpls1Stat (view 2): push of one label, with statistics ----
   void doSetHwEntry(Asic::UnitId, LogEntry& sw, Mpls1Stat& hw) const {
-    hw.mplsLabelIs(label(sw.label1()));
-    hw.esemCommandIs(U3(sw.esemCommand()));
-    hw.lifAhpMplsIs(U3(sw.lifAhpMpls()));
-    hw.nextOutlifPointerIs(label(sw.nextOutlifPointer()));
+    hw.mplsLabelIs(cut<U20>(sw.label1()));
+    hw.esemCommandIs(bounded<U3>(sw.esemCommand()));
+    hw.lifAhpMplsIs(bounded<U3>(sw.lifAhpMpls()));
+    hw.nextOutlifPointerIs(cut<U20>(sw.nextOutlifPointer()));
     setStatTail(sw, hw);
   }
 
+  // ---- Mpls2Stat (view 3): push of two labels, with statistics ----
   void doSetHwEntry(Asic::UnitId, LogEntry& sw, Mpls2Stat& hw) const {
-    hw.mplsLabelIs(label(sw.label1()));
-    hw.mplsLabel2Is(label(sw.label2()));
-    hw.nextOutlifPointerIs(label(sw.nextOutlifPointer()));
+    hw.mplsLabelIs(cut<U20>(sw.label1()));
+    hw.mplsLabel2Is(cut<U20>(sw.label2()));
+    hw.nextOutlifPointerIs(cut<U20>(sw.nextOutlifPointer()));
     setStatTail(sw, hw);
   }
 
+  // ---- Mpls2StatPlus (view 4): push of two labels, with statistics and a VLAN edit ----
   void doSetHwEntry(Asic::UnitId, LogEntry& sw, Mpls2StatPlus& hw) const {
-    hw.mplsLabelIs(label(sw.label1()));
-    hw.mplsLabel2Is(label(sw.label2()));
-    hw.vlanEditProfileIs(U3(sw.vlanEditProfile()));
-    hw.nextOutlifPointerIs(label(sw.nextOutlifPointer()));
+    hw.mplsLabelIs(cut<U20>(sw.label1()));
+    hw.mplsLabel2Is(cut<U20>(sw.label2()));
+    hw.vlanEditProfileIs(bounded<U3>(sw.vlanEditProfile()));
+    hw.nextOutlifPointerIs(cut<U20>(sw.nextOutlifPointer()));
     setStatTail(sw, hw);
   }
 
-  // Data entries (views 5 to 10): the first software label always goes to mplsLabel3, and a
-  // format with N labels takes label1 to labelN.
+  // ---- DataMpls1 to DataMpls6 (views 5 to 10): the further labels of a long label list ----
+  // The first software label always goes to mplsLabel3, and a format with N labels takes label1
+  // to labelN.
   template <class Format>
   requires requires(Format& hw) { hw.mplsLabel3Is(U20()); }
   void doSetHwEntry(Asic::UnitId, LogEntry& sw, Format& hw) const {
-    hw.mplsLabel3Is(label(sw.label1()));
-    if constexpr (requires { hw.mplsLabel4Is(U20()); }) hw.mplsLabel4Is(label(sw.label2()));
-    if constexpr (requires { hw.mplsLabel5Is(U20()); }) hw.mplsLabel5Is(label(sw.label3()));
-    if constexpr (requires { hw.mplsLabel6Is(U20()); }) hw.mplsLabel6Is(label(sw.label4()));
-    if constexpr (requires { hw.mplsLabel7Is(U20()); }) hw.mplsLabel7Is(label(sw.label5()));
-    if constexpr (requires { hw.mplsLabel8Is(U20()); }) hw.mplsLabel8Is(label(sw.label6()));
-    hw.nextOutlifPointerIs(label(sw.nextOutlifPointer()));
+    hw.mplsLabel3Is(cut<U20>(sw.label1()));
+    if constexpr (requires { hw.mplsLabel4Is(U20()); }) hw.mplsLabel4Is(cut<U20>(sw.label2()));
+    if constexpr (requires { hw.mplsLabel5Is(U20()); }) hw.mplsLabel5Is(cut<U20>(sw.label3()));
+    if constexpr (requires { hw.mplsLabel6Is(U20()); }) hw.mplsLabel6Is(cut<U20>(sw.label4()));
+    if constexpr (requires { hw.mplsLabel7Is(U20()); }) hw.mplsLabel7Is(cut<U20>(sw.label5()));
+    if constexpr (requires { hw.mplsLabel8Is(U20()); }) hw.mplsLabel8Is(cut<U20>(sw.label6()));
+    hw.nextOutlifPointerIs(cut<U20>(sw.nextOutlifPointer()));
   }
+
+  // ---- MplsSwap (view 11): label swap ----
+  void doSetHwEntry(Asic::UnitId, LogEntry& sw, MplsSwap& hw) const { setLabelAndNext(sw, hw); }
 
  private:
-  // Labels and pointers: the low 20 bits.
-  static U20 label(std::uint32_t value) { return eedb::lowBits<U20>(value); }
-
   template <class Format>
   static void setLabelAndNext(LogEntry const& sw, Format& hw) {
-    hw.mplsLabelIs(label(sw.label1()));
-    hw.nextOutlifPointerIs(label(sw.nextOutlifPointer()));
+    hw.mplsLabelIs(cut<U20>(sw.label1()));
+    hw.nextOutlifPointerIs(cut<U20>(sw.nextOutlifPointer()));
   }
 
-  // Common tail of the entries with statistics.
+  // Common tail of the entries with statistics; ttlMode is 1 only for a software 1.
   template <class Format>
   static void setStatTail(LogEntry const& sw, Format& hw) {
-    hw.ttlPipeProfileIs(eedb::lowBits<U4>(sw.ttlPipeProfile()));
-    hw.ttlModeIs(U1(sw.ttlMode() == 1 ? 1 : 0));
-    hw.nwkQosIdxIs(eedb::lowBits<U6>(sw.nwkQosIdx()));
-    hw.encapQosModelIs(eedb::lowBits<U3>(sw.encapQosModel()));
-    eedb::applyStatObject(hw, sw.statObjectId());
+    hw.ttlPipeProfileIs(cut<U4>(sw.ttlPipeProfile()));
+    hw.ttlModeIs(flag(sw.ttlMode() == 1));
+    hw.nwkQosIdxIs(cut<U6>(sw.nwkQosIdx()));
+    hw.encapQosModelIs(cut<U3>(sw.encapQosModel()));
+    applyStatObject(hw, sw.statObjectId());
   }
 };
 

@@ -5,6 +5,7 @@
 
 namespace chip26_a0::ZuriErrmUtil {
 
+using namespace eedb::rules;
 using Rif60 = EedbHwMdb::EedbRifBasicEtpsEthRif60Entry;
 
 class EedbOutrifUtil final
@@ -23,16 +24,14 @@ class EedbOutrifUtil final
     return create(utilKey, hwTableManager, mdbTableManager);
   }
 
-  // In this order: the first field out of range is the one reported.
+  // ---- EedbRifBasicEtpsEthRif60Entry (view 1) ----
+  // Checked in field order: the first field out of range is the one reported.
   void setTranslatorFields(Rif60& hw, LogEntry const& sw) const {
-    hw.forwardQosModelIs(Asic::checkedCast<U1>(sw.forwardQosModel()));
-    hw.mtuProfileIs(Asic::checkedCast<U4>(sw.mtuProfile()));
-    hw.remarkProfileIs(Asic::checkedCast<U5>(sw.remarkProfile()));
+    hw.forwardQosModelIs(checked<U1>(sw.forwardQosModel()));
+    hw.mtuProfileIs(checked<U4>(sw.mtuProfile()));
+    hw.remarkProfileIs(checked<U5>(sw.remarkProfile()));
   }
-
-  void doSetHwEntry(Asic::UnitId, LogEntry& sw, Rif60& hw) const {
-    hw.fodoIs(eedb::lowBits<U15>(sw.fodo()));
-  }
+  void doSetHwEntry(Asic::UnitId, LogEntry& sw, Rif60& hw) const { hw.fodoIs(cut<U15>(sw.fodo())); }
 };
 
 EEDB_TABLE_UTIL(EedbOutrifUtil, eedbOutrifUtilFactory, eedbOutrifUtilFile);

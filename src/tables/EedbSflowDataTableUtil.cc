@@ -6,6 +6,7 @@
 
 namespace chip26_a0::ZuriErrmUtil {
 
+using namespace eedb::rules;
 using SflowFirstPassData = EedbHwMdb::EedbSflowEtpsSflowFirstPassData90Entry;
 
 class EedbSflowDataTableUtil final
@@ -25,17 +26,17 @@ class EedbSflowDataTableUtil final
 
   static std::uint32_t swKeyValue(LogEntry const& sw) { return sw.key().dataOutlif(); }
 
+  // ---- SflowFirstPassData (view 0) ----
   void setTranslatorFields(SflowFirstPassData& hw, LogEntry const& sw) const {
-    hw.esemCommandIs(Asic::checkedCast<U6>(sw.esemCommand()));
-    hw.oamLifSetIs(Asic::checkedCast<U1>(sw.oamLifSet()));
-    hw.eventorIdIs(sw.eventorId());
+    hw.esemCommandIs(checked<U6>(sw.esemCommand()));
+    hw.oamLifSetIs(checked<U1>(sw.oamLifSet()));
+    hw.eventorIdIs(copy(sw.eventorId()));
   }
-
   // The chip takes the ESEM command's hardware value, which the item list defines per revision;
   // this entry format always uses the Gen3 A0 numbering, whatever revision the table serves.
   void doSetHwEntry(Asic::UnitId, LogEntry& sw, SflowFirstPassData& hw) const {
-    hw.esemCommandIs(
-        U6(Gen3EsemCmds::hwValue(Hardware::Zuri::FapRevision::fapRevGen3A0(), sw.esemCommand())));
+    hw.esemCommandIs(bounded<U6>(
+        Gen3EsemCmds::hwValue(Hardware::Zuri::FapRevision::fapRevGen3A0(), sw.esemCommand())));
   }
 };
 

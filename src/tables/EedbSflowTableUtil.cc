@@ -5,6 +5,7 @@
 
 namespace chip26_a0::ZuriErrmUtil {
 
+using namespace eedb::rules;
 using SflowFirstPass = EedbHwMdb::EedbSflowEtpsSflowFirstPass150Entry;
 
 class EedbSflowTableUtil final
@@ -24,19 +25,19 @@ class EedbSflowTableUtil final
 
   static std::uint32_t swKeyValue(LogEntry const& sw) { return sw.key().outlif(); }
 
-  // In this order: the first field out of range is the one reported.
+  // ---- SflowFirstPass (view 0) ----
+  // Checked in field order: the first field out of range is the one reported.
   void setTranslatorFields(SflowFirstPass& hw, LogEntry const& sw) const {
-    hw.headerSampleSampleLengthIs(Asic::checkedCast<U14>(sw.headerSampleSampleLength()));
-    hw.headerSampleSamplingRateIs(sw.headerSampleSamplingRate());
-    hw.headerSampleFlowRecordIs(Asic::checkedCast<U4>(sw.headerSampleFlowRecord()));
-    hw.headerRecordEnterpriseFormatIs(sw.headerRecordEnterpriseFormat());
-    hw.headerRecordDataLengthIs(Asic::checkedCast<U14>(sw.headerRecordDataLength()));
-    hw.headerRecordProtocolIs(Asic::checkedCast<U13>(sw.headerRecordProtocol()));
-    hw.headerRecordSizeIs(Asic::checkedCast<U14>(sw.headerRecordSize()));
+    hw.headerSampleSampleLengthIs(checked<U14>(sw.headerSampleSampleLength()));
+    hw.headerSampleSamplingRateIs(copy(sw.headerSampleSamplingRate()));
+    hw.headerSampleFlowRecordIs(checked<U4>(sw.headerSampleFlowRecord()));
+    hw.headerRecordEnterpriseFormatIs(copy(sw.headerRecordEnterpriseFormat()));
+    hw.headerRecordDataLengthIs(checked<U14>(sw.headerRecordDataLength()));
+    hw.headerRecordProtocolIs(checked<U13>(sw.headerRecordProtocol()));
+    hw.headerRecordSizeIs(checked<U14>(sw.headerRecordSize()));
   }
-
   void doSetHwEntry(Asic::UnitId, LogEntry& sw, SflowFirstPass& hw) const {
-    hw.nextOutlifPointerIs(U20(sw.key().dataOutlif()));
+    hw.nextOutlifPointerIs(bounded<U20>(sw.key().dataOutlif()));
   }
 };
 

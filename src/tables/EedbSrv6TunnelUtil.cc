@@ -5,6 +5,7 @@
 
 namespace chip26_a0::ZuriErrmUtil {
 
+using namespace eedb::rules;
 using Srv6 = EedbHwMdb::EedbSrv6EtpsSrv6150Entry;
 using DataSid = EedbHwMdb::EedbSrv6DataSidEtpsDataSid150Entry;
 using Ipv6TunnelRaw = EedbHwMdb::EedbSrv6Ipv6TunnelEtpsIpv6TunnelRaw150Entry;
@@ -25,45 +26,51 @@ class EedbSrv6TunnelUtil final
     return create(utilKey, hwTableManager, third);
   }
 
-  // The segment routing header of n SIDs; the derived fields are 8-bit, modulo 256.
+  // The view data of each format is checked to be that format's: the assertion text shows the
+  // expression as written, `swEntry` included, and the host matches that text.
+
+  // ---- Srv6 (view 0): the segment routing header of n SIDs ----
+  // The derived fields are 8-bit, modulo 256.
   void doSetHwEntry(Asic::UnitId, LogEntry& swEntry, Srv6& hw) const {
     EEDB_GRACEFUL_ASSERT(swEntry.viewType() == ZuriErrm::EedbSrv6View::etpsSrv6150(),
                          "invalid viewType");
     auto const view = swEntry.etpsSrv6150();
-    std::uint8_t const n = view.nofSids() & 0x1F;
-    hw.nofSidsIs(U5(n));
-    hw.srhSegmentLeftIs(static_cast<std::uint8_t>(n - 1));
-    hw.srhLastEntryIs(static_cast<std::uint8_t>(n - 2));
-    hw.srhHdrExtLenIs(static_cast<std::uint8_t>(2 * n - 2));
-    hw.srhRoutingTypeIs(view.srhRoutingType());
-    hw.nextOutlifPointerIs(eedb::lowBits<U20>(swEntry.nextOutlifPointer()));
+    U5 const n = cut<U5>(view.nofSids());
+    hw.nofSidsIs(n);
+    hw.srhSegmentLeftIs(cut<std::uint8_t>(n.value() - 1));
+    hw.srhLastEntryIs(cut<std::uint8_t>(n.value() - 2));
+    hw.srhHdrExtLenIs(cut<std::uint8_t>(2 * n.value() - 2));
+    hw.srhRoutingTypeIs(copy(view.srhRoutingType()));
+    hw.nextOutlifPointerIs(cut<U20>(swEntry.nextOutlifPointer()));
   }
 
+  // ---- DataSid (view 1): one SID ----
   void doSetHwEntry(Asic::UnitId, LogEntry& swEntry, DataSid& hw) const {
     EEDB_GRACEFUL_ASSERT(swEntry.viewType() == ZuriErrm::EedbSrv6View::etpsDataSid150(),
                          "invalid viewType");
-    hw.srv6SidDataIs(eedb::bitmapOf128(swEntry.etpsDataSid150().sid().v6Addr()));
-    hw.dataEntry2BReservedIs(U2(3));
-    hw.nextOutlifPointerIs(eedb::lowBits<U20>(swEntry.nextOutlifPointer()));
+    hw.srv6SidDataIs(bitmapOf128(swEntry.etpsDataSid150().sid().v6Addr()));
+    hw.dataEntry2BReservedIs(fixed<U2, 3>);
+    hw.nextOutlifPointerIs(cut<U20>(swEntry.nextOutlifPointer()));
   }
 
+  // ---- Ipv6TunnelRaw (view 2): the outer IPv6 header ----
+  // Unlike views 0 and 1, a next pointer beyond 20 bits is refused here (bounded, the last rule).
   void doSetHwEntry(Asic::UnitId, LogEntry& swEntry, Ipv6TunnelRaw& hw) const {
     EEDB_GRACEFUL_ASSERT(swEntry.viewType() == ZuriErrm::EedbSrv6View::etpsIpv6TunnelRaw150(),
                          "invalid viewType");
     auto const view = swEntry.etpsIpv6TunnelRaw150();
-    hw.forwardQosModelIs(eedb::lowBits<U1>(view.forwardQosModel()));
-    hw.ttlPipeProfileIs(eedb::lowBits<U4>(view.ttlPipeProfile()));
-    hw.sourceIdxIs(view.sourceIdx());
-    hw.remarkProfileIs(eedb::lowBits<U5>(view.remarkProfile()));
-    hw.ttlModeIs(eedb::lowBits<U1>(view.ttlMode()));
-    hw.ttlDecrementDisableIs(eedb::lowBits<U1>(view.ttlDecrementDisable()));
-    hw.encapQosModelIs(eedb::lowBits<U3>(view.encapQosModel()));
-    hw.nwkQosIdxIs(eedb::lowBits<U6>(view.nwkQosIdx()));
-    hw.actionProfileIs(eedb::lowBits<U2>(view.actionProfile()));
-    eedb::applyStatObject(hw, swEntry.statObjectId());
-    hw.fodoIs(eedb::lowBits<U10>(view.fodo()));
-    // Unlike views 0 and 1, a pointer beyond 20 bits is refused here.
-    hw.nextOutlifPointerIs(U20(swEntry.nextOutlifPointer()));
+    hw.forwardQosModelIs(cut<U1>(view.forwardQosModel()));
+    hw.ttlPipeProfileIs(cut<U4>(view.ttlPipeProfile()));
+    hw.sourceIdxIs(copy(view.sourceIdx()));
+    hw.remarkProfileIs(cut<U5>(view.remarkProfile()));
+    hw.ttlModeIs(cut<U1>(view.ttlMode()));
+    hw.ttlDecrementDisableIs(cut<U1>(view.ttlDecrementDisable()));
+    hw.encapQosModelIs(cut<U3>(view.encapQosModel()));
+    hw.nwkQosIdxIs(cut<U6>(view.nwkQosIdx()));
+    hw.actionProfileIs(cut<U2>(view.actionProfile()));
+    applyStatObject(hw, swEntry.statObjectId());
+    hw.fodoIs(cut<U10>(view.fodo()));
+    hw.nextOutlifPointerIs(bounded<U20>(swEntry.nextOutlifPointer()));
   }
 };
 

@@ -5,6 +5,7 @@
 
 namespace chip26_a0::ZuriErrmUtil {
 
+using namespace eedb::rules;
 using Stat90 = EedbHwMdb::EedbStatEtpsOnlyStat90Entry;
 
 class EedbStatTableUtil final
@@ -22,12 +23,12 @@ class EedbStatTableUtil final
     return create(utilKey, hwTableManager, third);
   }
 
+  // ---- Stat90 (view 1) ----
   void setTranslatorFields(Stat90& hw, LogEntry const& sw) const {
-    hw.nextOutlifPointerIs(Asic::checkedCast<U20>(sw.nextOutlifPointer()));
+    hw.nextOutlifPointerIs(checked<U20>(sw.nextOutlifPointer()));
   }
-
   void doSetHwEntry(Asic::UnitId, LogEntry& sw, Stat90& hw) const {
-    eedb::applyStatObject(hw, sw.statObjectId());
+    applyStatObject(hw, sw.statObjectId());
   }
 };
 

@@ -6,6 +6,7 @@
 
 namespace chip26_a0::ZuriErrmUtil {
 
+using namespace eedb::rules;
 using OutAc3TagStat120 = EedbHwMdb::EedbOutAcEtpsAc3TagStat120Entry;
 
 class EedbSubIntfOutAcTableUtil final
@@ -25,9 +26,8 @@ class EedbSubIntfOutAcTableUtil final
     return create(utilKey, hwTableManager, third);
   }
 
-  void setTranslatorFields(OutAc3TagStat120& hw, LogEntry const& sw) const {
-    eedb::setVlanEdit(hw, sw);
-  }
+  // ---- OutAc3TagStat120 (view 1) ----
+  void setTranslatorFields(OutAc3TagStat120& hw, LogEntry const& sw) const { setVlanEdit(hw, sw); }
 };
 
 EEDB_TABLE_UTIL(EedbSubIntfOutAcTableUtil, eedbSubIntfOutAcTableUtilFactory,

@@ -7,6 +7,7 @@
 
 namespace chip26_a0::ZuriErrmUtil {
 
+using namespace eedb::rules;
 using OutAc3TagStat120 = EedbHwMdb::EedbOutAcEtpsAc3TagStat120Entry;
 using OutAc3TagStat150 = EedbHwMdb::EedbOutAcEtpsAc3TagStat150Entry;
 using TapaggDest = EedbHwMdb::EedbArpEtpsArpAcTapaggDest120Entry;
@@ -29,20 +30,24 @@ class EedbTapAggTableUtil final
     return create(utilKey, hwTableManager, third);
   }
 
-  void setTranslatorFields(OutAc3TagStat120& hw, LogEntry const& sw) const {
-    eedb::setVlanEdit(hw, sw);
-  }
+  // ---- OutAc3TagStat120 (view 1): VLAN edit ----
+  void setTranslatorFields(OutAc3TagStat120& hw, LogEntry const& sw) const { setVlanEdit(hw, sw); }
+
+  // ---- OutAc3TagStat150 (view 2): VLAN edit and next out-LIF ----
   void setTranslatorFields(OutAc3TagStat150& hw, LogEntry const& sw) const {
-    eedb::setVlanEdit(hw, sw);
-    hw.nextOutlifPointerIs(Asic::checkedCast<U20>(sw.nextOutlifPointer()));
+    setVlanEdit(hw, sw);
+    hw.nextOutlifPointerIs(checked<U20>(sw.nextOutlifPointer()));
   }
 
+  // ---- TapaggDest (view 3): destination MAC ----
   void doSetHwEntry(Asic::UnitId, LogEntry& sw, TapaggDest& hw) const {
-    hw.l2MacIs(eedb::macNumber(sw.destMac()));
+    hw.l2MacIs(macNumber(sw.destMac()));
   }
+
+  // ---- TapaggDestAndSrc (view 4): destination and source MACs ----
   void doSetHwEntry(Asic::UnitId, LogEntry& sw, TapaggDestAndSrc& hw) const {
-    hw.l2MacIs(eedb::macNumber(sw.destMac()));
-    hw.rawDataIs(eedb::macNumber(sw.srcMac()));
+    hw.l2MacIs(macNumber(sw.destMac()));
+    hw.rawDataIs(macNumber(sw.srcMac()));
   }
 };
 

@@ -5,6 +5,7 @@
 
 namespace chip26_a0::ZuriErrmUtil {
 
+using namespace eedb::rules;
 using Ipv4TunnelVxlan = EedbHwMdb::EedbIpv4TunnelEtpsIpv4TunnelVxlan150Entry;
 
 class EedbVxlanTunnelUtil final
@@ -22,21 +23,22 @@ class EedbVxlanTunnelUtil final
     return create(utilKey, hwTableManager, third);
   }
 
+  // ---- Ipv4TunnelVxlan (view 0) ----
   void setTranslatorFields(Ipv4TunnelVxlan& hw, LogEntry const& sw) const {
-    hw.esemNameSpaceIs(sw.esemNameSpace());
-    hw.outLifProfileIs(sw.outLifProfile());
-    hw.ttlPipeProfileIs(sw.ttlPipeProfile());
-    hw.nwkQosIdxIs(sw.nwkQosIdx());
-    hw.sourceIdxIs(sw.sourceIdx());
-    hw.ipv4DipIs(eedb::ipv4Number(sw.dip()));
+    hw.esemNameSpaceIs(copy(sw.esemNameSpace()));
+    hw.outLifProfileIs(copy(sw.outLifProfile()));
+    hw.ttlPipeProfileIs(copy(sw.ttlPipeProfile()));
+    hw.nwkQosIdxIs(copy(sw.nwkQosIdx()));
+    hw.sourceIdxIs(copy(sw.sourceIdx()));
+    hw.ipv4DipIs(ipv4Number(sw.dip()));
   }
-
+  // The constants of a VXLAN encapsulation; an invalid next out-LIF points nowhere (0).
   void doSetHwEntry(Asic::UnitId, LogEntry& sw, Ipv4TunnelVxlan& hw) const {
-    hw.esemCommandIs(U3(1));
-    hw.ttlModeIs(U1(1));
-    hw.ipv4HeaderDfFlagIs(U1(1));
+    hw.esemCommandIs(fixed<U3, 1>);
+    hw.ttlModeIs(fixed<U1, 1>);
+    hw.ipv4HeaderDfFlagIs(fixed<U1, 1>);
     Hardware::Zuri::Outlif const next = sw.nextOutlif();
-    hw.nextOutlifPointerIs(next.valid() ? eedb::lowBits<U20>(next.value()) : U20(0));
+    hw.nextOutlifPointerIs(next.valid() ? cut<U20>(next.value()) : U20());
   }
 };
 

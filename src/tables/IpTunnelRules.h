@@ -13,6 +13,7 @@
 
 namespace chip26_a0::ZuriErrmUtil {
 
+using namespace eedb::rules;
 using Ipv4TunnelRaw = EedbHwMdb::EedbIpv4TunnelEtpsIpv4TunnelRaw150Entry;
 using Ipv4TunnelUdp = EedbHwMdb::EedbIpv4TunnelEtpsIpv4TunnelUdp150Entry;
 using Ipv6TunnelUdp = EedbHwMdb::EedbIpv6TunnelEtpsIpv6TunnelUdp150Entry;
@@ -32,62 +33,66 @@ class IpTunnelUtilBase : public IpTunnelTableUtil<Derived> {
 
   static std::uint32_t swKeyValue(LogEntry const& sw) { return sw.key().outlif(); }
 
-  // The one field the translator owns.
+  // The one field the translator owns, in every format.
   template <class Format>
   void setTranslatorFields(Format& hw, LogEntry const& sw) const {
-    hw.sourceIdxIs(sw.sourceIdx());
+    hw.sourceIdxIs(copy(sw.sourceIdx()));
   }
 
+  // ---- Ipv4TunnelRaw (view 0): carries its destination, no next pointer ----
   void doSetHwEntry(Asic::UnitId, LogEntry& sw, Ipv4TunnelRaw& hw) const {
     setSharedFields(sw, hw);
-    hw.lifAhpIpIs(eedb::lowBits<U2>(sw.lifAhp().value()));
-    hw.ipv4HeaderDfFlagIs(sw.ipv4HeaderDfFlag());
-    hw.ipv4HeaderReservedFlagIs(sw.ipv4HeaderReservedFlag());
-    hw.ipv4DipIs(eedb::ipv4Number(sw.dip()));
+    hw.lifAhpIpIs(cut<U2>(sw.lifAhp()));
+    hw.ipv4HeaderDfFlagIs(copy(sw.ipv4HeaderDfFlag()));
+    hw.ipv4HeaderReservedFlagIs(copy(sw.ipv4HeaderReservedFlag()));
+    hw.ipv4DipIs(ipv4Number(sw.dip()));
   }
 
+  // ---- Ipv4TunnelUdp (view 1) ----
   void doSetHwEntry(Asic::UnitId, LogEntry& sw, Ipv4TunnelUdp& hw) const {
     setSharedFields(sw, hw);
-    hw.lifAhpUdpIs(sw.lifAhp());
-    hw.fodoIs(sw.fodo());
-    hw.forwardQosModelIs(sw.forwardQosModel());
-    hw.nextOutlifPointerIs(sw.nextOutlifPointer());
-    hw.ipv4HeaderDfFlagIs(sw.ipv4HeaderDfFlag());
-    hw.ipv4HeaderReservedFlagIs(sw.ipv4HeaderReservedFlag());
-    hw.ipv4DipIs(eedb::ipv4Number(sw.dip()));
+    hw.lifAhpUdpIs(copy(sw.lifAhp()));
+    hw.fodoIs(copy(sw.fodo()));
+    hw.forwardQosModelIs(copy(sw.forwardQosModel()));
+    hw.nextOutlifPointerIs(copy(sw.nextOutlifPointer()));
+    hw.ipv4HeaderDfFlagIs(copy(sw.ipv4HeaderDfFlag()));
+    hw.ipv4HeaderReservedFlagIs(copy(sw.ipv4HeaderReservedFlag()));
+    hw.ipv4DipIs(ipv4Number(sw.dip()));
   }
 
+  // ---- Ipv6TunnelUdp (view 2): points to its DIP data entry ----
   void doSetHwEntry(Asic::UnitId, LogEntry& sw, Ipv6TunnelUdp& hw) const {
     setSharedFields(sw, hw);
-    hw.lifAhpUdpIs(sw.lifAhp());
-    hw.fodoIs(sw.fodo());
-    hw.forwardQosModelIs(sw.forwardQosModel());
-    hw.nextOutlifPointerIs(U20(sw.key().dipOutlif()));
+    hw.lifAhpUdpIs(copy(sw.lifAhp()));
+    hw.fodoIs(copy(sw.fodo()));
+    hw.forwardQosModelIs(copy(sw.forwardQosModel()));
+    hw.nextOutlifPointerIs(bounded<U20>(sw.key().dipOutlif()));
   }
 
+  // ---- Ipv6TunnelRaw (view 3): points to its DIP data entry ----
   void doSetHwEntry(Asic::UnitId, LogEntry& sw, Ipv6TunnelRaw& hw) const {
     setSharedFields(sw, hw);
-    hw.sourceIdxIs(sw.sourceIdx());
-    hw.lifAhpIpIs(eedb::lowBits<U2>(sw.lifAhp().value()));
-    hw.fodoIs(sw.fodo());
-    hw.forwardQosModelIs(sw.forwardQosModel());
-    hw.nextOutlifPointerIs(U20(sw.key().dipOutlif()));
+    hw.sourceIdxIs(copy(sw.sourceIdx()));
+    hw.lifAhpIpIs(cut<U2>(sw.lifAhp()));
+    hw.fodoIs(copy(sw.fodo()));
+    hw.forwardQosModelIs(copy(sw.forwardQosModel()));
+    hw.nextOutlifPointerIs(bounded<U20>(sw.key().dipOutlif()));
   }
 
  private:
   // Copied into every tunnel format, and its statistics object.
   template <class Format>
   static void setSharedFields(LogEntry const& sw, Format& hw) {
-    hw.esemCommandIs(sw.esemCommand());
-    hw.actionProfileIs(sw.actionProfile());
-    hw.nwkQosIdxIs(sw.nwkQosIdx());
-    hw.encapQosModelIs(sw.encapQosModel());
-    hw.ttlDecrementDisableIs(sw.ttlDecrementDisable());
-    hw.ttlModeIs(sw.ttlMode());
-    hw.remarkProfileIs(sw.remarkProfile());
-    hw.mtuProfileIs(sw.mtuProfile());
-    hw.ttlPipeProfileIs(sw.ttlPipeProfile());
-    eedb::applyStatObject(hw, sw.statObjectId());
+    hw.esemCommandIs(copy(sw.esemCommand()));
+    hw.actionProfileIs(copy(sw.actionProfile()));
+    hw.nwkQosIdxIs(copy(sw.nwkQosIdx()));
+    hw.encapQosModelIs(copy(sw.encapQosModel()));
+    hw.ttlDecrementDisableIs(copy(sw.ttlDecrementDisable()));
+    hw.ttlModeIs(copy(sw.ttlMode()));
+    hw.remarkProfileIs(copy(sw.remarkProfile()));
+    hw.mtuProfileIs(copy(sw.mtuProfile()));
+    hw.ttlPipeProfileIs(copy(sw.ttlPipeProfile()));
+    applyStatObject(hw, sw.statObjectId());
   }
 };
 
@@ -100,10 +105,11 @@ class Ipv6TunnelDipUtilBase : public IpTunnelTableUtil<Derived> {
 
   static std::uint32_t swKeyValue(LogEntry const& sw) { return sw.key().dipOutlif(); }
 
+  // ---- Ipv6DataDip (views 2 and 3): the destination address and the next pointer ----
   void doSetHwEntry(Asic::UnitId, LogEntry& sw, Ipv6DataDip& hw) const {
-    hw.ipv6DipIs(eedb::bitmapOf128(sw.dip().v6Addr()));
-    hw.dataEntry2BReservedIs(U2(3));
-    hw.nextOutlifPointerIs(sw.nextOutlifPointer());
+    hw.ipv6DipIs(bitmapOf128(sw.dip().v6Addr()));
+    hw.dataEntry2BReservedIs(fixed<U2, 3>);
+    hw.nextOutlifPointerIs(copy(sw.nextOutlifPointer()));
   }
 };
 

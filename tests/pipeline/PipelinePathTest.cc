@@ -60,10 +60,10 @@ class Util final : public eedb::MdbTableUtil<Util, Wrapper, Constants> {
   using TableUtil::TableUtil;
 
   void setTranslatorFields(Rif60& hw, LogEntry const& sw) const {
-    hw.mtuProfileIs(Asic::checkedCast<U4>(sw.mtu));
+    hw.mtuProfileIs(eedb::checked<U4>(sw.mtu));
   }
   void doSetHwEntry(Asic::UnitId, LogEntry& sw, Rif60& hw) const {
-    hw.fodoIs(eedb::lowBits<U15>(sw.k.v));
+    hw.fodoIs(eedb::cut<U15>(sw.k.v));
   }
 };
 

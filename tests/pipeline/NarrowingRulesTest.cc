@@ -1,0 +1,105 @@
+// The named rules by which a software value becomes a hardware field (translate/FieldRules.h):
+// where each refuses, what it keeps, the failure texts the example goldens pin, and which
+// narrowings do not compile at all.
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "chip26_a0/EedbHwMdb.h"
+#include "pelix/RangeException.h"
+#include "translate/FieldRules.h"
+
+namespace {
+
+using namespace eedb::rules;
+using chip26_a0::EedbHwMdb;
+using Vxlan = EedbHwMdb::EedbIpv4TunnelEtpsIpv4TunnelVxlan150Entry;  // sourceIdx: 8 bits
+using Sflow = EedbHwMdb::EedbSflowEtpsSflowFirstPass150Entry;        // samplingRate: 32 bits
+
+// A raw field setter takes its exact type only; copy() widens, cut() narrows by name.
+template <class Entry, class Value>
+concept SetsSourceIdx = requires(Entry& e, Value v) {
+  e.sourceIdxIs(v);
+};
+static_assert(SetsSourceIdx<Vxlan, std::uint8_t>);
+static_assert(!SetsSourceIdx<Vxlan, std::uint32_t>);
+static_assert(!SetsSourceIdx<Vxlan, std::uint16_t>);
+static_assert(!SetsSourceIdx<Vxlan, int>);
+template <class Entry, class Value>
+concept SetsSamplingRate = requires(Entry& e, Value v) {
+  e.headerSampleSamplingRateIs(v);
+};
+static_assert(!SetsSamplingRate<Sflow, std::uint64_t>);
+static_assert(SetsSamplingRate<Sflow, decltype(copy(std::uint16_t{}))>);
+
+// copy() converts only into a field that holds every value of its source.
+static_assert(std::is_convertible_v<decltype(copy(U4())), U20>);
+static_assert(std::is_convertible_v<decltype(copy(U4())), U4>);
+static_assert(!std::is_convertible_v<decltype(copy(U20())), U4>);
+static_assert(!std::is_convertible_v<decltype(copy(std::uint32_t{})), std::uint8_t>);
+static_assert(!std::is_convertible_v<decltype(copy(std::uint8_t{})), U7>);
+
+// fixed<> refuses a constant that does not fit when compiled.
+template <class Field, std::uint64_t kValue>
+concept Fixes = requires {
+  fixed<Field, kValue>;
+};
+static_assert(Fixes<U2, 3> && !Fixes<U2, 4>);
+
+template <class F>
+std::string failureOf(F&& f) {
+  try {
+    f();
+  } catch (std::exception const& e) {  // Pelix::RangeException too
+    return e.what();
+  }
+  return "no failure";
+}
+
+TEST(NarrowingRules, CheckedAcceptsTheMaximumAndNamesTheSourceTypeAbove) {
+  EXPECT_EQ(checked<U4>(std::uint8_t{15}).value(), 15u);
+  EXPECT_EQ(failureOf([] { checked<U4>(std::uint8_t{16}); }),
+            "Casting values: cast from unsigned char{ 16 } to U4 (max = 15) failed.");
+  EXPECT_EQ(checked<U20>(std::uint32_t{0xFFFFF}).value(), 0xFFFFFu);
+  EXPECT_EQ(failureOf([] { checked<U20>(std::uint32_t{0x100000}); }),
+            "Casting values: cast from unsigned int{ 1048576 } to U20 (max = 1048575) failed.");
+  EXPECT_EQ(failureOf([] { checked<U12>(std::uint16_t{4096}); }),
+            "Casting values: cast from short unsigned int{ 4096 } to U12 (max = 4095) failed.");
+}
+
+TEST(NarrowingRules, BoundedAcceptsTheMaximumAndFailsAsTheBoundedType) {
+  EXPECT_EQ(bounded<U20>(std::uint32_t{0xFFFFF}).value(), 0xFFFFFu);
+  EXPECT_EQ(failureOf([] { bounded<U20>(std::uint32_t{0x100000}); }),
+            "U20::value < 0 or > 0x000fffff not allowed");
+  EXPECT_EQ(failureOf([] { bounded<U1>(std::uint8_t{2}); }), "U1::value < 0 or > 0x01 not allowed");
+}
+
+TEST(NarrowingRules, CutKeepsTheLowBitsOfTheFieldItMeets) {
+  EXPECT_EQ(cut<U15>(std::uint16_t{0xFFFF}).value(), 0x7FFFu);
+  EXPECT_EQ(cut<U20>(std::uint32_t{0x123456}).value(), 0x23456u);
+  EXPECT_EQ(cut<U2>(U4(0xE)).value(), 2u);
+  EXPECT_EQ(cut<std::uint8_t>(std::uint64_t{0} - 1), 0xFF);
+  // Without a width, the field's own: 17 bits in one format, 15 in another.
+  U17 const wide = cut(std::uint32_t{0xFFFFFFFF});
+  U15 const narrow = cut(std::uint32_t{0xFFFFFFFF});
+  EXPECT_EQ(wide.value(), 0x1FFFFu);
+  EXPECT_EQ(narrow.value(), 0x7FFFu);
+}
+
+TEST(NarrowingRules, FlagAndFixedWriteTheirBits) {
+  EXPECT_EQ(flag(true).value(), 1u);
+  EXPECT_EQ(flag(false).value(), 0u);
+  Vxlan e(EedbHwMdb::EntryKey(1));
+  e.handleInitialized();
+  e.esemCommandIs(fixed<U3, 1>);
+  e.sourceIdxIs(copy(std::uint8_t{0xAB}));
+  e.nextOutlifPointerIs(copy(U4(9)));
+  EXPECT_EQ(e.esemCommand().value(), 1u);
+  EXPECT_EQ(e.sourceIdx(), 0xAB);
+  EXPECT_EQ(e.nextOutlifPointer().value(), 9u);
+}
+
+}  // namespace
