@@ -12,15 +12,9 @@ class EedbStatTableUtil final
                                 ZuriErrm::EedbStatTableConstants> {
  public:
   static constexpr std::string_view kName = "chip26_a0::ZuriErrmUtil::EedbStatTableUtil";
-  static constexpr std::string_view kShortName = "EedbStatTableUtil";
   using Views = eedb::ViewMap<eedb::View<1, Stat90>>;
 
   using TableUtil::TableUtil;
-  static Pelix::Ptr<EedbStatTableUtil> EedbStatTableUtilIs(
-      ZuriAsicUtils::UtilKey const& utilKey,
-      Pelix::Ptr<ZuriAsicUtils::TableManager> const& hwTableManager, ThirdArg const& third) {
-    return create(utilKey, hwTableManager, third);
-  }
 
   void setTranslatorFields(Stat90& hw, LogEntry const& sw) const {
     hw.nextOutlifPointerIs(Asic::checkedCast<U20>(sw.nextOutlifPointer()));

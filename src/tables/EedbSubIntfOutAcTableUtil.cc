@@ -14,16 +14,10 @@ class EedbSubIntfOutAcTableUtil final
                                 ZuriErrm::EedbSubIntfOutAcTableConstants> {
  public:
   static constexpr std::string_view kName = "chip26_a0::ZuriErrmUtil::EedbSubIntfOutAcTableUtil";
-  static constexpr std::string_view kShortName = "EedbSubIntfOutAcTableUtil";
   static constexpr eedb::KeyMapping kKeyMapping = eedb::KeyMapping::hook;
   using Views = eedb::ViewMap<eedb::View<1, OutAc3TagStat120>>;
 
   using TableUtil::TableUtil;
-  static Pelix::Ptr<EedbSubIntfOutAcTableUtil> EedbSubIntfOutAcTableUtilIs(
-      ZuriAsicUtils::UtilKey const& utilKey,
-      Pelix::Ptr<ZuriAsicUtils::TableManager> const& hwTableManager, ThirdArg const& third) {
-    return create(utilKey, hwTableManager, third);
-  }
 
   void setTranslatorFields(OutAc3TagStat120& hw, LogEntry const& sw) const {
     eedb::setVlanEdit(hw, sw);

@@ -96,6 +96,22 @@ TEST_F(OutrifPipeline, WrapperOfAnotherTableIsAPreconditionViolation) {
   }
 }
 
+// The assertion names the operation that checked by its full name, whichever path reached it.
+TEST_F(OutrifPipeline, WrapperOfAnotherTableNamesTheOperationInFull) {
+  auto const foreign =
+      wrap<ZuriErrm::EedbStatTableLogEntryWrapper>(ZuriErrm::EedbStatTableLogEntry(), 0, 0);
+  std::pair<char const*, std::function<void()>> const calls[] = {
+      {"processSwEntry", [&] { util_->processSwEntry(foreign); }},
+      {"utilApplicable", [&] { util_->utilApplicable(foreign); }},
+      {"writeSwEntryToShadow", [&] { util_->writeSwEntryToShadow(foreign); }},
+      {"getSchanCmds", [&] { util_->getSchanCmds(foreign, 60); }},
+  };
+  for (auto const& [operation, fn] : calls) {
+    EXPECT_EQ(raisesUntouched<Kiv::SassertException>({util_.get()}, fn),
+              fmt::format("logPtr is NULL (\"logPtr\" == nullptr) in {}::{}", kOutrif, operation));
+  }
+}
+
 TEST_F(OutrifPipeline, TracesOfOneAddAtLevel3) {
   auto const logEntry = outrifEntry(0x1000);
   TraceCapture const traces("EedbOutrifUtil/0-9");
