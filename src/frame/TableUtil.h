@@ -170,7 +170,11 @@ class TableUtil : public FamilyT::Base {
   // ---- the operations of the agent ----
 
   // One log entry: applicability, the shadow, the commands (pipeline/Pipeline.h).
-  ZuriAsicUtils::SchanCmds processSwEntry(
+  // The one inlining directive of the pipeline: the whole path of an entry, the table's rules and
+  // hooks included, is flattened into this call, so that the entry's values stay in registers
+  // across stages and the hooks pack the format's words in registers (callgrind, 4,096 keys:
+  // Out-RIF update 505 -> 334 instructions, IP tunnel 661 -> 458).
+  [[gnu::flatten]] ZuriAsicUtils::SchanCmds processSwEntry(
       Pelix::Ptr<Asic::LogEntryWrapperBase> const& entry) override {
     auto const inside = enterTable("processSwEntry");
     bool const traced = traceHandle().enabled(3);  // decided once for the whole entry
