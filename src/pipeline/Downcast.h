@@ -14,24 +14,9 @@
 
 namespace ZuriAsicUtils::detail {
 
-// The type id cache: the type id object last found to name exactly T. Each library may hold its
-// own type id object of a class, and telling two of them equal takes a compare of their mangled
-// names (some 60 instructions per entry); after the first match the same object is recognised by
-// its address. A plain variable: the agent calls the table utilities one thread at a time.
-template <class T>
-inline std::type_info const* matchedTypeId = nullptr;
-
-template <class T>
-[[gnu::noinline]] bool isExactlyByName(std::type_info const& type) noexcept {
-  if (type != typeid(T)) return false;
-  matchedTypeId<T> = &type;
-  return true;
-}
-
 template <class T, class Base>
 bool isExactly(Base const& object) noexcept {
-  std::type_info const& type = typeid(object);
-  return &type == matchedTypeId<T> || isExactlyByName<T>(type);
+  return typeid(object) == typeid(T);
 }
 
 template <class T, class Base>
