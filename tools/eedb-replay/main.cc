@@ -33,6 +33,8 @@ namespace {
 
 using namespace eedb::replay;
 
+static_assert(kDefaultMaxLineLength == LineReader::kDefaultMaxLine);
+
 constexpr int kExitRejected = 1;
 constexpr int kExitUsage = 2;
 
