@@ -2,7 +2,7 @@
 #   bin/eedb-replay
 #   lib[/<multiarch>]/libeedb26.so.<version> and libzuri_platform.so.<version>, with their
 #     SONAME links (.so.<major>) and the unversioned links
-#   share/man/man1/eedb-replay.1
+#   share/man/man1/eedb-replay.1.gz
 #   share/bash-completion/completions/eedb-replay
 #   share/eedb26/schemas/*.schema.json
 #   share/doc/eedb26/: README.md, CHANGELOG.md, formats.md, examples/*.jsonl

@@ -25,7 +25,7 @@ else
   root=$work/root
 fi
 
-for file in bin/eedb-replay share/man/man1/eedb-replay.1 \
+for file in bin/eedb-replay share/man/man1/eedb-replay.1.gz \
             share/bash-completion/completions/eedb-replay \
             share/eedb26/schemas/input.schema.json share/eedb26/schemas/offer.schema.json \
             share/doc/eedb26/examples/demo.jsonl share/doc/eedb26/CHANGELOG.md; do
