@@ -16,7 +16,6 @@
 
 #include <fmt/format.h>
 
-#include "BuildVersion.h"
 #include "CommandLine.h"
 #include "Describe.h"
 #include "Escape.h"
@@ -26,6 +25,7 @@
 #include "Session.h"
 #include "TraceCapture.h"
 #include "Verify.h"
+#include "Version.h"
 #include "kiv/Trace.h"
 #include "plugin/Library.h"
 
@@ -320,10 +320,10 @@ int printVersion(Args const& args) {
   };
   if (json) {
     fmt::format_to(std::back_inserter(out), R"({{"version": {}, "commit": {}, "plugin": )",
-                   jsonText(EEDB_VERSION), jsonText(EEDB_COMMIT));
+                   jsonText(kToolVersion), jsonText(kToolCommit));
   } else {
-    fmt::format_to(std::back_inserter(out), "eedb-replay {}{}\n", EEDB_VERSION,
-                   commitText(EEDB_COMMIT));
+    fmt::format_to(std::back_inserter(out), "eedb-replay {}{}\n", kToolVersion,
+                   commitText(kToolCommit));
   }
   int status = 0;
   try {
