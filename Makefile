@@ -1,4 +1,6 @@
-# Front door: `make demo` replays the shipped example, `make test` builds and runs every test.
+# Front door: `make demo` builds only the platform, the plug-in and the tool and replays the
+# shipped example; `make test` builds and runs every test; `make package` builds the Debian
+# package. The configurations are the presets of CMakePresets.json.
 # Reliability: `make test-sanitize` (the tests under AddressSanitizer and UBSan), `make fuzz`
 # and `make fuzz-ci` (libFuzzer targets, FUZZ_SECONDS each, in the same clang build),
 # `make check-valgrind` (the replay tool on the demo stream under memcheck), and `make soak`
@@ -7,27 +9,32 @@
 # Missing build dependencies are installed with apt-get (as root, or through sudo).
 
 BUILD_DIR ?= build
-BUILD_TYPE ?= RelWithDebInfo
+BUILD_TYPE ?=
 WERROR ?= OFF
 JOBS ?= $(shell nproc)
 RELEASE_DIR ?= build-release
 BENCH_QUICK ?=
 BENCH_ARGS ?=
 SANITIZE_DIR ?= build-sanitize
+PACKAGE_DIR ?= build-package
 FUZZ_SECONDS ?= 60
 SOAK_SECONDS ?= 600
 SOAK_MODEL_STEPS ?= 125000
 SOAK_MODEL_SEEDS ?= 8
 
-DEB_PACKAGES := cmake ninja-build g++ libfmt-dev libgtest-dev libgmock-dev libbenchmark-dev \
-                libsimdjson-dev libcli11-dev libabsl-dev clang clang-format \
-                libclang-rt-14-dev valgrind
+# Debian packages by need: the demo builds only the platform, the plug-in and the tool.
+DEMO_PACKAGES := cmake ninja-build g++ libfmt-dev libsimdjson-dev libcli11-dev libabsl-dev
+TEST_PACKAGES := $(DEMO_PACKAGES) libgtest-dev libgmock-dev libbenchmark-dev python3 \
+                 python3-jsonschema groff-base dpkg-dev file
+SANITIZE_PACKAGES := $(TEST_PACKAGES) clang libclang-rt-14-dev
+DEB_PACKAGES ?= $(TEST_PACKAGES)
 
 .PHONY: all deps configure build test demo docs clean format test-sanitize fuzz fuzz-ci check-valgrind \
-        bench bench-instructions soak
+        bench bench-instructions soak package
 
 all: build
 
+# Installs the missing ones of DEB_PACKAGES (each target sets its own list).
 deps:
 	@missing=$$(for p in $(DEB_PACKAGES); do \
 	    dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q 'install ok installed' || echo $$p; \
@@ -39,11 +46,12 @@ deps:
 	  DEBIAN_FRONTEND=noninteractive $$SUDO apt-get install -y -qq --no-install-recommends $$missing; \
 	fi
 
-$(BUILD_DIR)/build.ninja:
-	cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) -DEEDB_WERROR=$(WERROR)
+# cmake --preset NAME with the build directory, warnings as errors and build type of the command.
+PRESET = cmake --preset $(1) -B $(2) -DEEDB_WERROR=$(WERROR) \
+  $(if $(BUILD_TYPE),-DCMAKE_BUILD_TYPE=$(BUILD_TYPE)) > /dev/null
 
-configure: deps $(BUILD_DIR)/build.ninja
-	cmake -S . -B $(BUILD_DIR) -DEEDB_WERROR=$(WERROR) > /dev/null
+configure: deps
+	$(call PRESET,default,$(BUILD_DIR))
 
 build: configure
 	cmake --build $(BUILD_DIR) -j $(JOBS)
@@ -61,16 +69,19 @@ docs: configure
 # BENCH_QUICK=1 runs them briefly, without the largest sizes and the instruction counts (CI: they
 # keep running). bench-instructions makes only the callgrind run.
 bench: deps
-	cmake -S . -B $(RELEASE_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Release -DEEDB_WERROR=$(WERROR) \
-	  -DEEDB_BUILD_TESTS=OFF -DEEDB_BUILD_BENCH=ON > /dev/null
+	$(call PRESET,release,$(RELEASE_DIR))
 	cmake --build $(RELEASE_DIR) -j $(JOBS)
 	python3 bench/run.py $(RELEASE_DIR) $(if $(BENCH_QUICK),--quick) $(BENCH_ARGS)
 
 bench-instructions:
 	$(MAKE) bench BENCH_ARGS=--instructions-only
 
-# The demo stream includes an entry that fails on purpose, so exit status 1 is expected.
-demo: build
+# Only what the demo needs: its packages, the platform, the plug-in and the tool. The demo
+# stream includes an entry that fails on purpose, so exit status 1 is expected.
+demo: DEB_PACKAGES = $(DEMO_PACKAGES)
+demo: deps
+	$(call PRESET,demo,$(BUILD_DIR))
+	cmake --build $(BUILD_DIR) -j $(JOBS) --target eedb-replay eedb26
 	@$(BUILD_DIR)/tools/eedb-replay/eedb-replay examples/demo.jsonl; status=$$?; \
 	  if [ $$status -gt 1 ]; then exit $$status; fi; \
 	  echo; echo "(exit status $$status: the demo stream holds an entry that fails on purpose)"
@@ -81,17 +92,16 @@ SANITIZER_ENV := ASAN_OPTIONS=halt_on_error=1:detect_leaks=1:abort_on_error=1 \
 
 # One clang build serves both: the libraries carry the sanitizers and the fuzzer's coverage,
 # the tests run under the sanitizers, the fuzz targets link libFuzzer.
-SANITIZE_CONFIG := CC=clang CXX=clang++ cmake -S . -B $(SANITIZE_DIR) -G Ninja \
-  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DEEDB_WERROR=$(WERROR) -DEEDB_SANITIZE=ON -DEEDB_FUZZ=ON \
-  -DEEDB_BUILD_BENCH=OFF
+SANITIZE_CONFIG = $(call PRESET,sanitize,$(SANITIZE_DIR))
 
+test-sanitize fuzz: DEB_PACKAGES = $(SANITIZE_PACKAGES)
 test-sanitize: deps
-	$(SANITIZE_CONFIG) > /dev/null
+	$(SANITIZE_CONFIG)
 	cmake --build $(SANITIZE_DIR) -j $(JOBS)
 	cd $(SANITIZE_DIR) && $(SANITIZER_ENV) ctest --output-on-failure -j $(JOBS)
 
 fuzz: deps
-	$(SANITIZE_CONFIG) > /dev/null
+	$(SANITIZE_CONFIG)
 	cmake --build $(SANITIZE_DIR) -j $(JOBS) --target fuzz_line_parser fuzz_process_entry \
 	  fuzz_decode_command
 
@@ -101,12 +111,23 @@ fuzz-ci: fuzz
 # Not in CI. The model test at SOAK_MODEL_STEPS steps for each of seeds 1 to SOAK_MODEL_SEEDS
 # (a seed count, or a list "1,7,42"; every seed mixes null-FAP and single-FAP entries at the
 # same keys), then every fuzz target for SOAK_SECONDS on its kept corpus.
+soak: DEB_PACKAGES = $(SANITIZE_PACKAGES)
 soak: build fuzz
 	EEDB_MODEL_STEPS=$(SOAK_MODEL_STEPS) EEDB_MODEL_SEEDS=$(SOAK_MODEL_SEEDS) \
 	  $(BUILD_DIR)/tests/plugin_tests --gtest_filter='Seeds/ShadowModel.*'
 	$(SANITIZER_ENV) fuzz/run $(SANITIZE_DIR) $(SOAK_SECONDS)
 
+# The Debian package of the tool, the plug-in, the platform library, the man page, the completion,
+# the schemas and the examples, in $(PACKAGE_DIR)/ (installed under /usr).
+package: DEB_PACKAGES = $(DEMO_PACKAGES) dpkg-dev file
+package: deps
+	$(call PRESET,package,$(PACKAGE_DIR))
+	cmake --build $(PACKAGE_DIR) -j $(JOBS)
+	cd $(PACKAGE_DIR) && cpack -G DEB
+	@ls $(PACKAGE_DIR)/*.deb
+
 # Zero memcheck errors; the tool's own status 1 (the demo's failing line) is expected.
+check-valgrind: DEB_PACKAGES = $(TEST_PACKAGES) valgrind
 check-valgrind: build
 	@status=0; valgrind --tool=memcheck --error-exitcode=1 --leak-check=full \
 	  --errors-for-leak-kinds=definite,indirect --log-file=$(BUILD_DIR)/valgrind.log \
@@ -117,7 +138,9 @@ check-valgrind: build
 	  cat $(BUILD_DIR)/valgrind.log; exit 1; fi
 
 clean:
-	rm -rf $(BUILD_DIR) $(SANITIZE_DIR)
+	rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(PACKAGE_DIR)
 
+format: DEB_PACKAGES = clang-format
+format: deps
 format:
 	git ls-files '*.h' '*.cc' | xargs clang-format -i

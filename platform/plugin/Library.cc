@@ -37,6 +37,11 @@ void* Library::symbol(char const* name) const noexcept {
   return dlsym(handle_, name);
 }
 
+PluginVersion const* Library::version() const noexcept {
+  auto* const versionOf = reinterpret_cast<PluginVersion const* (*)()>(symbol(kVersionSymbol));
+  return versionOf != nullptr ? versionOf() : nullptr;
+}
+
 Library loadLibrary(std::string const& path) {
   std::size_t const before = Impl::LoaderImpl::pluginCount();
   dlerror();

@@ -26,6 +26,14 @@ class LoadError : public std::runtime_error {
   std::string reason_;
 };
 
+// What a plug-in library says of itself, through the function it exports by the name
+// kVersionSymbol: `extern "C" Plugin::PluginVersion const* zuriPluginVersion()`.
+struct PluginVersion {
+  char const* version;  // "0.1.0"
+  char const* commit;   // the source's commit, "" when it was not built from a git work tree
+};
+inline constexpr char kVersionSymbol[] = "zuriPluginVersion";
+
 // A loaded plug-in library. It stays loaded until the process ends: the loader's list nodes
 // and recorded callers point into its code.
 class Library {
@@ -36,6 +44,8 @@ class Library {
   std::vector<Pelix::String> const& pluginNames() const noexcept { return pluginNames_; }
   // The address of an exported symbol, or null.
   void* symbol(char const* name) const noexcept;
+  // The library's own version, or null when it exports none.
+  PluginVersion const* version() const noexcept;
 
  private:
   friend Library loadLibrary(std::string const& path);

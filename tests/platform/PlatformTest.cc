@@ -120,6 +120,7 @@ TEST(TestPluginLoad, RecordsItsPluginsOnceAndSharesTypesAndState) {
   Plugin::Library const library = Plugin::loadLibrary(TEST_PLUGIN_PATH);
   EXPECT_THAT(library.pluginNames(),
               ElementsAre("TestPlugin::FirstUtilPlugin", "TestPlugin::SecondUtilPlugin"));
+  EXPECT_EQ(library.version(), nullptr);  // it exports no version
   auto const names = LoaderImpl::pluginNames();
   ASSERT_EQ(names.size(), before.pluginCount + 2);
   EXPECT_EQ(names[before.pluginCount], "TestPlugin::FirstUtilPlugin");

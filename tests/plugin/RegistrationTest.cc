@@ -52,6 +52,14 @@ TEST(Registration, OnePluginPerTableInTableOrderEachRegisteredAtA0AndB0) {
   EXPECT_THAT(keysOf(registrations()), ElementsAreArray(keys));
 }
 
+// The plug-in says which version it is, through the symbol the platform looks up.
+TEST(Registration, PluginReportsTheProjectVersion) {
+  Plugin::PluginVersion const* const version = plugin().version();
+  ASSERT_NE(version, nullptr);
+  EXPECT_STREQ(version->version, EEDB_VERSION_TEXT);
+  EXPECT_NE(version->commit, nullptr);
+}
+
 // A context that changes the revision list while registering, as an agent may.
 class MutatingContext : public UtilHolderContext {
  public:

@@ -234,6 +234,34 @@ TEST_F(ToolTest, UnknownOptionGetsASuggestion) {
   EXPECT_EQ(r.err, "eedb-replay: unknown option '--fromat' (did you mean '--format'?)\n");
 }
 
+// --version: the tool's version, then the plug-in's own as the loaded library reports it; the
+// build tree's tool finds the build tree's plug-in by its SONAME. A plug-in that cannot be loaded
+// leaves the tool's line and is a usage error.
+TEST_F(ToolTest, VersionNamesTheToolAndTheLoadedPlugin) {
+  std::string const pluginDir =
+      std::string(EEDB_PLUGIN_PATH).substr(0, std::string(EEDB_PLUGIN_PATH).rfind('/'));
+  Outcome r = run("--version");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_THAT(r.out, StartsWith("eedb-replay " EEDB_VERSION_TEXT));
+  EXPECT_THAT(r.out, HasSubstr("\nplug-in " + pluginDir + "/libeedb26.so." + EEDB_SOVERSION_TEXT +
+                               " " EEDB_VERSION_TEXT));
+  EXPECT_EQ(r.err, "");
+
+  r = run(plugin() + "--version --format json");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_THAT(r.out, StartsWith(R"({"version": ")" EEDB_VERSION_TEXT R"(", "commit": )"));
+  EXPECT_THAT(r.out, HasSubstr(R"("plugin": {"path": ")" EEDB_PLUGIN_PATH
+                               R"(", "version": ")" EEDB_VERSION_TEXT R"(", "commit": )"));
+  EXPECT_THAT(r.out, ::testing::EndsWith("}}\n"));
+
+  r = run("--plugin /nonexistent-eedb/libeedb26.so --version --format json");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_THAT(r.out, ::testing::EndsWith(R"(, "plugin": null})"
+                                         "\n"));
+  EXPECT_THAT(r.err, StartsWith("eedb-replay: cannot load plug-in library "
+                                "/nonexistent-eedb/libeedb26.so: "));
+}
+
 // A line over the maximum is refused with its number, the next is replayed.
 TEST_F(ToolTest, LongLinesAreRefusedOneByOne) {
   std::string const longLine =

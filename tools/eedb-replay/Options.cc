@@ -12,6 +12,9 @@
 #ifndef EEDB_INSTALL_LIBDIR
 #define EEDB_INSTALL_LIBDIR "lib"
 #endif
+#ifndef EEDB_PLUGIN_SOVERSION
+#define EEDB_PLUGIN_SOVERSION "0"
+#endif
 
 namespace eedb::replay {
 
@@ -55,15 +58,17 @@ std::string defaultPluginPath() {
   std::error_code ec;
   fs::path const exe = fs::read_symlink("/proc/self/exe", ec);
   fs::path const dir = ec ? fs::path(".") : exe.parent_path();
-  fs::path const candidates[] = {
-      dir / ".." / EEDB_INSTALL_LIBDIR / "libeedb26.so",
-      dir / ".." / "lib" / "libeedb26.so",
-      dir / ".." / ".." / "src" / "libeedb26.so",
-  };
-  for (auto const& candidate : candidates) {
-    if (fs::exists(candidate, ec)) return candidate.lexically_normal().string();
+  fs::path const dirs[] = {dir / ".." / EEDB_INSTALL_LIBDIR, dir / ".." / "lib",
+                           dir / ".." / ".." / "src"};
+  // The name of the plug-in's ABI first (a runtime package ships no unversioned link).
+  char const* const names[] = {"libeedb26.so." EEDB_PLUGIN_SOVERSION, "libeedb26.so"};
+  for (auto const& candidateDir : dirs) {
+    for (char const* name : names) {
+      fs::path const candidate = candidateDir / name;
+      if (fs::exists(candidate, ec)) return candidate.lexically_normal().string();
+    }
   }
-  return candidates[0].lexically_normal().string();
+  return (dirs[0] / names[0]).lexically_normal().string();
 }
 
 }  // namespace eedb::replay

@@ -14,8 +14,9 @@ namespace eedb::replay {
 // with the reason.
 std::vector<std::uint8_t> parseFapList(std::string_view text);
 
-// libeedb26.so beside the tool: <exe dir>/../<libdir>/, <exe dir>/../lib/, then the build tree's
-// <exe dir>/../../src/; the first that exists, else the first of them.
+// The plug-in beside the tool: in <exe dir>/../<libdir>/, <exe dir>/../lib/, then the build
+// tree's <exe dir>/../../src/, libeedb26.so.<SOVERSION> or else libeedb26.so; the first that
+// exists, else the first of them.
 std::string defaultPluginPath();
 
 }  // namespace eedb::replay

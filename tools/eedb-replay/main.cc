@@ -15,8 +15,8 @@
 #include <vector>
 
 #include <fmt/format.h>
-#include <CLI/CLI.hpp>
 
+#include "CommandLine.h"
 #include "Describe.h"
 #include "Escape.h"
 #include "Input.h"
@@ -25,67 +25,18 @@
 #include "Session.h"
 #include "TraceCapture.h"
 #include "Verify.h"
+#include "Version.h"
 #include "kiv/Trace.h"
-#include "zuri_errm/DidYouMean.h"
+#include "plugin/Library.h"
 
 namespace {
 
 using namespace eedb::replay;
 
+static_assert(kDefaultMaxLineLength == LineReader::kDefaultMaxLine);
+
 constexpr int kExitRejected = 1;
 constexpr int kExitUsage = 2;
-
-constexpr char const* kFooter = R"(Input: one software log entry per line, e.g.
-  {"table": "EedbOutrif", "unit": {"fap": 0, "instance": 0}, "delete": false,
-   "entry": {"key": 4096, "viewType": 1, "fodo": 100, "mtuProfile": 2},
-   "expect": {"fields": {"fodo": 100}}}
-A UTF-8 byte-order mark is skipped; lines end with LF, CR LF or (as the first line does) CR.
-A member or field given twice, SRv6 data of another view than the entry's viewType, a number no
-field holds and a line longer than --max-line-length are refused with the line's number.
-Several files replay in order as one stream; lines are then shown as FILE:LINE (text) or with a
-"file" member (JSON).
-
-The optional member "expect" says what the line must do; every member given must hold:
-  "error": TEXT        an offer raised and its message contains TEXT
-  "rejected": TEXT     the line is refused as input and the reason contains TEXT (alone)
-  "applicable": BOOL   some offer was applicable (false: none was)
-  "present": BOOL      the shadow entry read back after an applicable offer is present (absent)
-  "fields": {...}      the shadow entry read back holds these field values
-  "util": NAME         only the offer to this table utility counts (default: any offer)
-A line whose result differs is reported ("expect" and "differs" in JSON) and counted as unmet.
-
-Exit status: 0 when every line was read and processed without an exception (or failed as its
-expectation says) and every expectation held, 1 when some line was rejected or raised
-unexpectedly, an expectation was unmet (or, with --verify, the chip model differs from the
-shadow), 2 for a usage or I/O error (a failed write stops the replay at once).
-
-Examples:
-  eedb-replay examples/demo.jsonl
-  eedb-replay --format json --faps 0-3 < stream.jsonl
-  eedb-replay day1.jsonl day2.jsonl
-  eedb-replay --quiet --dump-shadow --trace 'EedbOutrifUtil/3' examples/outrif.jsonl
-  eedb-replay --quiet --verify examples/demo.jsonl
-  eedb-replay --quiet examples/expect.jsonl
-  eedb-replay --bits examples/outrif.jsonl
-  eedb-replay --list-tables
-  eedb-replay --describe EedbOutrif --format json)";
-
-struct Args {
-  std::vector<std::string> files;
-  std::string plugin;
-  std::string revision = "26:A0";
-  std::string faps = "0";
-  bool updateOnDelete = false;
-  std::string format = "text";
-  bool quiet = false;
-  std::string trace;
-  bool dumpShadow = false;
-  bool verify = false;
-  std::size_t maxLineLength = LineReader::kDefaultMaxLine;
-  bool bits = false;
-  bool listTables = false;
-  std::string describe;
-};
 
 // Messages to standard error never fail the tool: a closed or full standard error loses them.
 void say(std::string_view message) {
@@ -353,96 +304,60 @@ int replay(Args const& args) {
   return unforeseen != 0 || summary.unmet != 0 || differences != 0 ? kExitRejected : 0;
 }
 
-// CLI11's "The following arguments were not expected: --fromat", with a suggestion per option.
-int unknownOptions(CLI::App const& app, CLI::ExtrasError const& e) {
-  std::vector<std::string> names;
-  for (CLI::Option const* option : app.get_options()) {
-    for (std::string const& name : option->get_lnames()) names.push_back("--" + name);
+// --version: the tool's version and commit, then the plug-in's own once it is loaded.
+int printVersion(Args const& args) {
+  std::string const pluginPath = args.plugin.empty() ? defaultPluginPath() : args.plugin;
+  bool const json = args.format == "json";
+  fmt::memory_buffer out;
+  auto const commitText = [](std::string_view commit) {
+    return commit.empty() ? std::string() : fmt::format(" (commit {})", commit);
+  };
+  auto const jsonText = [&](std::string_view text) {
+    if (text.empty()) return std::string("null");
+    fmt::memory_buffer quoted;
+    appendJsonString(quoted, text);
+    return fmt::to_string(quoted);
+  };
+  if (json) {
+    fmt::format_to(std::back_inserter(out), R"({{"version": {}, "commit": {}, "plugin": )",
+                   jsonText(kToolVersion), jsonText(kToolCommit));
+  } else {
+    fmt::format_to(std::back_inserter(out), "eedb-replay {}{}\n", kToolVersion,
+                   commitText(kToolCommit));
   }
-  for (std::string const& extra : app.remaining()) {
-    std::string_view const arg(extra);
-    std::string_view const option = arg.substr(0, arg.find('='));
-    if (!option.starts_with("-")) continue;
-    say(fmt::format("unknown option '{}'{}", option, ZuriErrm::didYouMean(option, names)));
-    return kExitUsage;
+  int status = 0;
+  try {
+    Plugin::Library const library = Plugin::loadLibrary(pluginPath);
+    Plugin::PluginVersion const* const version = library.version();
+    std::string_view const number = version != nullptr ? version->version : "";
+    std::string_view const commit = version != nullptr ? version->commit : "";
+    if (json) {
+      fmt::format_to(std::back_inserter(out), R"({{"path": {}, "version": {}, "commit": {}}}}})",
+                     jsonText(pluginPath), jsonText(number), jsonText(commit));
+      out.push_back('\n');
+    } else {
+      fmt::format_to(std::back_inserter(out), "plug-in {} {}{}\n", escapedText(pluginPath),
+                     number.empty() ? "(no version)" : number, commitText(commit));
+    }
+  } catch (Plugin::LoadError const& e) {
+    if (json) fmt::format_to(std::back_inserter(out), "null}}\n");
+    say(escapedText(e.what()));
+    status = kExitUsage;
   }
-  say(e.what());
-  return kExitUsage;
+  if (std::fwrite(out.data(), 1, out.size(), stdout) != out.size() || std::fflush(stdout) != 0) {
+    return usageError(fmt::format("cannot write the output: {}", std::strerror(errno)));
+  }
+  return status;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  CLI::App app{
-      "Replays a JSON Lines stream of software log entries through the EEDB table utilities of "
-      "the plug-in, loaded as the agent loads it, and prints what each table utility did with "
-      "each entry.",
-      "eedb-replay"};
-  app.footer(kFooter);
-  Args args;
-  app.add_option("FILE", args.files,
-                 "the JSON Lines streams to replay, in order, as one stream; - or nothing for "
-                 "standard input (e.g. examples/demo.jsonl)")
-      ->type_name("");
-  app.add_option("--plugin", args.plugin,
-                 "the plug-in library to load (default: libeedb26.so beside the tool's "
-                 "install, e.g. --plugin build/src/libeedb26.so)")
-      ->option_text("PATH");
-  app.add_option("--revision", args.revision,
-                 "FAP revision to create table utilities for (default 26:A0, e.g. "
-                 "--revision 26:B0)")
-      ->option_text("REV");
-  app.add_option("--faps", args.faps,
-                 "FAP ids (0 to 128) in every table utility's FAP mask (default 0, e.g. "
-                 "--faps 0-3,7)")
-      ->option_text("LIST");
-  app.add_flag("--update-on-delete", args.updateOnDelete,
-               "set the hardware tables' update-on-delete flag: a delete writes the reverted "
-               "entry back when it is not blank");
-  app.add_option("--format", args.format,
-                 "output form: text for people, json for scripts, one object per line "
-                 "(default text, e.g. --format json)")
-      ->option_text("text|json")
-      ->check(CLI::IsMember({"text", "json"}));
-  app.add_flag("--quiet,-q", args.quiet,
-               "print only the summary (and the --dump-shadow dump and the --trace lines), e.g. "
-               "for timing");
-  app.add_option("--trace", args.trace,
-                 "trace handles and levels to turn on, same syntax as ZURI_TRACE and added to it "
-                 "(both apply; e.g. --trace 'EedbOutrifUtil/3' or --trace '*/0-8'); each trace "
-                 "line is printed with the offer that caused it (JSON: its \"trace\" array)")
-      ->option_text("SPEC");
-  app.add_flag("--dump-shadow", args.dumpShadow,
-               "print every shadow entry of every hardware table at the end, before the summary");
-  app.add_flag("--verify", args.verify,
-               "run every SCHAN command on a model of the chip's memories and report, at the end, "
-               "every place where the chip differs from the shadow, field by field (exit status "
-               "1 when one does)");
-  app.add_option("--max-line-length", args.maxLineLength,
-                 "longest line read, in bytes; a longer line is refused with its number and the "
-                 "replay goes on (default 1 MiB, e.g. --max-line-length 16MiB)")
-      ->option_text("BYTES")
-      ->transform(CLI::AsSizeValue(false));
-  app.add_flag("--bits", args.bits,
-               "text form: draw every shadow entry shown (of an offer, and of --dump-shadow) as a "
-               "bit diagram, 32 bits a row with each row's SCHAN data word");
-  app.add_flag("--list-tables", args.listTables,
-               "list the software tables, the table utilities registered for each and their "
-               "revisions, and exit");
-  app.add_option("--describe", args.describe,
-                 "describe a software table and exit: per table utility its views and formats, "
-                 "the rule by which each input field fills the entry, and an example line per "
-                 "view (e.g. --describe EedbOutrif)")
-      ->option_text("TABLE");
+  CommandLine commandLine;
   reserveStandardDescriptors();
-  try {
-    app.parse(argc, argv);
-  } catch (CLI::ExtrasError const& e) {
-    return unknownOptions(app, e);
-  } catch (CLI::ParseError const& e) {
-    int const code = app.exit(e);
-    return code == 0 ? 0 : kExitUsage;
-  }
+  if (auto const status = commandLine.parse(argc, argv, say)) return *status;
+  Args& args = commandLine.args();
+  if (args.version) return printVersion(args);
   if (args.files.empty()) {
     if (::isatty(STDIN_FILENO) == 1 && !args.listTables && args.describe.empty()) {
       // Nobody waits silently for a terminal: say how to give input.

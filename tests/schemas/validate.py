@@ -1,0 +1,151 @@
+#!/usr/bin/env python3
+"""The stream formats against their JSON Schemas (schemas/*.schema.json).
+
+Every line of the example streams and of the verify streams that the tool takes validates
+against the input schema, and every line it refuses as input fails it (but for the refusals a
+schema cannot state). Every object of the golden outputs, and of fresh replays with
+--dump-shadow, --verify and --trace, validates against exactly one output schema.
+
+usage: validate.py TOOL PLUGIN SCHEMA_DIR EXAMPLES_DIR GOLDEN_DIR
+"""
+import glob
+import json
+import os
+import subprocess
+import sys
+
+try:
+    import jsonschema
+except ImportError:
+    sys.exit("validate.py: needs python3-jsonschema (apt-get install python3-jsonschema)")
+
+OUTPUTS = ["offer", "rejected", "unmet", "trace", "dump", "verify", "summary"]
+
+# Refusals that depend on more than one member's value, or on the tool's session: no schema
+# here states them.
+BEYOND_SCHEMA = [
+    "duplicate member",
+    "duplicate field",
+    "the data of",  # SRv6 view data of another view than the entry's viewType, or of two
+    "no table utility takes",
+    "does not fit",  # a number written as text: the schema bounds its digits, not its value
+]
+
+
+def load(schema_dir, name):
+    with open(os.path.join(schema_dir, name + ".schema.json")) as f:
+        schema = json.load(f)
+    jsonschema.Draft202012Validator.check_schema(schema)
+    return jsonschema.Draft202012Validator(schema)
+
+
+def first_error(validator, instance):
+    error = jsonschema.exceptions.best_match(validator.iter_errors(instance))
+    if error is None:
+        return None
+    where = "/".join(str(p) for p in error.absolute_path) or "(line)"
+    return f"{where}: {error.message[:300]}"
+
+
+def main():
+    tool, plugin, schema_dir, examples_dir, golden_dir = sys.argv[1:6]
+    input_schema = load(schema_dir, "input")
+    outputs = {name: load(schema_dir, name) for name in OUTPUTS}
+    failures = []
+    kinds = {name: 0 for name in OUTPUTS}
+
+    def check_output(source, number, text):
+        try:
+            obj = json.loads(text)
+        except ValueError as e:
+            failures.append(f"{source}:{number}: not JSON: {e}")
+            return
+        matches = [name for name, v in outputs.items() if v.is_valid(obj)]
+        if not matches:
+            detail = "; ".join(f"{name}: {first_error(v, obj)}" for name, v in outputs.items())
+            failures.append(f"{source}:{number}: matches no output schema ({detail})")
+        elif len(matches) == 1:
+            kinds[matches[0]] += 1
+        else:
+            failures.append(f"{source}:{number}: matches {', '.join(matches)}, not exactly one")
+
+    # Inputs, with the golden verdict of each line.
+    streams = sorted(glob.glob(os.path.join(examples_dir, "*.jsonl")))
+    streams += sorted(glob.glob(os.path.join(golden_dir, "*.jsonl")))
+    checked = refused_checked = 0
+    for stream in streams:
+        golden = os.path.join(golden_dir, os.path.basename(stream)[:-1])
+        refused = {}
+        if os.path.exists(golden) and golden.startswith(os.path.join(golden_dir, "")) and \
+                os.path.dirname(stream) == os.path.normpath(examples_dir):
+            with open(golden) as f:
+                for obj in map(json.loads, f):
+                    error = obj.get("error")
+                    if isinstance(error, dict) and error.get("type") == "input":
+                        refused[obj["line"]] = error["message"]
+        with open(stream, encoding="utf-8", errors="surrogateescape") as f:
+            lines = f.read().split("\n")
+        for number, text in enumerate(lines, 1):
+            if not text.strip():
+                continue
+            try:
+                line = json.loads(text)
+            except ValueError:
+                if number not in refused:
+                    failures.append(f"{stream}:{number}: not JSON, yet not refused")
+                continue
+            error = first_error(input_schema, line)
+            if number in refused:
+                refused_checked += 1
+                if error is None and not any(r in refused[number] for r in BEYOND_SCHEMA):
+                    failures.append(f"{stream}:{number}: refused by the tool "
+                                    f"({refused[number]}) but valid by the input schema")
+            else:
+                checked += 1
+                if error is not None:
+                    failures.append(f"{stream}:{number}: {error}")
+
+    # Outputs: the goldens, then fresh replays that show every kind of object.
+    objects = 0
+    for golden in sorted(glob.glob(os.path.join(golden_dir, "*.json"))):
+        with open(golden) as f:
+            for number, text in enumerate(f, 1):
+                check_output(golden, number, text)
+                objects += 1
+    runs = [["--dump-shadow", "--verify", "--trace", "*/0-9"],
+            ["--quiet", "--trace", "*/0-9", "--faps", "0-3", "--update-on-delete"]]
+    for stream in streams:
+        for extra in runs:
+            command = [tool, "--plugin", plugin, "--format", "json", *extra, stream]
+            run = subprocess.run(command, capture_output=True)
+            if run.returncode not in (0, 1):
+                failures.append(f"{' '.join(command)}: exit status {run.returncode}: "
+                                f"{run.stderr.decode(errors='replace')}")
+                continue
+            for number, text in enumerate(run.stdout.decode().splitlines(), 1):
+                check_output(f"{os.path.basename(stream)} {' '.join(extra)} (output)", number, text)
+                objects += 1
+
+    # An expectation that does not hold.
+    unmet = '{"table": "EedbOutrif", "entry": {"key": 1, "viewType": 1}, "expect": {"error": "x"}}\n'
+    run = subprocess.run([tool, "--plugin", plugin, "--format", "json", "-"], input=unmet.encode(),
+                         capture_output=True)
+    for number, text in enumerate(run.stdout.decode().splitlines(), 1):
+        check_output("an unmet expectation (output)", number, text)
+        objects += 1
+
+    for failure in failures:
+        print(failure)
+    print(f"{checked} input lines valid, {refused_checked} refused lines checked, "
+          f"{objects} output objects ({', '.join(f'{n} {k}' for k, n in kinds.items())}), "
+          f"{len(failures)} failures")
+    # Each output schema met at least once: an unused one checks nothing.
+    for kind, count in kinds.items():
+        if count == 0:
+            print(f"no output object of kind {kind}")
+            failures.append(kind)
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,182 @@
+#include "CommandLine.h"
+
+#include <fmt/format.h>
+#include <CLI/CLI.hpp>
+
+#include "zuri_errm/DidYouMean.h"
+
+namespace eedb::replay {
+
+namespace {
+
+constexpr int kExitUsage = 2;
+
+using Say = std::function<void(std::string_view)>;
+
+constexpr char const* kFooter = R"(Input: one software log entry per line, e.g.
+  {"table": "EedbOutrif", "unit": {"fap": 0, "instance": 0}, "delete": false,
+   "entry": {"key": 4096, "viewType": 1, "fodo": 100, "mtuProfile": 2},
+   "expect": {"fields": {"fodo": 100}}}
+A UTF-8 byte-order mark is skipped; lines end with LF, CR LF or (as the first line does) CR.
+A member or field given twice, SRv6 data of another view than the entry's viewType, a number no
+field holds and a line longer than --max-line-length are refused with the line's number.
+Several files replay in order as one stream; lines are then shown as FILE:LINE (text) or with a
+"file" member (JSON).
+
+The optional member "expect" says what the line must do; every member given must hold:
+  "error": TEXT        an offer raised and its message contains TEXT
+  "rejected": TEXT     the line is refused as input and the reason contains TEXT (alone)
+  "applicable": BOOL   some offer was applicable (false: none was)
+  "present": BOOL      the shadow entry read back after an applicable offer is present (absent)
+  "fields": {...}      the shadow entry read back holds these field values
+  "util": NAME         only the offer to this table utility counts (default: any offer)
+A line whose result differs is reported ("expect" and "differs" in JSON) and counted as unmet.
+
+Exit status: 0 when every line was read and processed without an exception (or failed as its
+expectation says) and every expectation held, 1 when some line was rejected or raised
+unexpectedly, an expectation was unmet (or, with --verify, the chip model differs from the
+shadow), 2 for a usage or I/O error (a failed write stops the replay at once).
+
+Examples:
+  eedb-replay examples/demo.jsonl
+  eedb-replay --format json --faps 0-3 < stream.jsonl
+  eedb-replay day1.jsonl day2.jsonl
+  eedb-replay --quiet --dump-shadow --trace 'EedbOutrifUtil/3' examples/outrif.jsonl
+  eedb-replay --quiet --verify examples/demo.jsonl
+  eedb-replay --quiet examples/expect.jsonl
+  eedb-replay --bits examples/outrif.jsonl
+  eedb-replay --list-tables
+  eedb-replay --describe EedbOutrif --format json)";
+
+// CLI11's "The following arguments were not expected: --fromat", with a suggestion per option.
+int unknownOptions(CLI::App const& app, CLI::ExtrasError const& e, Say const& say) {
+  std::vector<std::string> names;
+  for (CLI::Option const* option : app.get_options()) {
+    for (std::string const& name : option->get_lnames()) names.push_back("--" + name);
+  }
+  for (std::string const& extra : app.remaining()) {
+    std::string_view const arg(extra);
+    std::string_view const option = arg.substr(0, arg.find('='));
+    if (!option.starts_with("-")) continue;
+    say(fmt::format("unknown option '{}'{}", option, ZuriErrm::didYouMean(option, names)));
+    return kExitUsage;
+  }
+  say(e.what());
+  return kExitUsage;
+}
+
+}  // namespace
+
+CommandLine::CommandLine()
+    : app_(std::make_unique<CLI::App>(
+          "Replays a JSON Lines stream of software log entries through the EEDB table utilities "
+          "of the plug-in, loaded as the agent loads it, and prints what each table utility did "
+          "with each entry.",
+          std::string(kName))) {
+  CLI::App& app = *app_;
+  app.footer(kFooter);
+  app.add_option("FILE", args_.files,
+                 "the JSON Lines streams to replay, in order, as one stream; - or nothing for "
+                 "standard input (e.g. examples/demo.jsonl)")
+      ->type_name("");
+  app.add_option("--plugin", args_.plugin,
+                 "the plug-in library to load (default: libeedb26.so.0 beside the tool, in "
+                 "../lib/ when installed, e.g. --plugin build/src/libeedb26.so)")
+      ->option_text("PATH");
+  app.add_option("--revision", args_.revision,
+                 "FAP revision to create table utilities for (default 26:A0, e.g. "
+                 "--revision 26:B0)")
+      ->option_text("REV");
+  app.add_option("--faps", args_.faps,
+                 "FAP ids (0 to 128) in every table utility's FAP mask (default 0, e.g. "
+                 "--faps 0-3,7)")
+      ->option_text("LIST");
+  app.add_flag("--update-on-delete", args_.updateOnDelete,
+               "set the hardware tables' update-on-delete flag: a delete writes the reverted "
+               "entry back when it is not blank");
+  app.add_option("--format", args_.format,
+                 "output form: text for people, json for scripts, one object per line "
+                 "(default text, e.g. --format json)")
+      ->option_text("text|json")
+      ->check(CLI::IsMember({"text", "json"}));
+  app.add_flag("--quiet,-q", args_.quiet,
+               "print only the summary (and the --dump-shadow dump and the --trace lines), e.g. "
+               "for timing");
+  app.add_option("--trace", args_.trace,
+                 "trace handles and levels to turn on, same syntax as ZURI_TRACE and added to it "
+                 "(both apply; e.g. --trace 'EedbOutrifUtil/3' or --trace '*/0-8'); each trace "
+                 "line is printed with the offer that caused it (JSON: its \"trace\" array)")
+      ->option_text("SPEC");
+  app.add_flag("--dump-shadow", args_.dumpShadow,
+               "print every shadow entry of every hardware table at the end, before the summary");
+  app.add_flag("--verify", args_.verify,
+               "run every SCHAN command on a model of the chip's memories and report, at the end, "
+               "every place where the chip differs from the shadow, field by field (exit status "
+               "1 when one does)");
+  app.add_option("--max-line-length", args_.maxLineLength,
+                 "longest line read, in bytes; a longer line is refused with its number and the "
+                 "replay goes on (default 1 MiB, e.g. --max-line-length 16MiB)")
+      ->option_text("BYTES")
+      ->transform(CLI::AsSizeValue(false));
+  app.add_flag("--bits", args_.bits,
+               "text form: draw every shadow entry shown (of an offer, and of --dump-shadow) as a "
+               "bit diagram, 32 bits a row with each row's SCHAN data word");
+  app.add_flag("--list-tables", args_.listTables,
+               "list the software tables, the table utilities registered for each and their "
+               "revisions, and exit");
+  app.add_option("--describe", args_.describe,
+                 "describe a software table and exit: per table utility its views and formats, "
+                 "the rule by which each input field fills the entry, and an example line per "
+                 "view (e.g. --describe EedbOutrif)")
+      ->option_text("TABLE");
+  app.add_flag("--version", args_.version,
+               "print the tool's version and commit, then load the plug-in and print its own, "
+               "and exit (JSON with --format json)");
+}
+
+CommandLine::~CommandLine() = default;
+
+std::optional<int> CommandLine::parse(int argc, char** argv, Say const& say) {
+  try {
+    app_->parse(argc, argv);
+  } catch (CLI::ExtrasError const& e) {
+    return unknownOptions(*app_, e, say);
+  } catch (CLI::ParseError const& e) {
+    int const code = app_->exit(e);
+    return code == 0 ? 0 : kExitUsage;
+  }
+  return std::nullopt;
+}
+
+std::string CommandLine::description() const {
+  return app_->get_description();
+}
+
+std::string CommandLine::footer() const {
+  return kFooter;
+}
+
+std::string CommandLine::help() const {
+  return app_->help();
+}
+
+std::vector<OptionDoc> CommandLine::options() const {
+  std::vector<OptionDoc> docs;
+  for (CLI::Option const* option : app_->get_options()) {
+    OptionDoc doc;
+    for (std::string const& name : option->get_snames()) doc.names.push_back("-" + name);
+    for (std::string const& name : option->get_lnames()) doc.names.push_back("--" + name);
+    doc.description = option->get_description();
+    if (option->get_positional()) {
+      doc.value = option->get_name();
+      doc.repeats = option->get_expected_max() > 1;
+      doc.names.clear();
+    } else if (option->get_type_size() != 0) {
+      doc.value = option->get_option_text();
+    }
+    docs.push_back(std::move(doc));
+  }
+  return docs;
+}
+
+}  // namespace eedb::replay

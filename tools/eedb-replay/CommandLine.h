@@ -1,0 +1,74 @@
+// The replay tool's command line, defined once: the parser, --help, the man page and the shell
+// completion all read the same option definitions. Only CommandLine.cc sees the option parser's
+// templates, so that they are compiled in one translation unit.
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace CLI {
+class App;
+}
+
+namespace eedb::replay {
+
+// LineReader's default (main.cc checks that they agree); the option parser's unit stays free of
+// the JSON parser's header.
+inline constexpr std::size_t kDefaultMaxLineLength = std::size_t{1} << 20;
+
+struct Args {
+  std::vector<std::string> files;
+  std::string plugin;
+  std::string revision = "26:A0";
+  std::string faps = "0";
+  bool updateOnDelete = false;
+  std::string format = "text";
+  bool quiet = false;
+  std::string trace;
+  bool dumpShadow = false;
+  bool verify = false;
+  std::size_t maxLineLength = kDefaultMaxLineLength;
+  bool bits = false;
+  bool listTables = false;
+  std::string describe;
+  bool version = false;
+};
+
+// One option as the documentation shows it.
+struct OptionDoc {
+  std::vector<std::string> names;  // "--quiet", "-q"; empty for the positional FILE
+  std::string value;               // "PATH", "text|json"; empty for a flag
+  std::string description;
+  bool repeats = false;  // FILE...
+};
+
+class CommandLine {
+ public:
+  CommandLine();
+  ~CommandLine();
+  CommandLine(CommandLine const&) = delete;
+  CommandLine& operator=(CommandLine const&) = delete;
+
+  // Parses argv into args(). Empty to go on; else the exit status, after --help was printed
+  // or a usage error was said through `say`.
+  std::optional<int> parse(int argc, char** argv, std::function<void(std::string_view)> const& say);
+  Args const& args() const noexcept { return args_; }
+  Args& args() noexcept { return args_; }
+
+  static constexpr std::string_view kName = "eedb-replay";
+  std::string description() const;
+  std::string footer() const;
+  std::string help() const;
+  std::vector<OptionDoc> options() const;
+
+ private:
+  Args args_;
+  std::unique_ptr<CLI::App> app_;
+};
+
+}  // namespace eedb::replay

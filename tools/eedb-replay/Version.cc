@@ -1,0 +1,10 @@
+#include "Version.h"
+
+#include "BuildVersion.h"
+
+namespace eedb::replay {
+
+char const* const kToolVersion = EEDB_VERSION;
+char const* const kToolCommit = EEDB_COMMIT;
+
+}  // namespace eedb::replay
