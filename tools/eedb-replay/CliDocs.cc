@@ -142,7 +142,8 @@ std::string completion(CommandLine const& cli) {
     }
     if (option.value == "TABLE") {
       for (auto const& table : ZuriErrm::tables()) {
-        words += (words.empty() ? "" : " ") + std::string(table.name);
+        if (!words.empty()) words += ' ';
+        words += table.name;
       }
     } else if (option.value.find('|') != std::string::npos) {
       words = option.value;
