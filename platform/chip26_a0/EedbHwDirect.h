@@ -70,8 +70,8 @@ class HwDirectTable : public ZuriAsicUtils::HwCommonTableBase,
 
   Pelix::String tableType() const override { return Pelix::String(kTableType); }
 
-  // --- Shadow --- (setEntry, getEntry, findEntry, slotOf, entryToReplace, replaceEntry,
-  // eraseEntry, entryCount, forEachEntry)
+  // --- Shadow --- (setEntry, getEntry, findEntry, prefetchEntry, entryToReplace,
+  // replaceEntry, entryCount, forEachEntry)
   void deleteEntry(ZuriAsicUtils::HwShadowKey shadowKey, EntryKey const& key) {
     this->shadow_.erase(shadowKey, key.value());
   }
@@ -83,13 +83,8 @@ class HwDirectTable : public ZuriAsicUtils::HwCommonTableBase,
   // but for those writes.
   ZuriAsicUtils::SchanCmds schanCmds(ZuriAsicUtils::HwShadowKey shadowKey, EntryKey const& key,
                                      Pelix::Ptr<Asic::LogEntryWrapperBase> const&) const {
-    return schanCmdsOver(shadowKey, key, this->findEntry(shadowKey, key));
-  }
-  // The same, for the shadow key's own entry at the key known to the caller (nullptr: none).
-  ZuriAsicUtils::SchanCmds schanCmdsOver(ZuriAsicUtils::HwShadowKey shadowKey, EntryKey const& key,
-                                         Entry const* own) const {
     ZuriAsicUtils::SchanCmds cmds;  // built in place: the list's inline slot holds the command
-    if (auto const* seen = this->seenThrough(shadowKey, key, own)) {
+    if (auto const* seen = this->entrySeenBy(shadowKey, key)) {
       cmds.push_back(encode(shadowKey, *seen));
     } else {
       cmds.push_back(clearOf(shadowKey, key.value()));

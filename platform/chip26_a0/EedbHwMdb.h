@@ -55,8 +55,8 @@ class EedbHwMdb : public ZuriAsicUtils::HwCommonTableBase,
     return mdb::kFormatSpecs;
   }
 
-  // --- Shadow --- (setEntry, getEntry, findEntry, slotOf, entryToReplace, replaceEntry,
-  // eraseEntry, entryCount, forEachEntry)
+  // --- Shadow --- (setEntry, getEntry, findEntry, prefetchEntry, entryToReplace,
+  // replaceEntry, entryCount, forEachEntry)
   // Removes the entry under the key, if any. The size is that of the entry translated for the
   // delete; the shadow does not need it.
   void deleteEntry(ZuriAsicUtils::HwShadowKey shadowKey, EntryKey const& key,
@@ -74,18 +74,11 @@ class EedbHwMdb : public ZuriAsicUtils::HwCommonTableBase,
   ZuriAsicUtils::SchanCmds schanCmds(
       ZuriAsicUtils::HwShadowKey shadowKey, EntryKey const& key, unsigned sizeBits,
       Pelix::Ptr<Asic::LogEntryWrapperBase> const& /*logEntry*/) const {
-    return sizeBits == 0 ? ZuriAsicUtils::SchanCmds()
-                         : schanCmdsOver(shadowKey, key, sizeBits, findEntry(shadowKey, key));
-  }
-  // The same, for the shadow key's own entry at the key known to the caller (nullptr: none), as
-  // the pipeline knows it right after writing: the key is not looked up again.
-  ZuriAsicUtils::SchanCmds schanCmdsOver(ZuriAsicUtils::HwShadowKey shadowKey, EntryKey const& key,
-                                         unsigned sizeBits, Entry const* own) const {
     using ZuriAsicUtils::SchanCmd;
     ZuriAsicUtils::SchanCmds cmds;  // built in place: the list's inline slot holds the one command
     if (sizeBits == 0) return cmds;
     detail::requireCommandBits(kTableType, sizeBits);
-    auto const* seen = seenThrough(shadowKey, key, own);
+    auto const* seen = entrySeenBy(shadowKey, key);
     if (seen != nullptr && seen->hasFormat()) {
       encodeInto(cmds.emplace_back(), shadowKey, *seen);
     } else {

@@ -45,72 +45,55 @@ namespace detail {
 // not allocate.
 template <class Entry>
 class ShadowStore {
-  struct KeyHash {
-    using is_transparent = void;
-    std::size_t operator()(std::uint32_t key) const noexcept { return absl::HashOf(key); }
-    std::size_t operator()(Entry const& e) const noexcept { return (*this)(e.key().value()); }
-  };
-  struct KeyEq {
-    using is_transparent = void;
-    static std::uint32_t keyOf(std::uint32_t key) noexcept { return key; }
-    static std::uint32_t keyOf(Entry const& e) noexcept { return e.key().value(); }
-    template <class A, class B>
-    bool operator()(A const& a, B const& b) const noexcept {
-      return keyOf(a) == keyOf(b);
-    }
-  };
-  using Unit = absl::flat_hash_set<Entry, KeyHash, KeyEq>;
-
  public:
   ShadowStore() = default;
   ShadowStore(ShadowStore const&) = delete;  // it keeps pointers into itself
   ShadowStore& operator=(ShadowStore const&) = delete;
 
-  // A key's place in the store, found by one look-up: the stored entry (or none) to read, replace
-  // or erase without looking the key up again. Valid until the store next changes.
-  struct Slot {
-    Unit* unit = nullptr;
-    typename Unit::iterator it{};
-    Entry const* stored() const { return unit != nullptr && it != unit->end() ? &*it : nullptr; }
-  };
-
-  Slot slot(ZuriAsicUtils::HwShadowKey shadowKey, std::uint32_t key) {
-    Unit* unit = unitAt(shadowKey.packed());
-    return unit == nullptr ? Slot{} : Slot{unit, unit->find(key)};
+  // Replaces what is stored under the entry's key.
+  [[gnu::always_inline]] void set(ZuriAsicUtils::HwShadowKey shadowKey, Entry const& entry) {
+    auto& unit = unitIs(shadowKey.packed());
+    auto const [it, inserted] = unit.insert(entry);  // one probe for a new key and an old one
+    if (!inserted) {
+      // The set hands out const references, but its slots hold plain entries and the key
+      // does not change, so overwriting in place is sound and saves a rehash.
+      const_cast<Entry&>(*it) = entry;
+    }
+    lastWritten_ = {true, shadowKey.packed(), entry.key().value(), &*it};
   }
 
-  // Replaces what is stored under the entry's key; returns the stored entry.
-  Entry const* set(ZuriAsicUtils::HwShadowKey shadowKey, Entry const& entry) {
-    auto const [it, inserted] = unitIs(shadowKey.packed()).insert(entry);  // one probe either way
-    if (!inserted) overwrite(*it, entry);
-    return &*it;
-  }
-
-  // Replaces the entry found for the same key (nullptr: nothing is stored, set() stores it),
-  // without a second look-up; returns the stored entry.
-  Entry const* replace(ZuriAsicUtils::HwShadowKey shadowKey, Entry const* stored,
-                       Entry const& entry) {
-    if (stored == nullptr) return set(shadowKey, entry);
-    overwrite(*stored, entry);
-    return stored;
+  // Replaces the entry that find() answered for the same key (nullptr: nothing is stored, set()
+  // stores it), without a second look-up.
+  [[gnu::always_inline]] void replace(ZuriAsicUtils::HwShadowKey shadowKey, Entry* found,
+                                      Entry const& entry) {
+    if (found == nullptr) return set(shadowKey, entry);
+    *found = entry;
+    lastWritten_ = {true, shadowKey.packed(), entry.key().value(), found};
   }
 
   // Removes the entry; false when nothing was stored.
   bool erase(ZuriAsicUtils::HwShadowKey shadowKey, std::uint32_t key) {
+    lastWritten_ = {true, shadowKey.packed(), key, nullptr};
     auto* unit = unitAt(shadowKey.packed());
     return unit != nullptr && unit->erase(key) != 0;
-  }
-  // Removes the entry that slot() found, if any, without a second look-up.
-  void erase(Slot const& found) {
-    if (found.stored() != nullptr) found.unit->erase(found.it);
   }
 
   // The stored entry, or nullptr. Valid until the next change of the store.
   Entry const* find(ZuriAsicUtils::HwShadowKey shadowKey, std::uint32_t key) const {
+    // The commands of an entry are built right after it is written or erased: its slot, or
+    // that it has none, is at hand.
+    if (lastWritten_.known && lastWritten_.packed == shadowKey.packed() &&
+        lastWritten_.key == key) {
+      return lastWritten_.entry;
+    }
     auto const* unit = unitAt(shadowKey.packed());
     if (unit == nullptr) return nullptr;
     auto it = unit->find(key);
     return it == unit->end() ? nullptr : &*it;
+  }
+
+  Entry* find(ZuriAsicUtils::HwShadowKey shadowKey, std::uint32_t key) {
+    return const_cast<Entry*>(std::as_const(*this).find(shadowKey, key));
   }
 
   // The null FAP's entry of the shadow key's instance that a single FAP falls back to at the
@@ -134,6 +117,12 @@ class ShadowStore {
       if (owner.fapId().isNull() || owner.instanceId() != shadowKey.instanceId()) continue;
       if (auto it = unit.find(key); it != unit.end()) visit(owner, *it);
     }
+  }
+
+  // Starts loading the memory that erasing or finding the key will touch, so that work done in
+  // between (translating the entry) overlaps the cache misses.
+  void prefetch(ZuriAsicUtils::HwShadowKey shadowKey, std::uint32_t key) const noexcept {
+    if (auto const* unit = unitAt(shadowKey.packed())) unit->prefetch(key);
   }
 
   std::size_t size() const noexcept {
@@ -165,6 +154,7 @@ class ShadowStore {
   // that hold entries.
   template <class OnRemoved>
   void clear(SchanAccel::FapId fapId, OnRemoved&& onRemoved) {
+    lastWritten_ = {};
     lastUnit_ = nullptr;
     std::vector<Entry const*> sorted;
     for (auto it = units_.begin(); it != units_.end();) {
@@ -184,6 +174,22 @@ class ShadowStore {
   }
 
  private:
+  struct KeyHash {
+    using is_transparent = void;
+    std::size_t operator()(std::uint32_t key) const noexcept { return absl::HashOf(key); }
+    std::size_t operator()(Entry const& e) const noexcept { return (*this)(e.key().value()); }
+  };
+  struct KeyEq {
+    using is_transparent = void;
+    static std::uint32_t keyOf(std::uint32_t key) noexcept { return key; }
+    static std::uint32_t keyOf(Entry const& e) noexcept { return e.key().value(); }
+    template <class A, class B>
+    bool operator()(A const& a, B const& b) const noexcept {
+      return keyOf(a) == keyOf(b);
+    }
+  };
+  using Unit = absl::flat_hash_set<Entry, KeyHash, KeyEq>;
+
   static ZuriAsicUtils::HwShadowKey unpack(std::uint16_t packed) {
     return {SchanAccel::FapId(packed >> 8), static_cast<ZuriAsicUtils::InstanceId>(packed & 0xFF)};
   }
@@ -217,14 +223,19 @@ class ShadowStore {
     return const_cast<Unit*>(std::as_const(*this).unitAt(packed));
   }
 
-  // In-place replacement: the set hands out const references, but its slots hold plain entries
-  // and the key does not change, so overwriting one is sound; erasing and inserting again would
-  // cost a second probe and a rehash check on every update.
-  static void overwrite(Entry const& slot, Entry const& entry) { const_cast<Entry&>(slot) = entry; }
+  // The key written or erased last, with its slot (nullptr: erased); any other change of the
+  // store forgets it.
+  struct Written {
+    bool known = false;
+    std::uint16_t packed = 0;
+    std::uint32_t key = 0;
+    Entry const* entry = nullptr;
+  };
 
   std::map<std::uint16_t, Unit> units_;  // by HwShadowKey::packed(): ascending shadow key
   Unit* lastUnit_ = nullptr;
   std::uint16_t lastPacked_ = 0;
+  Written lastWritten_;
   bool hasNullFap_ = false;  // a set of the null FAP exists
 };
 
@@ -233,11 +244,9 @@ class ShadowStore {
 template <class EntryT, class EntryKeyT>
 class ShadowTable {
  public:
-  using Slot = typename ShadowStore<EntryT>::Slot;
-
-  // Stores the entry under its key, replacing what was there; returns the stored entry.
-  EntryT const* setEntry(ZuriAsicUtils::HwShadowKey shadowKey, EntryT const& entry) {
-    return shadow_.set(shadowKey, entry);
+  // Stores the entry under its key, replacing what was there.
+  [[gnu::always_inline]] void setEntry(ZuriAsicUtils::HwShadowKey shadowKey, EntryT const& entry) {
+    shadow_.set(shadowKey, entry);
   }
   // The stored entry; Entry(key), the blank entry of the key, when nothing is stored.
   EntryT getEntry(ZuriAsicUtils::HwShadowKey shadowKey, EntryKeyT const& key) const {
@@ -252,35 +261,26 @@ class ShadowTable {
   // one the null FAP's entry of the same instance (see the top of this file); nullptr when
   // neither is stored. Valid until the shadow next changes.
   EntryT const* entrySeenBy(ZuriAsicUtils::HwShadowKey shadowKey, EntryKeyT const& key) const {
-    return seenThrough(shadowKey, key, shadow_.find(shadowKey, key.value()));
+    if (auto const* own = shadow_.find(shadowKey, key.value())) return own;
+    return shadow_.findCommon(shadowKey, key.value());
   }
-  // The same, for the FAP's own entry known to the caller (nullptr: it has none).
-  EntryT const* seenThrough(ZuriAsicUtils::HwShadowKey shadowKey, EntryKeyT const& key,
-                            EntryT const* own) const {
-    return own != nullptr ? own : shadow_.findCommon(shadowKey, key.value());
+  // Starts loading the shadow's memory of the key ahead of a delete or find.
+  void prefetchEntry(ZuriAsicUtils::HwShadowKey shadowKey, EntryKeyT const& key) const noexcept {
+    shadow_.prefetch(shadowKey, key.value());
   }
-  // The key's place in the shadow, looked up once for a read, a replacement or a delete. Valid
-  // until the shadow next changes.
-  Slot slotOf(ZuriAsicUtils::HwShadowKey shadowKey, EntryKeyT const& key) {
-    return shadow_.slot(shadowKey, key.value());
-  }
-  // The stored entry of the key, looked up ahead of a replacement (nullptr when nothing is
-  // stored). Valid until the shadow next changes.
-  EntryT const* entryToReplace(ZuriAsicUtils::HwShadowKey shadowKey, EntryKeyT const& key) const {
+  // The stored entry of the key looked up ahead of a set (nullptr when nothing is stored), so
+  // that the work done in between overlaps the cache misses of the look-up; the control bytes
+  // and the first slots of the key's group are asked for at once, not one after the other.
+  // Valid until the shadow next changes.
+  EntryT* entryToReplace(ZuriAsicUtils::HwShadowKey shadowKey, EntryKeyT const& key) {
+    shadow_.prefetch(shadowKey, key.value());
     return shadow_.find(shadowKey, key.value());
   }
   // Stores the entry in the place entryToReplace() answered for its key.
-  void replaceEntry(ZuriAsicUtils::HwShadowKey shadowKey, EntryT const* stored,
-                    EntryT const& entry) {
+  [[gnu::always_inline]] void replaceEntry(ZuriAsicUtils::HwShadowKey shadowKey, EntryT* stored,
+                                           EntryT const& entry) {
     shadow_.replace(shadowKey, stored, entry);
   }
-  // Stores the entry in the place slotOf() answered for its key; returns the stored entry.
-  EntryT const* replaceEntry(ZuriAsicUtils::HwShadowKey shadowKey, Slot const& found,
-                             EntryT const& entry) {
-    return shadow_.replace(shadowKey, found.stored(), entry);
-  }
-  // Removes the entry of the place slotOf() answered, if any.
-  void eraseEntry(Slot const& found) { shadow_.erase(found); }
 
   std::size_t entryCount() const noexcept { return shadow_.size(); }
   std::size_t entryCount(ZuriAsicUtils::HwShadowKey shadowKey) const noexcept {

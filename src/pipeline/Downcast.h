@@ -3,24 +3,36 @@
 // cost; for any other class (hardware tables) it is the fast path before dynamic_cast.
 #pragma once
 
-#include <string_view>
+#include <atomic>
 #include <type_traits>
 #include <typeinfo>
-
-#include <fmt/format.h>
 
 #include "kiv/Sassert.h"
 #include "pelix/Ptr.h"
 
 namespace ZuriAsicUtils::detail {
 
-template <class T, class Base>
-bool isExactly(Base const& object) noexcept {
-  return typeid(object) == typeid(T);
+// The type id object last found to name exactly T. Each library may hold its own type id object
+// of a class, and telling two of them equal takes a compare of their names: after the first
+// match the same object is recognised by its address.
+template <class T>
+inline std::atomic<std::type_info const*> matchedTypeId{nullptr};
+
+template <class T>
+[[gnu::noinline]] bool isExactlyByName(std::type_info const& type) noexcept {
+  if (type != typeid(T)) return false;
+  matchedTypeId<T>.store(&type, std::memory_order_relaxed);
+  return true;
 }
 
 template <class T, class Base>
-T* downcast(Base* p) noexcept {
+[[gnu::always_inline]] inline bool isExactly(Base const& object) noexcept {
+  std::type_info const& type = typeid(object);
+  return &type == matchedTypeId<T>.load(std::memory_order_relaxed) || isExactlyByName<T>(type);
+}
+
+template <class T, class Base>
+[[gnu::always_inline]] inline T* downcast(Base* p) noexcept {
   using Class = std::remove_const_t<T>;
   if (p == nullptr) return nullptr;
   if constexpr (std::is_final_v<Class>) {
@@ -33,17 +45,15 @@ T* downcast(Base* p) noexcept {
 }
 
 // The table's wrapper of a log entry; an entry of another table is a precondition violation of
-// the agent ("logPtr is NULL", the host's text), reported with the full name of the operation
-// that checked (CLASS::OPERATION). The caller's place comes from the builtins: clang 14, which
+// the agent ("logPtr is NULL"). The caller's place comes from the builtins: clang 14, which
 // builds the sanitizer and fuzzing runs, has no std::source_location with this library.
 template <class Wrapper, class Base>
-Wrapper const& requireWrapper(Pelix::Ptr<Base> const& entry, std::string_view className,
-                              char const* operation, char const* file = __builtin_FILE(),
-                              int line = __builtin_LINE()) {
+Wrapper const& requireWrapper(Pelix::Ptr<Base> const& entry,
+                              char const* function = __builtin_FUNCTION(),
+                              char const* file = __builtin_FILE(), int line = __builtin_LINE()) {
   Wrapper const* wrapper = downcast<Wrapper const>(entry.get());
-  if (wrapper == nullptr) [[unlikely]] {
-    Kiv::SassertHelper::fail("\"logPtr\" == nullptr", "logPtr is NULL",
-                             fmt::format("{}::{}", className, operation).c_str(), file, line);
+  if (wrapper == nullptr) {
+    Kiv::SassertHelper::fail("\"logPtr\" == nullptr", "logPtr is NULL", function, file, line);
   }
   return *wrapper;
 }

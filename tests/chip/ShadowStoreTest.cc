@@ -1,7 +1,7 @@
-// The shadow's look-ups against a plain map: a replace or an erase goes to the slot found before
-// it, and the commands built over the entry a write left agree with those that look it up.
-// Random runs over few keys of two shadow keys move the slots in every way: another key's insert
-// that grows a set, an erase, a table clear.
+// The shadow's look-ups against a plain map: the store remembers the key written or erased
+// last and answers for it without a look-up, and a replace goes to the slot found before it.
+// Random runs over few keys of two shadow keys make a remembered key go stale in every way:
+// another key's insert that moves the slots, an erase, a table clear.
 #include <cstdint>
 #include <map>
 #include <random>
@@ -42,7 +42,7 @@ TEST(ShadowStore, LookUpsAgreeWithAMapThroughWritesReplacesErasesAndClears) {
     auto const shadowKey = shadowKeyOf(s);
     // Keys 0..39 (the slots move as the sets grow), now and then a far one.
     std::uint32_t const key = pick(10) == 0 ? 0xF0000 + pick(4) : pick(40);
-    switch (pick(7)) {
+    switch (pick(6)) {
       case 0: {
         auto const entry = rif(key, pick(16));
         table->setEntry(shadowKey, entry);
@@ -62,23 +62,6 @@ TEST(ShadowStore, LookUpsAgreeWithAMapThroughWritesReplacesErasesAndClears) {
         table->deleteEntry(shadowKey, Key(key), 60);
         model.erase({s, key});
         break;
-      case 4: {
-        auto const slot = table->slotOf(shadowKey, Key(key));
-        auto const it = model.find({s, key});
-        ASSERT_EQ(slot.stored() != nullptr, it != model.end()) << "key " << key;
-        if (pick(2) == 0) {
-          table->eraseEntry(slot);
-          model.erase({s, key});
-          break;
-        }
-        auto const entry = rif(key, pick(16));
-        auto const* own = table->replaceEntry(shadowKey, slot, entry);
-        model.insert_or_assign({s, key}, entry);
-        ASSERT_EQ(own, table->findEntry(shadowKey, Key(key)));
-        EXPECT_EQ(table->schanCmdsOver(shadowKey, Key(key), 60, own),
-                  table->schanCmds(shadowKey, Key(key), 60, nullptr));
-        break;
-      }
       case 3:
         if (pick(50) == 0) {
           table->clearTable(SchanAccel::FapId::null);

