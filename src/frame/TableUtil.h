@@ -92,6 +92,9 @@ struct DirectFamily {
   }
 };
 
+// The runtime node flag that the host clears on every table utility it destroys.
+inline constexpr std::uint32_t kHostNodeFlagOnDestroy = 0x20000000;
+
 template <class Derived, class Family, class Wrapper, class Constants>
 class TableUtil : public Family::Base {
  public:
@@ -120,7 +123,7 @@ class TableUtil : public Family::Base {
   }
 
   ~TableUtil() override {
-    this->nodeFlagSet(0x20000000, false);
+    this->nodeFlagSet(kHostNodeFlagOnDestroy, false);
     onDelete();
   }
 
@@ -230,6 +233,7 @@ class TableUtil : public Family::Base {
   Entry readShadowEntry(SchanAccel::FapId fapId, ZuriAsicUtils::InstanceId instanceId,
                         EntryKey const& hwKey) const {
     ZuriAsicUtils::HwShadowKey const shadowKey(fapId, instanceId);
+    // "insanceId": the host's spelling in this trace; its readers match it as it is.
     EEDB_TRACE(translationTrace(), 8, "readShadowEntry", Derived::kName,
                " fapId: {} insanceId: {} hwShadowKey: {} key: {}", fapId, instanceId, shadowKey,
                hwKey);

@@ -79,6 +79,7 @@ class UtilAccessor {
   bool isEntryHandled(Wrapper const& wrapper) const {
     auto const& flume = wrapper.flumeEntry();
     if (inFapmask(eedb::fapIdOf(flume.unitId()))) return true;
+    // The host counts this text as it is, two blanks included.
     EEDB_PASS_TRACE(Traced<kTraced>, _defaultTraceHandle(), 3, "isEntryHandled", "",
                     "Ignoring due to fapmask  mismatch");
     util_->stats()->fapmaskMismatchInc(1);
@@ -178,6 +179,7 @@ class UtilAccessor {
     HwShadowKey const shadowKey(fapId, instanceId);
     Asic::SwTableId const swTableId = util_->utilKey().swTableId;
 
+    // "schanEnqeueuStats": the host's spelling of this trace, kept as it is.
     EEDB_PASS_TRACE(Pass, _defaultTraceHandle(), 3, "getSchanCmds", "",
                     " Created schanEnqeueuStats for SwTableId {} ", swTableId);
     // The record created (or found) here is the one the count goes to.
