@@ -1,10 +1,12 @@
-// The class frame of every table utility: creation and allocation tracking, binding to the
-// hardware table of its revision, the pipeline's virtual operations, the translation frame
-// (guarded key mapping and translation, the per-format hook, revert) and readback.
+// The class frame of every table utility: its lifecycle (creation in slab storage with allocation
+// tracking, binding to the hardware table of its revision, statistics, destruction) and the
+// operations the agent calls, each a thin member that runs the pipeline (pipeline/UtilAccessor.h)
+// or the translation frame (translate/Translation.h).
 //
 // A table's source file derives its class from MdbTableUtil or DirectTableUtil and adds only its
 // own rules:
-//   kName, kShortName            the class name with and without namespaces
+//   kName                        the class name with namespaces (its trace handle and the
+//                                one-thread assertion take the name without them)
 //   Views                        (MDB) the view map: view type -> format entry class
 //   applicable(logEntry)         (MDB, optional) the table's own condition; default: the view
 //                                type is in the view map
@@ -15,6 +17,7 @@
 //   setTranslatorFields(hw, sw)  (optional, per format) fields that the translator sets itself
 //   doSetHwEntry(unit, sw, hw)   (optional, per format) the per-format hook, run under its guard
 //   fillEntry(hw, sw)            (direct) the one field of the entry
+// translate/TableContract.h checks them when the class is complete.
 //
 // The agent calls a table utility from one thread at a time; the table utilities take no lock.
 // Each operation below that reads or changes the shadow enters the hardware table first
@@ -23,6 +26,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string_view>
 #include <type_traits>
 #include <utility>
@@ -30,11 +34,10 @@
 #include <fmt/format.h>
 
 #include "asic/LogEntryWrapperBase.h"
-#include "asic/Mode.h"
 #include "asic/OrderedTableException.h"
 #include "asic/Types.h"
-#include "chip26_a0/EedbHwMdb.h"
 #include "frame/Export.h"
+#include "frame/Family.h"
 #include "kiv/AllocTrack.h"
 #include "kiv/Trace.h"
 #include "pelix/Ptr.h"
@@ -46,72 +49,38 @@
 #include "pipeline/Unit.h"
 #include "pipeline/UtilAccessor.h"
 #include "translate/FieldRules.h"
+#include "translate/Translation.h"
 #include "translate/ViewMap.h"
 #include "zuri_asic_utils/UtilBase.h"
 
 namespace eedb {
 
-enum class KeyMapping { common, hook };
-
-// The MDB family: fourteen table utilities sharing one chip26_a0::EedbHwMdb per revision.
-struct MdbFamily {
-  using Base = ZuriAsicUtils::MdbUtilBase;
-  using HwTable = chip26_a0::EedbHwMdb;
-  using ThirdArg = Pelix::Ptr<ZuriMdb::TableManager>;
-  static constexpr std::string_view kHwTableName = "EedbHwMdb";
-  static constexpr std::string_view kHwTableType = "chip26_a0::EedbHwMdb";
-  static constexpr bool kHasViews = true;
-
-  static ThirdArg const& pick(Pelix::Ptr<ZuriMdb::TableManager> const& mdbTableManager,
-                              Pelix::Ptr<ZuriAsicUtils::HwWriterStatus> const&) {
-    return mdbTableManager;
-  }
-  static Pelix::Ptr<HwTable> makeTable(ZuriAsicUtils::HwTableKey const& key, Base const& util) {
-    return Pelix::make<HwTable>(Pelix::String(kHwTableName), key, util.hwTableManager(),
-                                util.mdbTableManager());
-  }
-};
-
-// The direct family: a table utility with a direct table class of its own.
-template <class Table>
-struct DirectFamily {
-  using Base = ZuriAsicUtils::NonMdbUtilBase;
-  using HwTable = Table;
-  using ThirdArg = Pelix::Ptr<ZuriAsicUtils::HwWriterStatus>;
-  static constexpr std::string_view kHwTableType = Table::kTableType;
-  // The class name without namespaces, e.g. "EedbAgMemTlmHwDirect".
-  static constexpr std::string_view kHwTableName = kHwTableType.substr(kHwTableType.rfind(':') + 1);
-  static constexpr bool kHasViews = false;
-
-  static ThirdArg const& pick(Pelix::Ptr<ZuriMdb::TableManager> const&,
-                              Pelix::Ptr<ZuriAsicUtils::HwWriterStatus> const& hwWriterStatus) {
-    return hwWriterStatus;
-  }
-  static Pelix::Ptr<HwTable> makeTable(ZuriAsicUtils::HwTableKey const& key, Base const& util) {
-    return Pelix::make<HwTable>(Pelix::String(kHwTableName), key, util.hwTableManager());
-  }
-};
-
 // The runtime node flag that the host clears on every table utility it destroys.
 inline constexpr std::uint32_t kHostNodeFlagOnDestroy = 0x20000000;
 
-template <class Derived, class Family, class Wrapper, class Constants>
-class TableUtil : public Family::Base {
+// A table utility's class name without namespaces: the name of its trace handle, and of the table
+// utility in the one-thread-at-a-time assertion, which keeps the address of this object.
+template <class Util>
+inline constexpr std::string_view kShortNameOf = Util::kName.substr(Util::kName.rfind(':') + 1);
+
+template <class Derived, class FamilyT, class Wrapper, class Constants>
+class TableUtil : public FamilyT::Base {
  public:
+  using Family = FamilyT;
   using HwTable = typename Family::HwTable;
   using EntryKey = typename HwTable::EntryKey;
   using Entry = typename HwTable::Entry;
   using LogEntry = std::remove_cvref_t<decltype(std::declval<Wrapper const&>().logEntry())>;
   using ThirdArg = typename Family::ThirdArg;
-  using Accessor = ZuriAsicUtils::UtilAccessor<Derived>;
-  using ConstAccessor = ZuriAsicUtils::UtilAccessor<Derived const>;
   using ConstantsType = Constants;
   using WrapperType = Wrapper;
 
   static constexpr KeyMapping kKeyMapping = KeyMapping::common;
 
-  // Creation. The object is built in slab storage recorded with the class's tracker; the
-  // constructor ends with handleInitialized().
+  // ---- lifecycle ----
+
+  // The object is built in slab storage recorded with the class's tracker; the constructor ends
+  // with handleInitialized(). create() is what the factory and the reflection record call.
   TableUtil(ZuriAsicUtils::UtilKey const& utilKey,
             Pelix::Ptr<ZuriAsicUtils::TableManager> const& hwTableManager, ThirdArg const& third)
       : Family::Base(utilKey, hwTableManager, third) {
@@ -157,17 +126,11 @@ class TableUtil : public Family::Base {
   Pelix::String hwTableType() const override { return Pelix::String(Family::kHwTableType); }
   Pelix::TypeRecord const* typeData() const override;
 
-  // The bound hardware table as the family's class; empty when none is bound or it is of
-  // another class.
-  Pelix::Ptr<HwTable> hwTable() const {
-    return Pelix::Ptr<HwTable>(ZuriAsicUtils::detail::downcast<HwTable>(this->hwTableBase().get()));
-  }
-
   // Binds the hardware table of the revision, creating it on first use, and creates the
   // statistics.
   void handleInitialized() {
     auto const& revision = this->utilKey().fapRevision;
-    EEDB_TRACE(translationTrace(), 8, "handleInitialized", Derived::kName, "fapRevision: {}",
+    EEDB_TRACE(_defaultTraceHandle(), 8, "handleInitialized", Derived::kName, "fapRevision: {}",
                revision);
     ZuriAsicUtils::HwTableKey const key(Pelix::String(Family::kHwTableName), revision);
     if (auto const found = this->hwTableManager()->findTable(key)) {
@@ -189,284 +152,140 @@ class TableUtil : public Family::Base {
   }
 
   void onDelete() {
-    EEDB_TRACE(translationTrace(), 8, "onDelete", Derived::kName, " utilKey: {}", this->utilKey());
+    EEDB_TRACE(_defaultTraceHandle(), 8, "onDelete", Derived::kName, " utilKey: {}",
+               this->utilKey());
   }
 
-  ZuriAsicUtils::SchanCmds clearHwTable(Asic::UnitId unitId) override {
-    EEDB_TRACE(translationTrace(), 8, "clearHwTable", Derived::kName, " unitId: {}", unitId);
-    SchanAccel::FapId const fapId = fapIdOf(unitId);
-    auto const inside = enterTable("clearHwTable");
-    return boundHwTable().clearTable(fapId);
+  // The table utility's trace handle, named after its class without namespaces: each entry's
+  // pass at level 3, the table utility's own events at level 8.
+  [[gnu::always_inline]] static Kiv::TraceHandle& _defaultTraceHandle() {
+    static Kiv::TraceHandle handle(std::string(shortName()), false);
+    return handle;
   }
+  static constexpr std::string_view shortName() { return kShortNameOf<Derived>; }
 
-  // ---- pipeline ----
+  // ---- the pipeline: the agent's operations on log entries (pipeline/UtilAccessor.h) ----
 
-  // The stages below, in one pass over the entry (see Pass): quiet while every trace level
-  // of the pipeline is off.
+  // One log entry, whole. A pass is quiet while the trace handle's level 3 is off.
   ZuriAsicUtils::SchanCmds processSwEntry(
       Pelix::Ptr<Asic::LogEntryWrapperBase> const& entry) override {
     auto const inside = enterTable("processSwEntry");
     // The caller's reference keeps the wrapper alive for the call: no count of its own is
     // taken, which would write to every entry the agent hands over.
-    Wrapper const* const held = ZuriAsicUtils::detail::downcast<Wrapper const>(entry.get());
-    if (pipelineTraced()) [[unlikely]]
-      return process(entry, held, Pass<true>());
-    return process(entry, held, Pass<false>());
+    Wrapper const& wrapper = requireEntry(entry, "processSwEntry");
+    if (_defaultTraceHandle().enabled(3)) [[unlikely]]
+      return accessor().template process<true>(wrapper);
+    return accessor().template process<false>(wrapper);
   }
 
   bool utilApplicable(Pelix::Ptr<Asic::LogEntryWrapperBase> const& entry) override {
-    return applicableTo(ZuriAsicUtils::detail::requireWrapper<Wrapper>(entry));
+    std::optional<SchanAccel::FapId> fapId;
+    return accessor().template applicable<true>(requireEntry(entry, "utilApplicable").flumeEntry(),
+                                                fapId);
   }
 
   std::uint32_t writeSwEntryToShadow(Pelix::Ptr<Asic::LogEntryWrapperBase> const& entry) override {
     auto const inside = enterTable("writeSwEntryToShadow");
-    if (!utilApplicable(entry)) return 0;
-    return accessor().template writeSwEntryToShadow<Wrapper, HwTable, Entry>(entry);
+    Wrapper const& wrapper = requireEntry(entry, "writeSwEntryToShadow");
+    auto const& flume = wrapper.flumeEntry();
+    std::optional<SchanAccel::FapId> fapId;
+    if (!accessor().template applicable<true>(flume, fapId)) return 0;
+    Accessor::template traceShadowStage<true>(flume);
+    return accessor().template writeToShadow<true>(wrapper,
+                                                   accessor().template locate<true>(flume, fapId));
   }
 
   ZuriAsicUtils::SchanCmds getSchanCmds(Pelix::Ptr<Asic::LogEntryWrapperBase> const& entry,
                                         std::uint32_t sizeBits) override {
     auto const inside = enterTable("getSchanCmds");
-    return accessor().template getSchanCmds<Wrapper, HwTable>(entry, sizeBits);
+    auto const& flume = requireEntry(entry, "getSchanCmds").flumeEntry();
+    Accessor::template traceCommandStage<true>(flume);
+    return accessor().template commands<true>(accessor().template locate<true>(flume), sizeBits);
+  }
+
+  ZuriAsicUtils::SchanCmds clearHwTable(Asic::UnitId unitId) override {
+    EEDB_TRACE(_defaultTraceHandle(), 8, "clearHwTable", Derived::kName, " unitId: {}", unitId);
+    SchanAccel::FapId const fapId = fapIdOf(unitId);
+    auto const inside = enterTable("clearHwTable");
+    return boundHwTable().clearTable(fapId);
+  }
+
+  // ---- the translation frame (translate/Translation.h) ----
+
+  EntryKey mapToHwKey(LogEntry const& logEntry, Asic::UnitId unitId) const {
+    return Rules::template mapKey<true>(logEntry, unitId);
+  }
+  EntryKey mapToHwKey_(LogEntry const& logEntry, Asic::UnitId) const {
+    return Rules::template mapKeyUnguarded<true>(logEntry);
+  }
+  Entry translateToHwFormat(Pelix::Ptr<Wrapper const> const& entry) const {
+    return Rules::translate(self(), requireEntry(entry, "translateToHwFormat"));
+  }
+  Entry translateToHwFormat_(Pelix::Ptr<Wrapper const> const& entry) const {
+    return Rules::translateUnguarded(self(), requireEntry(entry, "translateToHwFormat_"));
+  }
+  Entry revertHwEntry(Pelix::Ptr<Wrapper const> const& entry) const {
+    return Rules::revert(requireEntry(entry, "revertHwEntry"));
+  }
+
+  // ---- inspection ----
+
+  // The bound hardware table as the family's class; empty when none is bound or it is of
+  // another class.
+  Pelix::Ptr<HwTable> hwTable() const {
+    return Pelix::Ptr<HwTable>(ZuriAsicUtils::detail::downcast<HwTable>(this->hwTableBase().get()));
   }
 
   Entry readShadowEntry(SchanAccel::FapId fapId, ZuriAsicUtils::InstanceId instanceId,
                         EntryKey const& hwKey) const {
     ZuriAsicUtils::HwShadowKey const shadowKey(fapId, instanceId);
     // "insanceId": the host's spelling in this trace; its readers match it as it is.
-    EEDB_TRACE(translationTrace(), 8, "readShadowEntry", Derived::kName,
+    EEDB_TRACE(_defaultTraceHandle(), 8, "readShadowEntry", Derived::kName,
                " fapId: {} insanceId: {} hwShadowKey: {} key: {}", fapId, instanceId, shadowKey,
                hwKey);
     auto const inside = enterTable("readShadowEntry");
     return boundHwTable().getEntry(shadowKey, hwKey);
   }
 
-  // ---- translation frame ----
-
-  // The key guard; the key hook tables forward to mapToHwKey_ without it. A quiet pass maps
-  // without trace sites.
-  template <bool kTraced = true>
-  EntryKey mapToHwKey(LogEntry const& logEntry, Asic::UnitId unitId) const {
-    if constexpr (Derived::kKeyMapping == KeyMapping::hook) {
-      return mapToHwKey_<kTraced>(logEntry, unitId);
-    } else {
-      return Asic::throwIfException(
-          [this](LogEntry const& e, Asic::UnitId u) { return mapToHwKey_<kTraced>(e, u); },
-          [&] {
-            return fmt::format("{}: [logEntry: {}], [unitId: {}]", "mapToHwKey", logEntry, unitId);
-          },
-          logEntry, unitId);
-    }
-  }
-
-  template <bool kTraced = true>
-  EntryKey mapToHwKey_(LogEntry const& logEntry, Asic::UnitId) const {
-    EntryKey key;
-    if constexpr (Derived::kKeyMapping == KeyMapping::hook) {
-      key = ConstAccessor(self()).template userDefinedGetHwEntryKey<EntryKey, kTraced>(
-          Derived::swKeyValue(logEntry));
-    } else {
-      key.valueIs(Derived::swKeyValue(logEntry));
-    }
-    EEDB_PASS_TRACE(ZuriAsicUtils::Traced<kTraced>, translationTrace(), 3, "mapToHwKey_",
-                    Derived::kName, " swKey: {} hwKey: {}", logEntry.key(), key);
-    return key;
-  }
-
-  Entry translateToHwFormat(Pelix::Ptr<Wrapper const> const& entry) const {
-    return translate(requireEntry(entry));
-  }
-  Entry translateToHwFormat_(Pelix::Ptr<Wrapper const> const& entry) const {
-    Pass<true> pass;
-    return translateBody(requireEntry(entry), pass);
-  }
-  // Every table reverts an entry to the blank entry: the hardware entry is deleted.
-  Entry revertHwEntry(Pelix::Ptr<Wrapper const> const& entry) const {
-    return revert(requireEntry(entry));
-  }
-
   // ---- used by the pipeline ----
 
   // The stay of one operation inside the bound hardware table (one thread at a time).
-  [[gnu::always_inline]] ZuriAsicUtils::TableEntry enterTable(char const* operation) const {
-    return ZuriAsicUtils::TableEntry(this->hwTableBase().get(), Derived::kShortName,
+  EEDB_INLINE_STAGE ZuriAsicUtils::TableEntry enterTable(char const* operation) const {
+    return ZuriAsicUtils::TableEntry(this->hwTableBase().get(), kShortNameOf<Derived>,
                                      HwTable::kMemory, operation);
   }
 
-  [[gnu::always_inline]] HwTable& boundHwTable() const {
+  EEDB_INLINE_STAGE HwTable& boundHwTable() const {
     HwTable* table = ZuriAsicUtils::detail::downcast<HwTable>(this->hwTableBase().get());
     if (table == nullptr) [[unlikely]]
       throwNoTableBound();
     return *table;
   }
 
-  // One log entry's pass through the pipeline. Its hardware table and its hardware key are
-  // found once for all stages, the key mapping being a function of the log entry and the unit.
-  // A traced pass tests the level at every trace site and, while the translation trace is on,
-  // maps the key again in each stage, so that the trace shows every mapping where it happens;
-  // a quiet pass, taken while every level the pipeline traces at is off, has no trace site.
-  template <bool kTracedPass>
-  struct Pass : ZuriAsicUtils::Traced<kTracedPass> {
-    HwTable* table = nullptr;
-    EntryKey key;
-    bool mapped = false;
-  };
-
-  // Level 3 of any handle the pipeline traces with. Inlined into processSwEntry, where a call
-  // would cost more than the three tests.
-  [[gnu::always_inline]] static bool pipelineTraced() noexcept {
-    return Accessor::_defaultTraceHandle().enabled(3) ||
-           ConstAccessor::_defaultTraceHandle().enabled(3) || translationTrace().enabled(3);
-  }
-
-  template <class P>
-  [[gnu::always_inline]] HwTable& boundHwTable(P& pass) const {
-    if (pass.table == nullptr) pass.table = &boundHwTable();
-    return *pass.table;
-  }
-
-  template <class P>
-  [[gnu::always_inline]] EntryKey mapKeyOnce(LogEntry const& logEntry, Asic::UnitId unitId,
-                                             P& pass) const {
-    if (!pass.mapped || (P::kTraced && translationTrace().enabled(3))) {
-      pass.key = mapToHwKey<P::kTraced>(logEntry, unitId);
-      pass.mapped = true;
-    }
-    return pass.key;
-  }
-
-  Entry translate(Wrapper const& wrapper) const {
-    Pass<true> pass;
-    return translate(wrapper, pass);
-  }
-  template <class P>
-  [[gnu::always_inline]] Entry translate(Wrapper const& wrapper, P& pass) const {
-    return Asic::throwIfException(
-        [this, &pass](Wrapper const& w) { return translateBody(w, pass); },
-        [&] {
-          return fmt::format("{}: [logEntry: {}]", "translateToHwFormat", wrapper.logEntry());
-        },
-        wrapper);
-  }
-
-  Entry revert(Wrapper const& wrapper) const {
-    Asic::UnitId const unitId = wrapper.unitId();
-    SchanAccel::FapId const fapId = fapIdOf(unitId);
-    EntryKey const hwKey = mapToHwKey(wrapper.logEntry(), unitId);
-    EEDB_TRACE(translationTrace(), 3, "revertHwEntry", Derived::kName,
-               " fapId: {} instanceId: {} hwKey: {} logEntry: {} ", fapId, unitId.instanceId(),
-               hwKey, wrapper.logEntry());
-    return Entry(EntryKey());
-  }
-
-  // The table utility's translation trace handle, named after its class; inlined like the
-  // accessor's handle.
-  [[gnu::always_inline]] static Kiv::TraceHandle& translationTrace() {
-    static Kiv::TraceHandle handle(std::string(Derived::kShortName), false);
-    return handle;
-  }
-
   // Defaults of the table rules.
-  static bool applicable(LogEntry const& logEntry) {
-    return Derived::Views::contains(viewTypeOf(logEntry));
-  }
+  static bool applicable(LogEntry const& logEntry) { return Rules::viewInMap(logEntry); }
   static std::uint32_t swKeyValue(LogEntry const& logEntry) { return logEntry.key().value(); }
 
   static inline Kiv::AllocTrackTypeInfo* memAllocationTracker_ = nullptr;
 
  private:
-  static unsigned viewTypeOf(LogEntry const& logEntry) {
-    if constexpr (requires { logEntry.viewType().value(); }) {
-      return static_cast<unsigned>(logEntry.viewType().value());
-    } else {
-      return static_cast<unsigned>(logEntry.viewType());
-    }
-  }
+  using Accessor = ZuriAsicUtils::UtilAccessor<Derived>;
+  using Rules = Translation<Derived>;
 
-  Derived const* self() const noexcept { return static_cast<Derived const*>(this); }
-  Accessor accessor() noexcept { return Accessor(static_cast<Derived*>(this)); }
+  Derived const& self() const noexcept { return static_cast<Derived const&>(*this); }
+  Accessor accessor() noexcept { return Accessor(static_cast<Derived&>(*this)); }
+
+  // The table's wrapper of the entry; another class is a precondition violation of the agent,
+  // reported with the operation's full name.
+  template <class Base>
+  EEDB_INLINE_STAGE static Wrapper const& requireEntry(Pelix::Ptr<Base> const& entry,
+                                                       char const* operation) {
+    return ZuriAsicUtils::detail::requireWrapper<Wrapper>(entry, Derived::kName, operation);
+  }
 
   [[noreturn, gnu::cold, gnu::noinline]] static void throwNoTableBound() {
     throw Asic::OrderedTableException(fmt::format("{}: no hardware table of class {} is bound",
                                                   Derived::kName, Family::kHwTableType));
-  }
-
-  static Wrapper const& requireEntry(Pelix::Ptr<Wrapper const> const& entry) {
-    return ZuriAsicUtils::detail::requireWrapper<Wrapper>(entry);
-  }
-
-  template <bool kTraced = true>
-  bool applicableTo(Wrapper const& wrapper) {
-    if (accessor().isTableDeleteEntry(wrapper)) {
-      EEDB_PASS_TRACE(ZuriAsicUtils::Traced<kTraced>, translationTrace(), 3, "utilApplicable",
-                      Derived::kName, " {} util is applicable for table delete",
-                      Derived::kShortName);
-      return true;
-    }
-    if constexpr (Family::kHasViews) {
-      if (!Derived::applicable(wrapper.logEntry())) {
-        EEDB_PASS_TRACE(ZuriAsicUtils::Traced<kTraced>, translationTrace(), 3, "utilApplicable",
-                        Derived::kName, " {} util is not Applicable", Derived::kShortName);
-        return false;
-      }
-    }
-    return accessor().template isEntryHandled<Wrapper, kTraced>(wrapper);
-  }
-
-  template <class P>
-  ZuriAsicUtils::SchanCmds process(Pelix::Ptr<Asic::LogEntryWrapperBase> const& entry,
-                                   Wrapper const* held, P pass) {
-    EEDB_PASS_TRACE(P, Accessor::_defaultTraceHandle(), 3, "processLogEntry", "",
-                    " calling getSchanCmds ");
-    Wrapper const& wrapper =
-        held != nullptr ? *held : ZuriAsicUtils::detail::requireWrapper<Wrapper>(entry);
-    bool const taken = applicableTo<P::kTraced>(wrapper);
-    std::uint32_t const size =
-        taken ? accessor().template writeSwEntryToShadow<Wrapper, HwTable, Entry>(wrapper, pass)
-              : 0;
-    auto cmds = accessor().template getSchanCmds<Wrapper, HwTable>(wrapper, size, pass);
-    // A refused entry is counted and its key mapped, but sends nothing: its place on the chip
-    // (a FAP outside the mask, a view of a sibling) is another table utility's. Size 0 already
-    // says so to an MDB table; a direct table takes no size and would clear the place.
-    if (!taken) [[unlikely]]
-      cmds.clear();
-    return cmds;
-  }
-
-  template <class P>
-  Entry translateBody(Wrapper const& wrapper, P& pass) const {
-    LogEntry logEntry = wrapper.logEntry();
-    Asic::UnitId const unitId = wrapper.unitId();
-    SchanAccel::FapId const fapId = fapIdOf(unitId);
-    EntryKey const hwKey = mapKeyOnce(logEntry, unitId, pass);
-    EEDB_PASS_TRACE(P, translationTrace(), 3, "translateToHwFormat_", Derived::kName,
-                    " fapId: {} instanceId: {} hwKey: {} logEntry: {}", fapId, unitId.instanceId(),
-                    hwKey, logEntry);
-    if constexpr (Family::kHasViews) {
-      return Derived::Views::dispatch(
-          viewTypeOf(logEntry),
-          [&]<class Format>(std::type_identity<Format>) -> Entry {
-            Format hwEntry(hwKey);
-            hwEntry.handleInitialized();
-            if constexpr (requires { self()->setTranslatorFields(hwEntry, logEntry); }) {
-              // Inlined like the hook (see userDefinedDoSetHwEntry).
-              auto const setOwnFields = [&]() __attribute__((flatten)) {
-                self()->setTranslatorFields(hwEntry, logEntry);
-              };
-              setOwnFields();
-            }
-            if constexpr (requires { self()->doSetHwEntry(unitId, logEntry, hwEntry); }) {
-              ConstAccessor(self()).template userDefinedDoSetHwEntry<P::kTraced>(unitId, logEntry,
-                                                                                 hwEntry);
-            }
-            return hwEntry;
-          },
-          [&] { return Entry(hwKey); });
-    } else {
-      Entry hwEntry(hwKey);
-      Derived::fillEntry(hwEntry, logEntry);
-      return hwEntry;
-    }
   }
 
   static inline Kiv::AllocTrackTypeInfo* hwTableTracker_ = nullptr;

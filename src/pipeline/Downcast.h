@@ -4,6 +4,7 @@
 #pragma once
 
 #include <atomic>
+#include <string_view>
 #include <type_traits>
 #include <typeinfo>
 
@@ -15,6 +16,9 @@ namespace ZuriAsicUtils::detail {
 // The type id object last found to name exactly T. Each library may hold its own type id object
 // of a class, and telling two of them equal takes a compare of their names: after the first
 // match the same object is recognised by its address.
+[[noreturn, gnu::cold]] void failNotOfTable(std::string_view className, char const* operation,
+                                            char const* file, int line);
+
 template <class T>
 inline std::atomic<std::type_info const*> matchedTypeId{nullptr};
 
@@ -45,16 +49,18 @@ template <class T, class Base>
 }
 
 // The table's wrapper of a log entry; an entry of another table is a precondition violation of
-// the agent ("logPtr is NULL"). The caller's place comes from the builtins: clang 14, which
+// the agent ("logPtr is NULL", the host's text), reported with the full name of the operation
+// that checked (CLASS::OPERATION). The caller's place comes from the builtins: clang 14, which
 // builds the sanitizer and fuzzing runs, has no std::source_location with this library.
 template <class Wrapper, class Base>
-Wrapper const& requireWrapper(Pelix::Ptr<Base> const& entry,
-                              char const* function = __builtin_FUNCTION(),
-                              char const* file = __builtin_FILE(), int line = __builtin_LINE()) {
+[[gnu::always_inline]] inline Wrapper const& requireWrapper(Pelix::Ptr<Base> const& entry,
+                                                            std::string_view className,
+                                                            char const* operation,
+                                                            char const* file = __builtin_FILE(),
+                                                            int line = __builtin_LINE()) {
   Wrapper const* wrapper = downcast<Wrapper const>(entry.get());
-  if (wrapper == nullptr) {
-    Kiv::SassertHelper::fail("\"logPtr\" == nullptr", "logPtr is NULL", function, file, line);
-  }
+  if (wrapper == nullptr) [[unlikely]]
+    failNotOfTable(className, operation, file, line);
   return *wrapper;
 }
 

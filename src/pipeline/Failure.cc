@@ -2,6 +2,7 @@
 
 #include "ancillary/Utility.h"
 #include "pipeline/CheckedCast.h"
+#include "pipeline/Downcast.h"
 
 namespace Asic {
 namespace {
@@ -70,3 +71,12 @@ void raiseCastText(std::string_view sourceType, std::uint64_t value, unsigned bi
 }
 
 }  // namespace Asic::Detail
+
+namespace ZuriAsicUtils::detail {
+
+void failNotOfTable(std::string_view className, char const* operation, char const* file, int line) {
+  Kiv::SassertHelper::fail("\"logPtr\" == nullptr", "logPtr is NULL",
+                           fmt::format("{}::{}", className, operation).c_str(), file, line);
+}
+
+}  // namespace ZuriAsicUtils::detail

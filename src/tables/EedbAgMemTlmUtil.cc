@@ -11,14 +11,8 @@ class EedbAgMemTlmUtil final : public eedb::DirectTableUtil<EedbAgMemTlmUtil, Ee
                                                             ZuriErrm::EedbAgMemTlmConstants> {
  public:
   static constexpr std::string_view kName = "chip26_a0::ZuriErrmUtil::EedbAgMemTlmUtil";
-  static constexpr std::string_view kShortName = "EedbAgMemTlmUtil";
 
   using TableUtil::TableUtil;
-  static Pelix::Ptr<EedbAgMemTlmUtil> EedbAgMemTlmUtilIs(
-      ZuriAsicUtils::UtilKey const& utilKey,
-      Pelix::Ptr<ZuriAsicUtils::TableManager> const& hwTableManager, ThirdArg const& third) {
-    return create(utilKey, hwTableManager, third);
-  }
 
   // ---- the one-bit entry ----
   static void fillEntry(Entry& hw, LogEntry const& sw) {

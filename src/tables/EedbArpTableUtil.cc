@@ -17,7 +17,6 @@ class EedbArpTableUtil final
                                 ZuriErrmArp::EedbArpTableConstants> {
  public:
   static constexpr std::string_view kName = "chip26_a0::ZuriErrmArpUtil::EedbArpTableUtil";
-  static constexpr std::string_view kShortName = "EedbArpTableUtil";
   static constexpr eedb::KeyMapping kKeyMapping = eedb::KeyMapping::hook;
   // Views 1 and 5 produce identical entries; view 3 adds the VLAN ID.
   using Views = eedb::ViewMap<eedb::View<1, RifArpAc1TagStat>, eedb::View<2, Arp60>,
@@ -25,11 +24,6 @@ class EedbArpTableUtil final
                               eedb::View<5, RifArpAc1TagStat>>;
 
   using TableUtil::TableUtil;
-  static Pelix::Ptr<EedbArpTableUtil> EedbArpTableUtilIs(
-      ZuriAsicUtils::UtilKey const& utilKey,
-      Pelix::Ptr<ZuriAsicUtils::TableManager> const& hwTableManager, ThirdArg const& third) {
-    return create(utilKey, hwTableManager, third);
-  }
 
   // The translator checks, in this order: the first field out of range is the one reported.
   // fodo and the statistics id are cut to their fields; the command is bounded.

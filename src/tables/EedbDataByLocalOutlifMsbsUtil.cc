@@ -13,14 +13,8 @@ class EedbDataByLocalOutlifMsbsUtil final
  public:
   static constexpr std::string_view kName =
       "chip26_a0::ZuriErrmUtil::EedbDataByLocalOutlifMsbsUtil";
-  static constexpr std::string_view kShortName = "EedbDataByLocalOutlifMsbsUtil";
 
   using TableUtil::TableUtil;
-  static Pelix::Ptr<EedbDataByLocalOutlifMsbsUtil> EedbDataByLocalOutlifMsbsUtilIs(
-      ZuriAsicUtils::UtilKey const& utilKey,
-      Pelix::Ptr<ZuriAsicUtils::TableManager> const& hwTableManager, ThirdArg const& third) {
-    return create(utilKey, hwTableManager, third);
-  }
 
   // ---- the one-bit entry ----
   static void fillEntry(Entry& hw, LogEntry const& sw) {

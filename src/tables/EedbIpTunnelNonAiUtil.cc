@@ -6,15 +6,9 @@ namespace chip26_a0::ZuriErrmUtil {
 class EedbIpTunnelNonAiUtil final : public IpTunnelUtilBase<EedbIpTunnelNonAiUtil> {
  public:
   static constexpr std::string_view kName = "chip26_a0::ZuriErrmUtil::EedbIpTunnelNonAiUtil";
-  static constexpr std::string_view kShortName = "EedbIpTunnelNonAiUtil";
   using Views = eedb::ViewMap<eedb::View<3, Ipv6TunnelRaw>>;
 
   using IpTunnelUtilBase::IpTunnelUtilBase;
-  static Pelix::Ptr<EedbIpTunnelNonAiUtil> EedbIpTunnelNonAiUtilIs(
-      ZuriAsicUtils::UtilKey const& utilKey,
-      Pelix::Ptr<ZuriAsicUtils::TableManager> const& hwTableManager, ThirdArg const& third) {
-    return create(utilKey, hwTableManager, third);
-  }
 };
 
 EEDB_TABLE_UTIL(EedbIpTunnelNonAiUtil, eedbIpTunnelNonAiUtilFactory, eedbIpTunnelNonAiUtilFile);

@@ -6,16 +6,10 @@ namespace chip26_a0::ZuriErrmUtil {
 class EedbIpTunnelUtil final : public IpTunnelUtilBase<EedbIpTunnelUtil> {
  public:
   static constexpr std::string_view kName = "chip26_a0::ZuriErrmUtil::EedbIpTunnelUtil";
-  static constexpr std::string_view kShortName = "EedbIpTunnelUtil";
   using Views = eedb::ViewMap<eedb::View<0, Ipv4TunnelRaw>, eedb::View<1, Ipv4TunnelUdp>,
                               eedb::View<2, Ipv6TunnelUdp>>;
 
   using IpTunnelUtilBase::IpTunnelUtilBase;
-  static Pelix::Ptr<EedbIpTunnelUtil> EedbIpTunnelUtilIs(
-      ZuriAsicUtils::UtilKey const& utilKey,
-      Pelix::Ptr<ZuriAsicUtils::TableManager> const& hwTableManager, ThirdArg const& third) {
-    return create(utilKey, hwTableManager, third);
-  }
 };
 
 EEDB_TABLE_UTIL(EedbIpTunnelUtil, eedbIpTunnelUtilFactory, eedbIpTunnelUtilFile);

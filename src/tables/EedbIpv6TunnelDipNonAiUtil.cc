@@ -6,15 +6,9 @@ namespace chip26_a0::ZuriErrmUtil {
 class EedbIpv6TunnelDipNonAiUtil final : public Ipv6TunnelDipUtilBase<EedbIpv6TunnelDipNonAiUtil> {
  public:
   static constexpr std::string_view kName = "chip26_a0::ZuriErrmUtil::EedbIpv6TunnelDipNonAiUtil";
-  static constexpr std::string_view kShortName = "EedbIpv6TunnelDipNonAiUtil";
   using Views = eedb::ViewMap<eedb::View<3, Ipv6DataDip>>;
 
   using Ipv6TunnelDipUtilBase::Ipv6TunnelDipUtilBase;
-  static Pelix::Ptr<EedbIpv6TunnelDipNonAiUtil> EedbIpv6TunnelDipNonAiUtilIs(
-      ZuriAsicUtils::UtilKey const& utilKey,
-      Pelix::Ptr<ZuriAsicUtils::TableManager> const& hwTableManager, ThirdArg const& third) {
-    return create(utilKey, hwTableManager, third);
-  }
 };
 
 EEDB_TABLE_UTIL(EedbIpv6TunnelDipNonAiUtil, eedbIpv6TunnelDipNonAiUtilFactory,

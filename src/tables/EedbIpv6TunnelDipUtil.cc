@@ -6,15 +6,9 @@ namespace chip26_a0::ZuriErrmUtil {
 class EedbIpv6TunnelDipUtil final : public Ipv6TunnelDipUtilBase<EedbIpv6TunnelDipUtil> {
  public:
   static constexpr std::string_view kName = "chip26_a0::ZuriErrmUtil::EedbIpv6TunnelDipUtil";
-  static constexpr std::string_view kShortName = "EedbIpv6TunnelDipUtil";
   using Views = eedb::ViewMap<eedb::View<2, Ipv6DataDip>>;
 
   using Ipv6TunnelDipUtilBase::Ipv6TunnelDipUtilBase;
-  static Pelix::Ptr<EedbIpv6TunnelDipUtil> EedbIpv6TunnelDipUtilIs(
-      ZuriAsicUtils::UtilKey const& utilKey,
-      Pelix::Ptr<ZuriAsicUtils::TableManager> const& hwTableManager, ThirdArg const& third) {
-    return create(utilKey, hwTableManager, third);
-  }
 };
 
 EEDB_TABLE_UTIL(EedbIpv6TunnelDipUtil, eedbIpv6TunnelDipUtilFactory, eedbIpv6TunnelDipUtilFile);

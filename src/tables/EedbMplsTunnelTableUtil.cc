@@ -25,7 +25,6 @@ class EedbMplsTunnelTableUtil final
                                 ZuriErrm::EedbMplsTunnelTableConstants> {
  public:
   static constexpr std::string_view kName = "chip26_a0::ZuriErrmUtil::EedbMplsTunnelTableUtil";
-  static constexpr std::string_view kShortName = "EedbMplsTunnelTableUtil";
   using Views =
       eedb::ViewMap<eedb::View<1, Mpls1>, eedb::View<2, Mpls1Stat>, eedb::View<3, Mpls2Stat>,
                     eedb::View<4, Mpls2StatPlus>, eedb::View<5, DataMpls1>,
@@ -33,11 +32,6 @@ class EedbMplsTunnelTableUtil final
                     eedb::View<9, DataMpls5>, eedb::View<10, DataMpls6>, eedb::View<11, MplsSwap>>;
 
   using TableUtil::TableUtil;
-  static Pelix::Ptr<EedbMplsTunnelTableUtil> EedbMplsTunnelTableUtilIs(
-      ZuriAsicUtils::UtilKey const& utilKey,
-      Pelix::Ptr<ZuriAsicUtils::TableManager> const& hwTableManager, ThirdArg const& third) {
-    return create(utilKey, hwTableManager, third);
-  }
 
   // Labels and next pointers are cut to 20 bits; the ESEM command, lifAhpMpls and the VLAN edit
   // profile are bounded, in field order.

@@ -13,16 +13,9 @@ class EedbOutrifUtil final
                                 ZuriErrm::EedbOutrifConstants> {
  public:
   static constexpr std::string_view kName = "chip26_a0::ZuriErrmUtil::EedbOutrifUtil";
-  static constexpr std::string_view kShortName = "EedbOutrifUtil";
   using Views = eedb::ViewMap<eedb::View<1, Rif60>>;
 
   using TableUtil::TableUtil;
-  static Pelix::Ptr<EedbOutrifUtil> EedbOutrifUtilIs(
-      ZuriAsicUtils::UtilKey const& utilKey,
-      Pelix::Ptr<ZuriAsicUtils::TableManager> const& hwTableManager,
-      ThirdArg const& mdbTableManager) {
-    return create(utilKey, hwTableManager, mdbTableManager);
-  }
 
   // ---- EedbRifBasicEtpsEthRif60Entry (view 1) ----
   // Checked in field order: the first field out of range is the one reported.

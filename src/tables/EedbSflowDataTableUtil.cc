@@ -14,15 +14,9 @@ class EedbSflowDataTableUtil final
                                 ZuriErrm::EedbSflowTableConstants> {
  public:
   static constexpr std::string_view kName = "chip26_a0::ZuriErrmUtil::EedbSflowDataTableUtil";
-  static constexpr std::string_view kShortName = "EedbSflowDataTableUtil";
   using Views = eedb::ViewMap<eedb::View<0, SflowFirstPassData>>;
 
   using TableUtil::TableUtil;
-  static Pelix::Ptr<EedbSflowDataTableUtil> EedbSflowDataTableUtilIs(
-      ZuriAsicUtils::UtilKey const& utilKey,
-      Pelix::Ptr<ZuriAsicUtils::TableManager> const& hwTableManager, ThirdArg const& third) {
-    return create(utilKey, hwTableManager, third);
-  }
 
   static std::uint32_t swKeyValue(LogEntry const& sw) { return sw.key().dataOutlif(); }
 

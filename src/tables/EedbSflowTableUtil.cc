@@ -13,15 +13,9 @@ class EedbSflowTableUtil final
                                 ZuriErrm::EedbSflowTableConstants> {
  public:
   static constexpr std::string_view kName = "chip26_a0::ZuriErrmUtil::EedbSflowTableUtil";
-  static constexpr std::string_view kShortName = "EedbSflowTableUtil";
   using Views = eedb::ViewMap<eedb::View<0, SflowFirstPass>>;
 
   using TableUtil::TableUtil;
-  static Pelix::Ptr<EedbSflowTableUtil> EedbSflowTableUtilIs(
-      ZuriAsicUtils::UtilKey const& utilKey,
-      Pelix::Ptr<ZuriAsicUtils::TableManager> const& hwTableManager, ThirdArg const& third) {
-    return create(utilKey, hwTableManager, third);
-  }
 
   static std::uint32_t swKeyValue(LogEntry const& sw) { return sw.key().outlif(); }
 

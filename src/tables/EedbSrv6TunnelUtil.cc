@@ -15,16 +15,10 @@ class EedbSrv6TunnelUtil final
                                 ZuriErrm::EedbSrv6Constants> {
  public:
   static constexpr std::string_view kName = "chip26_a0::ZuriErrmUtil::EedbSrv6TunnelUtil";
-  static constexpr std::string_view kShortName = "EedbSrv6TunnelUtil";
   using Views =
       eedb::ViewMap<eedb::View<0, Srv6>, eedb::View<1, DataSid>, eedb::View<2, Ipv6TunnelRaw>>;
 
   using TableUtil::TableUtil;
-  static Pelix::Ptr<EedbSrv6TunnelUtil> EedbSrv6TunnelUtilIs(
-      ZuriAsicUtils::UtilKey const& utilKey,
-      Pelix::Ptr<ZuriAsicUtils::TableManager> const& hwTableManager, ThirdArg const& third) {
-    return create(utilKey, hwTableManager, third);
-  }
 
   // The view data of each format is checked to be that format's: the assertion text shows the
   // expression as written, `swEntry` included, and the host matches that text.

@@ -13,15 +13,9 @@ class EedbStatTableUtil final
                                 ZuriErrm::EedbStatTableConstants> {
  public:
   static constexpr std::string_view kName = "chip26_a0::ZuriErrmUtil::EedbStatTableUtil";
-  static constexpr std::string_view kShortName = "EedbStatTableUtil";
   using Views = eedb::ViewMap<eedb::View<1, Stat90>>;
 
   using TableUtil::TableUtil;
-  static Pelix::Ptr<EedbStatTableUtil> EedbStatTableUtilIs(
-      ZuriAsicUtils::UtilKey const& utilKey,
-      Pelix::Ptr<ZuriAsicUtils::TableManager> const& hwTableManager, ThirdArg const& third) {
-    return create(utilKey, hwTableManager, third);
-  }
 
   // ---- Stat90 (view 1) ----
   void setTranslatorFields(Stat90& hw, LogEntry const& sw) const {

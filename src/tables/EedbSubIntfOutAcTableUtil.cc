@@ -15,16 +15,10 @@ class EedbSubIntfOutAcTableUtil final
                                 ZuriErrm::EedbSubIntfOutAcTableConstants> {
  public:
   static constexpr std::string_view kName = "chip26_a0::ZuriErrmUtil::EedbSubIntfOutAcTableUtil";
-  static constexpr std::string_view kShortName = "EedbSubIntfOutAcTableUtil";
   static constexpr eedb::KeyMapping kKeyMapping = eedb::KeyMapping::hook;
   using Views = eedb::ViewMap<eedb::View<1, OutAc3TagStat120>>;
 
   using TableUtil::TableUtil;
-  static Pelix::Ptr<EedbSubIntfOutAcTableUtil> EedbSubIntfOutAcTableUtilIs(
-      ZuriAsicUtils::UtilKey const& utilKey,
-      Pelix::Ptr<ZuriAsicUtils::TableManager> const& hwTableManager, ThirdArg const& third) {
-    return create(utilKey, hwTableManager, third);
-  }
 
   // ---- OutAc3TagStat120 (view 1) ----
   void setTranslatorFields(OutAc3TagStat120& hw, LogEntry const& sw) const { setVlanEdit(hw, sw); }

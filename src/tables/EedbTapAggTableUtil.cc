@@ -18,17 +18,11 @@ class EedbTapAggTableUtil final
                                 ZuriErrm::EedbTapAggTableConstants> {
  public:
   static constexpr std::string_view kName = "chip26_a0::ZuriErrmUtil::EedbTapAggTableUtil";
-  static constexpr std::string_view kShortName = "EedbTapAggTableUtil";
   static constexpr eedb::KeyMapping kKeyMapping = eedb::KeyMapping::hook;
   using Views = eedb::ViewMap<eedb::View<1, OutAc3TagStat120>, eedb::View<2, OutAc3TagStat150>,
                               eedb::View<3, TapaggDest>, eedb::View<4, TapaggDestAndSrc>>;
 
   using TableUtil::TableUtil;
-  static Pelix::Ptr<EedbTapAggTableUtil> EedbTapAggTableUtilIs(
-      ZuriAsicUtils::UtilKey const& utilKey,
-      Pelix::Ptr<ZuriAsicUtils::TableManager> const& hwTableManager, ThirdArg const& third) {
-    return create(utilKey, hwTableManager, third);
-  }
 
   // ---- OutAc3TagStat120 (view 1): VLAN edit ----
   void setTranslatorFields(OutAc3TagStat120& hw, LogEntry const& sw) const { setVlanEdit(hw, sw); }

@@ -13,15 +13,9 @@ class EedbVxlanTunnelUtil final
                                 ZuriErrm::EedbVxlanTunnelConstants> {
  public:
   static constexpr std::string_view kName = "chip26_a0::ZuriErrmUtil::EedbVxlanTunnelUtil";
-  static constexpr std::string_view kShortName = "EedbVxlanTunnelUtil";
   using Views = eedb::ViewMap<eedb::View<0, Ipv4TunnelVxlan>>;
 
   using TableUtil::TableUtil;
-  static Pelix::Ptr<EedbVxlanTunnelUtil> EedbVxlanTunnelUtilIs(
-      ZuriAsicUtils::UtilKey const& utilKey,
-      Pelix::Ptr<ZuriAsicUtils::TableManager> const& hwTableManager, ThirdArg const& third) {
-    return create(utilKey, hwTableManager, third);
-  }
 
   // ---- Ipv4TunnelVxlan (view 0) ----
   void setTranslatorFields(Ipv4TunnelVxlan& hw, LogEntry const& sw) const {

@@ -16,7 +16,6 @@ class ProbeUtil final : public eedb::MdbTableUtil<ProbeUtil, ZuriErrm::EedbOutri
                                                   ZuriErrm::EedbOutrifConstants> {
  public:
   static constexpr std::string_view kName = "probe::ProbeUtil";
-  static constexpr std::string_view kShortName = "ProbeUtil";
 #ifdef BREAK_DUPLICATE_VIEW
   using Views = eedb::ViewMap<eedb::View<1, Rif60>, eedb::View<2, Vxlan>, eedb::View<1, Rif60>>;
 #else

@@ -54,8 +54,7 @@ using Rif60 = chip26_a0::EedbHwMdb::EedbRifBasicEtpsEthRif60Entry;
 
 class Util final : public eedb::MdbTableUtil<Util, Wrapper, Constants> {
  public:
-  static constexpr std::string_view kName = "probe::Util";
-  static constexpr std::string_view kShortName = "QuietProbeUtil";
+  static constexpr std::string_view kName = "probe::QuietProbeUtil";
   using Views = eedb::ViewMap<eedb::View<1, Rif60>>;
   using TableUtil::TableUtil;
 
@@ -182,7 +181,7 @@ TEST(Guard, ThrowingModeRaisesReportingModeReportsAndRecovers) {
 TEST(QuietPath, EveryPipelinePathFormatsNothingWithTracesOff) {
   Kiv::traceConfigIs("");
   auto const util = probe::Util::create(
-      ZuriAsicUtils::UtilKey{Pelix::String("probe::Util"), Asic::SwTableId(0x03010C07),
+      ZuriAsicUtils::UtilKey{Pelix::String("probe::QuietProbeUtil"), Asic::SwTableId(0x03010C07),
                              Hardware::Zuri::FapRevision::fapRevGen3A0()},
       Pelix::make<ZuriAsicUtils::TableManager>(), Pelix::make<ZuriMdb::TableManager>());
   util->fapIdIs(Pelix::make<ZuriAsicUtils::FapControlData const>(SchanAccel::FapId(0)));

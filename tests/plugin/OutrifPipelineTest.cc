@@ -84,16 +84,16 @@ TEST_F(OutrifPipeline, WrapperOfAnotherTableIsAPreconditionViolation) {
   util_->processSwEntry(outrif(outrifEntry(0x80)));
   auto const foreign =
       wrap<ZuriErrm::EedbStatTableLogEntryWrapper>(ZuriErrm::EedbStatTableLogEntry(), 0, 0);
-  std::function<void()> const calls[] = {
-      [&] { util_->processSwEntry(foreign); },
-      [&] { util_->utilApplicable(foreign); },
-      [&] { util_->writeSwEntryToShadow(foreign); },
-      [&] { util_->getSchanCmds(foreign, 60); },
+  // "MESSAGE (CONDITION) in FUNCTION", the function named in full: the operation that checked.
+  std::pair<char const*, std::function<void()>> const calls[] = {
+      {"processSwEntry", [&] { util_->processSwEntry(foreign); }},
+      {"utilApplicable", [&] { util_->utilApplicable(foreign); }},
+      {"writeSwEntryToShadow", [&] { util_->writeSwEntryToShadow(foreign); }},
+      {"getSchanCmds", [&] { util_->getSchanCmds(foreign, 60); }},
   };
-  // "MESSAGE (CONDITION) in FUNCTION"
-  for (auto const& fn : calls) {
-    EXPECT_THAT(raisesUntouched<Kiv::SassertException>({util_.get()}, fn),
-                ::testing::StartsWith("logPtr is NULL (\"logPtr\" == nullptr) in "));
+  for (auto const& [operation, fn] : calls) {
+    EXPECT_EQ(raisesUntouched<Kiv::SassertException>({util_.get()}, fn),
+              fmt::format("logPtr is NULL (\"logPtr\" == nullptr) in {}::{}", kOutrif, operation));
   }
 }
 
