@@ -25,6 +25,7 @@
 #include <absl/container/flat_hash_set.h>
 #include <absl/hash/hash.h>
 
+#include "chip26_a0/SlotAllocator.h"
 #include "schan_accel/FapId.h"
 #include "zuri_asic_utils/HwKeys.h"
 #include "zuri_asic_utils/SchanCmd.h"
@@ -188,7 +189,7 @@ class ShadowStore {
       return keyOf(a) == keyOf(b);
     }
   };
-  using Unit = absl::flat_hash_set<Entry, KeyHash, KeyEq>;
+  using Unit = absl::flat_hash_set<Entry, KeyHash, KeyEq, SlotAllocator<Entry>>;
 
   static ZuriAsicUtils::HwShadowKey unpack(std::uint16_t packed) {
     return {SchanAccel::FapId(packed >> 8), static_cast<ZuriAsicUtils::InstanceId>(packed & 0xFF)};
