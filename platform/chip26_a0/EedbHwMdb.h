@@ -63,6 +63,15 @@ class EedbHwMdb : public ZuriAsicUtils::HwCommonTableBase,
                    unsigned /*sizeBits*/) {
     shadow_.erase(shadowKey, key.value());
   }
+  // The same in one look-up, answering the size of the entry removed: 0 when none was stored or
+  // it had no format.
+  unsigned eraseEntry(ZuriAsicUtils::HwShadowKey shadowKey, EntryKey const& key) {
+    unsigned sizeBits = 0;
+    shadow_.erase(shadowKey, key.value(), [&](Entry const& stored) {
+      if (stored.hasFormat()) sizeBits = stored.entrySizeBits();
+    });
+    return sizeBits;
+  }
 
   // --- SCHAN ---
   // The commands that make the chip's copy of the entry under (shadow key, key) equal to the

@@ -72,11 +72,21 @@ class ShadowStore {
     lastWritten_ = {true, shadowKey.packed(), entry.key().value(), found};
   }
 
-  // Removes the entry; false when nothing was stored.
-  bool erase(ZuriAsicUtils::HwShadowKey shadowKey, std::uint32_t key) {
+  // Removes the entry; false when nothing was stored. onErased(Entry const&) sees the entry
+  // first: what a delete needs of it comes with the one look-up.
+  template <class OnErased>
+  bool erase(ZuriAsicUtils::HwShadowKey shadowKey, std::uint32_t key, OnErased&& onErased) {
     lastWritten_ = {true, shadowKey.packed(), key, nullptr};
     auto* unit = unitAt(shadowKey.packed());
-    return unit != nullptr && unit->erase(key) != 0;
+    if (unit == nullptr) return false;
+    auto const it = unit->find(key);
+    if (it == unit->end()) return false;
+    onErased(*it);
+    unit->erase(it);
+    return true;
+  }
+  bool erase(ZuriAsicUtils::HwShadowKey shadowKey, std::uint32_t key) {
+    return erase(shadowKey, key, [](Entry const&) {});
   }
 
   // The stored entry, or nullptr. Valid until the next change of the store.

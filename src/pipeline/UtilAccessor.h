@@ -153,24 +153,29 @@ class UtilAccessor {
       if constexpr (kSized) {
         // A delete translates the whole entry, as the system prescribes (its failures stand).
         size = Rules::template translate<kTraced>(*util_, wrapper, place.hwKey).entrySizeBits();
-        // The chip holds the entry in the format it was added with; a delete of another view (a
-        // table delete that carries only its key) must still clear all of it.
-        if (auto const* stored = table.findEntry(place.shadowKey, place.hwKey);
-            stored != nullptr && stored->hasFormat()) {
-          size = stored->entrySizeBits();
-        }
       }
+      // The chip holds the entry in the format it was added with; a delete of another view (a
+      // table delete that carries only its key) must still clear all of it: the stored entry's
+      // size, where it has one, is the size of the delete.
       if (table.updateOnDelete()) {
         Rules::template traceKey<kTraced>(wrapper.logEntry(), place.hwKey);
         auto const reverted = Rules::template revert<kTraced>(wrapper, place.fapId, place.hwKey);
         if (!reverted.isEq(Entry(EntryKey()))) {
+          if constexpr (kSized) {
+            if (auto const* stored = table.findEntry(place.shadowKey, place.hwKey);
+                stored != nullptr && stored->hasFormat()) {
+              size = stored->entrySizeBits();
+            }
+          }
           table.setEntry(place.shadowKey, reverted);
           stats.updateOnDelCntInc(1);
           return size;
         }
       }
       if constexpr (kSized) {
-        table.deleteEntry(place.shadowKey, place.hwKey, size);
+        if (std::uint32_t const stored = table.eraseEntry(place.shadowKey, place.hwKey)) {
+          size = stored;
+        }
       } else {
         table.deleteEntry(place.shadowKey, place.hwKey);
       }

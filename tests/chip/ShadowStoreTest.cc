@@ -90,11 +90,11 @@ TEST(ShadowStore, LookUpsAgreeWithAMapThroughWritesReplacesErasesAndClears) {
   EXPECT_EQ(table->entryCount(), model.size());
 }
 
-// A slot array of a huge page or more starts on a huge page boundary; a smaller one is allocated
-// as usual. A store grown through that size keeps every entry.
+// A large slot array starts on a huge page boundary; a smaller one is allocated as usual. A store
+// grown through that size keeps every entry.
 TEST(ShadowStore, LargeSlotArraysStartOnAHugePage) {
   detail::SlotAllocator<std::uint64_t> allocator;
-  std::size_t const large = detail::kHugePageBytes / sizeof(std::uint64_t);
+  std::size_t const large = detail::kHugePagedArrayBytes / sizeof(std::uint64_t);
   for (std::size_t const n : {large, large * 3 + 1}) {
     auto* p = allocator.allocate(n);
     EXPECT_EQ(reinterpret_cast<std::uintptr_t>(p) % detail::kHugePageBytes, 0u) << n;
@@ -109,7 +109,7 @@ TEST(ShadowStore, LargeSlotArraysStartOnAHugePage) {
       "EedbHwMdb",
       ZuriAsicUtils::HwTableKey{"EedbHwMdb", Hardware::Zuri::FapRevision::fapRevGen3A0()},
       Pelix::make<ZuriAsicUtils::TableManager>(), Pelix::make<ZuriMdb::TableManager>());
-  std::uint32_t const entries = 4 * detail::kHugePageBytes / sizeof(EedbHwMdb::Entry);
+  std::uint32_t const entries = 2 * detail::kHugePagedArrayBytes / sizeof(EedbHwMdb::Entry);
   for (std::uint32_t key = 0; key < entries; ++key)
     table->setEntry(shadowKeyOf(0), rif(key, key % 16));
   ASSERT_EQ(table->entryCount(), entries);
