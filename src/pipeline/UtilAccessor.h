@@ -76,9 +76,9 @@ class UtilAccessor {
 
   // A refused entry is counted and its key mapped, but sends nothing: its place on the chip (a
   // FAP outside the mask, a view of a sibling) is another table utility's. Size 0 already says so
-  // to an MDB table; a direct table takes no size and would clear the place. Kept out of line:
-  // the commands of process() are then built in one place, where the table's command code is
-  // inlined.
+  // to an MDB table; a direct table takes no size and would clear the place. Kept out of line,
+  // off the straight path of the entries the table utility takes, so that process() builds its
+  // commands in one place.
   template <bool kTraced>
   [[gnu::noinline]] SchanCmds refused(Flume const& flume,
                                       std::optional<SchanAccel::FapId> fapId) const {
