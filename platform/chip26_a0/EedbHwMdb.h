@@ -57,15 +57,11 @@ class EedbHwMdb : public ZuriAsicUtils::HwCommonTableBase,
 
   // --- Shadow --- (setEntry, getEntry, findEntry, prefetchEntry, entryToReplace,
   // replaceEntry, entryCount, forEachEntry)
-  // Removes the entry under the key, if any. The size is that of the entry translated for the
-  // delete; the shadow does not need it.
-  void deleteEntry(ZuriAsicUtils::HwShadowKey shadowKey, EntryKey const& key,
-                   unsigned /*sizeBits*/) {
-    shadow_.erase(shadowKey, key.value());
-  }
-  // The same in one look-up, answering the size of the entry removed: 0 when none was stored or
-  // it had no format.
-  unsigned eraseEntry(ZuriAsicUtils::HwShadowKey shadowKey, EntryKey const& key) {
+  // Removes the entry under the key, if any, in one look-up, and answers the size of the entry
+  // removed: 0 when none was stored or it had no format. The size passed is that of the entry
+  // translated for the delete; the shadow does not need it.
+  unsigned deleteEntry(ZuriAsicUtils::HwShadowKey shadowKey, EntryKey const& key,
+                       unsigned /*sizeBits*/) {
     unsigned sizeBits = 0;
     shadow_.erase(shadowKey, key.value(), [&](Entry const& stored) {
       if (stored.hasFormat()) sizeBits = stored.entrySizeBits();

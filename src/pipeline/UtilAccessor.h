@@ -27,13 +27,6 @@
 
 namespace ZuriAsicUtils {
 
-// MDB tables take entry sizes in bits (deleteEntry, schanCmds); direct tables do not.
-template <class HwTable>
-concept SizedHwTable = requires(HwTable& table, HwShadowKey shadowKey,
-                                typename HwTable::EntryKey const& key) {
-  table.deleteEntry(shadowKey, key, 0u);
-};
-
 // The host counts this fapmask mismatch under this exact text (two blanks): keep it.
 inline constexpr char kFapmaskMismatchText[] = "Ignoring due to fapmask  mismatch";
 
@@ -173,7 +166,7 @@ class UtilAccessor {
         }
       }
       if constexpr (kSized) {
-        if (std::uint32_t const stored = table.eraseEntry(place.shadowKey, place.hwKey)) {
+        if (std::uint32_t const stored = table.deleteEntry(place.shadowKey, place.hwKey, size)) {
           size = stored;
         }
       } else {
@@ -240,7 +233,8 @@ class UtilAccessor {
   }
 
  private:
-  static constexpr bool kSized = SizedHwTable<HwTable>;
+  // MDB tables take entry sizes in bits (deleteEntry, schanCmds); direct tables do not.
+  static constexpr bool kSized = HwTable::kEntriesHaveSize;
 
   EEDB_INLINE_STAGE static SchanAccel::FapId fapIdOnce(Flume const& flume,
                                                        std::optional<SchanAccel::FapId>& fapId) {

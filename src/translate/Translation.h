@@ -52,21 +52,18 @@ class Translation {
   EEDB_INLINE_STAGE static EntryKey mapKeyUnguarded(LogEntry const& logEntry) {
     EntryKey key;
     if constexpr (Util::kKeyMapping == KeyMapping::hook) {
-      EEDB_ENTRY_TRACE(kTraced, Util, "userDefinedGetHwEntryKey", "",
-                       " calling user specified getHwEntryKey function");
-      key.valueIs(Util::swKeyValue(logEntry) & kHookKeyMask);
+      key.valueIs(Util::swKeyValue(logEntry) & kHookKeyMask);  // 20 bits: nothing can fail
     } else {
       key.valueIs(Util::swKeyValue(logEntry));
     }
-    EEDB_ENTRY_TRACE(kTraced, Util, "mapToHwKey_", Util::kName, " swKey: {} hwKey: {}",
-                     logEntry.key(), key);
+    traceKey<kTraced>(logEntry, key);
     return key;
   }
 
-  // The traces of a key mapping, for a step of the pass that takes the key already mapped: the
-  // trace shows the mapping at every step that uses it.
+  // The traces of a key mapping; a step of the pass that takes the key already mapped shows them
+  // too, so that the trace shows the mapping at every step that uses it.
   template <bool kTraced>
-  static void traceKey(LogEntry const& logEntry, EntryKey const& key) {
+  EEDB_INLINE_STAGE static void traceKey(LogEntry const& logEntry, EntryKey const& key) {
     if constexpr (Util::kKeyMapping == KeyMapping::hook) {
       EEDB_ENTRY_TRACE(kTraced, Util, "userDefinedGetHwEntryKey", "",
                        " calling user specified getHwEntryKey function");
