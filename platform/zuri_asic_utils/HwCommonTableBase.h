@@ -13,8 +13,10 @@
 //     operation that reads or changes the shadow stays inside its table while it runs
 //     (TableEntry), and a second thread that enters meanwhile ends in a fatal assertion naming
 //     both table utilities, before it touches the table. Two threads that enter within the few
-//     nanoseconds a store takes to reach the other core both get in unseen; a breach that goes
-//     on is caught at its next overlap.
+//     nanoseconds a store takes to reach the other core both get in unseen, and what they do
+//     to the shadow meanwhile (two inserts may reshape its hash table at once) is undefined; a
+//     breach that goes on is caught at its next overlap. The check names a breach; it does not
+//     make one safe.
 // Table utilities of different hardware tables share their table manager's statistics, so the
 // rule covers them too, although the check does not.
 #pragma once
