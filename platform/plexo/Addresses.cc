@@ -2,7 +2,11 @@
 
 #include <arpa/inet.h>
 
+#include <algorithm>
+#include <cstring>
 #include <string>
+
+#include <fmt/compile.h>
 
 namespace Plexo {
 
@@ -44,13 +48,14 @@ std::optional<EthAddr> EthAddr::parse(std::string_view text) noexcept {
 
 fmt::format_context::iterator fmt::formatter<Plexo::IpGenAddr>::format(Plexo::IpGenAddr const& a,
                                                                        format_context& ctx) const {
-  char buf[INET6_ADDRSTRLEN] = {};
   if (a.isV4()) {
     auto const o = a.v4Addr();
-    inet_ntop(AF_INET, o.data(), buf, sizeof buf);
-  } else {
-    auto const o = a.v6Addr();
-    inet_ntop(AF_INET6, o.data(), buf, sizeof buf);
+    return fmt::format_to(ctx.out(), FMT_COMPILE("{}.{}.{}.{}"), o[0], o[1], o[2], o[3]);
   }
-  return fmt::format_to(ctx.out(), "{}", buf);
+  // The shortest form, as the C library writes it: "::" for the longest run of zero groups,
+  // dotted quads for a mapped IPv4 address.
+  char buf[INET6_ADDRSTRLEN] = {};
+  auto const o = a.v6Addr();
+  inet_ntop(AF_INET6, o.data(), buf, sizeof buf);
+  return std::copy(buf, buf + std::strlen(buf), ctx.out());
 }

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string_view>
 
+#include <fmt/compile.h>
 #include <fmt/format.h>
 
 namespace Plexo {
@@ -86,7 +87,7 @@ struct fmt::formatter<Plexo::EthAddr> {
   constexpr auto parse(format_parse_context& ctx) { return ctx.begin(); }
   auto format(Plexo::EthAddr const& a, format_context& ctx) const {
     auto const& o = a.octets();
-    return fmt::format_to(ctx.out(), "{:02x}:{:02x}:{:02x}:{:02x}:{:02x}:{:02x}", o[0], o[1], o[2],
-                          o[3], o[4], o[5]);
+    return fmt::format_to(ctx.out(), FMT_COMPILE("{:02x}:{:02x}:{:02x}:{:02x}:{:02x}:{:02x}"), o[0],
+                          o[1], o[2], o[3], o[4], o[5]);
   }
 };

@@ -508,6 +508,8 @@ TEST(FapRevision, ParsesPrintsAndOrdersByChipTypeLetterDigit) {
 // embedded NUL included, is refused.
 TEST(Addresses, ParseGoodTextRefuseBad) {
   for (auto [text, printed] : {std::pair{"255.255.255.255", "255.255.255.255"},
+                               {"0.0.0.0", "0.0.0.0"},
+                               {"10.0.100.9", "10.0.100.9"},
                                {"::", "::"},
                                {"2001:DB8:0:0:0:0:0:1", "2001:db8::1"},
                                {"::ffff:1.2.3.4", "::ffff:1.2.3.4"}}) {
@@ -525,6 +527,7 @@ TEST(Addresses, ParseGoodTextRefuseBad) {
   EXPECT_NE(IpGenAddr::parse("0.0.0.0"), IpGenAddr::parse("::"));
   EXPECT_EQ(EthAddr::parse("02:00:00:AA:bb:cc")->octets(),
             (std::array<std::uint8_t, 6>{0x02, 0, 0, 0xaa, 0xbb, 0xcc}));
+  EXPECT_EQ(fmt::format("{}", *EthAddr::parse("02:00:0F:AA:bb:cc")), "02:00:0f:aa:bb:cc");
   for (std::string_view bad :
        {""sv, "1.2.3"sv, "1.2.3.256"sv, "1.2.3.4.5"sv, "garbage"sv, "1.2.3.4 "sv, "2001:db8:::1"sv,
         "2001:db8::1::2"sv, "12345::1"sv, "1.2.3.4\0junk"sv, "2001:db8::1\0"sv,
