@@ -8,7 +8,6 @@
 #include <type_traits>
 #include <typeinfo>
 
-#include "kiv/Sassert.h"
 #include "pelix/Ptr.h"
 
 namespace ZuriAsicUtils::detail {
@@ -16,9 +15,6 @@ namespace ZuriAsicUtils::detail {
 // The type id object last found to name exactly T. Each library may hold its own type id object
 // of a class, and telling two of them equal takes a compare of their names: after the first
 // match the same object is recognised by its address.
-[[noreturn, gnu::cold]] void failNotOfTable(std::string_view className, char const* operation,
-                                            char const* file, int line);
-
 template <class T>
 inline std::atomic<std::type_info const*> matchedTypeId{nullptr};
 
@@ -47,6 +43,10 @@ template <class T, class Base>
     return dynamic_cast<T*>(p);
   }
 }
+
+// The fatal assertion of an entry of another table (pipeline/Failure.cc), out of line.
+[[noreturn, gnu::cold]] void failNotOfTable(std::string_view className, char const* operation,
+                                            char const* file, int line);
 
 // The table's wrapper of a log entry; an entry of another table is a precondition violation of
 // the agent ("logPtr is NULL", the host's text), reported with the full name of the operation

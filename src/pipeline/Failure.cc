@@ -1,6 +1,7 @@
 #include "pipeline/Failure.h"
 
 #include "ancillary/Utility.h"
+#include "kiv/Sassert.h"
 #include "pipeline/CheckedCast.h"
 #include "pipeline/Downcast.h"
 

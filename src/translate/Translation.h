@@ -160,6 +160,7 @@ class Translation {
             Format hwEntry(hwKey);
             hwEntry.handleInitialized();
             if constexpr (requires { util.setTranslatorFields(hwEntry, logEntry); }) {
+              // Flattened, as the hook is (userDefinedDoSetHwEntry says why).
               [&]() __attribute__((flatten)) {
                 util.setTranslatorFields(hwEntry, logEntry);
               }
@@ -184,11 +185,10 @@ class Translation {
                                                         LogEntry& swEntry, Format& hwEntry) {
     EEDB_ENTRY_TRACE(kTraced, Util, "userDefinedDoSetHwEntry", "",
                      " calling user specified util function");
-    // The one inlining directive of translation: the table's rules (both hooks above) are
-    // flattened into it, where the log entry copy and the format entry are locals known not to
-    // overlap; their fields are then packed in registers and each word of the entry is stored
-    // once, instead of once per field (byte-wide software fields may alias anything behind a
-    // reference).
+    // The table's rules (this hook and the translator's fields) are flattened where the log
+    // entry copy and the format entry are locals known not to overlap; their fields are then
+    // packed in registers and each word of the entry is stored once, instead of once per field
+    // (byte-wide software fields may alias anything behind a reference).
     Asic::throwIfException(
         [&]() __attribute__((flatten)) { util.doSetHwEntry(unitId, swEntry, hwEntry); },
         [&] {
