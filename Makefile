@@ -23,7 +23,8 @@ SOAK_MODEL_STEPS ?= 125000
 SOAK_MODEL_SEEDS ?= 8
 
 # Debian packages by need: the demo builds only the platform, the plug-in and the tool.
-DEMO_PACKAGES := cmake ninja-build g++ libfmt-dev libsimdjson-dev libcli11-dev libabsl-dev
+DEMO_PACKAGES := cmake ninja-build g++ libfmt-dev libsimdjson-dev libcli11-dev libabsl-dev \
+                 zlib1g-dev
 TEST_PACKAGES := $(DEMO_PACKAGES) libgtest-dev libgmock-dev libbenchmark-dev python3 \
                  python3-jsonschema groff-base dpkg-dev file
 SANITIZE_PACKAGES := $(TEST_PACKAGES) clang libclang-rt-14-dev

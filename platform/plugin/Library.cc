@@ -3,6 +3,7 @@
 #include <dlfcn.h>
 
 #include <algorithm>
+#include <string_view>
 #include <utility>
 
 #include <fmt/format.h>
@@ -19,9 +20,15 @@ std::vector<Library>& loaded() {
   return *all;
 }
 
-std::string dlerrorText() {
+// The dynamic linker's text, without the path it starts with ("PATH: cannot open shared object
+// file: ..."): LoadError names the path once.
+std::string dlerrorText(std::string_view path) {
   char const* text = dlerror();
-  return text ? text : "unknown dynamic linker failure";
+  std::string_view reason = text ? text : "unknown dynamic linker failure";
+  if (reason.starts_with(path) && reason.substr(path.size()).starts_with(": ")) {
+    reason.remove_prefix(path.size() + 2);
+  }
+  return std::string(reason);
 }
 
 }  // namespace
@@ -46,7 +53,7 @@ Library loadLibrary(std::string const& path) {
   std::size_t const before = Impl::LoaderImpl::pluginCount();
   dlerror();
   void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-  if (!handle) throw LoadError(path, dlerrorText());
+  if (!handle) throw LoadError(path, dlerrorText(path));
 
   // A second dlopen of a loaded library runs no static initialisation: give back its record
   // and drop the extra reference.

@@ -15,6 +15,24 @@ head -n 2 "$man_page" | grep -q '^\.TH EEDB\\-REPLAY 1 ' || fail "the man page h
 warnings=$(LC_ALL=C.UTF-8 groff -man -Tutf8 -ww -z "$man_page" 2>&1) || fail "groff failed"
 [ -z "$warnings" ] || fail "groff warns: $warnings"
 
+# The sections a reader looks for, the members of an input line and the environment.
+for section in 'INPUT MEMBERS' 'EXIT STATUS' ENVIRONMENT FILES EXAMPLES 'SEE ALSO'; do
+  grep -qxE "\.SH \"?$section\"?" "$man_page" || fail "the man page has no section $section"
+done
+for word in table unit delete tableDelete entry expect ZURI_TRACE GRACEFUL_ASSERT_MODE; do
+  grep -qF "\fB$word\fR" "$man_page" || fail "the man page does not name $word"
+done
+grep -qF '"unitId": N' "$man_page" || fail "the man page does not name unitId"
+# Its examples replay the installed streams: each names a stream by its installed path, and
+# that stream is one of the examples installed.
+rendered=$(LC_ALL=C groff -man -Tascii -P-cbou "$man_page")
+streams=$(sed -n '/^EXAMPLES/,/^SEE ALSO/p' <<<"$rendered" | grep -oE '[^ ]*examples/[a-z]+\.jsonl' || true)
+[ -n "$streams" ] || fail "the man page's examples name no example stream"
+for stream in $streams; do
+  [[ $stream == /*/examples/* ]] || fail "the example $stream is not an installed path"
+  [ -f "$examples/${stream##*/}" ] || fail "the example $stream is not an installed stream"
+done
+
 # complete WORDS...: what the completion offers for the last word.
 complete_words() {
   bash -c 'source "$1"; shift; COMP_WORDS=("$@"); COMP_CWORD=$(($# - 1)); _eedb_replay

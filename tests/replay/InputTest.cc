@@ -4,6 +4,7 @@
 
 #include <fcntl.h>
 #include <unistd.h>
+#include <zlib.h>
 
 #include <chrono>
 #include <cstdint>
@@ -462,6 +463,72 @@ TEST(LineReader, ReadsByteOrderMarkAndEveryLineEnd) {
   for (std::string data : {"\xFF\xFE{\0}\0", "\xFE\xFF\0{\0}"}) {
     EXPECT_THROW(readLimited(data, 1024, 100), InputError);
   }
+}
+
+// `text` as one gzip member, compressed by zlib as the gzip tool does.
+std::string gzipped(std::string const& text) {
+  z_stream z{};
+  EXPECT_EQ(deflateInit2(&z, 9, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY), Z_OK);
+  std::string out(deflateBound(&z, text.size()), '\0');
+  z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));
+  z.avail_in = static_cast<uInt>(text.size());
+  z.next_out = reinterpret_cast<Bytef*>(out.data());
+  z.avail_out = static_cast<uInt>(out.size());
+  EXPECT_EQ(deflate(&z, Z_FINISH), Z_STREAM_END);
+  out.resize(z.total_out);
+  deflateEnd(&z);
+  return out;
+}
+
+// Input that starts with gzip's magic bytes is decompressed, in blocks of any size, member after
+// member; the text inside is read as any text is (its byte-order mark, its line ends). A first
+// byte like gzip's alone is text; a damaged or cut stream is an input error that says so.
+TEST(LineReader, DecompressesGzipInputToldByItsMagicBytes) {
+  std::string const text = "{\"a\": 1}\n{\"b\": 2}\n";
+  std::string const member = gzipped(text);
+  std::string damaged = member;
+  damaged[2] = 7;  // the compression method
+  struct {
+    std::string data;
+    std::vector<std::string> lines;
+    std::string error;
+  } const cases[] = {
+      {member, {"{\"a\": 1}", "{\"b\": 2}"}, ""},
+      {gzipped("\xEF\xBB\xBFone\r\ntwo"), {"one", "two"}, ""},
+      {member + gzipped("") + gzipped("last"), {"{\"a\": 1}", "{\"b\": 2}", "last"}, ""},
+      {gzipped(""), {}, ""},
+      {"\x1f", {"\x1f"}, ""},
+      {"\x1f\x8c\n", {"\x1f\x8c"}, ""},
+      {member.substr(0, member.size() - 4),
+       {},
+       "the gzip stream ends early: the file is cut short"},
+      {member.substr(0, 1) + member.substr(1, 1),
+       {},
+       "the gzip stream ends early: the file is cut short"},
+      {damaged, {}, "the gzip stream is damaged: unknown compression method"},
+      {member + "trailing", {}, "the gzip stream is damaged: incorrect header check"},
+  };
+  for (auto const& c : cases) {
+    for (std::size_t block : {1, 2, 5, 1024}) {
+      SCOPED_TRACE(fmt::format("case {} block {}", &c - cases, block));
+      if (c.error.empty()) {
+        EXPECT_EQ(readLimited(c.data, block, 100), c.lines);
+        continue;
+      }
+      try {
+        readLimited(c.data, block, 100);
+        ADD_FAILURE() << "read without an error";
+      } catch (InputError const& e) {
+        EXPECT_EQ(e.message(), c.error);
+      }
+    }
+  }
+  // A long stream through small blocks: every line, in order.
+  std::string many;
+  for (int i = 0; i < 2000; ++i) many += fmt::format("{{\"n\": {}}}\n", i);
+  auto const lines = readLimited(gzipped(many), 7, 100);
+  ASSERT_EQ(lines.size(), 2000u);
+  EXPECT_EQ(lines.back(), "{\"n\": 1999}");
 }
 
 // A line longer than the maximum is handed out empty with its length, and the lines after it

@@ -114,7 +114,8 @@ TEST_F(ToolTest, ExitStatusAndLineNumbers) {
           StartsWith(R"({"line": 1, "error": {"type": "input", )"),
           StartsWith(R"({"line": 3, "util": )"), StartsWith(R"({"line": 4, "util": )"),
           StartsWith(R"({"line": 5, "util": )"),
-          StartsWith(R"({"summary": {"lines": 4, "rejected": 1, "offers": 3, "errors": 1, )")));
+          StartsWith(
+              R"({"summary": {"format": 1, "lines": 4, "rejected": 1, "offers": 3, "errors": 1, )")));
   EXPECT_EQ(r.err, "");
 }
 
@@ -150,10 +151,19 @@ TEST_F(ToolTest, UsageAndIoErrorsExitTwoWithAClearMessage) {
     std::string message;
   };
   Case const cases[] = {
+      // The dynamic linker's text without the path it starts with: the path is named once.
       {"--plugin /nonexistent/libeedb26.so -",
-       "eedb-replay: cannot load plug-in library /nonexistent/libeedb26.so: "},
-      {plugin() + "--revision 25:A0 -", std::string("eedb-replay: ") + EEDB_PLUGIN_PATH +
-                                            " registers no table utility for revision 25:A0\n"},
+       "eedb-replay: cannot load plug-in library /nonexistent/libeedb26.so: cannot open shared "
+       "object file: No such file or directory\n"},
+      {"--plugin /nonexistent/libeedb26.so --version",
+       "eedb-replay: cannot load plug-in library /nonexistent/libeedb26.so: cannot open shared "
+       "object file: No such file or directory\n"},
+      {plugin() + "--revision 27:A0 -",
+       std::string("eedb-replay: ") + EEDB_PLUGIN_PATH +
+           " registers no table utility for revision 27:A0 (known revisions: 26:A0, 26:B0)\n"},
+      // An option's value that the option parser refuses, prefixed as every other error.
+      {plugin() + "--format yaml -", "eedb-replay: --format: yaml not in {text,json}\n"},
+      {plugin() + "--faps", "eedb-replay: --faps"},
       {plugin() + "/nonexistent/stream.jsonl",
        "eedb-replay: cannot open /nonexistent/stream.jsonl: No such file or directory\n"},
       {plugin() + dir_, "eedb-replay: cannot open " + dir_ + ": Is a directory\n"},
@@ -222,6 +232,65 @@ TEST_F(ToolTest, OutputAndErrorStreamsThatFail) {
   EXPECT_EQ(slurp(dir_ + "/err"), "eedb-replay: cannot write the output: Broken pipe\n");
 }
 
+// A stream compressed with gzip replays as the text it holds, told by its first bytes whatever
+// its name, from a file or from a pipe; one damaged or cut short stops the replay (status 2).
+TEST_F(ToolTest, ReadsGzipStreamsByTheirMagicBytes) {
+  std::string const plain = dir_ + "/stream.jsonl";
+  std::ofstream(plain)
+      << kGood << "\n"
+      << R"({"table": "EedbOutrif", "entry": {"key": 2, "viewType": 1, "mtuProfile": 16}})"
+      << "\n";
+  ASSERT_EQ(shell("gzip -c " + plain + " > " + plain + ".gz"), 0);
+  ASSERT_EQ(shell("cp " + plain + ".gz " + dir_ + "/named-as-text.txt"), 0);
+  ASSERT_EQ(shell("cat " + plain + ".gz " + plain + ".gz > " + dir_ + "/twice.gz"), 0);
+  Outcome const want = run(plugin() + "--format json " + plain);
+  ASSERT_EQ(want.status, 1);  // the second line fails on purpose
+  ASSERT_THAT(want.out, HasSubstr(R"("field": "mtuProfile", "value": 16, "limit": 15)"));
+  for (std::string const& args :
+       {plain + ".gz", dir_ + "/named-as-text.txt", "- < " + plain + ".gz"}) {
+    std::string const command =
+        tool() + "--format json " + args + " > " + dir_ + "/out 2> " + dir_ + "/err";
+    EXPECT_EQ(shell(command), 1) << args;
+    EXPECT_EQ(slurp(dir_ + "/out"), want.out) << args;
+    EXPECT_EQ(slurp(dir_ + "/err"), "") << args;
+  }
+  // Two members in a row (concatenated files) are one stream.
+  Outcome r = run(plugin() + "--quiet " + dir_ + "/twice.gz");
+  EXPECT_THAT(r.out, StartsWith("summary: 4 lines, 0 rejected, 4 offers, 2 errors\n"));
+
+  struct Case {
+    std::string make;  // a shell command that writes `file`
+    std::string message;
+  } const cases[] = {
+      {"head -c 30 " + plain + ".gz", "the gzip stream ends early: the file is cut short"},
+      {"(printf '\\037\\213\\007'; tail -c +4 " + plain + ".gz)",
+       "the gzip stream is damaged: unknown compression method"},
+      {"(cat " + plain + ".gz; printf 'trailing')",
+       "the gzip stream is damaged: incorrect header check"},
+  };
+  std::string const file = dir_ + "/bad.gz";
+  for (auto const& c : cases) {
+    ASSERT_EQ(shell(c.make + " > " + file), 0) << c.make;
+    r = run(plugin() + file);
+    EXPECT_EQ(r.status, 2) << c.make;
+    EXPECT_EQ(r.err, "eedb-replay: cannot read " + file + ": " + c.message + "\n") << c.make;
+  }
+}
+
+// When a line's expectation differs over a failure, the field that explains the failure is
+// named beside the table utility's own message, in the text and the JSON form alike.
+TEST_F(ToolTest, UnmetExpectationNamesTheFieldOfTheFailure) {
+  std::string const line =
+      R"({"table": "EedbOutrif", "entry": {"key": 3, "viewType": 1, "mtuProfile": 16}, )"
+      R"("expect": {"error": "something else"}})";
+  for (std::string const form : {"text", "json"}) {
+    Outcome const r = run(plugin() + "--format " + form + " -", line);
+    EXPECT_EQ(r.status, 1) << form;
+    EXPECT_THAT(r.out, HasSubstr("EedbOutrifUtil raised: translateToHwFormat: ")) << form;
+    EXPECT_THAT(r.out, HasSubstr("... (field mtuProfile = 16, limit 15)")) << form;
+  }
+}
+
 // Several files replay in order as one stream, each line numbered in its file.
 TEST_F(ToolTest, SeveralFilesAsOneStream) {
   std::string const a = dir_ + "/a.jsonl";
@@ -240,7 +309,8 @@ TEST_F(ToolTest, SeveralFilesAsOneStream) {
   EXPECT_THAT(r.out, HasSubstr(R"({"line": 3, "file": ")" + a + R"(", "util": )"));
   EXPECT_THAT(r.out, HasSubstr(R"({"line": 1, "file": "-", "util": )"));
   EXPECT_THAT(r.out, HasSubstr(R"({"line": 2, "file": ")" + b + R"(", "error": {"type": "input")"));
-  EXPECT_THAT(r.out, HasSubstr(R"({"summary": {"lines": 5, "rejected": 1, "offers": 4, )"));
+  EXPECT_THAT(r.out,
+              HasSubstr(R"({"summary": {"format": 1, "lines": 5, "rejected": 1, "offers": 4, )"));
 
   // A missing file or a directory stops the replay before it starts.
   r = run(plugin() + a + " /nonexistent.jsonl");

@@ -3,8 +3,10 @@
 
 Every line of the example streams and of the verify streams that the tool takes validates
 against the input schema, and every line it refuses as input fails it (but for the refusals a
-schema cannot state). Every object of the golden outputs, and of fresh replays with
---dump-shadow, --verify and --trace, validates against exactly one output schema.
+schema cannot state). Every object of the golden outputs, of fresh replays with --dump-shadow,
+--verify and --trace, and of --list-tables, --describe (every table) and --version validates
+against exactly one output schema, and against the schema of any output line. Each schema names
+itself by its $id, through which the others refer to it.
 
 usage: validate.py TOOL PLUGIN SCHEMA_DIR EXAMPLES_DIR GOLDEN_DIR
 """
@@ -19,7 +21,9 @@ try:
 except ImportError:
     sys.exit("validate.py: needs python3-jsonschema (apt-get install python3-jsonschema)")
 
-OUTPUTS = ["offer", "rejected", "unmet", "trace", "dump", "verify", "summary"]
+OUTPUTS = ["offer", "rejected", "unmet", "trace", "dump", "verify", "summary", "list-tables",
+           "describe", "version"]
+ID_BASE = "https://eedb26.example.invalid/schemas/"
 
 # Refusals that depend on more than one member's value, or on the tool's session: no schema
 # here states them.
@@ -33,11 +37,35 @@ BEYOND_SCHEMA = [
 ]
 
 
+def registry_of(schema_dir):
+    """Every schema of the folder by its $id, which must be the base and the file's name."""
+    schemas = {}
+    for path in sorted(glob.glob(os.path.join(schema_dir, "*.schema.json"))):
+        with open(path) as f:
+            schema = json.load(f)
+        jsonschema.Draft202012Validator.check_schema(schema)
+        want = ID_BASE + os.path.basename(path)
+        if schema.get("$id") != want:
+            sys.exit(f"{path}: $id is {schema.get('$id')!r}, not {want!r}")
+        schemas[want] = schema
+    return schemas
+
+
+SCHEMAS = {}
+
+
 def load(schema_dir, name):
-    with open(os.path.join(schema_dir, name + ".schema.json")) as f:
-        schema = json.load(f)
-    jsonschema.Draft202012Validator.check_schema(schema)
-    return jsonschema.Draft202012Validator(schema)
+    if not SCHEMAS:
+        SCHEMAS.update(registry_of(schema_dir))
+    schema = SCHEMAS[ID_BASE + name + ".schema.json"]
+    try:
+        from referencing import Registry, Resource
+        registry = Registry().with_resources(
+            (uri, Resource.from_contents(s)) for uri, s in SCHEMAS.items())
+        return jsonschema.Draft202012Validator(schema, registry=registry)
+    except ImportError:  # jsonschema before 4.18
+        resolver = jsonschema.RefResolver.from_schema(schema, store=SCHEMAS)
+        return jsonschema.Draft202012Validator(schema, resolver=resolver)
 
 
 def first_error(validator, instance):
@@ -52,6 +80,7 @@ def main():
     tool, plugin, schema_dir, examples_dir, golden_dir = sys.argv[1:6]
     input_schema = load(schema_dir, "input")
     outputs = {name: load(schema_dir, name) for name in OUTPUTS}
+    any_output = load(schema_dir, "output")
     failures = []
     kinds = {name: 0 for name in OUTPUTS}
 
@@ -61,6 +90,9 @@ def main():
         except ValueError as e:
             failures.append(f"{source}:{number}: not JSON: {e}")
             return
+        if not any_output.is_valid(obj):
+            failures.append(f"{source}:{number}: not an output line: "
+                            f"{first_error(any_output, obj)}")
         matches = [name for name, v in outputs.items() if v.is_valid(obj)]
         if not matches:
             detail = "; ".join(f"{name}: {first_error(v, obj)}" for name, v in outputs.items())
@@ -134,6 +166,29 @@ def main():
     for number, text in enumerate(run.stdout.decode().splitlines(), 1):
         check_output("an unmet expectation (output)", number, text)
         objects += 1
+
+    # The objects of the discovery options, and of --version with and without a plug-in.
+    listed = subprocess.run([tool, "--plugin", plugin, "--format", "json", "--list-tables"],
+                            capture_output=True, text=True)
+    tables = []
+    for number, text in enumerate(listed.stdout.splitlines(), 1):
+        check_output("--list-tables (output)", number, text)
+        tables.append(json.loads(text)["table"])
+        objects += 1
+    if not tables:
+        failures.append(f"--list-tables listed nothing: {listed.stderr}")
+    for table in tables:
+        described = subprocess.run([tool, "--plugin", plugin, "--format", "json", "--describe",
+                                    table], capture_output=True, text=True)
+        for number, text in enumerate(described.stdout.splitlines(), 1):
+            check_output(f"--describe {table} (output)", number, text)
+            objects += 1
+    for with_plugin in (plugin, "/nonexistent/libeedb26.so"):
+        version = subprocess.run([tool, "--plugin", with_plugin, "--format", "json", "--version"],
+                                 capture_output=True, text=True)
+        for number, text in enumerate(version.stdout.splitlines(), 1):
+            check_output(f"--version --plugin {with_plugin} (output)", number, text)
+            objects += 1
 
     for failure in failures:
         print(failure)

@@ -91,6 +91,63 @@ void footerSections(fmt::memory_buffer& out, std::string_view footer) {
   if (preformatted) fmt::format_to(std::back_inserter(out), ".fi\n");
 }
 
+// The members of an input line, one by one (the help's footer shows a line and the "expect"
+// member).
+constexpr char const* kInputMembers = R"(.SH "INPUT MEMBERS"
+.TP
+\fBtable\fR
+The software table: its log entry class without namespace and \fBLogEntry\fR, e.g.
+\fBEedbOutrif\fR (\fB\-\-list\-tables\fR lists them). A misspelt name gets the closest known one.
+.TP
+\fBunit\fR
+\fB{"fap": N, "instance": N}\fR: the FAP id (0 to 128; 128 is the null FAP, every FAP) and the
+instance; or \fB"unitId": N\fR, whose high byte is the FAP id. Without it: FAP 0, instance 0.
+.TP
+\fBdelete\fR
+\fBtrue\fR: the entry is deleted at its key (default \fBfalse\fR).
+.TP
+\fBtableDelete\fR
+\fBtrue\fR: the entry is part of a delete of the whole software table, as the agent marks it;
+a table utility takes it for any FAP in its FAP mask and for the null FAP.
+.TP
+\fBentry\fR
+The fields of the log entry, by name; a missing field is 0. A number may be written as text,
+\fB"0x1f"\fR; one that the field's storage cannot hold refuses the line. A key of several
+members is an object: \fB"key": {"outlif": 4096, "dipOutlif": 0}\fR. An address field takes
+its text: \fB"10.1.2.3"\fR, \fB"2001:db8::1"\fR, a MAC address \fB"02:00:00:aa:bb:cc"\fR.
+The SRv6 view data are an object named after the view's format
+(\fBetpsSrv6150\fR, \fBetpsDataSid150\fR, \fBetpsIpv6TunnelRaw150\fR), of the entry's
+\fBviewType\fR only. \fB\-\-describe\fR \fITABLE\fR lists every field with its kind and width.
+.TP
+\fBexpect\fR
+What the line must do, see INPUT above: \fBerror\fR, \fBrejected\fR, \fBapplicable\fR,
+\fBpresent\fR, \fBfields\fR (hardware field values, numbers or \fB"0x..."\fR up to 128 bits),
+\fButil\fR.
+.PP
+Blank lines are skipped. A stream compressed with gzip is read as it is, told by its first
+bytes whatever its name, from a file or from standard input.
+)";
+
+constexpr char const* kEnvironment = R"(.SH ENVIRONMENT
+.TP
+\fBZURI_TRACE\fR
+Trace levels to turn on: a comma\-separated list of \fIHANDLE\fR/\fILEVELS\fR items.
+\fIHANDLE\fR is a table utility's class name without namespaces (\fBEedbOutrifUtil\fR),
+\fBOrderedTableException\fR, or \fB*\fR for every handle; \fILEVELS\fR is a level from 0 to
+9, a range (\fB0\-8\fR) or a list of them (\fBEedbOutrifUtil/0,3\fR). Level 0 carries failures
+reported without raising, level 3 the progress of each entry, level 8 the events of a table.
+Unset, every level is off; a malformed value is reported once and ignored, a handle that no
+trace handle has gets a warning that lists the known ones. \fB\-\-trace\fR adds its items to
+these; each trace line is printed with the offer that caused it.
+.TP
+\fBGRACEFUL_ASSERT_MODE\fR
+Read once, when the plug-in is loaded. Exactly \fBassert\fR: a failed graceful assertion
+inside translation is fatal (the process writes \fB%ASSERT:\fR \fIFILE\fR:\fILINE\fR
+\fIFUNCTION\fR: \fIMESSAGE\fR to standard error and aborts). Anything else, empty or unset:
+the failure raises \fBAsic::OrderedTableException\fR like any other translation failure, and
+nothing is written to the shadow for that entry.
+)";
+
 std::string manPage(CommandLine const& cli, std::string_view version, std::string_view dataDir,
                     std::string_view docDir) {
   fmt::memory_buffer out;
@@ -117,10 +174,36 @@ std::string manPage(CommandLine const& cli, std::string_view version, std::strin
     }
     put(out, "{}\n", roff(option.description));
   }
-  footerSections(out, cli.footer());
+  // The footer's sections in the usual order: the input, the members of a line, the exit status,
+  // the environment and the files, then the examples, whose streams are the installed ones.
+  std::string const footer = cli.footer();
+  auto const exitStatus = footer.find("\n\nExit status:");
+  auto const examples = footer.find("\n\nExamples:");
+  footerSections(out, std::string_view(footer).substr(0, exitStatus));
+  put(out, "{}", kInputMembers);
+  footerSections(out, std::string_view(footer).substr(exitStatus, examples - exitStatus));
+  put(out, "{}", kEnvironment);
   put(out, ".SH FILES\n.TP\n\\fI{}/eedb26/schemas/\\fR\n", roff(dataDir));
-  put(out, "JSON Schema documents of an input line and of each output object.\n");
+  put(out, "JSON Schema documents of an input line and of each output object\n");
+  put(out, "(\\fBoutput.schema.json\\fR: any line of \\fB\\-\\-format json\\fR).\n");
   put(out, ".TP\n\\fI{}/examples/\\fR\nExample streams to replay.\n", roff(docDir));
+  put(out, ".TP\n\\fI{}/README.md\\fR, \\fI{}/docs/replay.md\\fR\n", roff(docDir), roff(docDir));
+  put(out, "A tour of the tool, and its guide.\n");
+  std::string installed;
+  std::string_view rest = std::string_view(footer).substr(examples);
+  for (auto at = rest.find(" examples/"); at != std::string_view::npos;
+       at = rest.find(" examples/")) {
+    installed += fmt::format("{} {}/", rest.substr(0, at), docDir);
+    rest.remove_prefix(at + 1);
+  }
+  installed += rest;
+  footerSections(out, installed);
+  put(out,
+      ".SH \"SEE ALSO\"\n\\fBjq\\fR(1), \\fBgzip\\fR(1); \\fI{}/docs/replay.md\\fR (options,\n",
+      roff(docDir));
+  put(out, "input, output and schemas in depth), \\fI{}/docs/formats.md\\fR (the bit layout of\n",
+      roff(docDir));
+  put(out, "every hardware entry format).\n");
   return fmt::to_string(out);
 }
 

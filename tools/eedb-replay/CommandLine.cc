@@ -28,7 +28,8 @@ A UTF-8 byte-order mark is skipped; lines end with LF, CR LF or (as the first li
 A member or field given twice, SRv6 data of another view than the entry's viewType, a number no
 field holds and a line longer than --max-line-length are refused with the line's number.
 Several files replay in order as one stream; lines are then shown as FILE:LINE (text) or with a
-"file" member (JSON).
+"file" member (JSON). A stream compressed with gzip is read as it is, from a file or standard
+input (told by its first bytes, not its name).
 
 The optional member "expect" says what the line must do; every member given must hold:
   "error": TEXT        an offer raised and its message contains TEXT
@@ -47,7 +48,7 @@ shadow), 2 for a usage or I/O error (a failed write stops the replay at once).
 Examples:
   eedb-replay examples/demo.jsonl
   eedb-replay --format json --faps 0-3 < stream.jsonl
-  eedb-replay day1.jsonl day2.jsonl
+  eedb-replay day1.jsonl day2.jsonl.gz
   eedb-replay --quiet --dump-shadow --trace 'EedbOutrifUtil/3' examples/outrif.jsonl
   eedb-replay --quiet --verify examples/demo.jsonl
   eedb-replay --quiet examples/expect.jsonl
@@ -162,15 +163,19 @@ std::optional<int> CommandLine::parse(int argc, char** argv, Say const& say) {
   } catch (CLI::ExtrasError const& e) {
     return unknownOptions(*app_, e, say);
   } catch (CLI::ParseError const& e) {
-    int const code = app_->exit(e);
-    if (code != 0) return kExitUsage;
-    // --help: the text went to standard output, which may have failed (a full device).
-    std::cout.flush();
-    if (!std::cout || std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
-      say(fmt::format("cannot write the output: {}", std::strerror(errno)));
-      return kExitUsage;
+    // --help and the like succeed, unless standard output cannot take the text (a full
+    // device); a refusal is said as every other usage error is.
+    if (e.get_exit_code() == static_cast<int>(CLI::ExitCodes::Success)) {
+      app_->exit(e);
+      std::cout.flush();
+      if (!std::cout || std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
+        say(fmt::format("cannot write the output: {}", std::strerror(errno)));
+        return kExitUsage;
+      }
+      return 0;
     }
-    return 0;
+    say(e.what());
+    return kExitUsage;
   }
   args_.describeGiven = app_->count("--describe") != 0;
   return std::nullopt;

@@ -39,6 +39,19 @@ bool holdsFields(Expectation const& expect, ShadowView const& shadow, std::strin
   return true;
 }
 
+// "EedbOutrifUtil raised: MESSAGE...", with the input field that explains the failure when one
+// does: the message is the table utility's own, the field says which input value to change.
+std::string raisedText(OfferResult const& o) {
+  std::string text = fmt::format("{} raised: {}", shortUtilName(o.util), excerpt(o.error->message));
+  if (o.blame) {
+    text +=
+        fmt::format(" (field {} = {}", o.blame->field, excerpt(fmt::format("{}", o.blame->value)));
+    if (o.blame->limit) text += fmt::format(", limit {}", *o.blame->limit);
+    text += ')';
+  }
+  return text;
+}
+
 }  // namespace
 
 void Expectation::clear() {
@@ -78,12 +91,12 @@ std::string differences(Expectation const& expect, std::span<OfferResult const> 
         raised = true;
         break;
       }
-      other = fmt::format("{} raised: {}", name(o), excerpt(o->error->message));
+      other = raisedText(*o);
     }
     if (!raised) return other.empty() ? std::string("no offer raised") : other;
   } else {
     for (auto const* o : chosen) {
-      if (o->error) return fmt::format("{} raised: {}", name(o), excerpt(o->error->message));
+      if (o->error) return raisedText(*o);
     }
   }
   if (expect.applicable) {

@@ -1,6 +1,7 @@
 #include "Input.h"
 
 #include <unistd.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <cctype>
@@ -508,6 +509,62 @@ void LineParser::parseWithBigNumbers(std::string_view line, LogLine& out,
   throw InputError(message);
 }
 
+// A gzip stream being decompressed: the compressed bytes come from the reader's descriptor,
+// the text goes where the reader asks for it.
+class LineReader::Gunzip {
+ public:
+  // `head`: the compressed bytes already read, the magic bytes first.
+  explicit Gunzip(std::string_view head) : in_(std::max(head.size(), kInSize)) {
+    std::memcpy(in_.data(), head.data(), head.size());
+    if (inflateInit2(&z_, 15 + 16) != Z_OK) throw std::bad_alloc();  // 16: a gzip header
+    z_.next_in = in_.data();
+    z_.avail_in = static_cast<uInt>(head.size());
+  }
+  ~Gunzip() { inflateEnd(&z_); }
+  Gunzip(Gunzip const&) = delete;
+  Gunzip& operator=(Gunzip const&) = delete;
+
+  // Decompresses into `to`: at least one byte, or 0 at the end of the last member.
+  std::size_t read(LineReader& reader, char* to, std::size_t size) {
+    z_.next_out = reinterpret_cast<Bytef*>(to);
+    z_.avail_out = static_cast<uInt>(size);
+    while (z_.avail_out == size) {
+      if (z_.avail_in == 0 && !inEnd_) {
+        std::size_t const n = reader.readRaw(reinterpret_cast<char*>(in_.data()), in_.size());
+        inEnd_ = n == 0;
+        z_.next_in = in_.data();
+        z_.avail_in = static_cast<uInt>(n);
+      }
+      if (z_.avail_in == 0 && inEnd_) {
+        if (betweenMembers_) break;
+        throw InputError("the gzip stream ends early: the file is cut short");
+      }
+      if (betweenMembers_) {  // another member follows, as concatenated files give
+        inflateReset(&z_);
+        betweenMembers_ = false;
+      }
+      int const status = inflate(&z_, Z_NO_FLUSH);
+      if (status == Z_STREAM_END) {
+        betweenMembers_ = true;
+      } else if (status == Z_MEM_ERROR) {
+        throw std::bad_alloc();
+      } else if (status != Z_OK && status != Z_BUF_ERROR) {  // Z_BUF_ERROR: more input needed
+        throw InputError(fmt::format("the gzip stream is damaged: {}",
+                                     z_.msg != nullptr ? z_.msg : "invalid data"));
+      }
+    }
+    return size - z_.avail_out;
+  }
+
+ private:
+  static constexpr std::size_t kInSize = std::size_t{1} << 16;
+
+  z_stream z_{};
+  std::vector<Bytef> in_;
+  bool inEnd_ = false;           // the descriptor is at its end
+  bool betweenMembers_ = false;  // a member ended; the input may hold another
+};
+
 LineReader::LineReader(int fd, std::function<void()> beforeRead, std::size_t blockSize,
                        std::size_t maxLine)
     : fd_(fd),
@@ -517,6 +574,8 @@ LineReader::LineReader(int fd, std::function<void()> beforeRead, std::size_t blo
       // wrap.
       maxLine_(std::min(maxLine, std::numeric_limits<std::size_t>::max() / 4)),
       buffer_(blockSize + simdjson::SIMDJSON_PADDING) {}
+
+LineReader::~LineReader() = default;
 
 // Deals with a byte-order mark once the first bytes are in; false while more are needed.
 bool LineReader::startRead() {
@@ -616,16 +675,38 @@ void LineReader::fill() {
   std::size_t const needed = kept + blockSize_ + simdjson::SIMDJSON_PADDING;
   if (buffer_.size() < needed) buffer_.resize(std::max(needed, 2 * buffer_.size()));
   if (beforeRead_) beforeRead_();
+  std::size_t const n = readSome(buffer_.data() + end_, blockSize_);
+  end_ += n;
+  eof_ = n == 0;
+}
+
+// The input's next bytes, decompressed when it is a gzip stream (told by its first two bytes,
+// whatever the file's name); 0 at its end.
+std::size_t LineReader::readSome(char* to, std::size_t size) {
+  if (gunzip_) return gunzip_->read(*this, to, size);
+  if (!head_.empty()) {  // the first bytes of plain input, looked at and handed out now
+    std::size_t const n = std::min(size, head_.size());
+    std::memcpy(to, head_.data(), n);
+    head_.erase(0, n);
+    return n;
+  }
+  if (sniffed_) return readRaw(to, size);
+  sniffed_ = true;
+  char head[2];
+  std::size_t n = readRaw(head, 2);
+  if (n == 1 && head[0] == '\x1f') n += readRaw(head + 1, 1);  // a pipe's dribble
+  if (n == 2 && head[0] == '\x1f' && head[1] == '\x8b') {
+    gunzip_ = std::make_unique<Gunzip>(std::string_view(head, n));
+    return gunzip_->read(*this, to, size);
+  }
+  head_.assign(head, n);
+  return n == 0 ? 0 : readSome(to, size);
+}
+
+std::size_t LineReader::readRaw(char* to, std::size_t size) {
   for (;;) {
-    ssize_t const n = ::read(fd_, buffer_.data() + end_, blockSize_);
-    if (n > 0) {
-      end_ += static_cast<std::size_t>(n);
-      return;
-    }
-    if (n == 0) {
-      eof_ = true;
-      return;
-    }
+    ssize_t const n = ::read(fd_, to, size);
+    if (n >= 0) return static_cast<std::size_t>(n);
     if (errno != EINTR) throw std::system_error(errno, std::generic_category(), "read");
   }
 }

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -51,7 +52,9 @@ class LineParser {
 };
 
 // Reads a file descriptor in large blocks and hands out whole lines. Each line handed out is
-// followed by SIMDJSON_PADDING readable bytes. A UTF-8 byte-order mark at the start is skipped.
+// followed by SIMDJSON_PADDING readable bytes. Input that starts with gzip's magic bytes is
+// decompressed as it is read (several gzip members in a row, as `cat a.gz b.gz` gives, are one
+// stream). A UTF-8 byte-order mark at the start (of the decompressed text) is skipped.
 // Lines end with "\n" ("\r\n" too: the "\r" is dropped), or with "\r" alone when that is how
 // the first line ends; the last line may lack its line end. A line longer than the maximum is
 // skipped without being kept whole and handed out empty, marked overlong().
@@ -65,9 +68,13 @@ class LineReader {
   explicit LineReader(int fd, std::function<void()> beforeRead = {},
                       std::size_t blockSize = kDefaultBlockSize,
                       std::size_t maxLine = kDefaultMaxLine);
+  ~LineReader();
+  LineReader(LineReader const&) = delete;
+  LineReader& operator=(LineReader const&) = delete;
 
   // The next line, or false at the end of input. Raises std::system_error when reading fails,
-  // and ZuriErrm::InputError for input that is not UTF-8 text (a UTF-16 byte-order mark).
+  // and ZuriErrm::InputError for input that is not UTF-8 text (a UTF-16 byte-order mark) or a
+  // gzip stream that is damaged or cut short.
   bool next(std::string_view& line);
   // Number of the line last handed out, from 1.
   std::size_t lineNumber() const noexcept { return lineNumber_; }
@@ -79,12 +86,19 @@ class LineReader {
  private:
   enum class LineEnd : std::uint8_t { unknown, lf, cr };
 
+  class Gunzip;
+
   void fill();
+  std::size_t readSome(char* to, std::size_t size);
+  std::size_t readRaw(char* to, std::size_t size);
   bool startRead();
   char* findLineEnd();
   void handOut(std::string_view& line, std::size_t length, std::size_t consumed);
 
   int fd_;
+  std::unique_ptr<Gunzip> gunzip_;  // set once the input shows gzip's magic bytes
+  bool sniffed_ = false;            // whether the first bytes were looked at
+  std::string head_;                // those of them not handed out yet, of plain input
   std::function<void()> beforeRead_;
   std::size_t blockSize_;
   std::size_t maxLine_;

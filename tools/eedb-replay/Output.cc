@@ -469,9 +469,10 @@ void Reporter::summary(Summary const& s, std::vector<Session::Util> const& utils
   auto out = std::back_inserter(out_);
   if (form_ == Form::json) {
     fmt::format_to(out,
-                   "{{\"summary\": {{\"lines\": {}, \"rejected\": {}, \"offers\": {}, "
-                   "\"errors\": {}, \"expected\": {}, \"unmet\": {}, \"utils\": {{",
-                   s.lines, s.rejected, s.offers, s.errors, s.expected, s.unmet);
+                   "{{\"summary\": {{\"format\": {}, \"lines\": {}, \"rejected\": {}, "
+                   "\"offers\": {}, \"errors\": {}, \"expected\": {}, \"unmet\": {}, "
+                   "\"utils\": {{",
+                   kOutputFormat, s.lines, s.rejected, s.offers, s.errors, s.expected, s.unmet);
     std::string_view sep;
     for (auto const& util : utils) {
       put(out_, sep);

@@ -20,6 +20,10 @@ namespace eedb::replay {
 
 enum class Form { text, json };
 
+// The version of the JSON output's format, given as "format" in the summary and in --version:
+// raised when a member changes meaning or goes away (a member added keeps it).
+inline constexpr int kOutputFormat = 1;
+
 // A catalogue value as JSON (numbers, texts, null, objects).
 void jsonValue(fmt::memory_buffer& out, ZuriErrm::Value const& value);
 // A field value in JSON: a number up to 64 bits, a wider one as "0x" and 32 hex digits, most

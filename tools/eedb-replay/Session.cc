@@ -239,8 +239,18 @@ Session::Session(SessionConfig const& config)
   explainer_ = std::make_unique<Explainer>(*this);
   for (auto& util : utils_) util.shortName = shortNameOf(util.name);  // names no longer move
   if (utils_.empty()) {
-    throw SetupError(fmt::format("{} registers no table utility for revision {}", config.pluginPath,
-                                 config.revision));
+    // Name the revisions it does register for.
+    std::vector<std::string> known;
+    for (auto const& registration : context_->registrations()) {
+      auto name = fmt::format("{}", registration.key.fapRevision);
+      if (std::find(known.begin(), known.end(), name) == known.end()) known.push_back(name);
+    }
+    std::sort(known.begin(), known.end());
+    std::string names;
+    for (auto const& name : known) names += (names.empty() ? "" : ", ") + name;
+    throw SetupError(
+        fmt::format("{} registers no table utility for revision {} (known revisions: {})",
+                    config.pluginPath, config.revision, names.empty() ? "none" : names));
   }
 }
 

@@ -230,7 +230,9 @@ int replay(Args const& args) {
       reporter.unmet(number, line.expect.written, differs);
       return;
     }
-    bool const detail = reporter.detailed() || (line.hasExpect && line.expect.needsShadow());
+    // A line with an expectation needs the shadow read back and, when it differs over a
+    // failure, the field that explains it.
+    bool const detail = reporter.detailed() || line.hasExpect;
     bool raised = false;
     auto const results = session->offer(line, detail);
     for (auto const& result : results) {
@@ -339,8 +341,9 @@ int printVersion(Args const& args) {
     return fmt::to_string(quoted);
   };
   if (json) {
-    fmt::format_to(std::back_inserter(out), R"({{"version": {}, "commit": {}, "plugin": )",
-                   jsonText(kToolVersion), jsonText(kToolCommit));
+    fmt::format_to(std::back_inserter(out),
+                   R"({{"version": {}, "commit": {}, "format": {}, "plugin": )",
+                   jsonText(kToolVersion), jsonText(kToolCommit), kOutputFormat);
   } else {
     fmt::format_to(std::back_inserter(out), "eedb-replay {}{}\n", kToolVersion,
                    commitText(kToolCommit));
