@@ -5,7 +5,9 @@
 #             share/man/man1/eedb-replay.1.gz
 #             share/bash-completion/completions/eedb-replay
 #             share/eedb26/schemas/*.schema.json
-#             share/doc/eedb26/: README.md, CHANGELOG.md, formats.md, examples/*.jsonl, examples/host/
+#             share/doc/eedb26/: README.md, CHANGELOG.md, examples/ (the streams and host/), and
+#               docs/ with the guides (replay.md, design.md, performance.md, formats.md,
+#               host.md), where the README's links find them
 #   dev       include/eedb26/: the platform's headers, in their folders (asic/, plugin/, ...)
 #             lib[/<multiarch>]/libzuri_platform.so and libeedb26.so (the unversioned links)
 #             lib[/<multiarch>]/cmake/eedb26/: find_package(eedb26 CONFIG), eedb26::platform and
@@ -16,8 +18,11 @@ install(DIRECTORY ${PROJECT_SOURCE_DIR}/schemas/ DESTINATION ${CMAKE_INSTALL_DAT
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/examples/ DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples
         COMPONENT tool FILES_MATCHING PATTERN "*.jsonl" PATTERN "*.cc" PATTERN "CMakeLists.txt")
 install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/CHANGELOG.md
-              ${PROJECT_SOURCE_DIR}/docs/formats.md ${PROJECT_SOURCE_DIR}/docs/host.md
         DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT tool)
+install(FILES ${PROJECT_SOURCE_DIR}/docs/replay.md ${PROJECT_SOURCE_DIR}/docs/design.md
+              ${PROJECT_SOURCE_DIR}/docs/performance.md ${PROJECT_SOURCE_DIR}/docs/formats.md
+              ${PROJECT_SOURCE_DIR}/docs/host.md ${PROJECT_SOURCE_DIR}/docs/bench-scaling.svg
+        DESTINATION ${CMAKE_INSTALL_DOCDIR}/docs COMPONENT tool)
 
 # The CMake package: eedb26Config.cmake finds the platform's own dependencies (its headers
 # include fmt's and Abseil's) and imports the targets; a host of another major version is
