@@ -25,7 +25,7 @@ SOAK_MODEL_SEEDS ?= 8
 # Debian packages by need: the demo builds only the platform, the plug-in and the tool.
 DEMO_PACKAGES := cmake ninja-build g++ libfmt-dev libsimdjson-dev libcli11-dev libabsl-dev
 TEST_PACKAGES := $(DEMO_PACKAGES) libgtest-dev libgmock-dev libbenchmark-dev python3 \
-                 python3-jsonschema groff-base dpkg-dev file lintian pkgconf
+                 python3-jsonschema groff-base dpkg-dev file lintian pkgconf git
 SANITIZE_PACKAGES := $(TEST_PACKAGES) clang libclang-rt-14-dev
 DEB_PACKAGES ?= $(TEST_PACKAGES)
 

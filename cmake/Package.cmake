@@ -53,6 +53,6 @@ install(CODE "set(prefix \"\${CMAKE_INSTALL_PREFIX}\")
 add_custom_target(deb
                   COMMAND ${PROJECT_SOURCE_DIR}/cmake/deb/build-debs.sh ${PROJECT_SOURCE_DIR}
                           ${PROJECT_BINARY_DIR} ${PROJECT_BINARY_DIR}/deb ${EEDB_SOVERSION}
-                  DEPENDS eedb26 zuri_platform eedb-replay eedb-replay-docs eedb_build_version
                   COMMENT "Packing the Debian packages into deb/"
                   VERBATIM)
+add_dependencies(deb eedb26 zuri_platform eedb-replay eedb-replay-docs eedb_build_version)
