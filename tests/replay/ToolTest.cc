@@ -10,6 +10,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -38,7 +39,7 @@ class ToolTest : public ::testing::Test {
     ASSERT_NE(::mkdtemp(pattern), nullptr);
     dir_ = pattern;
   }
-  void TearDown() override { std::system(("rm -rf '" + dir_ + "'").c_str()); }
+  void TearDown() override { std::filesystem::remove_all(dir_); }
 
   // Runs the tool with `args` (shell words) and `input` on standard input.
   Outcome run(std::string const& args, std::string const& input = "") {
