@@ -1,6 +1,6 @@
 # Front door: `make demo` builds only the platform, the plug-in and the tool and replays the
 # shipped example; `make test` builds and runs every test; `make package` builds the Debian
-# package. The configurations are the presets of CMakePresets.json.
+# packages. The configurations are the presets of CMakePresets.json.
 # Reliability: `make test-sanitize` (the tests under AddressSanitizer and UBSan), `make fuzz`
 # and `make fuzz-ci` (libFuzzer targets, FUZZ_SECONDS each, in the same clang build),
 # `make check-valgrind` (the replay tool on the demo stream under memcheck), and `make soak`
@@ -26,7 +26,7 @@ SOAK_MODEL_SEEDS ?= 8
 DEMO_PACKAGES := cmake ninja-build g++ libfmt-dev libsimdjson-dev libcli11-dev libabsl-dev \
                  zlib1g-dev
 TEST_PACKAGES := $(DEMO_PACKAGES) libgtest-dev libgmock-dev libbenchmark-dev python3 \
-                 python3-jsonschema groff-base dpkg-dev file
+                 python3-jsonschema groff-base dpkg-dev file lintian pkgconf git
 SANITIZE_PACKAGES := $(TEST_PACKAGES) clang libclang-rt-14-dev
 DEB_PACKAGES ?= $(TEST_PACKAGES)
 
@@ -118,14 +118,14 @@ soak: build fuzz
 	  $(BUILD_DIR)/tests/plugin_tests --gtest_filter='Seeds/ShadowModel.*'
 	$(SANITIZER_ENV) fuzz/run $(SANITIZE_DIR) $(SOAK_SECONDS)
 
-# The Debian package of the tool, the plug-in, the platform library, the man page, the completion,
-# the schemas and the examples, in $(PACKAGE_DIR)/ (installed under /usr).
-package: DEB_PACKAGES = $(DEMO_PACKAGES) dpkg-dev file
+# The Debian packages of a Release build under /usr, in $(PACKAGE_DIR)/deb/: libzuri-platform0
+# and libeedb26-0 (the libraries), eedb26 (the tool, its man page, completion, schemas and
+# examples) and libeedb26-dev (headers, CMake and pkg-config files); lintian checks them.
+package: DEB_PACKAGES = $(DEMO_PACKAGES) dpkg-dev file lintian
 package: deps
 	$(call PRESET,package,$(PACKAGE_DIR))
-	cmake --build $(PACKAGE_DIR) -j $(JOBS)
-	cd $(PACKAGE_DIR) && cpack -G DEB
-	@ls $(PACKAGE_DIR)/*.deb
+	cmake --build $(PACKAGE_DIR) -j $(JOBS) --target deb
+	tests/package/lintian_test.sh $(PACKAGE_DIR)/deb
 
 # Zero memcheck errors; the tool's own status 1 (the demo's failing line) is expected.
 check-valgrind: DEB_PACKAGES = $(TEST_PACKAGES) valgrind

@@ -1,8 +1,14 @@
 # Writes BuildVersion.h: the project version and, when built from a git work tree, the commit
 # (with "-dirty" for uncommitted changes). Run at every build; the header changes, and what
 # includes it rebuilds, only when the commit does.
-# Arguments: SOURCE_DIR, OUTPUT, VERSION.
+# Writes PACKAGE_VERSION_OUTPUT too, the Debian packages' version: the project version for a
+# release (CHANGELOG.md's latest section is the version), and while that section is
+# "Unreleased" a snapshot after the last release (+, below the next one) with the commit's time
+# and name, so that builds of different commits have different versions, later commits the
+# higher: 0.1.0+dev.20261207143000.9940551abcde (".dirty" for uncommitted changes).
+# Arguments: SOURCE_DIR, OUTPUT, VERSION, PACKAGE_VERSION_OUTPUT.
 set(commit "")
+set(commit_time "")
 find_package(Git QUIET)
 if(GIT_FOUND)
   execute_process(COMMAND ${GIT_EXECUTABLE} -C ${SOURCE_DIR} rev-parse --short=12 HEAD
@@ -11,6 +17,10 @@ if(GIT_FOUND)
   if(NOT status EQUAL 0)
     set(commit "")
   elseif(commit)
+    set(ENV{TZ} UTC)
+    execute_process(COMMAND ${GIT_EXECUTABLE} -C ${SOURCE_DIR} show -s
+                            --format=%cd --date=format-local:%Y%m%d%H%M%S HEAD
+                    OUTPUT_VARIABLE commit_time OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
     execute_process(COMMAND ${GIT_EXECUTABLE} -C ${SOURCE_DIR} status --porcelain
                             --untracked-files=no
                     OUTPUT_VARIABLE changes RESULT_VARIABLE status ERROR_QUIET)
@@ -27,4 +37,29 @@ if(EXISTS ${OUTPUT})
 endif()
 if(NOT old STREQUAL text)
   file(WRITE ${OUTPUT} "${text}")
+endif()
+
+if(PACKAGE_VERSION_OUTPUT)
+  file(STRINGS ${SOURCE_DIR}/CHANGELOG.md sections REGEX "^## ")
+  list(GET sections 0 latest)
+  string(REGEX REPLACE "^## +([^ ]+).*" "\\1" latest "${latest}")
+  if(latest STREQUAL "Unreleased")
+    set(package_version "${VERSION}+dev")
+    if(commit)
+      string(REPLACE "-dirty" ".dirty" name "${commit}")
+      set(package_version "${package_version}.${commit_time}.${name}")
+    endif()
+  elseif(latest STREQUAL VERSION)
+    set(package_version "${VERSION}")
+  else()
+    message(FATAL_ERROR "CHANGELOG.md's latest section is '${latest}': neither 'Unreleased' "
+                        "nor the project version ${VERSION}")
+  endif()
+  set(old "")
+  if(EXISTS ${PACKAGE_VERSION_OUTPUT})
+    file(READ ${PACKAGE_VERSION_OUTPUT} old)
+  endif()
+  if(NOT old STREQUAL "${package_version}\n")
+    file(WRITE ${PACKAGE_VERSION_OUTPUT} "${package_version}\n")
+  endif()
 endif()

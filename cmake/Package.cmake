@@ -1,40 +1,58 @@
-# What `cmake --install` lays out, and the Debian package of it (`cpack -G DEB`, `make package`):
-#   bin/eedb-replay
-#   lib[/<multiarch>]/libeedb26.so.<version> and libzuri_platform.so.<version>, with their
-#     SONAME links (.so.<major>) and the unversioned links
-#   share/man/man1/eedb-replay.1.gz
-#   share/bash-completion/completions/eedb-replay
-#   share/eedb26/schemas/*.schema.json
-#   share/doc/eedb26/: README.md, CHANGELOG.md, examples/*.jsonl, and docs/ with the guides
-#     (replay.md, design.md, performance.md, formats.md), where the README's links find them
+# What `cmake --install` lays out, by component (one Debian package each, `make package`):
+#   platform  lib[/<multiarch>]/libzuri_platform.so.<version> and its SONAME link (.so.<major>)
+#   plugin    lib[/<multiarch>]/libeedb26.so.<version> and its SONAME link
+#   tool      bin/eedb-replay
+#             share/man/man1/eedb-replay.1.gz
+#             share/bash-completion/completions/eedb-replay
+#             share/eedb26/schemas/*.schema.json
+#             share/doc/eedb26/: README.md, CHANGELOG.md, examples/ (the streams and host/), and
+#               docs/ with the guides (replay.md, design.md, performance.md, formats.md,
+#               host.md), where the README's links find them
+#   dev       include/eedb26/: the platform's headers, in their folders (asic/, plugin/, ...)
+#             lib[/<multiarch>]/libzuri_platform.so and libeedb26.so (the unversioned links)
+#             lib[/<multiarch>]/cmake/eedb26/: find_package(eedb26 CONFIG), eedb26::platform and
+#               eedb26::plugin
+#             lib[/<multiarch>]/pkgconfig/eedb26.pc
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/schemas/ DESTINATION ${CMAKE_INSTALL_DATADIR}/eedb26/schemas
-        FILES_MATCHING PATTERN "*.schema.json")
+        COMPONENT tool FILES_MATCHING PATTERN "*.schema.json")
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/examples/ DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples
-        FILES_MATCHING PATTERN "*.jsonl")
+        COMPONENT tool FILES_MATCHING PATTERN "*.jsonl" PATTERN "*.cc" PATTERN "CMakeLists.txt")
 install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/CHANGELOG.md
-        DESTINATION ${CMAKE_INSTALL_DOCDIR})
+        DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT tool)
 install(FILES ${PROJECT_SOURCE_DIR}/docs/replay.md ${PROJECT_SOURCE_DIR}/docs/design.md
               ${PROJECT_SOURCE_DIR}/docs/performance.md ${PROJECT_SOURCE_DIR}/docs/formats.md
-              ${PROJECT_SOURCE_DIR}/docs/bench-scaling.svg
-        DESTINATION ${CMAKE_INSTALL_DOCDIR}/docs)
+              ${PROJECT_SOURCE_DIR}/docs/host.md ${PROJECT_SOURCE_DIR}/docs/bench-scaling.svg
+        DESTINATION ${CMAKE_INSTALL_DOCDIR}/docs COMPONENT tool)
 
-set(CPACK_GENERATOR DEB)
-set(CPACK_PACKAGE_NAME eedb26)
-set(CPACK_PACKAGE_VENDOR "eedb26")
-set(CPACK_PACKAGE_CONTACT "eedb26 maintainers <eedb26@example.invalid>")
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
-    "EEDB table utilities of chip type 26 for the switch's hardware-programming agent")
-set(CPACK_PACKAGE_DESCRIPTION
-    "The plug-in libeedb26 translates software log entries into the chip's EEDB entry formats, "
-    "writes the agent's hardware shadow and returns the SCHAN commands. The package holds the "
-    "plug-in, its platform library, the replay tool eedb-replay with its man page and bash "
-    "completion, JSON Schemas of its stream formats and example streams.")
-set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
-set(CPACK_DEBIAN_PACKAGE_SECTION net)
-# Depends: from the Debian packages of the libraries the binaries link (dpkg-shlibdeps); the
-# package's own platform library is found in the package.
-set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS
-    ${CMAKE_BINARY_DIR}/platform)
-set(CPACK_STRIP_FILES ON)
-include(CPack)
+# The CMake package: eedb26Config.cmake finds the platform's own dependencies (its headers
+# include fmt's and Abseil's) and imports the targets; a host of another major version is
+# refused, as the SONAME would.
+include(CMakePackageConfigHelpers)
+set(EEDB_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/eedb26)
+install(EXPORT eedb26Targets NAMESPACE eedb26:: DESTINATION ${EEDB_CMAKE_DIR} COMPONENT dev)
+configure_package_config_file(${PROJECT_SOURCE_DIR}/cmake/eedb26Config.cmake.in
+                              ${PROJECT_BINARY_DIR}/eedb26Config.cmake
+                              INSTALL_DESTINATION ${EEDB_CMAKE_DIR})
+write_basic_package_version_file(${PROJECT_BINARY_DIR}/eedb26ConfigVersion.cmake
+                                 COMPATIBILITY SameMajorVersion)
+install(FILES ${PROJECT_BINARY_DIR}/eedb26Config.cmake ${PROJECT_BINARY_DIR}/eedb26ConfigVersion.cmake
+        DESTINATION ${EEDB_CMAKE_DIR} COMPONENT dev)
+
+# eedb26.pc, its prefix the one installed to (cmake --install --prefix, DESTDIR kept out).
+set(EEDB_PC_PREFIX "@prefix@")
+configure_file(${PROJECT_SOURCE_DIR}/cmake/eedb26.pc.in ${PROJECT_BINARY_DIR}/eedb26.pc.in @ONLY)
+install(CODE "set(prefix \"\${CMAKE_INSTALL_PREFIX}\")
+  configure_file(\"${PROJECT_BINARY_DIR}/eedb26.pc.in\"
+    \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_LIBDIR}/pkgconfig/eedb26.pc\" @ONLY)"
+        COMPONENT dev)
+
+# The Debian packages (target deb, `make package`): libzuri-platform0, libeedb26-0, eedb26 (the
+# tool) and libeedb26-dev, each staged from its component by cmake/deb/build-debs.sh and packed
+# with dpkg-deb, in <build>/deb/. The version is the project's, with the commit while
+# CHANGELOG.md's latest section is "Unreleased" (cmake/BuildVersion.cmake).
+add_custom_target(deb
+                  COMMAND ${PROJECT_SOURCE_DIR}/cmake/deb/build-debs.sh ${PROJECT_SOURCE_DIR}
+                          ${PROJECT_BINARY_DIR} ${PROJECT_BINARY_DIR}/deb ${EEDB_SOVERSION}
+                  COMMENT "Packing the Debian packages into deb/"
+                  VERBATIM)
+add_dependencies(deb eedb26 zuri_platform eedb-replay eedb-replay-docs eedb_build_version)

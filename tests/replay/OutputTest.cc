@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -82,7 +83,7 @@ class OutputTest : public ::testing::Test {
     ASSERT_NE(::mkdtemp(pattern), nullptr);
     dir_ = pattern;
   }
-  void TearDown() override { std::system(("rm -rf '" + dir_ + "'").c_str()); }
+  void TearDown() override { std::filesystem::remove_all(dir_); }
 
   // Runs the tool with `args` (shell words, after `env`) and `input` on standard input.
   Outcome run(std::string const& args, std::string const& input, std::string const& env = "") {

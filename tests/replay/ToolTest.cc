@@ -11,6 +11,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -39,7 +40,7 @@ class ToolTest : public ::testing::Test {
     ASSERT_NE(::mkdtemp(pattern), nullptr);
     dir_ = pattern;
   }
-  void TearDown() override { std::system(("rm -rf '" + dir_ + "'").c_str()); }
+  void TearDown() override { std::filesystem::remove_all(dir_); }
 
   // Runs the tool with `args` (shell words) and `input` on standard input.
   Outcome run(std::string const& args, std::string const& input = "") {
