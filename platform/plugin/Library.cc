@@ -7,6 +7,7 @@
 
 #include <fmt/format.h>
 
+#include "kiv/Trace.h"
 #include "plugin/Loader.h"
 
 namespace Plugin {
@@ -22,6 +23,16 @@ std::vector<Library>& loaded() {
 std::string dlerrorText() {
   char const* text = dlerror();
   return text ? text : "unknown dynamic linker failure";
+}
+
+void declareTraceHandles(void* handle) {
+  auto* const namesOf =
+      reinterpret_cast<TraceHandleNames const* (*)()>(dlsym(handle, kTraceHandlesSymbol));
+  if (namesOf == nullptr) return;
+  TraceHandleNames const* const list = namesOf();
+  if (list == nullptr) return;
+  Kiv::traceHandleNamesDeclared(
+      std::vector<std::string_view>(list->names, list->names + list->count));
 }
 
 }  // namespace
@@ -63,6 +74,7 @@ Library loadLibrary(std::string const& path) {
     dlclose(handle);
     throw LoadError(path, "registers no plug-in");
   }
+  declareTraceHandles(handle);
   auto names = Impl::LoaderImpl::pluginNames();
   names.erase(names.begin(), names.begin() + static_cast<std::ptrdiff_t>(before));
   all.push_back(Library(path, handle, std::move(names)));
