@@ -84,7 +84,7 @@ class UtilAccessor {
   // ---- stage 1: utilApplicable ----
 
   // A table delete of a FAP in the FAP mask (or of the null FAP) is taken; otherwise the table's
-  // own condition and the FAP mask filter decide.
+  // view map (a view type in it) and the FAP mask filter decide.
   template <bool kTraced>
   EEDB_INLINE_STAGE bool applicable(Flume const& flume,
                                     std::optional<SchanAccel::FapId>& fapId) const {
@@ -94,7 +94,7 @@ class UtilAccessor {
       return true;
     }
     if constexpr (Util::Family::kHasViews) {
-      if (!Util::applicable(flume.logEntry())) {
+      if (!Rules::viewInMap(flume.logEntry())) {
         EEDB_ENTRY_TRACE(kTraced, Util, "utilApplicable", Util::kName, " {} util is not Applicable",
                          Util::shortName());
         return false;

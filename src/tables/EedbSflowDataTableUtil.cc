@@ -14,15 +14,17 @@ class EedbSflowDataTableUtil final
                                 ZuriErrm::EedbSflowTableConstants> {
  public:
   static constexpr std::string_view kName = "chip26_a0::ZuriErrmUtil::EedbSflowDataTableUtil";
-  using Views = eedb::ViewMap<eedb::View<0, SflowFirstPassData>>;
+  using Views = eedb::ViewMap<eedb::ownKey, eedb::View<0, SflowFirstPassData, eedb::fieldsAndHook>>;
 
   using TableUtil::TableUtil;
 
   static std::uint32_t swKeyValue(LogEntry const& sw) { return sw.key().dataOutlif(); }
 
   // ---- SflowFirstPassData (view 0) ----
+  // The ESEM command item must fit the field as the software carries it (checked first, in field
+  // order); the hook writes the item's hardware value.
   void setTranslatorFields(SflowFirstPassData& hw, LogEntry const& sw) const {
-    hw.esemCommandIs(checked<U6>(sw.esemCommand()));
+    static_cast<void>(checked<U6>(sw.esemCommand()));
     hw.oamLifSetIs(checked<U1>(sw.oamLifSet()));
     hw.eventorIdIs(copy(sw.eventorId()));
   }
