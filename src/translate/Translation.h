@@ -135,10 +135,11 @@ class Translation {
     }
   }
 
-  // The translation guard. The body takes its arguments as parameters, not by capture: a large
-  // table's translation stays a call of its own, and a closure written to the stack just before
-  // that call and read back at its start stalls the read (MPLS tunnel deletes took 1.2 times as
-  // long); parameters arrive in registers.
+  // The translation guard. Its body is the one part of a pass that the compiler may keep out of
+  // line (pipeline/Pass.h): a large table's translation stays a call of its own. So the body takes
+  // its arguments as parameters, not by capture: a closure written to the stack just before that
+  // call and read back at its start stalls the read (MPLS tunnel deletes took 1.2 times as long);
+  // parameters arrive in registers.
   template <class Body, class... Rest>
   EEDB_INLINE_STAGE static Entry guarded(Body&& body, Util const& util, Wrapper const& wrapper,
                                          Rest const&... rest) {
