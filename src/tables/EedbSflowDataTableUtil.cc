@@ -21,10 +21,11 @@ class EedbSflowDataTableUtil final
   static std::uint32_t swKeyValue(LogEntry const& sw) { return sw.key().dataOutlif(); }
 
   // ---- SflowFirstPassData (view 0) ----
-  // The ESEM command item must fit the field as the software carries it (checked first, in field
-  // order); the hook writes the item's hardware value.
+  // The ESEM command is written twice: the software item here, checked, then its hardware value by
+  // the hook. A failing hook's report shows the entry as the translator left it (the item), so
+  // the first write stays.
   void setTranslatorFields(SflowFirstPassData& hw, LogEntry const& sw) const {
-    static_cast<void>(checked<U6>(sw.esemCommand()));
+    hw.esemCommandIs(checked<U6>(sw.esemCommand()));
     hw.oamLifSetIs(checked<U1>(sw.oamLifSet()));
     hw.eventorIdIs(copy(sw.eventorId()));
   }
