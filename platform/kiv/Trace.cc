@@ -59,6 +59,7 @@ struct Registry {
   std::mutex mutex;
   std::vector<Rule> rules;
   std::vector<TraceHandle*> handles;
+  std::vector<std::string> declared;  // names of handles created on first use
   TraceSink sink;
   TraceRecordSink recordSink;
 
@@ -131,12 +132,23 @@ bool traceConfigAdd(std::string_view spec) {
   return true;
 }
 
+void traceHandleNamesDeclared(std::vector<std::string_view> const& names) {
+  auto& r = registry();
+  std::lock_guard lock(r.mutex);
+  for (std::string_view name : names) {
+    if (std::find(r.declared.begin(), r.declared.end(), name) == r.declared.end()) {
+      r.declared.emplace_back(name);
+    }
+  }
+}
+
 std::vector<std::string> traceHandleNames() {
   auto& r = registry();
   std::vector<std::string> names;
   {
     std::lock_guard lock(r.mutex);
     for (TraceHandle const* h : r.handles) names.push_back(h->name());
+    names.insert(names.end(), r.declared.begin(), r.declared.end());
   }
   std::sort(names.begin(), names.end());
   names.erase(std::unique(names.begin(), names.end()), names.end());
@@ -148,9 +160,11 @@ std::vector<std::string> traceConfigUnknownHandles() {
   std::lock_guard lock(r.mutex);
   std::vector<std::string> unknown;
   for (auto const& rule : r.rules) {
-    bool const known = rule.pattern == "*" ||
-                       std::any_of(r.handles.begin(), r.handles.end(),
-                                   [&](TraceHandle const* h) { return h->name() == rule.pattern; });
+    bool const known =
+        rule.pattern == "*" ||
+        std::any_of(r.handles.begin(), r.handles.end(),
+                    [&](TraceHandle const* h) { return h->name() == rule.pattern; }) ||
+        std::find(r.declared.begin(), r.declared.end(), rule.pattern) != r.declared.end();
     if (!known && std::find(unknown.begin(), unknown.end(), rule.pattern) == unknown.end()) {
       unknown.push_back(rule.pattern);
     }

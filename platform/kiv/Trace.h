@@ -53,9 +53,14 @@ void traceConfigIs(std::string_view spec);
 // changing nothing, when the text is malformed.
 bool traceConfigAdd(std::string_view spec);
 
-// Names of the live handles, sorted, each once.
+// Records handle names that a loaded library creates on first use: a handle that does not live
+// yet is still a known name (a library's handles are function-local statics).
+void traceHandleNamesDeclared(std::vector<std::string_view> const& names);
+
+// Names of the live and the declared handles, sorted, each once.
 std::vector<std::string> traceHandleNames();
-// Handle names in the configuration that no live handle has ("*" aside), in order, each once.
+// Handle names in the configuration that no live or declared handle has ("*" aside), in order,
+// each once.
 std::vector<std::string> traceConfigUnknownHandles();
 
 // Where trace lines go; an empty function restores standard error.

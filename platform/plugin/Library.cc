@@ -8,6 +8,7 @@
 
 #include <fmt/format.h>
 
+#include "kiv/Trace.h"
 #include "plugin/Loader.h"
 
 namespace Plugin {
@@ -29,6 +30,16 @@ std::string dlerrorText(std::string_view path) {
     reason.remove_prefix(path.size() + 2);
   }
   return std::string(reason);
+}
+
+void declareTraceHandles(void* handle) {
+  auto* const namesOf =
+      reinterpret_cast<TraceHandleNames const* (*)()>(dlsym(handle, kTraceHandlesSymbol));
+  if (namesOf == nullptr) return;
+  TraceHandleNames const* const list = namesOf();
+  if (list == nullptr) return;
+  Kiv::traceHandleNamesDeclared(
+      std::vector<std::string_view>(list->names, list->names + list->count));
 }
 
 }  // namespace
@@ -70,6 +81,7 @@ Library loadLibrary(std::string const& path) {
     dlclose(handle);
     throw LoadError(path, "registers no plug-in");
   }
+  declareTraceHandles(handle);
   auto names = Impl::LoaderImpl::pluginNames();
   names.erase(names.begin(), names.begin() + static_cast<std::ptrdiff_t>(before));
   all.push_back(Library(path, handle, std::move(names)));

@@ -2,6 +2,7 @@
 // records its plug-ins with the loader, and check that it recorded at least one.
 #pragma once
 
+#include <cstddef>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -34,6 +35,16 @@ struct PluginVersion {
 };
 inline constexpr char kVersionSymbol[] = "zuriPluginVersion";
 
+// The trace handles a plug-in library creates on first use, through the function it exports by
+// the name kTraceHandlesSymbol: `extern "C" Plugin::TraceHandleNames const*
+// zuriPluginTraceHandles()`. Loading the library declares them to Kiv, so that tools know the
+// names before any handle lives.
+struct TraceHandleNames {
+  char const* const* names;
+  std::size_t count;
+};
+inline constexpr char kTraceHandlesSymbol[] = "zuriPluginTraceHandles";
+
 // A loaded plug-in library. It stays loaded until the process ends: the loader's list nodes
 // and recorded callers point into its code.
 class Library {
@@ -57,7 +68,8 @@ class Library {
   std::vector<Pelix::String> pluginNames_;
 };
 
-// Loads the shared object at `path` (RTLD_NOW | RTLD_LOCAL). Loading a library that is
+// Loads the shared object at `path` (RTLD_NOW | RTLD_LOCAL) and declares the trace handle names
+// it exports (kTraceHandlesSymbol). Loading a library that is
 // already loaded returns its first record. Raises LoadError for a missing file, a file that is
 // not a loadable library, or a library that records no plug-in; the loader is then left as it
 // was (a library that recorded nothing is closed again). Call it from the agent's thread.

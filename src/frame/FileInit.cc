@@ -1,3 +1,5 @@
+// What a table file builds at load: the assertion mode read once for the process, and the log
+// handles of the library's three log descriptors (the first file's exception log is the library's).
 #include <cstdlib>
 #include <cstring>
 

@@ -4,20 +4,18 @@
 // or the translation frame (translate/Translation.h).
 //
 // A table's source file derives its class from MdbTableUtil or DirectTableUtil and adds only its
-// own rules:
+// own rules, which translate/TableContract.h checks when the class is complete:
 //   kName                        the class name with namespaces (its trace handle and the
 //                                one-thread assertion take the name without them)
-//   Views                        (MDB) the view map: view type -> format entry class
-//   applicable(logEntry)         (MDB, optional) the table's own condition; default: the view
-//                                type is in the view map
-//   kKeyMapping                  (optional) KeyMapping::hook for the tables whose key is the low
-//                                20 bits of the software key, mapped without the key guard
-//   swKeyValue(logEntry)         (optional) the software key value that becomes the hardware
-//                                key; default: the log entry's key
-//   setTranslatorFields(hw, sw)  (optional, per format) fields that the translator sets itself
-//   doSetHwEntry(unit, sw, hw)   (optional, per format) the per-format hook, run under its guard
-//   fillEntry(hw, sw)            (direct) the one field of the entry
-// translate/TableContract.h checks them when the class is complete.
+//   Views                        (MDB) the view map (translate/ViewMap.h): the key rule, and per
+//                                view type its format and the rules below that the format takes;
+//                                a view type outside the map is not the table's
+//   swKeyValue(logEntry)         (MDB, key rule ownKey) the software key value that becomes the
+//                                hardware key
+//   setTranslatorFields(hw, sw)  (MDB, per format, named in its view) the translator's own fields
+//   doSetHwEntry(unit, sw, hw)   (MDB, per format, named in its view) the per-format hook, run
+//                                under its guard
+//   fillEntry(hw, sw)            (direct) the one field of the entry; the key is the log key
 //
 // The agent calls the table utilities of one table manager from one thread at a time; the table
 // utilities take no lock. Each operation below that reads or changes the shadow enters the
@@ -77,8 +75,6 @@ class TableUtil : public FamilyT::Base {
   using ThirdArg = typename Family::ThirdArg;
   using ConstantsType = Constants;
   using WrapperType = Wrapper;
-
-  static constexpr KeyMapping kKeyMapping = KeyMapping::common;
 
   // ---- lifecycle ----
 
@@ -264,10 +260,6 @@ class TableUtil : public FamilyT::Base {
       throwNoTableBound();
     return *table;
   }
-
-  // Defaults of the table rules.
-  static bool applicable(LogEntry const& logEntry) { return Rules::viewInMap(logEntry); }
-  static std::uint32_t swKeyValue(LogEntry const& logEntry) { return logEntry.key().value(); }
 
   static inline Kiv::AllocTrackTypeInfo* memAllocationTracker_ = nullptr;
 

@@ -44,7 +44,7 @@ template <class T, class Base>
   }
 }
 
-// The fatal assertion of an entry of another table (pipeline/Failure.cc), out of line.
+// The fatal assertion of an entry of another table (pipeline/Downcast.cc), out of line.
 [[noreturn, gnu::cold]] void failNotOfTable(std::string_view className, char const* operation,
                                             char const* file, int line);
 

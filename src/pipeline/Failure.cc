@@ -1,9 +1,9 @@
+// What the guards do with a caught failure: throw it on as Asic::OrderedTableException, or report
+// it (trace, exception log, recovery); the graceful assertion's text; the exception trace handle.
 #include "pipeline/Failure.h"
 
-#include "ancillary/Utility.h"
-#include "kiv/Sassert.h"
-#include "pipeline/CheckedCast.h"
-#include "pipeline/Downcast.h"
+#include "frame/Export.h"
+#include "plugin/Library.h"
 
 namespace Asic {
 namespace {
@@ -11,14 +11,9 @@ Kiv::LogHandle const* gExceptionLog = nullptr;
 }  // namespace
 
 Kiv::TraceHandle& exceptionUtilsTraceHandle() {
-  static Kiv::TraceHandle handle("OrderedTableException", false);
+  static Kiv::TraceHandle handle(std::string(kExceptionTraceHandleName), false);
   return handle;
 }
-
-namespace {
-// Created when the plug-in loads, so that tools can name it among the known handles.
-[[maybe_unused]] Kiv::TraceHandle const& gExceptionTraceAtLoad = exceptionUtilsTraceHandle();
-}  // namespace
 
 Kiv::LogHandle const* exceptionLogHandle() noexcept {
   return gExceptionLog;
@@ -62,22 +57,10 @@ void throwGracefulAssertExceptionText(char const* file, int line, char const* co
 
 }  // namespace Asic
 
-namespace Asic::Detail {
-
-void raiseCastText(std::string_view sourceType, std::uint64_t value, unsigned bits,
-                   std::uint64_t max) {
-  Ancillary::Utility::raise(
-      std::range_error(fmt::format("Casting values: cast from {}{{ {} }} to U{} (max = {}) failed.",
-                                   sourceType, value, bits, max)));
+// The trace handles of the plug-in outside its table utilities (each of those is named after its
+// class and lives from the table utility's creation on), for the loader to declare.
+extern "C" EEDB_EXPORT Plugin::TraceHandleNames const* zuriPluginTraceHandles() {
+  static constexpr char const* kNames[] = {Asic::kExceptionTraceHandleName};
+  static constexpr Plugin::TraceHandleNames kList{kNames, std::size(kNames)};
+  return &kList;
 }
-
-}  // namespace Asic::Detail
-
-namespace ZuriAsicUtils::detail {
-
-void failNotOfTable(std::string_view className, char const* operation, char const* file, int line) {
-  Kiv::SassertHelper::fail("\"logPtr\" == nullptr", "logPtr is NULL",
-                           fmt::format("{}::{}", className, operation).c_str(), file, line);
-}
-
-}  // namespace ZuriAsicUtils::detail

@@ -23,6 +23,9 @@ namespace Asic {
 // (trace, HW_ABSTRACTION_EXCEPTION log, recovery callable) and returns.
 enum ExceptionHandlingMode : int { kThrow = 0, kReport = 1 };
 
+// The trace handle of the guards' reports, created on first use; the plug-in exports its name
+// (zuriPluginTraceHandles), so that tools know it before any failure.
+inline constexpr char kExceptionTraceHandleName[] = "OrderedTableException";
 Kiv::TraceHandle& exceptionUtilsTraceHandle();
 
 // The HW_ABSTRACTION_EXCEPTION log of this library (the first table file's handle).

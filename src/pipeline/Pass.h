@@ -5,11 +5,14 @@
 // trace sites, so it formats nothing and tests no level; a traced pass tests the level at each
 // site, as every separate call of the agent does.
 //
-// Inlined stages: the stages of a pass and the translation steps they call are inlined into the
-// one function that runs the entry (UtilAccessor::process), so that the entry's values (FAP id,
-// shadow key, hardware key, the bound table) stay in registers from stage to stage and the
-// table's rules pack the format's words once. As separate calls the same path costs 20 to 60
-// more instructions per entry and up to a third more time (make bench, direct-table deletes).
+// Inlined stages (EEDB_INLINE_STAGE): the stages of a pass and the translation steps they call
+// are inlined into the one function that runs the entry (UtilAccessor::process), so that the
+// entry's values (FAP id, shadow key, hardware key, the bound table) stay in registers from stage
+// to stage. As separate calls the same path costs 20 to 60 more instructions per entry and up to
+// a third more time (make bench, direct-table deletes). The one part the compiler may keep out of
+// line is the body of the translation guard: for a table with large formats it stays a call of
+// its own, which takes its arguments in registers (translate/Translation.h, guarded); inside it
+// the table's rules are flattened, so that they pack the format's words once.
 #pragma once
 
 #include "kiv/Trace.h"

@@ -33,6 +33,7 @@ inline constexpr char kFapmaskMismatchText[] = "Ignoring due to fapmask  mismatc
 template <class Util>
 class UtilAccessor {
  public:
+  using Family = typename Util::Family;
   using HwTable = typename Util::HwTable;
   using Entry = typename Util::Entry;
   using EntryKey = typename Util::EntryKey;
@@ -68,23 +69,20 @@ class UtilAccessor {
   }
 
   // A refused entry is counted and its key mapped, but sends nothing: its place on the chip (a
-  // FAP outside the mask, a view of a sibling) is another table utility's. Size 0 already says so
-  // to an MDB table; a direct table takes no size and would clear the place. Kept out of line,
-  // off the straight path of the entries the table utility takes, so that process() builds its
-  // commands in one place.
+  // FAP outside the mask, a view of a sibling) is another table utility's. Kept out of line, off
+  // the straight path of the entries the table utility takes.
   template <bool kTraced>
   [[gnu::noinline]] SchanCmds refused(Flume const& flume,
                                       std::optional<SchanAccel::FapId> fapId) const {
     traceCommandStage<kTraced>(flume);
-    auto cmds = commands<kTraced>(locate<kTraced>(flume, fapId), 0);
-    cmds.clear();
-    return cmds;
+    countEnqueue<kTraced>(locate<kTraced>(flume, fapId));
+    return {};
   }
 
   // ---- stage 1: utilApplicable ----
 
   // A table delete of a FAP in the FAP mask (or of the null FAP) is taken; otherwise the table's
-  // own condition and the FAP mask filter decide.
+  // view map (a view type in it) and the FAP mask filter decide.
   template <bool kTraced>
   EEDB_INLINE_STAGE bool applicable(Flume const& flume,
                                     std::optional<SchanAccel::FapId>& fapId) const {
@@ -94,7 +92,7 @@ class UtilAccessor {
       return true;
     }
     if constexpr (Util::Family::kHasViews) {
-      if (!Util::applicable(flume.logEntry())) {
+      if (!Rules::viewInMap(flume.logEntry())) {
         EEDB_ENTRY_TRACE(kTraced, Util, "utilApplicable", Util::kName, " {} util is not Applicable",
                          Util::shortName());
         return false;
@@ -133,7 +131,8 @@ class UtilAccessor {
   // ---- stage 2: writeSwEntryToShadow ----
 
   // Sets or deletes the entry's hardware entry in the shadow; returns its size in bits (0 for
-  // direct tables). Nothing is written for an entry whose translation fails.
+  // direct tables). Nothing is written for an entry whose translation fails. What differs between
+  // MDB and direct tables is the family's (frame/Family.h).
   template <bool kTraced>
   EEDB_INLINE_STAGE std::uint32_t writeToShadow(Wrapper const& wrapper, Place const& place) const {
     HwTable& table = place.table;
@@ -143,8 +142,7 @@ class UtilAccessor {
     if (wrapper.flumeEntry().isDelete()) {
       table.prefetchEntry(place.shadowKey, place.hwKey);
       std::uint32_t size = 0;
-      if constexpr (kSized) {
-        // A delete translates the whole entry, as the system prescribes (its failures stand).
+      if constexpr (Family::kDeleteTranslates) {
         size = Rules::template translate<kTraced>(*util_, wrapper, place.hwKey).entrySizeBits();
       }
       // The chip holds the entry in the format it was added with; a delete of another view (a
@@ -154,24 +152,13 @@ class UtilAccessor {
         Rules::template traceKey<kTraced>(wrapper.logEntry(), place.hwKey);
         auto const reverted = Rules::template revert<kTraced>(wrapper, place.fapId, place.hwKey);
         if (!reverted.isEq(Entry(EntryKey()))) {
-          if constexpr (kSized) {
-            if (auto const* stored = table.findEntry(place.shadowKey, place.hwKey);
-                stored != nullptr && stored->hasFormat()) {
-              size = stored->entrySizeBits();
-            }
-          }
+          size = Family::storedSize(table, place.shadowKey, place.hwKey, size);
           table.setEntry(place.shadowKey, reverted);
           stats.updateOnDelCntInc(1);
           return size;
         }
       }
-      if constexpr (kSized) {
-        if (std::uint32_t const stored = table.deleteEntry(place.shadowKey, place.hwKey, size)) {
-          size = stored;
-        }
-      } else {
-        table.deleteEntry(place.shadowKey, place.hwKey);
-      }
+      size = Family::erase(table, place.shadowKey, place.hwKey, size);
       stats.deleteCntInc(1);
       return size;
     }
@@ -180,19 +167,15 @@ class UtilAccessor {
     auto const hwEntry = Rules::template translate<kTraced>(*util_, wrapper, place.hwKey);
     EEDB_ENTRY_TRACE(kTraced, Util, "writeSwEntryToShadow", "", " fapId: {} hwEntry: {}",
                      place.fapId, hwEntry);
-    if constexpr (kSized) {
-      // An entry without a format (a table-delete entry of a view this table does not write) has
-      // nothing for the chip, and must not replace what another table utility stored under the
-      // same key: the add is counted, the shadow keeps what it holds.
-      if (!hwEntry.hasFormat()) {
-        stats.addCntInc(1);
-        return 0;
-      }
+    // An entry without a format must not replace what another table utility stored under the
+    // same key: the add is counted, the shadow keeps what it holds.
+    if (!Family::hasFormat(hwEntry)) {
+      stats.addCntInc(1);
+      return 0;
     }
     table.replaceEntry(place.shadowKey, stored, hwEntry);
     stats.addCntInc(1);
-    if constexpr (kSized) return hwEntry.entrySizeBits();
-    return 0;
+    return hwEntry.entrySizeBits();
   }
 
   // ---- stage 3: getSchanCmds ----
@@ -201,6 +184,14 @@ class UtilAccessor {
   // it. Runs for every entry, applicable or not.
   template <bool kTraced>
   EEDB_INLINE_STAGE SchanCmds commands(Place const& place, std::uint32_t sizeBits) const {
+    countEnqueue<kTraced>(place);
+    return Family::commands(place.table, place.shadowKey, place.hwKey, sizeBits);
+  }
+
+  // The SCHAN enqueue count of the shadow key, in the record of the table utility's software
+  // table.
+  template <bool kTraced>
+  EEDB_INLINE_STAGE void countEnqueue(Place const& place) const {
     Asic::SwTableId const swTableId = util_->utilKey().swTableId;
     // "schanEnqeueuStats": the host's spelling of this trace, kept as it is.
     EEDB_ENTRY_TRACE(kTraced, Util, "getSchanCmds", "",
@@ -210,13 +201,6 @@ class UtilAccessor {
     EEDB_ENTRY_TRACE(kTraced, Util, "getSchanCmds", "",
                      " Incrementing EnqueueStats for shadowKey {}", place.shadowKey.toString());
     enqueueStats.entryEnqueueCntInc(place.shadowKey, 1);
-    if constexpr (kSized) {
-      return place.table.schanCmds(place.shadowKey, place.hwKey, sizeBits,
-                                   Pelix::Ptr<Asic::LogEntryWrapperBase>());
-    } else {
-      return place.table.schanCmds(place.shadowKey, place.hwKey,
-                                   Pelix::Ptr<Asic::LogEntryWrapperBase>());
-    }
   }
 
   // The traces with which stages 2 and 3 begin.
@@ -233,9 +217,6 @@ class UtilAccessor {
   }
 
  private:
-  // MDB tables take entry sizes in bits (deleteEntry, schanCmds); direct tables do not.
-  static constexpr bool kSized = HwTable::kEntriesHaveSize;
-
   EEDB_INLINE_STAGE static SchanAccel::FapId fapIdOnce(Flume const& flume,
                                                        std::optional<SchanAccel::FapId>& fapId) {
     if (!fapId) fapId = eedb::fapIdOf(flume.unitId());

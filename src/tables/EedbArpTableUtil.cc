@@ -17,11 +17,12 @@ class EedbArpTableUtil final
                                 ZuriErrmArp::EedbArpTableConstants> {
  public:
   static constexpr std::string_view kName = "chip26_a0::ZuriErrmArpUtil::EedbArpTableUtil";
-  static constexpr eedb::KeyMapping kKeyMapping = eedb::KeyMapping::hook;
   // Views 1 and 5 produce identical entries; view 3 adds the VLAN ID.
-  using Views = eedb::ViewMap<eedb::View<1, RifArpAc1TagStat>, eedb::View<2, Arp60>,
-                              eedb::View<3, RifArpAc1TagStat>, eedb::View<4, RifArpStat>,
-                              eedb::View<5, RifArpAc1TagStat>>;
+  using Views = eedb::ViewMap<eedb::hookKey, eedb::View<1, RifArpAc1TagStat, eedb::fieldsAndHook>,
+                              eedb::View<2, Arp60, eedb::fieldsAndHook>,
+                              eedb::View<3, RifArpAc1TagStat, eedb::fieldsAndHook>,
+                              eedb::View<4, RifArpStat, eedb::fieldsAndHook>,
+                              eedb::View<5, RifArpAc1TagStat, eedb::fieldsAndHook>>;
 
   using TableUtil::TableUtil;
 

@@ -6,7 +6,7 @@ namespace chip26_a0::ZuriErrmUtil {
 class EedbIpTunnelNonAiUtil final : public IpTunnelUtilBase<EedbIpTunnelNonAiUtil> {
  public:
   static constexpr std::string_view kName = "chip26_a0::ZuriErrmUtil::EedbIpTunnelNonAiUtil";
-  using Views = eedb::ViewMap<eedb::View<3, Ipv6TunnelRaw>>;
+  using Views = eedb::ViewMap<eedb::ownKey, eedb::View<3, Ipv6TunnelRaw, eedb::fieldsAndHook>>;
 
   using IpTunnelUtilBase::IpTunnelUtilBase;
 };

@@ -6,8 +6,9 @@ namespace chip26_a0::ZuriErrmUtil {
 class EedbIpTunnelUtil final : public IpTunnelUtilBase<EedbIpTunnelUtil> {
  public:
   static constexpr std::string_view kName = "chip26_a0::ZuriErrmUtil::EedbIpTunnelUtil";
-  using Views = eedb::ViewMap<eedb::View<0, Ipv4TunnelRaw>, eedb::View<1, Ipv4TunnelUdp>,
-                              eedb::View<2, Ipv6TunnelUdp>>;
+  using Views = eedb::ViewMap<eedb::ownKey, eedb::View<0, Ipv4TunnelRaw, eedb::fieldsAndHook>,
+                              eedb::View<1, Ipv4TunnelUdp, eedb::fieldsAndHook>,
+                              eedb::View<2, Ipv6TunnelUdp, eedb::fieldsAndHook>>;
 
   using IpTunnelUtilBase::IpTunnelUtilBase;
 };

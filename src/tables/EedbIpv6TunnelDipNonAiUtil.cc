@@ -6,7 +6,7 @@ namespace chip26_a0::ZuriErrmUtil {
 class EedbIpv6TunnelDipNonAiUtil final : public Ipv6TunnelDipUtilBase<EedbIpv6TunnelDipNonAiUtil> {
  public:
   static constexpr std::string_view kName = "chip26_a0::ZuriErrmUtil::EedbIpv6TunnelDipNonAiUtil";
-  using Views = eedb::ViewMap<eedb::View<3, Ipv6DataDip>>;
+  using Views = eedb::ViewMap<eedb::ownKey, eedb::View<3, Ipv6DataDip, eedb::hook>>;
 
   using Ipv6TunnelDipUtilBase::Ipv6TunnelDipUtilBase;
 };

@@ -6,7 +6,7 @@ namespace chip26_a0::ZuriErrmUtil {
 class EedbIpv6TunnelDipUtil final : public Ipv6TunnelDipUtilBase<EedbIpv6TunnelDipUtil> {
  public:
   static constexpr std::string_view kName = "chip26_a0::ZuriErrmUtil::EedbIpv6TunnelDipUtil";
-  using Views = eedb::ViewMap<eedb::View<2, Ipv6DataDip>>;
+  using Views = eedb::ViewMap<eedb::ownKey, eedb::View<2, Ipv6DataDip, eedb::hook>>;
 
   using Ipv6TunnelDipUtilBase::Ipv6TunnelDipUtilBase;
 };

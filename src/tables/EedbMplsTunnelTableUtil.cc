@@ -26,10 +26,12 @@ class EedbMplsTunnelTableUtil final
  public:
   static constexpr std::string_view kName = "chip26_a0::ZuriErrmUtil::EedbMplsTunnelTableUtil";
   using Views =
-      eedb::ViewMap<eedb::View<1, Mpls1>, eedb::View<2, Mpls1Stat>, eedb::View<3, Mpls2Stat>,
-                    eedb::View<4, Mpls2StatPlus>, eedb::View<5, DataMpls1>,
-                    eedb::View<6, DataMpls2>, eedb::View<7, DataMpls3>, eedb::View<8, DataMpls4>,
-                    eedb::View<9, DataMpls5>, eedb::View<10, DataMpls6>, eedb::View<11, MplsSwap>>;
+      eedb::ViewMap<eedb::logKey, eedb::View<1, Mpls1, eedb::hook>,
+                    eedb::View<2, Mpls1Stat, eedb::hook>, eedb::View<3, Mpls2Stat, eedb::hook>,
+                    eedb::View<4, Mpls2StatPlus, eedb::hook>, eedb::View<5, DataMpls1, eedb::hook>,
+                    eedb::View<6, DataMpls2, eedb::hook>, eedb::View<7, DataMpls3, eedb::hook>,
+                    eedb::View<8, DataMpls4, eedb::hook>, eedb::View<9, DataMpls5, eedb::hook>,
+                    eedb::View<10, DataMpls6, eedb::hook>, eedb::View<11, MplsSwap, eedb::hook>>;
 
   using TableUtil::TableUtil;
 

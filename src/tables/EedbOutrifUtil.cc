@@ -13,7 +13,7 @@ class EedbOutrifUtil final
                                 ZuriErrm::EedbOutrifConstants> {
  public:
   static constexpr std::string_view kName = "chip26_a0::ZuriErrmUtil::EedbOutrifUtil";
-  using Views = eedb::ViewMap<eedb::View<1, Rif60>>;
+  using Views = eedb::ViewMap<eedb::logKey, eedb::View<1, Rif60, eedb::fieldsAndHook>>;
 
   using TableUtil::TableUtil;
 

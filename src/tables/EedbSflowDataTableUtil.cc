@@ -14,13 +14,16 @@ class EedbSflowDataTableUtil final
                                 ZuriErrm::EedbSflowTableConstants> {
  public:
   static constexpr std::string_view kName = "chip26_a0::ZuriErrmUtil::EedbSflowDataTableUtil";
-  using Views = eedb::ViewMap<eedb::View<0, SflowFirstPassData>>;
+  using Views = eedb::ViewMap<eedb::ownKey, eedb::View<0, SflowFirstPassData, eedb::fieldsAndHook>>;
 
   using TableUtil::TableUtil;
 
   static std::uint32_t swKeyValue(LogEntry const& sw) { return sw.key().dataOutlif(); }
 
   // ---- SflowFirstPassData (view 0) ----
+  // The ESEM command is written twice: the software item here, checked, then its hardware value by
+  // the hook. A failing hook's report shows the entry as the translator left it (the item), so
+  // the first write stays.
   void setTranslatorFields(SflowFirstPassData& hw, LogEntry const& sw) const {
     hw.esemCommandIs(checked<U6>(sw.esemCommand()));
     hw.oamLifSetIs(checked<U1>(sw.oamLifSet()));

@@ -13,7 +13,7 @@ class EedbSflowTableUtil final
                                 ZuriErrm::EedbSflowTableConstants> {
  public:
   static constexpr std::string_view kName = "chip26_a0::ZuriErrmUtil::EedbSflowTableUtil";
-  using Views = eedb::ViewMap<eedb::View<0, SflowFirstPass>>;
+  using Views = eedb::ViewMap<eedb::ownKey, eedb::View<0, SflowFirstPass, eedb::fieldsAndHook>>;
 
   using TableUtil::TableUtil;
 

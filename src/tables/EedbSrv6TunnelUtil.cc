@@ -16,7 +16,8 @@ class EedbSrv6TunnelUtil final
  public:
   static constexpr std::string_view kName = "chip26_a0::ZuriErrmUtil::EedbSrv6TunnelUtil";
   using Views =
-      eedb::ViewMap<eedb::View<0, Srv6>, eedb::View<1, DataSid>, eedb::View<2, Ipv6TunnelRaw>>;
+      eedb::ViewMap<eedb::logKey, eedb::View<0, Srv6, eedb::hook>,
+                    eedb::View<1, DataSid, eedb::hook>, eedb::View<2, Ipv6TunnelRaw, eedb::hook>>;
 
   using TableUtil::TableUtil;
 

@@ -13,7 +13,7 @@ class EedbStatTableUtil final
                                 ZuriErrm::EedbStatTableConstants> {
  public:
   static constexpr std::string_view kName = "chip26_a0::ZuriErrmUtil::EedbStatTableUtil";
-  using Views = eedb::ViewMap<eedb::View<1, Stat90>>;
+  using Views = eedb::ViewMap<eedb::logKey, eedb::View<1, Stat90, eedb::fieldsAndHook>>;
 
   using TableUtil::TableUtil;
 

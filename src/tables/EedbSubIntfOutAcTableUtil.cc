@@ -15,8 +15,7 @@ class EedbSubIntfOutAcTableUtil final
                                 ZuriErrm::EedbSubIntfOutAcTableConstants> {
  public:
   static constexpr std::string_view kName = "chip26_a0::ZuriErrmUtil::EedbSubIntfOutAcTableUtil";
-  static constexpr eedb::KeyMapping kKeyMapping = eedb::KeyMapping::hook;
-  using Views = eedb::ViewMap<eedb::View<1, OutAc3TagStat120>>;
+  using Views = eedb::ViewMap<eedb::hookKey, eedb::View<1, OutAc3TagStat120, eedb::fields>>;
 
   using TableUtil::TableUtil;
 

@@ -18,9 +18,10 @@ class EedbTapAggTableUtil final
                                 ZuriErrm::EedbTapAggTableConstants> {
  public:
   static constexpr std::string_view kName = "chip26_a0::ZuriErrmUtil::EedbTapAggTableUtil";
-  static constexpr eedb::KeyMapping kKeyMapping = eedb::KeyMapping::hook;
-  using Views = eedb::ViewMap<eedb::View<1, OutAc3TagStat120>, eedb::View<2, OutAc3TagStat150>,
-                              eedb::View<3, TapaggDest>, eedb::View<4, TapaggDestAndSrc>>;
+  using Views = eedb::ViewMap<eedb::hookKey, eedb::View<1, OutAc3TagStat120, eedb::fields>,
+                              eedb::View<2, OutAc3TagStat150, eedb::fields>,
+                              eedb::View<3, TapaggDest, eedb::hook>,
+                              eedb::View<4, TapaggDestAndSrc, eedb::hook>>;
 
   using TableUtil::TableUtil;
 

@@ -13,7 +13,7 @@ class EedbVxlanTunnelUtil final
                                 ZuriErrm::EedbVxlanTunnelConstants> {
  public:
   static constexpr std::string_view kName = "chip26_a0::ZuriErrmUtil::EedbVxlanTunnelUtil";
-  using Views = eedb::ViewMap<eedb::View<0, Ipv4TunnelVxlan>>;
+  using Views = eedb::ViewMap<eedb::logKey, eedb::View<0, Ipv4TunnelVxlan, eedb::fieldsAndHook>>;
 
   using TableUtil::TableUtil;
 

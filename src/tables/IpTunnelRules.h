@@ -72,7 +72,6 @@ class IpTunnelUtilBase : public IpTunnelTableUtil<Derived> {
   // ---- Ipv6TunnelRaw (view 3): points to its DIP data entry ----
   void doSetHwEntry(Asic::UnitId, LogEntry& sw, Ipv6TunnelRaw& hw) const {
     setSharedFields(sw, hw);
-    hw.sourceIdxIs(copy(sw.sourceIdx()));
     hw.lifAhpIpIs(cut<U2>(sw.lifAhp()));
     hw.fodoIs(copy(sw.fodo()));
     hw.forwardQosModelIs(copy(sw.forwardQosModel()));

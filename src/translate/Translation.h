@@ -18,12 +18,9 @@
 #include "pipeline/Pass.h"
 #include "pipeline/Unit.h"
 #include "schan_accel/FapId.h"
+#include "translate/ViewMap.h"
 
 namespace eedb {
-
-// How a table's software key becomes its hardware key: the common rule copies swKeyValue under
-// the key guard; the hook rule keeps its low 20 bits, unguarded.
-enum class KeyMapping { common, hook };
 
 template <class Util>
 class Translation {
@@ -33,10 +30,19 @@ class Translation {
   using LogEntry = typename Util::LogEntry;
   using Wrapper = typename Util::WrapperType;
 
+  // The key rule the view map names; a direct table's key is its log entry's key.
+  static constexpr KeyRule kKeyRule = [] {
+    if constexpr (Util::Family::kHasViews) {
+      return Util::Views::kKeyRule;
+    } else {
+      return KeyRule::logKey;
+    }
+  }();
+
   // mapToHwKey: the hardware key of a log entry, under the key guard of the common rule.
   template <bool kTraced>
   EEDB_INLINE_STAGE static EntryKey mapKey(LogEntry const& logEntry, Asic::UnitId unitId) {
-    if constexpr (Util::kKeyMapping == KeyMapping::hook) {
+    if constexpr (kKeyRule == KeyRule::hookKey) {
       return mapKeyUnguarded<kTraced>(logEntry);
     } else {
       return Asic::throwIfException([&] { return mapKeyUnguarded<kTraced>(logEntry); },
@@ -51,10 +57,12 @@ class Translation {
   template <bool kTraced>
   EEDB_INLINE_STAGE static EntryKey mapKeyUnguarded(LogEntry const& logEntry) {
     EntryKey key;
-    if constexpr (Util::kKeyMapping == KeyMapping::hook) {
-      key.valueIs(Util::swKeyValue(logEntry) & kHookKeyMask);  // 20 bits: nothing can fail
-    } else {
+    if constexpr (kKeyRule == KeyRule::hookKey) {
+      key.valueIs(logEntry.key().value() & kHookKeyMask);  // 20 bits: nothing can fail
+    } else if constexpr (kKeyRule == KeyRule::ownKey) {
       key.valueIs(Util::swKeyValue(logEntry));
+    } else {
+      key.valueIs(logEntry.key().value());
     }
     traceKey<kTraced>(logEntry, key);
     return key;
@@ -64,7 +72,7 @@ class Translation {
   // too, so that the trace shows the mapping at every step that uses it.
   template <bool kTraced>
   EEDB_INLINE_STAGE static void traceKey(LogEntry const& logEntry, EntryKey const& key) {
-    if constexpr (Util::kKeyMapping == KeyMapping::hook) {
+    if constexpr (kKeyRule == KeyRule::hookKey) {
       EEDB_ENTRY_TRACE(kTraced, Util, "userDefinedGetHwEntryKey", "",
                        " calling user specified getHwEntryKey function");
     }
@@ -111,7 +119,7 @@ class Translation {
     return revert<true>(wrapper, fapId, hwKey);
   }
 
-  // The default condition of a table with views: the view type is in its map.
+  // The condition of a table with views: the view type is in its map.
   static bool viewInMap(LogEntry const& logEntry) {
     return Util::Views::contains(viewTypeOf(logEntry));
   }
@@ -127,10 +135,11 @@ class Translation {
     }
   }
 
-  // The translation guard. The body takes its arguments as parameters, not by capture: a large
-  // table's translation stays a call of its own, and a closure written to the stack just before
-  // that call and read back at its start stalls the read (MPLS tunnel deletes took 1.2 times as
-  // long); parameters arrive in registers.
+  // The translation guard. Its body is the one part of a pass that the compiler may keep out of
+  // line (pipeline/Pass.h): a large table's translation stays a call of its own. So the body takes
+  // its arguments as parameters, not by capture: a closure written to the stack just before that
+  // call and read back at its start stalls the read (MPLS tunnel deletes took 1.2 times as long);
+  // parameters arrive in registers.
   template <class Body, class... Rest>
   EEDB_INLINE_STAGE static Entry guarded(Body&& body, Util const& util, Wrapper const& wrapper,
                                          Rest const&... rest) {
@@ -142,7 +151,8 @@ class Translation {
         util, wrapper, rest...);
   }
 
-  // The entry in the format its view selects; the key-only entry for a view outside the map.
+  // The entry in the format its view selects, by the rules the view names; the key-only entry for
+  // a view outside the map.
   template <bool kTraced>
   EEDB_INLINE_STAGE static Entry build(Util const& util, Wrapper const& wrapper,
                                        EntryKey const& hwKey) {
@@ -156,17 +166,17 @@ class Translation {
     if constexpr (Util::Family::kHasViews) {
       return Util::Views::dispatch(
           viewTypeOf(logEntry),
-          [&]<class Format>(std::type_identity<Format>) -> Entry {
-            Format hwEntry(hwKey);
+          [&]<class View>(std::type_identity<View>) -> Entry {
+            typename View::FormatType hwEntry(hwKey);
             hwEntry.handleInitialized();
-            if constexpr (requires { util.setTranslatorFields(hwEntry, logEntry); }) {
+            if constexpr (View::kSetsFields) {
               // Flattened, as the hook is (userDefinedDoSetHwEntry says why).
               [&]() __attribute__((flatten)) {
                 util.setTranslatorFields(hwEntry, logEntry);
               }
               ();
             }
-            if constexpr (requires { util.doSetHwEntry(unitId, logEntry, hwEntry); }) {
+            if constexpr (View::kHasHook) {
               userDefinedDoSetHwEntry<kTraced>(util, unitId, logEntry, hwEntry);
             }
             return hwEntry;

@@ -55,7 +55,7 @@ using Rif60 = chip26_a0::EedbHwMdb::EedbRifBasicEtpsEthRif60Entry;
 class Util final : public eedb::MdbTableUtil<Util, Wrapper, Constants> {
  public:
   static constexpr std::string_view kName = "probe::QuietProbeUtil";
-  using Views = eedb::ViewMap<eedb::View<1, Rif60>>;
+  using Views = eedb::ViewMap<eedb::logKey, eedb::View<1, Rif60, eedb::fieldsAndHook>>;
   using TableUtil::TableUtil;
 
   void setTranslatorFields(Rif60& hw, LogEntry const& sw) const {

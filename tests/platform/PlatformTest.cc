@@ -401,9 +401,15 @@ TEST(Trace, RecordsInPartsAddedItemsAndUnknownHandleNames) {
   Kiv::TraceHandle const later("Later");
   EXPECT_EQ(later.levels(), bits({4, 9}));
   EXPECT_THAT(Kiv::traceConfigUnknownHandles(), ::testing::ElementsAre("NoSuch"));
+  // A declared name is known before its handle lives, and listed once beside it.
+  Kiv::traceHandleNamesDeclared({"NoSuch", "Recorded", "NoSuch"});
+  EXPECT_THAT(Kiv::traceConfigUnknownHandles(), ::testing::IsEmpty());
   auto const names = Kiv::traceHandleNames();
   EXPECT_TRUE(std::is_sorted(names.begin(), names.end()));
   EXPECT_EQ(std::count(names.begin(), names.end(), "Recorded"), 1);
+  EXPECT_EQ(std::count(names.begin(), names.end(), "NoSuch"), 1);
+  Kiv::TraceHandle const declared("NoSuch");
+  EXPECT_EQ(declared.levels(), bits({0, 1, 9}));
   Kiv::traceConfigIs("");
 }
 

@@ -60,6 +60,24 @@ TEST(Registration, PluginReportsTheProjectVersion) {
   EXPECT_NE(version->commit, nullptr);
 }
 
+// The exception handle lives only from the first failure on; its name comes with the library, so
+// that a trace configuration naming it is not reported as naming no handle.
+TEST(Registration, PluginDeclaresTheTraceHandlesItCreatesOnFirstUse) {
+  auto* const namesOf = reinterpret_cast<Plugin::TraceHandleNames const* (*)()>(
+      plugin().symbol(Plugin::kTraceHandlesSymbol));
+  ASSERT_NE(namesOf, nullptr);
+  Plugin::TraceHandleNames const* const list = namesOf();
+  ASSERT_NE(list, nullptr);
+  EXPECT_THAT(std::vector<std::string>(list->names, list->names + list->count),
+              ::testing::ElementsAre("OrderedTableException"));
+
+  auto const names = Kiv::traceHandleNames();
+  EXPECT_EQ(std::count(names.begin(), names.end(), "OrderedTableException"), 1);
+  Kiv::traceConfigIs("OrderedTableException/0,NoSuchHandle/1");
+  EXPECT_THAT(Kiv::traceConfigUnknownHandles(), ::testing::ElementsAre("NoSuchHandle"));
+  Kiv::traceConfigIs("");
+}
+
 // A context that changes the revision list while registering, as an agent may.
 class MutatingContext : public UtilHolderContext {
  public:
