@@ -102,6 +102,11 @@ CommandLine::CommandLine()
   app.add_flag("--quiet,-q", args_.quiet,
                "print only the summary (and the --dump-shadow dump and the --trace lines), e.g. "
                "for timing");
+  app.add_flag("--strict", args_.strict,
+               "a value that a cut rule does not keep whole (a note \"fodo 40000 programmed as "
+               "7232\") or an entry of another software table overwritten or deleted fails the "
+               "line (exit status 1), unless its expectation names the field (\"expect\": "
+               "{\"lossy\": [\"fodo\"]})");
   app.add_option("--trace", args_.trace,
                  "trace handles and levels to turn on, same syntax as ZURI_TRACE and added to it "
                  "(both apply; e.g. --trace 'EedbOutrifUtil/3' or --trace '*/0-8'); each trace "

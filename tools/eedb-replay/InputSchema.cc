@@ -142,6 +142,7 @@ std::string schema() {
         "applicable": {{"type": "boolean"}},
         "present": {{"type": "boolean"}},
         "fields": {{"description": "hardware field values of the shadow entry read back", "type": "object", "additionalProperties": {{"anyOf": [{{"type": "integer", "minimum": 0, "maximum": 18446744073709551615}}, {{"type": "string", "pattern": "^0[xX][0-9a-fA-F]{{1,32}}$"}}]}}}},
+        "lossy": {{"description": "input fields that a cut rule does not keep whole (a lossy note each); with --strict no other field may be", "type": "array", "items": {{"type": "string"}}}},
         "util": {{"description": "only the offer to this table utility counts", "type": "string"}}
       }},
       "if": {{"required": ["rejected"]}},
