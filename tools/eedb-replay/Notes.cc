@@ -101,18 +101,21 @@ void ProgrammedCheck::checkOwners(LogLine const& line, std::size_t util, OfferRe
     if (memory == memories_.end()) memory = memories_.insert(memories_.end(), cmd.memory);
     std::uint64_t const key = placeKey(static_cast<std::size_t>(memory - memories_.begin()), cmd);
     bool const clear = cmd.op == ZuriAsicUtils::SchanCmd::Op::clear;
-    auto const found = owners_.find(key);
-    if (found != owners_.end() && found->second.table != table && !result.overwrites) {
-      auto const& previous = utils[found->second.util];
-      auto const* format = chip26_a0::mdb::formatByCode(found->second.format);
+    // One probe of the table per command: the place found, or made with this offer as owner.
+    Owner const self{static_cast<std::uint16_t>(table), static_cast<std::uint16_t>(util),
+                     cmd.resultType};
+    auto const [place, added] = owners_.try_emplace(key, self);
+    if (!added && place->second.table != self.table && !result.overwrites) {
+      auto const& previous = utils[place->second.util];
+      auto const* format = chip26_a0::mdb::formatByCode(place->second.format);
       result.overwrites =
           OverwriteNote{previous.name, previous.shortName,
                         format != nullptr ? format->name : std::string_view(), clear};
     }
     if (clear) {
-      if (found != owners_.end()) owners_.erase(found);
+      owners_.erase(place);
     } else {
-      owners_.insert_or_assign(key, Owner{table, static_cast<std::uint32_t>(util), cmd.resultType});
+      place->second = self;
     }
   }
 }

@@ -77,8 +77,8 @@ class ProgrammedCheck {
   // By table utility, then by view (the last slot for a table without views): computed once.
   std::vector<std::vector<std::unique_ptr<std::vector<CutRule>>>> rules_;
   struct Owner {
-    std::uint32_t table;  // TableInfo::index of the software table
-    std::uint32_t util;   // index into Session::utils()
+    std::uint16_t table;  // TableInfo::index of the software table
+    std::uint16_t util;   // index into Session::utils()
     std::uint8_t format;  // the result type written
   };
   std::vector<std::string_view> memories_;  // the memories met, by their number in the keys
