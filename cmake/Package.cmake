@@ -5,14 +5,18 @@
 #   share/man/man1/eedb-replay.1.gz
 #   share/bash-completion/completions/eedb-replay
 #   share/eedb26/schemas/*.schema.json
-#   share/doc/eedb26/: README.md, CHANGELOG.md, formats.md, examples/*.jsonl
+#   share/doc/eedb26/: README.md, CHANGELOG.md, examples/*.jsonl, and docs/ with the guides
+#     (replay.md, design.md, performance.md, formats.md), where the README's links find them
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/schemas/ DESTINATION ${CMAKE_INSTALL_DATADIR}/eedb26/schemas
         FILES_MATCHING PATTERN "*.schema.json")
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/examples/ DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples
         FILES_MATCHING PATTERN "*.jsonl")
 install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/CHANGELOG.md
-              ${PROJECT_SOURCE_DIR}/docs/formats.md
         DESTINATION ${CMAKE_INSTALL_DOCDIR})
+install(FILES ${PROJECT_SOURCE_DIR}/docs/replay.md ${PROJECT_SOURCE_DIR}/docs/design.md
+              ${PROJECT_SOURCE_DIR}/docs/performance.md ${PROJECT_SOURCE_DIR}/docs/formats.md
+              ${PROJECT_SOURCE_DIR}/docs/bench-scaling.svg
+        DESTINATION ${CMAKE_INSTALL_DOCDIR}/docs)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME eedb26)

@@ -2,23 +2,30 @@
 // access classes). A table enters its table manager's collection under its HwTableKey when it
 // is built and leaves it when it goes.
 //
-// Threading. The agent calls the table utilities, and through them their hardware tables, from
-// one thread at a time, and nothing here takes a lock: the path of a log entry stays lock-free.
+// Threading. The agent calls the table utilities, and through them the hardware tables of a
+// table manager, from one thread at a time, and nothing here takes a lock: the path of a log
+// entry stays lock-free.
 //   - Different threads at different times are fine, when the agent orders the hand-over from
 //     one to the next (a lock, a queue or a join between them does).
 //   - A call made from inside another call on the same thread (a trace or log sink calling back,
-//     say) is fine, whichever table utility it goes to.
-//   - Two threads inside one hardware table at once, through one table utility or through two
-//     that share the table (the MDB table utilities do), is a breach. Each table utility
-//     operation that reads or changes the shadow stays inside its table while it runs
-//     (TableEntry), and a second thread that enters meanwhile ends in a fatal assertion naming
-//     both table utilities, before it touches the table. Two threads that enter within the few
-//     nanoseconds a store takes to reach the other core both get in unseen, and what they do
-//     to the shadow meanwhile (two inserts may reshape its hash table at once) is undefined; a
-//     breach that goes on is caught at its next overlap. The check names a breach; it does not
-//     make one safe.
-// Table utilities of different hardware tables share their table manager's statistics, so the
-// rule covers them too, although the check does not.
+//     say) runs when it goes to another hardware table. A call into the hardware table that the
+//     outer operation is inside ends in a fatal assertion naming both operations, before it
+//     touches the table: the outer operation keeps what it found in the shadow (the slot of its
+//     key, the entry it replaces) across its translation and traces, and a nested delete or a
+//     nested insert that rehashes the table would leave that stale.
+//   - Two threads inside the hardware tables of one table manager at once are a breach: in one
+//     table, through one table utility or through two that share it (the MDB table utilities
+//     do), or in two tables of the manager (Out-RIF on the EEDB and AgMemTlm on its direct
+//     table), which share the manager's SCHAN enqueue statistics. Each table utility operation
+//     that reads or changes the shadow stays inside its table while it runs (TableEntry), and a
+//     second thread that enters any table of the manager meanwhile ends in a fatal assertion
+//     naming both table utilities, before it touches the table. Two threads that enter within
+//     the few nanoseconds a store takes to reach the other core both get in unseen, and what
+//     they do to the shadow meanwhile (two inserts may reshape its hash table at once) is
+//     undefined; a breach that goes on is caught at its next overlap. The check names a breach;
+//     it does not make one safe.
+// The words of the check are the manager's (TableOccupancy); a table built without a manager
+// keeps its own.
 #pragma once
 
 #include <atomic>
@@ -33,6 +40,7 @@
 #include "schan_accel/FapId.h"
 #include "zuri_asic_utils/HwKeys.h"
 #include "zuri_asic_utils/SchanCmd.h"
+#include "zuri_asic_utils/TableOccupancy.h"
 
 namespace ZuriAsicUtils {
 
@@ -64,26 +72,33 @@ class HwCommonTableBase : public Pelix::Node {
 
   // ---- one thread at a time (see Threading above) ----
 
-  // Enters the table for `util`, a table utility name of static storage. False for a nested
-  // entry of the thread already inside: that one leaves nothing. While another thread is inside,
-  // a fatal assertion that names both table utilities, the table as `table` and `operation`.
-  [[gnu::always_inline]] bool enter(std::string_view const& util, std::string_view table,
+  // Enters the table for `util`, a table utility name, and `memory`, the table's memory name
+  // (both of static storage). False for an entry of the thread already inside another table of
+  // the manager: that one leaves nothing. A fatal assertion naming both table utilities, the
+  // table as `memory` and `operation` while another thread is inside a table of the manager, or
+  // while this thread is inside this table (naming both operations then).
+  [[gnu::always_inline]] bool enter(std::string_view const& util, std::string_view const& memory,
                                     char const* operation) noexcept {
-    auto const* inside = inside_.load(std::memory_order_acquire);
+    TableOccupancy& occupancy = *occupancy_;
+    auto const* inside = occupancy.util.load(std::memory_order_acquire);
     if (inside != nullptr) [[unlikely]]
-      return enterWhileInside(*inside, util, table, operation);
-    insideThread_.store(currentThread(), std::memory_order_relaxed);
-    inside_.store(&util, std::memory_order_release);  // whoever sees the name sees the thread
+      return enterWhileInside(*inside, util, memory, operation);
+    occupancy.thread.store(currentThread(), std::memory_order_relaxed);
+    occupancy.table.store(this, std::memory_order_relaxed);
+    occupancy.memory.store(&memory, std::memory_order_relaxed);
+    occupancy.operation.store(operation, std::memory_order_relaxed);
+    occupancy.util.store(&util, std::memory_order_release);  // whoever sees the name sees the rest
     return true;
   }
   // Leaves the table after an entry for which enter() answered true.
   [[gnu::always_inline]] void leave() noexcept {
-    inside_.store(nullptr, std::memory_order_release);
+    occupancy_->util.store(nullptr, std::memory_order_release);
   }
-  // The table utility inside the table, empty when none is.
+  // The table utility inside this table, empty when none is.
   std::string_view utilInside() const noexcept {
-    auto const* inside = inside_.load(std::memory_order_acquire);
-    return inside != nullptr ? *inside : std::string_view();
+    auto const* inside = occupancy_->util.load(std::memory_order_acquire);
+    if (inside == nullptr || occupancy_->table.load(std::memory_order_relaxed) != this) return {};
+    return *inside;
   }
 
  private:
@@ -91,10 +106,11 @@ class HwCommonTableBase : public Pelix::Node {
   [[gnu::always_inline]] static std::uintptr_t currentThread() noexcept {
     return reinterpret_cast<std::uintptr_t>(__builtin_thread_pointer());
   }
-  // True (and nothing to leave) when the calling thread is the one inside; otherwise fatal.
+  // False (and nothing to leave) when the calling thread is the one inside and in another table;
+  // otherwise fatal.
   [[gnu::cold, gnu::noinline]] bool enterWhileInside(std::string_view const& inside,
                                                      std::string_view const& util,
-                                                     std::string_view table,
+                                                     std::string_view const& memory,
                                                      char const* operation) const noexcept;
 
   Pelix::String name_;
@@ -103,20 +119,20 @@ class HwCommonTableBase : public Pelix::Node {
   bool updateOnDelete_ = false;
   Kiv::AllocTrackTypeInfo* allocationTracker_ = nullptr;
   std::size_t allocationSize_ = 0;
-  // The name of the table utility inside, and the thread that entered last, stored before the
-  // name: a thread that finds a name finds the thread of that name's entry (or a later one), so
-  // it finds its own id only while it is inside itself. A plain load and plain stores, and
-  // no check as the table is left: a locked instruction cost a fifth of an entry's time in
-  // cache, a check on leaving nine more instructions per entry.
-  std::atomic<std::string_view const*> inside_{nullptr};
-  std::atomic<std::uintptr_t> insideThread_{0};
+  // Where the check's words are: the manager's, or ownOccupancy_ without a manager. Plain loads
+  // and plain stores, and no check as the table is left: a locked instruction cost a fifth of an
+  // entry's time in cache, a check on leaving nine more instructions per entry.
+  TableOccupancy ownOccupancy_;
+  TableOccupancy* occupancy_;
 };
 
 // A table utility operation's stay inside its hardware table (none when no table is bound).
 class TableEntry {
  public:
+  // `util` and `tableName` of static storage.
   [[gnu::always_inline]] TableEntry(HwCommonTableBase* table, std::string_view const& util,
-                                    std::string_view tableName, char const* operation) noexcept
+                                    std::string_view const& tableName,
+                                    char const* operation) noexcept
       : table_(table != nullptr && table->enter(util, tableName, operation) ? table : nullptr) {}
   [[gnu::always_inline]] ~TableEntry() {
     if (table_ != nullptr) table_->leave();

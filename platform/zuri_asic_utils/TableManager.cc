@@ -50,7 +50,10 @@ void TableManager::tableDel(HwTableKey const& key, HwCommonTableBase const* tabl
 
 HwCommonTableBase::HwCommonTableBase(Pelix::String name, HwTableKey key,
                                      Pelix::Ptr<TableManager> const& manager)
-    : name_(std::move(name)), key_(std::move(key)), manager_(manager) {
+    : name_(std::move(name)),
+      key_(std::move(key)),
+      manager_(manager),
+      occupancy_(manager_ ? &manager_->occupancy() : &ownOccupancy_) {
   if (manager_) manager_->tableIs(key_, this);
 }
 

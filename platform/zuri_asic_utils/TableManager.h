@@ -1,5 +1,7 @@
 // ZuriAsicUtils::TableManager: the agent's collection of hardware table objects and its SCHAN
-// enqueue statistics.
+// enqueue statistics. The statistics are shared by every hardware table of the manager and take
+// no lock: one thread at a time in the tables of one manager, which the one-thread check guards
+// (see Threading in HwCommonTableBase.h; its words are the manager's TableOccupancy).
 #pragma once
 
 #include <cstdint>
@@ -11,6 +13,7 @@
 #include "pelix/Node.h"
 #include "pelix/Ptr.h"
 #include "zuri_asic_utils/HwKeys.h"
+#include "zuri_asic_utils/TableOccupancy.h"
 
 namespace ZuriAsicUtils {
 
@@ -78,6 +81,8 @@ class TableManager : public Pelix::Node {
   std::size_t tableCount() const noexcept { return tables_.size(); }
 
   TableManagerStats& stats() noexcept { return *stats_; }
+  // Which operation is inside the manager's hardware tables (the one-thread check).
+  TableOccupancy& occupancy() noexcept { return occupancy_; }
 
  private:
   struct KeyHash {
@@ -86,6 +91,7 @@ class TableManager : public Pelix::Node {
   };
   absl::flat_hash_map<HwTableKey, HwCommonTableBase*, KeyHash> tables_;
   Pelix::Ptr<TableManagerStats> stats_;
+  TableOccupancy occupancy_;
 };
 
 }  // namespace ZuriAsicUtils

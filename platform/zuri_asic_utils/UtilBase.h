@@ -1,10 +1,13 @@
 // The agent's table-utility framework: the registration key, the base classes of every table
 // utility, their statistics, and the context that holds the registered factories.
 //
-// Threading: the agent calls the table utilities from one thread at a time, and they take no
-// lock. Different threads at different times are fine, and so is a call from inside a call on
-// the same thread; two threads inside one hardware table at once end in a fatal assertion that
-// names both table utilities. The whole rule is in HwCommonTableBase.h.
+// Threading: the agent calls the table utilities of one table manager from one thread at a time,
+// and they take no lock. Different threads at different times are fine, and so is a call from
+// inside a call on the same thread into another hardware table; a call from inside an operation
+// into its own hardware table ends in a fatal assertion that names both operations, and two
+// threads inside the hardware tables of one table manager at once (one table or two: they share
+// the manager's statistics) in one that names both table utilities. The whole rule is in
+// HwCommonTableBase.h.
 #pragma once
 
 #include <cstdint>

@@ -462,6 +462,42 @@ void FieldSetter::set(std::string_view name, Value const& value) {
   }
 }
 
+namespace {
+
+// What only the whole entry tells besides view data: a view whose format holds an IPv4 address
+// takes an IPv4 address. An IPv6 address there has no IPv4 form (it would be programmed as
+// 0.0.0.0), and an IPv4-mapped one (::ffff:10.1.2.3) is refused too: the log entry carries it as
+// an IPv6 address, which is what the agent would hand over, and the table utility programs
+// 0.0.0.0 for it as well; the input names the IPv4 address to write instead.
+template <class E>
+void checkIpv4View(E const& e, std::span<unsigned const> ipv4Views) {
+  if (!e.dip().isV6()) return;
+  bool ipv4 = false;
+  for (unsigned const v : ipv4Views) ipv4 = ipv4 || v == e.viewType();
+  if (!ipv4) return;
+  auto const octets = e.dip().v6Addr();
+  bool mapped = octets[10] == 0xff && octets[11] == 0xff;
+  for (std::size_t i = 0; i < 10; ++i) mapped = mapped && octets[i] == 0;
+  std::string const text = fmt::format("{}", e.dip());
+  throw InputError(fmt::format(
+      "field 'dip': \"{}\" is an IPv6 address, but view {} takes an IPv4 address{}", excerpt(text),
+      e.viewType(),
+      mapped ? fmt::format(" (write {}.{}.{}.{})", octets[12], octets[13], octets[14], octets[15])
+             : std::string()));
+}
+
+void checkWholeEntry(AnyLogEntry const& entry) {
+  if (auto const* e = std::get_if<EedbIpTunnelLogEntry>(&entry)) {
+    static constexpr unsigned kIpv4Views[] = {0, 1};  // ipv4Raw, ipv4Udp
+    checkIpv4View(*e, kIpv4Views);
+  } else if (auto const* v = std::get_if<EedbVxlanTunnelLogEntry>(&entry)) {
+    static constexpr unsigned kIpv4Views[] = {0};  // IPv4 VXLAN tunnel
+    checkIpv4View(*v, kIpv4Views);
+  }
+}
+
+}  // namespace
+
 void FieldSetter::finish() {
   // Groups that mean something only for one value of a selector (SRv6 view data): at most one
   // given, and that one selected.
@@ -477,7 +513,10 @@ void FieldSetter::finish() {
     }
     selected = &f;
   }
-  if (selected == nullptr || selected->shown(entry_)) return;
+  if (selected == nullptr || selected->shown(entry_)) {
+    if (path_.empty()) checkWholeEntry(entry_);
+    return;
+  }
   FieldInfo const* selector = findField(fields_, selected->selector);
   std::string const actual =
       selector != nullptr ? fmt::format("{}", selector->get(entry_)) : std::string("another");

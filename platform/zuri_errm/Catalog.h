@@ -131,9 +131,9 @@ struct TableInfo {
   bool holds(AnyLogEntry const& entry) const noexcept { return entry.index() == index; }
   FieldInfo const* field(std::string_view fieldName) const noexcept;
 
-  // Sets one field, or every member of an object of fields (checked as FieldSetter checks them).
-  // On InputError the entry is left as it was. An entry of another table is a caller bug
-  // (std::logic_error).
+  // Sets one field, or every member of an object of fields (checked as FieldSetter checks them;
+  // setFields checks the whole entry, set only the field). On InputError the entry is left as
+  // it was. An entry of another table is a caller bug (std::logic_error).
   void set(AnyLogEntry& entry, std::string_view fieldName, Value const& value) const;
   void setFields(AnyLogEntry& entry, Value const& fields) const;
 
@@ -155,8 +155,10 @@ struct TableInfo {
 
 // Sets the fields of one object of fields (an entry, a compound key, a view) one at a time, as a
 // parser meets them, and checks at the end what only the whole object tells: no field given
-// twice, and view data only of the view the entry selects. Writes straight into the entry: on
-// InputError the entry is partly set.
+// twice, view data only of the view the entry selects, and (for a whole entry) an IPv4 address
+// on a view that takes one: "field 'dip': "2001:db8::1" is an IPv6 address, but view 0 takes an
+// IPv4 address" (IP tunnel views 0 and 1, VXLAN view 0; an IPv4-mapped address too, with the
+// IPv4 address to write). Writes straight into the entry: on InputError the entry is partly set.
 class FieldSetter {
  public:
   // Every field of `table`'s entry; an entry of another table is a caller bug (std::logic_error).

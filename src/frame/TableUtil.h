@@ -19,10 +19,13 @@
 //   fillEntry(hw, sw)            (direct) the one field of the entry
 // translate/TableContract.h checks them when the class is complete.
 //
-// The agent calls a table utility from one thread at a time; the table utilities take no lock.
-// Each operation below that reads or changes the shadow enters the hardware table first
-// (enterTable), so that a second thread in the same table meanwhile is a fatal assertion naming
-// both table utilities; see ZuriAsicUtils::HwCommonTableBase for the whole rule.
+// The agent calls the table utilities of one table manager from one thread at a time; the table
+// utilities take no lock. Each operation below that reads or changes the shadow enters the
+// hardware table first (enterTable), so that a second thread in any hardware table of the same
+// manager meanwhile is a fatal assertion naming both table utilities, and a call from inside the
+// operation (a trace sink calling back) into the same hardware table is one naming both
+// operations: the operation keeps the slot it found across translation and traces. See
+// ZuriAsicUtils::HwCommonTableBase for the whole rule.
 #pragma once
 
 #include <cstdint>

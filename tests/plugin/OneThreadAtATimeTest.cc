@@ -1,7 +1,8 @@
-// The threading rule of the table utilities: one thread at a time per hardware table. A second
-// thread entering a table while another is inside ends in a fatal assertion naming both table
-// utilities; different threads at different times, nested calls from the thread inside, and a
-// failed entry before the next thread's are fine.
+// The threading rule of the table utilities: one thread at a time in the hardware tables of a
+// table manager. A second thread entering a table of the manager while another is inside ends in
+// a fatal assertion naming both table utilities, and so does a call from inside an operation into
+// its own hardware table (naming both operations); different threads at different times, nested
+// calls into another hardware table, and a failed entry before the next thread's are fine.
 
 #include <chrono>
 #include <condition_variable>
@@ -18,11 +19,20 @@ constexpr std::string_view kIpTunnelNonAi = "chip26_a0::ZuriErrmUtil::EedbIpTunn
 
 // An IP tunnel entry under `outlif`: view 0 (IPv4 raw) goes to EedbIpTunnelUtil, view 3 (IPv6
 // raw) to EedbIpTunnelNonAiUtil, both into the EEDB.
-Pelix::Ptr<Asic::LogEntryWrapperBase> ipTunnel(std::uint32_t outlif, std::uint8_t viewType) {
+Pelix::Ptr<Asic::LogEntryWrapperBase> ipTunnel(std::uint32_t outlif, std::uint8_t viewType,
+                                               std::uint8_t flags = 0) {
   ZuriErrm::EedbIpTunnelLogEntry e;
   e.keyIs(ZuriErrm::EedbIpTunnelEntryKey(outlif, 0));
   e.viewTypeIs(viewType);
-  return wrap<ZuriErrm::EedbIpTunnelLogEntryWrapper>(e, 0);
+  return wrap<ZuriErrm::EedbIpTunnelLogEntryWrapper>(e, 0, flags);
+}
+
+constexpr std::string_view kAgMemTlm = "chip26_a0::ZuriErrmUtil::EedbAgMemTlmUtil";
+
+Pelix::Ptr<Asic::LogEntryWrapperBase> agMemTlm(std::uint16_t key) {
+  ZuriErrm::EedbAgMemTlmLogEntry e;
+  e.keyIs(ZuriErrm::EedbAgMemTlmEntryKey(key));
+  return wrap<ZuriErrm::EedbAgMemTlmLogEntryWrapper>(e, 0);
 }
 
 // The two table utilities of the software IP tunnel table that share the EEDB of 26:A0.
@@ -158,32 +168,115 @@ TEST(OneThreadAtATimeDeathTest, TwoThreadsFeedingOneTableDie) {
       "EedbIpTunnelUtil) was inside it");
 }
 
-// The thread inside may call again, through any table utility of the table: the nested call
-// runs, and the outer one stays inside until it returns.
-TEST(OneThreadAtATime, NestedCallsFromTheThreadInsideRun) {
-  SharedEedb s;
+// The thread inside may call into another hardware table of the manager (Out-RIF's trace sink
+// adds an AgMemTlm entry): the nested call runs, and the outer one stays inside until it returns.
+TEST(OneThreadAtATime, NestedCallsIntoAnotherTableRun) {
+  Managers m;
+  auto outrifUtil = create(kOutrif, m);
+  auto agUtil = create(kAgMemTlm, m);
+  addFap(*outrifUtil, 0);
+  addFap(*agUtil, 0);
+  auto& eedb = *outrifUtil->hwTableBase();
+  ASSERT_NE(&eedb, agUtil->hwTableBase().get());
   int depth = 0;
   std::string insideAfterNested;
   Kiv::traceSinkIs([&](std::string_view) {
     if (depth++ == 0) {
-      s.ipv4->processSwEntry(ipTunnel(0x100, 0));
-      EXPECT_TRUE(callAny(*s.ipv6, "readShadowEntry",
-                          {SchanAccel::FapId(0), ZuriAsicUtils::InstanceId(0),
-                           chip26_a0::EedbHwMdb::EntryKey(0x100)})
-                      .has_value());
-      insideAfterNested = std::string(s.table.utilInside());
+      agUtil->processSwEntry(agMemTlm(7));
+      insideAfterNested = std::string(eedb.utilInside());
     }
   });
-  Kiv::traceConfigIs("EedbIpTunnelNonAiUtil/3");
-  s.ipv6->processSwEntry(ipTunnel(0x200, 3));
+  Kiv::traceConfigIs("EedbOutrifUtil/3");
+  outrifUtil->processSwEntry(outrif(outrifEntry(0x300)));
   Kiv::traceConfigIs("");
   Kiv::traceSinkIs({});
 
-  EXPECT_EQ(insideAfterNested, "EedbIpTunnelNonAiUtil");
-  EXPECT_EQ(s.table.utilInside(), "");
-  auto const table = mdbTable(*s.ipv4);
-  EXPECT_NE(storedIn(*table, 0x100), nullptr);
-  EXPECT_NE(storedIn(*table, 0x200), nullptr);
+  EXPECT_EQ(insideAfterNested, "EedbOutrifUtil");
+  EXPECT_EQ(eedb.utilInside(), "");
+  EXPECT_NE(storedIn(*mdbTable(*outrifUtil), 0x300), nullptr);
+  EXPECT_EQ(m.hw->stats().schanEnqueueStats(agUtil->utilKey().swTableId)->totalEnqueueCnt(), 1u);
+}
+
+// A call from inside an operation into its own hardware table would change the shadow under the
+// outer operation, which keeps the slot of its key across translation and traces: a nested delete
+// of that key, or nested inserts that rehash the table, would leave the outer add writing into a
+// stale slot. Each ends in a fatal assertion naming both operations, before it touches the table,
+// whichever table utility of the table it goes through.
+TEST(OneThreadAtATimeDeathTest, NestedCallsIntoTheSameTableNameBothOperations) {
+  struct Case {
+    std::string_view what;
+    std::string_view operation;
+    std::function<void(SharedEedb&)> nested;
+  };
+  Case const cases[] = {
+      {"the outer key deleted", "processSwEntry",
+       [](SharedEedb& s) { s.ipv6->processSwEntry(ipTunnel(0x200, 3, kDelete)); }},
+      {"enough keys added to rehash", "processSwEntry",
+       [](SharedEedb& s) {
+         for (std::uint32_t k = 0; k < 4096; ++k) s.ipv4->processSwEntry(ipTunnel(0x1000 + k, 0));
+       }},
+      {"the shadow read", "readShadowEntry",
+       [](SharedEedb& s) {
+         callAny(*s.ipv6, "readShadowEntry",
+                 {SchanAccel::FapId(0), ZuriAsicUtils::InstanceId(0),
+                  chip26_a0::EedbHwMdb::EntryKey(0x200)});
+       }},
+      {"the table cleared", "clearHwTable",
+       [](SharedEedb& s) { s.ipv4->clearHwTable(Asic::UnitId(0)); }},
+  };
+  for (auto const& c : cases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_DEATH(
+        {
+          SharedEedb s;
+          int depth = 0;
+          Kiv::traceSinkIs([&](std::string_view) {
+            if (depth++ == 0) c.nested(s);
+          });
+          Kiv::traceConfigIs("EedbIpTunnelNonAiUtil/3");
+          s.ipv6->processSwEntry(ipTunnel(0x200, 3));
+        },
+        fmt::format("%ASSERT: [^ ]*HwCommonTableBase\\.cc:[0-9]+ {}: Eedb[A-Za-z]+Util entered "
+                    "hardware table EEDB from inside EedbIpTunnelNonAiUtil's processSwEntry on the "
+                    "same thread: a call from inside an operation must not go to its hardware "
+                    "table",
+                    c.operation));
+  }
+}
+
+// Two threads in two hardware tables of one manager share its SCHAN enqueue statistics: the
+// second to enter is the breach, named with the table the first is inside.
+TEST(OneThreadAtATimeDeathTest, TwoThreadsInTwoTablesOfOneManagerDie) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_DEATH(
+      {
+        Managers m;
+        auto outrifUtil = create(kOutrif, m);
+        auto agUtil = create(kAgMemTlm, m);
+        addFap(*outrifUtil, 0);
+        addFap(*agUtil, 0);
+        ThreadInside const inside(*agUtil, agMemTlm(7));
+        outrifUtil->processSwEntry(outrif(outrifEntry(0x300)));
+      },
+      "%ASSERT: [^ ]*HwCommonTableBase\\.cc:[0-9]+ processSwEntry: EedbOutrifUtil entered "
+      "hardware table EEDB while EedbAgMemTlmUtil was inside hardware table EEDB_AG_MEM_TLM of "
+      "the same table manager: table utilities must be called from one thread at a time");
+}
+
+// Two table managers are two sets of tables: a thread in each runs.
+TEST(OneThreadAtATime, ThreadsInTablesOfTwoManagersRun) {
+  Managers m1;
+  Managers m2;
+  auto outrif1 = create(kOutrif, m1);
+  auto outrif2 = create(kOutrif, m2);
+  addFap(*outrif1, 0);
+  addFap(*outrif2, 0);
+  {
+    ThreadInside const inside(*outrif1, outrif(outrifEntry(0x300)));
+    outrif2->processSwEntry(outrif(outrifEntry(0x301)));
+  }
+  EXPECT_NE(storedIn(*mdbTable(*outrif1), 0x300), nullptr);
+  EXPECT_NE(storedIn(*mdbTable(*outrif2), 0x301), nullptr);
 }
 
 // Threads that take turns are fine, and an entry that raised has left the table for the next

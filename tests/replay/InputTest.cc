@@ -112,6 +112,45 @@ TEST(LineParser, RejectsDuplicateMembersAtEveryLevel) {
   for (auto const& c : cases) EXPECT_EQ(rejection(c.line), c.reason) << c.line;
 }
 
+// Expected field names are checked for a duplicate as they come, a few by a scan and many in a
+// set: either way every duplicate is caught and quoted as an excerpt, and a line of 100,000
+// distinct names is read in about the time of its bytes.
+TEST(LineParser, ManyExpectedFieldsStayLinearAndDuplicatesAreCaught) {
+  auto const line = [](std::size_t n, std::string const& last) {
+    std::string text = R"({"table": "EedbOutrif", "expect": {"fields": {)";
+    for (std::size_t i = 0; i < n; ++i) {
+      fmt::format_to(std::back_inserter(text), R"("f{}": 1, )", i);
+    }
+    return text + fmt::format(R"("{}": 1}}}}}})", last);
+  };
+  std::string const longName = "f" + std::string(100, 'x');
+  struct {
+    std::size_t before;
+    std::string last;
+    std::string reason;  // empty: read
+  } const cases[] = {
+      {3, "f1", "duplicate member 'expect.fields.f1'"},
+      {3, "f3", ""},
+      {100'000, "f99998", "duplicate member 'expect.fields.f99998'"},
+      {100'000, "f0", "duplicate member 'expect.fields.f0'"},
+      {100'000, "last", ""},
+  };
+  for (auto const& c : cases) {
+    std::string const text = line(c.before, c.last);
+    if (c.reason.empty()) {
+      EXPECT_EQ(parse(text).expect.fields.size(), c.before + 1) << c.before << " " << c.last;
+    } else {
+      EXPECT_EQ(rejection(text), c.reason);
+    }
+  }
+  for (std::size_t const before : {0, 100}) {
+    std::string text = line(before, longName);
+    text.insert(text.size() - 3, fmt::format(R"(, "{}": 2)", longName));
+    EXPECT_EQ(rejection(text),
+              fmt::format("duplicate member 'expect.fields.{}...'", longName.substr(0, 40)));
+  }
+}
+
 // SRv6 view data share one block: data of another view than the line's viewType, or of two
 // views, would be stored as bytes of the wrong view.
 TEST(LineParser, RefusesSrv6DataOfAnotherView) {

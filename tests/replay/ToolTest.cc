@@ -3,6 +3,7 @@
 // the session's setup options reaching every table utility.
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -155,17 +156,48 @@ TEST_F(ToolTest, UsageAndIoErrorsExitTwoWithAClearMessage) {
                                             " registers no table utility for revision 25:A0\n"},
       {plugin() + "/nonexistent/stream.jsonl",
        "eedb-replay: cannot open /nonexistent/stream.jsonl: No such file or directory\n"},
-      {plugin() + dir_, "eedb-replay: cannot read " + dir_ + ": Is a directory\n"},
+      {plugin() + dir_, "eedb-replay: cannot open " + dir_ + ": Is a directory\n"},
       {plugin() + "--faps 0-200 -", "eedb-replay: --faps: 200 is not a FAP id (0 to 128)\n"},
       {plugin() + "--revision 26 -",
        "eedb-replay: --revision: '26' is not a revision like 26:A0\n"},
       {plugin() + "--trace nonsense -",
        "eedb-replay: --trace: 'nonsense' is not a list of HANDLE/LEVELS\n"},
+      // Names from the command line are escaped (a newline must not forge a report row) and cut.
+      {plugin() + "--revision \"$(printf '2\\033[2J\\007\\nline 99 rejected')\" -",
+       "eedb-replay: --revision: '2\\x1b[2J\\x07\\nline 99 rejected' is not a revision like "
+       "26:A0\n"},
+      {plugin() + "\"$(printf '/nonexistent/\\033\\nline 99 rejected')\"",
+       "eedb-replay: cannot open /nonexistent/\\x1b\\nline 99 rejected: No such file or "
+       "directory\n"},
+      {plugin() + "--describe \"$(printf 'Eedb\\007\\nx')\"",
+       "eedb-replay: --describe: unknown table 'Eedb\\x07\\nx' (tables: EedbOutrif, "},
+      {plugin() + "--revision $(printf '%0100000d' 0) -",
+       "eedb-replay: --revision: '" + std::string(256, '0') +
+           "...' is not a revision like 26:A0\n"},
+      {plugin() + "--describe $(printf '%0100000d' 0)",
+       "eedb-replay: --describe: unknown table '" + std::string(256, '0') + "...' (tables: "},
+      // An empty name is a name: nothing is replayed.
+      {plugin() + "--describe ''", "eedb-replay: --describe: unknown table '' (tables: "},
+      // Options that cannot go together are refused, not ignored.
+      {plugin() + "--bits --format json -",
+       "eedb-replay: --bits draws diagrams in the text form; the JSON form carries every field's "
+       "value: leave out --bits or --format json\n"},
+      {plugin() + "--list-tables -",
+       "eedb-replay: --list-tables replays nothing: leave out the FILE arguments\n"},
+      {plugin() + "--describe EedbOutrif examples.jsonl",
+       "eedb-replay: --describe replays nothing: leave out the FILE arguments\n"},
+      {plugin() + "--list-tables --describe EedbOutrif",
+       "eedb-replay: --list-tables and --describe each print one answer: give one of them\n"},
+      // A limit is a size: not negative, not text.
+      {plugin() + "--max-line-length -1 -", "--max-line-length: -1 is negative: give a size in "},
+      {plugin() + "--max-line-length ' -5' -", "--max-line-length:  -5 is negative: give a size"},
+      {plugin() + "--max-line-length lots -", "--max-line-length: "},
   };
   for (auto const& c : cases) {
     Outcome const r = run(c.args, kGood);
     EXPECT_EQ(r.status, 2) << c.args;
     EXPECT_THAT(r.err, StartsWith(c.message)) << c.args;
+    EXPECT_EQ(r.out, "") << c.args;
   }
 }
 
@@ -176,6 +208,7 @@ TEST_F(ToolTest, OutputAndErrorStreamsThatFail) {
     EXPECT_EQ(shell(tool() + "/nonexistent.jsonl " + redirect), 2) << redirect;
     EXPECT_EQ(shell(tool() + "--faps x - < /dev/null " + redirect), 2) << redirect;
     EXPECT_EQ(shell(tool() + "- < /dev/null >/dev/full " + redirect), 2) << redirect;
+    EXPECT_EQ(shell(tool() + "--help >/dev/full " + redirect), 2) << redirect;
   }
   EXPECT_EQ(shell(tool() + "- < /dev/null >&-  2>/dev/null"), 2);
   std::string const line = R"({"table": "EedbOutrif", "entry": {"key": 1, "viewType": 1}})";
@@ -209,11 +242,34 @@ TEST_F(ToolTest, SeveralFilesAsOneStream) {
   EXPECT_THAT(r.out, HasSubstr(R"({"line": 2, "file": ")" + b + R"(", "error": {"type": "input")"));
   EXPECT_THAT(r.out, HasSubstr(R"({"summary": {"lines": 5, "rejected": 1, "offers": 4, )"));
 
-  // A missing file stops the replay before it starts.
+  // A missing file or a directory stops the replay before it starts.
   r = run(plugin() + a + " /nonexistent.jsonl");
   EXPECT_EQ(r.status, 2);
   EXPECT_EQ(r.out, "");
   EXPECT_EQ(r.err, "eedb-replay: cannot open /nonexistent.jsonl: No such file or directory\n");
+  r = run(plugin() + a + " " + dir_);
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.err, "eedb-replay: cannot open " + dir_ + ": Is a directory\n");
+}
+
+// Named pipes are opened in their turn: one producer that fills the first (more than a pipe
+// holds) before it opens the second is read to the end.
+TEST_F(ToolTest, NamedPipesWrittenInOrderByOneProducer) {
+  std::string const a = dir_ + "/a.fifo";
+  std::string const b = dir_ + "/b.fifo";
+  ASSERT_EQ(::mkfifo(a.c_str(), 0600), 0);
+  ASSERT_EQ(::mkfifo(b.c_str(), 0600), 0);
+  std::string const line(kGood, sizeof kGood - 2);  // without its newline
+  std::ofstream(dir_ + "/producer.sh")
+      << "yes '" << line << "' | head -n 3000 > " << a << "\necho '" << line << "' > " << b << "\n";
+  auto const start = std::chrono::steady_clock::now();
+  shell("timeout 30 sh " + dir_ + "/producer.sh & timeout 30 " + tool() + "--quiet " + a + " " + b +
+        " > " + dir_ + "/out 2> " + dir_ + "/err; echo $? > " + dir_ + "/status; wait");
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(25));
+  EXPECT_EQ(slurp(dir_ + "/status"), "0\n") << slurp(dir_ + "/err");
+  EXPECT_THAT(slurp(dir_ + "/out"),
+              StartsWith("summary: 3001 lines, 0 rejected, 3001 offers, 0 errors\n"));
 }
 
 // Alone on a terminal the tool says how to give it input instead of waiting; "-" reads the
@@ -273,6 +329,13 @@ TEST_F(ToolTest, LongLinesAreRefusedOneByOne) {
   Outcome const k = run(plugin() + "--max-line-length 1k -", longLine);
   EXPECT_EQ(k.status, 0);
   EXPECT_THAT(k.out, Not(HasSubstr("rejected:")));
+  // A limit beyond any line is no limit, for a last line without its newline too.
+  std::string const lastLine(kGood, sizeof kGood - 2);
+  for (char const* huge : {"18446744073709551615", "15EiB", "9223372036854775808"}) {
+    Outcome const h = run(plugin() + "--max-line-length " + huge + " -", longLine + lastLine);
+    EXPECT_EQ(h.status, 0) << huge << h.err;
+    EXPECT_THAT(h.out, Not(HasSubstr("rejected:"))) << huge;
+  }
 }
 
 // Lines that carry their expected result: the exit status says whether every one held,
@@ -334,8 +397,6 @@ TEST_F(ToolTest, DiscoveryAndBitDiagramsFromTheCommandLine) {
   std::size_t const first = r.out.find(row);
   ASSERT_NE(first, std::string::npos) << r.out;
   EXPECT_NE(r.out.find(row, first + 1), std::string::npos) << "the dump draws the entry too";
-  EXPECT_EQ(run(plugin() + "--bits --format json", kGood).out,
-            run(plugin() + "--format json", kGood).out);
 }
 
 // --faps and --update-on-delete reach every table utility of the session, not only the first.

@@ -27,6 +27,7 @@ BEYOND_SCHEMA = [
     "duplicate member",
     "duplicate field",
     "the data of",  # SRv6 view data of another view than the entry's viewType, or of two
+    "takes an IPv4 address",  # an IPv6 address on a view whose format holds an IPv4 one
     "no table utility takes",
     "does not fit",  # a number written as text: the schema bounds its digits, not its value
 ]

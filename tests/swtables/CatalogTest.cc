@@ -1,9 +1,9 @@
 // The replay catalogue: every field of every table accepts what its storage holds and rejects
 // the rest with a reason that names the field and the value (that every line read is written
 // back through visit() and read again into the same entry is the line_parser fuzz target's; that
-// SRv6 view data are refused for another view, the replay tool's input test); and the software
-// table types whose behaviour the replay goldens do not show (SRv6 views sharing one block, ESEM
-// values per revision).
+// SRv6 view data are refused for another view, the replay tool's input test); an IPv4 view takes
+// an IPv4 address; and the software table types whose behaviour the replay goldens do not show
+// (SRv6 views sharing one block, ESEM values per revision).
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -146,6 +146,43 @@ TEST(CatalogTest, WrongShapesUnknownNamesAndBadAddresses) {
   AnyLogEntry other = findTable("EedbOutrif")->newEntry();
   EXPECT_THROW(t.set(other, "fodo", Value::number(1)), std::logic_error);
   EXPECT_THROW(t.makeWrapper(other, Asic::UnitId(), 0), std::logic_error);
+}
+
+// A view whose format holds an IPv4 address takes one: an IPv6 address there (IPv4-mapped too)
+// is refused whatever order the fields come in, and the entry is left as it was; the IPv6 views
+// and an IPv4 address on the IPv4 views are accepted.
+TEST(CatalogTest, IpFourViewsTakeAnIpFourAddress) {
+  struct Case {
+    std::string_view table;
+    unsigned view;
+    std::string_view dip;
+    std::string_view answer;
+  } const cases[] = {
+      {"EedbIpTunnel", 0, "2001:db8::1",
+       "field 'dip': \"2001:db8::1\" is an IPv6 address, but view 0 takes an IPv4 address"},
+      {"EedbIpTunnel", 1, "2001:db8::1",
+       "field 'dip': \"2001:db8::1\" is an IPv6 address, but view 1 takes an IPv4 address"},
+      {"EedbIpTunnel", 0, "::ffff:10.1.2.3",
+       "field 'dip': \"::ffff:10.1.2.3\" is an IPv6 address, but view 0 takes an IPv4 address "
+       "(write 10.1.2.3)"},
+      {"EedbVxlanTunnel", 0,
+       "::", "field 'dip': \"::\" is an IPv6 address, but view 0 takes an IPv4 address"},
+      {"EedbIpTunnel", 2, "2001:db8::1", "accepted"},
+      {"EedbIpTunnel", 3, "::ffff:10.1.2.3", "accepted"},
+      {"EedbIpTunnel", 1, "10.1.2.3", "accepted"},
+      {"EedbVxlanTunnel", 0, "0.0.0.0", "accepted"},
+  };
+  for (auto const& c : cases) {
+    TableInfo const& t = *findTable(c.table);
+    Value const dip = Value::text(std::string(c.dip));
+    Value const view = Value::number(c.view);
+    for (bool const dipFirst : {true, false}) {
+      AnyLogEntry e = t.newEntry();
+      Value const input = dipFirst ? Value::object({{"dip", dip}, {"viewType", view}})
+                                   : Value::object({{"viewType", view}, {"dip", dip}});
+      EXPECT_EQ(rejection(t, e, input), c.answer) << c.table << " " << c.view << " " << c.dip;
+    }
+  }
 }
 
 // One suggestion helper for tables, fields, members and options (as the replay tool's input

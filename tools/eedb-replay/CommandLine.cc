@@ -1,7 +1,14 @@
 #include "CommandLine.h"
 
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <iostream>
+
 #include <fmt/format.h>
 #include <CLI/CLI.hpp>
+
+#include "Escape.h"
 
 #include "zuri_errm/DidYouMean.h"
 
@@ -122,7 +129,20 @@ CommandLine::CommandLine()
                  "longest line read, in bytes; a longer line is refused with its number and the "
                  "replay goes on (default 1 MiB, e.g. --max-line-length 16MiB)")
       ->option_text("BYTES")
-      ->transform(CLI::AsSizeValue(false));
+      ->transform(CLI::AsSizeValue(false))
+      // Runs first (a transform goes before those added earlier): the size parser would take
+      // "-1" as a size that wraps.
+      ->transform(
+          [](std::string text) {
+            std::string_view const trimmed(text);
+            auto const at = trimmed.find_first_not_of(" \t");
+            if (at != std::string_view::npos && trimmed[at] == '-') {
+              throw CLI::ValidationError(fmt::format(
+                  "{} is negative: give a size in bytes (e.g. 1MiB)", escapedText(text)));
+            }
+            return text;
+          },
+          "", "");
   app.add_flag("--bits", args_.bits,
                "text form: draw every shadow entry shown (of an offer, and of --dump-shadow) as a "
                "bit diagram, 32 bits a row with each row's SCHAN data word");
@@ -148,8 +168,16 @@ std::optional<int> CommandLine::parse(int argc, char** argv, Say const& say) {
     return unknownOptions(*app_, e, say);
   } catch (CLI::ParseError const& e) {
     int const code = app_->exit(e);
-    return code == 0 ? 0 : kExitUsage;
+    if (code != 0) return kExitUsage;
+    // --help: the text went to standard output, which may have failed (a full device).
+    std::cout.flush();
+    if (!std::cout || std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
+      say(fmt::format("cannot write the output: {}", std::strerror(errno)));
+      return kExitUsage;
+    }
+    return 0;
   }
+  args_.describeGiven = app_->count("--describe") != 0;
   return std::nullopt;
 }
 

@@ -37,6 +37,7 @@ struct Args {
   bool bits = false;
   bool listTables = false;
   std::string describe;
+  bool describeGiven = false;  // --describe, even with an empty name
   bool version = false;
 };
 

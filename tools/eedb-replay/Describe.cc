@@ -659,7 +659,7 @@ ZuriErrm::TableInfo const* tableNamed(std::string_view name, std::string& messag
   if (auto const* table = ZuriErrm::findTable(name)) return table;
   std::vector<std::string_view> known;
   for (auto const& table : ZuriErrm::tables()) known.push_back(table.name);
-  message = fmt::format("unknown table '{}'", name);
+  message = fmt::format("unknown table '{}'", shownName(name));
   if (auto const near = ZuriErrm::didYouMean(name, known); !near.empty()) {
     message += near;
   } else {

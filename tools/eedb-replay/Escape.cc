@@ -142,4 +142,15 @@ std::string escapedText(std::string_view text) {
   return fmt::to_string(out);
 }
 
+std::string shownName(std::string_view name) {
+  if (name.size() <= kNameBytes) return escapedText(name);
+  std::size_t end = kNameBytes;
+  // Back to the first byte of a UTF-8 character.
+  while (end > 0 && (static_cast<unsigned char>(name[end]) & 0xC0) == 0x80) --end;
+  fmt::memory_buffer out;
+  appendEscapedText(out, name.substr(0, end));
+  fmt::format_to(std::back_inserter(out), "...");
+  return fmt::to_string(out);
+}
+
 }  // namespace eedb::replay

@@ -66,5 +66,9 @@ inline void appendJsonString(fmt::memory_buffer& out, std::string_view text) {
 // \u00XX (C1), a byte that is not UTF-8 as \xXX; everything else as it is.
 void appendEscapedText(fmt::memory_buffer& out, std::string_view text);
 std::string escapedText(std::string_view text);
+// A name from the command line (a file, a table, a revision) as a message shows it: escaped as
+// escapedText does, and cut after kNameBytes (whole UTF-8 characters), then "...".
+inline constexpr std::size_t kNameBytes = 256;
+std::string shownName(std::string_view name);
 
 }  // namespace eedb::replay

@@ -9,7 +9,9 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <system_error>
+#include <unordered_set>
 #include <utility>
 
 #include <fmt/format.h>
@@ -372,11 +374,20 @@ void LineParser::Reader::expectationOf(dom::element const& e, Expectation& out) 
           throw InputError(fmt::format("member 'expect.fields': {} is not an object", text(value)));
         }
         dom::object const fieldValues = value.get_object().value_unsafe();
+        // A duplicate is looked for among the names given before: by a scan of the few a line
+        // usually gives, in a set (of names in the parsed line) when there are many, so that a
+        // line of many names stays linear.
+        bool const many = fieldValues.size() > 16;
+        std::unordered_set<std::string_view> seen;
+        if (many) seen.reserve(fieldValues.size());
         for (auto [key, v] : fieldValues) {
           std::string_view const name = key;  // a lambda cannot capture a structured binding
-          if (std::any_of(out.fields.begin(), out.fields.end(),
-                          [&](Expectation::Field const& f) { return f.name == name; })) {
-            throw InputError(fmt::format("duplicate member 'expect.fields.{}'", name));
+          bool const duplicate =
+              many ? !seen.insert(name).second
+                   : std::any_of(out.fields.begin(), out.fields.end(),
+                                 [&](Expectation::Field const& f) { return f.name == name; });
+          if (duplicate) {
+            throw InputError(fmt::format("duplicate member 'expect.fields.{}'", excerpt(name)));
           }
           Expectation::Field field{std::string(name), {}, text(v)};
           bool ok = false;
@@ -513,7 +524,9 @@ LineReader::LineReader(int fd, std::function<void()> beforeRead, std::size_t blo
     : fd_(fd),
       beforeRead_(std::move(beforeRead)),
       blockSize_(blockSize),
-      maxLine_(maxLine),
+      // A limit no line reaches is no limit; kept below the top so that a length past it cannot
+      // wrap.
+      maxLine_(std::min(maxLine, std::numeric_limits<std::size_t>::max() / 4)),
       buffer_(blockSize + simdjson::SIMDJSON_PADDING) {}
 
 // Deals with a byte-order mark once the first bytes are in; false while more are needed.

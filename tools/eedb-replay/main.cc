@@ -1,6 +1,7 @@
 // eedb-replay: replays a JSON Lines stream of software log entries through the table
 // utilities of the plug-in, loaded as the agent loads it, and prints what each did.
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -72,13 +73,12 @@ struct WriteFailed {
 
 struct Input {
   std::string name;  // as given; "-" for standard input
-  int fd;
 };
 
 // --list-tables and --describe: what the plug-in's table utilities take; nothing is replayed.
 int discover(Args const& args, SessionConfig const& config) {
   ZuriErrm::TableInfo const* table = nullptr;
-  if (!args.describe.empty()) {
+  if (args.describeGiven) {
     std::string message;
     table = tableNamed(args.describe, message);
     if (table == nullptr) return usageError(fmt::format("--describe: {}", message));
@@ -106,7 +106,8 @@ int replay(Args const& args) {
   SessionConfig config;
   auto const revision = Hardware::Zuri::FapRevision::parse(args.revision);
   if (!revision) {
-    return usageError(fmt::format("--revision: '{}' is not a revision like 26:A0", args.revision));
+    return usageError(
+        fmt::format("--revision: '{}' is not a revision like 26:A0", shownName(args.revision)));
   }
   config.revision = *revision;
   try {
@@ -125,30 +126,39 @@ int replay(Args const& args) {
   if (args.maxLineLength == 0) return usageError("--max-line-length: 0 leaves no room for a line");
   config.pluginPath = args.plugin.empty() ? defaultPluginPath() : args.plugin;
   config.updateOnDelete = args.updateOnDelete;
-  if (args.listTables || !args.describe.empty()) return discover(args, config);
+  if (args.listTables || args.describeGiven) return discover(args, config);
   char const* const traceEnv = std::getenv("ZURI_TRACE");
   bool const tracing = !args.trace.empty() || (traceEnv != nullptr && *traceEnv != '\0' &&
                                                Kiv::traceConfigValid(traceEnv));
   std::optional<TraceCapture> traces;
   if (tracing) traces.emplace();
 
+  // Every input is looked at before the replay starts (a missing, unreadable or directory input
+  // stops it then), and opened when its turn comes: opening a named pipe waits for its writer,
+  // who may be waiting for the tool to read an earlier input. An input that cannot be opened at
+  // its turn stops the replay there.
   std::vector<Input> inputs;
+  int openFd = -1;  // the input being read, when it is not standard input
   auto const closeInputs = [&] {
-    for (auto const& input : inputs) {
-      if (input.fd != STDIN_FILENO) ::close(input.fd);
-    }
+    if (openFd >= 0) ::close(openFd);
+    openFd = -1;
   };
   for (std::string const& file : args.files) {
-    int fd = STDIN_FILENO;
     if (file != "-") {
-      fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
-      if (fd < 0) {
-        int const error = errno;
-        closeInputs();
-        return usageError(fmt::format("cannot open {}: {}", file, std::strerror(error)));
+      struct stat st {};
+      int error = 0;
+      if (::stat(file.c_str(), &st) != 0) {
+        error = errno;
+      } else if (S_ISDIR(st.st_mode)) {
+        error = EISDIR;
+      } else if (::faccessat(AT_FDCWD, file.c_str(), R_OK, AT_EACCESS) != 0) {
+        error = errno;
+      }
+      if (error != 0) {
+        return usageError(fmt::format("cannot open {}: {}", shownName(file), std::strerror(error)));
       }
     }
-    inputs.push_back({file, fd});
+    inputs.push_back({file});
   }
 
   std::unique_ptr<Session> session;
@@ -265,9 +275,18 @@ int replay(Args const& args) {
   std::string inputName;
   try {
     for (auto const& input : inputs) {
-      inputName = input.name == "-" ? "standard input" : input.name;
+      inputName = input.name == "-" ? "standard input" : shownName(input.name);
+      int fd = STDIN_FILENO;
+      if (input.name != "-") {
+        fd = openFd = ::open(input.name.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0) {
+          say(fmt::format("cannot open {}: {}", inputName, std::strerror(errno)));
+          status = kExitUsage;
+          break;
+        }
+      }
       if (inputs.size() > 1) reporter.fileIs(input.name);
-      LineReader reader(input.fd, flush, LineReader::kDefaultBlockSize, args.maxLineLength);
+      LineReader reader(fd, flush, LineReader::kDefaultBlockSize, args.maxLineLength);
       std::string_view text;
       while (reader.next(text)) {
         if (!reader.overlong() && text.find_first_not_of(" \t") == std::string_view::npos) {
@@ -278,6 +297,7 @@ int replay(Args const& args) {
         if (traces) traces->clear();
         if (reporter.pending() > (std::size_t{1} << 16)) flush();
       }
+      closeInputs();
     }
   } catch (std::system_error const& e) {
     say(fmt::format("cannot read {}: {}", inputName, e.code().message()));
@@ -378,8 +398,23 @@ int main(int argc, char** argv) {
   if (auto const status = commandLine.parse(argc, argv, say)) return *status;
   Args& args = commandLine.args();
   if (args.version) return printVersion(args);
+  if (args.listTables || args.describeGiven) {
+    // Each prints one answer and replays nothing.
+    if (args.listTables && args.describeGiven) {
+      return usageError("--list-tables and --describe each print one answer: give one of them");
+    }
+    if (!args.files.empty()) {
+      return usageError(fmt::format("{} replays nothing: leave out the FILE arguments",
+                                    args.listTables ? "--list-tables" : "--describe"));
+    }
+  }
+  if (args.bits && args.format == "json") {
+    return usageError(
+        "--bits draws diagrams in the text form; the JSON form carries every field's value: "
+        "leave out --bits or --format json");
+  }
   if (args.files.empty()) {
-    if (::isatty(STDIN_FILENO) == 1 && !args.listTables && args.describe.empty()) {
+    if (::isatty(STDIN_FILENO) == 1 && !args.listTables && !args.describeGiven) {
       // Nobody waits silently for a terminal: say how to give input.
       say("give a stream to replay: eedb-replay FILE..., or - to read lines typed here "
           "(eedb-replay --help for more)");
