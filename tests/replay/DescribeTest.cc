@@ -54,16 +54,16 @@ TEST(Describe, RulesFoundByProbingTheTranslation) {
        1,
        "EedbRifBasicEtpsEthRif60Entry",
        {{"key", "copy to hardware key"},
-        {"fodo", "copy to fodo (low 15 bits)"},
+        {"fodo", "cut to fodo (low 15 bits)"},
         {"viewType", "selects the view"},
-        {"forwardQosModel", "checked cast to forwardQosModel (max 1)"},
-        {"remarkProfile", "checked cast to remarkProfile (max 31)"},
-        {"mtuProfile", "checked cast to mtuProfile (max 15)"}}},
+        {"forwardQosModel", "checked to forwardQosModel (max 1)"},
+        {"remarkProfile", "checked to remarkProfile (max 31)"},
+        {"mtuProfile", "checked to mtuProfile (max 15)"}}},
       {"EedbArpTable",
        "EedbArpTableUtil",
        2,
        "EedbArpEtpsArp60Entry",
-       {{"key", "copy to hardware key (low 20 bits)"},
+       {{"key", "cut to hardware key (low 20 bits)"},
         {"l2Mac", "copy to l2Mac"},
         {"fodo", "not used by this view"}}},
       {"EedbSrv6",
@@ -71,14 +71,14 @@ TEST(Describe, RulesFoundByProbingTheTranslation) {
        0,
        "EedbSrv6EtpsSrv6150Entry",
        {{"etpsSrv6150.nofSids", "derived: nofSids, srhSegmentLeft, srhLastEntry, srhHdrExtLen"},
-        {"nextOutlifPointer", "copy to nextOutlifPointer (low 20 bits)"}}},
+        {"nextOutlifPointer", "cut to nextOutlifPointer (low 20 bits)"}}},
       {"EedbSrv6",
        "EedbSrv6TunnelUtil",
        2,
        "EedbSrv6Ipv6TunnelEtpsIpv6TunnelRaw150Entry",
-       {{"nextOutlifPointer", "checked cast to nextOutlifPointer (max 1048575)"},
+       {{"nextOutlifPointer", "bounded to nextOutlifPointer (max 1048575)"},
         {"statObjectId", "derived: statObjectId, statObjectCmd"},
-        {"etpsIpv6TunnelRaw150.ttlMode", "copy to ttlMode (low bit)"}}},
+        {"etpsIpv6TunnelRaw150.ttlMode", "cut to ttlMode (low bit)"}}},
       {"EedbIpTunnel",
        "EedbIpv6TunnelDipUtil",
        2,
@@ -86,6 +86,12 @@ TEST(Describe, RulesFoundByProbingTheTranslation) {
        {{"key.dipOutlif", "copy to hardware key"},
         {"key.outlif", "not used by this view"},
         {"dip", "copy to ipv6Dip (an IPv6 address)"}}},
+      {"EedbMplsTunnelTable",
+       "EedbMplsTunnelTableUtil",
+       2,
+       "EedbMplsTunnelEtpsMpls1Stat150Entry",
+       {{"ttlMode", "flag to ttlMode (ttlMode 1 -> 1, any other -> 0)"},
+        {"label1", "cut to mplsLabel (low 20 bits)"}}},
       {"EedbIpTunnel",
        "EedbIpTunnelUtil",
        0,
@@ -104,9 +110,11 @@ TEST(Describe, RulesFoundByProbingTheTranslation) {
 }
 
 // Every example line of every table parses and replays through a fresh session without an
-// exception, and some table utility takes it.
+// exception, and some table utility takes it; the examples of all tables, replayed together,
+// overwrite no other table's entry.
 TEST(Describe, EveryExampleLineReplaysWithoutError) {
   Session probing(config({2, 3}));
+  Session together(config({2, 3}));
   for (auto const& table : ZuriErrm::tables()) {
     TableDescription const d = describeTable(probing, table);
     ASSERT_FALSE(d.examples.empty()) << table.name;
@@ -123,6 +131,9 @@ TEST(Describe, EveryExampleLineReplaysWithoutError) {
       std::size_t stored = 0;
       session.dumpShadow([&](std::string_view, eedb::replay::ShadowView const&) { ++stored; });
       EXPECT_EQ(stored, taken) << example;
+      for (auto const& r : together.offer(parseLine(example), false)) {
+        EXPECT_FALSE(r.overwrites) << example << " overwrites " << r.overwrites->name;
+      }
     }
   }
 }

@@ -77,23 +77,12 @@ Explainer::Attempt Explainer::attempt(Session::Util const& util, ZuriErrm::Table
   return result;
 }
 
-namespace {
-
-// The translations of an explanation are not the replay's: their trace lines are dropped.
-class QuietTraces {
- public:
-  QuietTraces() : saved_(Kiv::traceRecordSink()) {
-    Kiv::traceRecordSinkIs([](Kiv::TraceRecord const&) {});
-  }
-  ~QuietTraces() { Kiv::traceRecordSinkIs(std::move(saved_)); }
-  QuietTraces(QuietTraces const&) = delete;
-  QuietTraces& operator=(QuietTraces const&) = delete;
-
- private:
-  Kiv::TraceRecordSink saved_;
-};
-
-}  // namespace
+QuietTraces::QuietTraces() : saved_(Kiv::traceRecordSink()) {
+  Kiv::traceRecordSinkIs([](Kiv::TraceRecord const&) {});
+}
+QuietTraces::~QuietTraces() {
+  Kiv::traceRecordSinkIs(std::move(saved_));
+}
 
 void Explainer::explain(Session::Util const& util, LogLine const& line, OfferResult& result) {
   if (result.error) {

@@ -15,6 +15,7 @@
 
 #include "Input.h"
 #include "Session.h"
+#include "kiv/Trace.h"
 
 namespace eedb::replay {
 
@@ -38,6 +39,19 @@ struct FieldPath {
 // views), in storage order.
 std::vector<FieldPath> leafFields(ZuriErrm::TableInfo const& table,
                                   ZuriErrm::AnyLogEntry const& entry, bool all = false);
+
+// The translations of an explanation are not the replay's: while one lives, trace lines are
+// dropped.
+class QuietTraces {
+ public:
+  QuietTraces();
+  ~QuietTraces();
+  QuietTraces(QuietTraces const&) = delete;
+  QuietTraces& operator=(QuietTraces const&) = delete;
+
+ private:
+  Kiv::TraceRecordSink saved_;
+};
 
 class Explainer {
  public:

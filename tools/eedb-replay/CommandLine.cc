@@ -31,19 +31,36 @@ Several files replay in order as one stream; lines are then shown as FILE:LINE (
 "file" member (JSON). A stream compressed with gzip is read as it is, from a file or standard
 input (told by its first bytes, not its name).
 
+"delete": true removes the hardware entry of the key. "tableDelete": true marks the entry as part
+of deleting a whole table: every table utility of the table takes it, whatever its viewType,
+when the FAP is in its FAP mask or is the null FAP 128 (another FAP: an ordinary entry). With
+"delete": true each deletes the entry under its own key (IP tunnel: key.outlif and
+key.dipOutlif); without it each adds: the view's entry for a viewType of its own, else the
+key-only entry (the key, no format, no fields: 0 bits, no SCHAN command); a direct table its bit.
+
 The optional member "expect" says what the line must do; every member given must hold:
   "error": TEXT        an offer raised and its message contains TEXT
   "rejected": TEXT     the line is refused as input and the reason contains TEXT (alone)
   "applicable": BOOL   some offer was applicable (false: none was)
   "present": BOOL      the shadow entry read back after an applicable offer is present (absent)
   "fields": {...}      the shadow entry read back holds these field values
+  "lossy": [FIELD...]  a cut rule did not keep these input fields whole (--strict: no other)
   "util": NAME         only the offer to this table utility counts (default: any offer)
-A line whose result differs is reported ("expect" and "differs" in JSON) and counted as unmet.
+A line whose result differs is reported ("expect" and "differs" in JSON) and counted as unmet;
+an offer that raised where no "error" of its table utility was expected makes the line differ.
+
+Notes beside an applicable offer, counted in the summary ("lossy", "overwrites"):
+  note    fodo 40000 programmed as 7232 (low 15 bits)
+          a cut rule kept only the low bits of the value (JSON "lossy")
+  note    overwrites EedbOutrifUtil's entry (format ...)   (or: deletes ...)
+          the entry under the key was written by another software table (JSON "overwrites");
+          the table utilities of one software table take turns on a key without a note
+--strict fails the line for each, unless "expect": {"lossy": [...]} names the field.
 
 Exit status: 0 when every line was read and processed without an exception (or failed as its
 expectation says) and every expectation held, 1 when some line was rejected or raised
 unexpectedly, an expectation was unmet (or, with --verify, the chip model differs from the
-shadow), 2 for a usage or I/O error (a failed write stops the replay at once).
+shadow; with --strict, a note failed a line; the JSON summary's "passed" says which), 2 for a usage or I/O error (a failed write stops the replay at once).
 
 Examples:
   eedb-replay examples/demo.jsonl
@@ -108,8 +125,14 @@ CommandLine::CommandLine()
       ->option_text("text|json")
       ->check(CLI::IsMember({"text", "json"}));
   app.add_flag("--quiet,-q", args_.quiet,
-               "print only the summary (and the --dump-shadow dump and the --trace lines), e.g. "
-               "for timing");
+               "hide what went as asked: print the failures (rejected lines, offers that raised, "
+               "unmet expectations, overwrites, lossy notes under --strict), the summary, and the "
+               "--dump-shadow dump and the --trace lines");
+  app.add_flag("--strict", args_.strict,
+               "a value that a cut rule does not keep whole (a note \"fodo 40000 programmed as "
+               "7232\") or an entry of another software table overwritten or deleted fails the "
+               "line (exit status 1), unless its expectation names the field (\"expect\": "
+               "{\"lossy\": [\"fodo\"]})");
   app.add_option("--trace", args_.trace,
                  "trace handles and levels to turn on, same syntax as ZURI_TRACE and added to it "
                  "(both apply; e.g. --trace 'EedbOutrifUtil/3' or --trace '*/0-8'); each trace "

@@ -29,6 +29,7 @@ struct Args {
   bool updateOnDelete = false;
   std::string format = "text";
   bool quiet = false;
+  bool strict = false;
   std::string trace;
   bool dumpShadow = false;
   bool verify = false;

@@ -133,16 +133,61 @@ class FieldProbe {
     }
     r.kind = FieldRule::Kind::derived;
     if (r.targets.size() != 1) return;
-    // One target holding the value, or its low bits: a copy (a checked cast when bounded).
+    // One target holding the value, or its low bits: a copy or a cut; a checked or bounded one
+    // when a value fails, told apart by the failure (the checked cast's or the bounded type's).
     auto const& target = r.targets.front();
     unsigned const bits = static_cast<unsigned>(std::bit_width(targetValue(atTop.entry, target)));
     for (auto const& [value, a] : probes) {
       if (!a->ok || targetValue(a->entry, target) != (value & chip26_a0::bits::lowMask(bits))) {
+        mapSmallDomain(r, target, top);
         return;
       }
     }
-    r.kind = r.max ? FieldRule::Kind::checkedCast : FieldRule::Kind::copy;
-    if (top > chip26_a0::bits::lowMask(bits)) r.lowBits = bits;
+    if (top > chip26_a0::bits::lowMask(bits)) {
+      r.kind = FieldRule::Kind::cut;
+      r.lowBits = bits;
+    } else if (!r.max) {
+      r.kind = FieldRule::Kind::copy;
+    } else {
+      std::string const cause = with(Value::number(*r.max + 1)).cause;
+      r.kind = cause.find("::value < 0 or > ") != std::string::npos ? FieldRule::Kind::bounded
+                                                                    : FieldRule::Kind::checked;
+    }
+  }
+
+  // A derived field of at most kSmallDomain values into one target: every value is translated
+  // and the mapping written out, the most frequent result as "any other"; a one-bit target of
+  // both 0 and 1 is a flag.
+  void mapSmallDomain(FieldRule& r, std::string const& target, std::uint64_t top) const {
+    constexpr std::uint64_t kSmallDomain = 256;
+    constexpr std::size_t kListed = 4;
+    if (top >= kSmallDomain) return;
+    std::vector<std::pair<std::uint64_t, std::uint64_t>> outputs;  // (input, target value)
+    unsigned width = 0;
+    for (std::uint64_t v = 0; v <= top; ++v) {
+      Attempt const a = with(Value::number(v));
+      if (!a.ok) return;
+      auto const* hw = hwField(a.entry, target);
+      if (hw == nullptr || hw->wide()) return;
+      width = hw->width();
+      outputs.emplace_back(v, hw->value());
+    }
+    std::map<std::uint64_t, std::size_t> counts;
+    for (auto const& [in, out] : outputs) ++counts[out];
+    auto const common =
+        std::max_element(counts.begin(), counts.end(), [](auto const& a, auto const& b) {
+          return a.second < b.second;
+        })->first;
+    std::string listed;
+    std::size_t n = 0;
+    for (auto const& [in, out] : outputs) {
+      if (out == common && outputs.size() > kListed) continue;
+      if (++n > kListed) return;
+      listed += fmt::format("{}{} -> {}", listed.empty() ? "" : ", ", in, out);
+    }
+    r.mapping = fmt::format("{} {}", r.field, listed);
+    if (outputs.size() > kListed) r.mapping += fmt::format(", any other -> {}", common);
+    if (width == 1 && counts.size() == 2) r.kind = FieldRule::Kind::flag;
   }
 
   void addressRule(FieldRule& r) const {
@@ -197,6 +242,8 @@ class FieldProbe {
   FieldPath const& field_;
 };
 
+}  // namespace
+
 ViewDescription describeView(Explainer& explainer, Session::Util const& util,
                              ZuriErrm::TableInfo const& table, std::optional<unsigned> view) {
   ViewDescription d;
@@ -228,10 +275,13 @@ ViewDescription describeView(Explainer& explainer, Session::Util const& util,
   return d;
 }
 
+namespace {
+
 // A value for the example of a field that a view uses: something other than 0 that the rules
-// take; hardware keys from 4096 on, one apart (utilities of one table share a hardware table).
+// take; hardware keys one apart (utilities of one table share a hardware table) from a base of
+// the table's own, so that the examples of all tables replay together without overwrites.
 std::optional<Value> exampleValue(FieldInfo const& info, FieldRule const& rule, unsigned& counter,
-                                  unsigned& keys) {
+                                  unsigned& keys, std::uint64_t keyBase) {
   switch (info.kind) {
     case FieldKind::address:
       return Value::text(std::string(rule.note == "an IPv6 address" ? kIpv6Probe : kIpv4Probe));
@@ -246,7 +296,7 @@ std::optional<Value> exampleValue(FieldInfo const& info, FieldRule const& rule, 
   if (rule.lowBits != 0) limit = std::min(limit, chip26_a0::bits::lowMask(rule.lowBits));
   bool const key =
       std::find(rule.targets.begin(), rule.targets.end(), kKeyTarget) != rule.targets.end();
-  std::uint64_t const wanted = key ? 4096 + keys++ : ++counter;
+  std::uint64_t const wanted = key ? keyBase + keys++ : ++counter;
   return Value::number(std::min(wanted, limit));
 }
 
@@ -298,7 +348,7 @@ std::vector<std::string> examples(Explainer& explainer, Session const& session,
         }
       }
       if (used == nullptr) continue;
-      auto const value = exampleValue(*field.info, *used, counter, keys);
+      auto const value = exampleValue(*field.info, *used, counter, keys, 4096 + 256 * table.index);
       if (!value) continue;
       ZuriErrm::AnyLogEntry tried = entry;
       field.info->set(tried, *value, field.path);
@@ -356,8 +406,14 @@ std::string_view kindName(FieldRule::Kind kind) {
       return "selectsView";
     case FieldRule::Kind::copy:
       return "copy";
-    case FieldRule::Kind::checkedCast:
-      return "checkedCast";
+    case FieldRule::Kind::cut:
+      return "cut";
+    case FieldRule::Kind::checked:
+      return "checked";
+    case FieldRule::Kind::bounded:
+      return "bounded";
+    case FieldRule::Kind::flag:
+      return "flag";
     case FieldRule::Kind::derived:
       return "derived";
     case FieldRule::Kind::unused:
@@ -381,17 +437,24 @@ std::string FieldRule::text() const {
       return "fails: " + note;
     case Kind::copy:
       text = "copy to " + targetList;
-      if (lowBits == 1) text += " (low bit)";
-      if (lowBits > 1) text += fmt::format(" (low {} bits)", lowBits);
       break;
-    case Kind::checkedCast:
-      text = fmt::format("checked cast to {} (max {})", targetList, max.value_or(0));
+    case Kind::cut:
+      text = "cut to " + targetList;
+      text += lowBits == 1 ? std::string(" (low bit)") : fmt::format(" (low {} bits)", lowBits);
+      break;
+    case Kind::checked:
+    case Kind::bounded:
+      text = fmt::format("{} to {} (max {})", kindName(kind), targetList, max.value_or(0));
+      break;
+    case Kind::flag:
+      text = "flag to " + targetList;
       break;
     case Kind::derived:
       text = "derived: " + targetList;
       if (max) text += fmt::format(" (max {})", *max);
       break;
   }
+  if (!mapping.empty()) text += fmt::format(" ({})", mapping);
   if (!note.empty()) text += fmt::format(" ({})", note);
   return text;
 }
@@ -487,6 +550,12 @@ void printDescription(fmt::memory_buffer& out, Form form, TableDescription const
             fmt::format_to(o, "{}", *r.max);
           } else {
             out.append(std::string_view("null"));
+          }
+          out.append(std::string_view(", \"mapping\": "));
+          if (r.mapping.empty()) {
+            out.append(std::string_view("null"));
+          } else {
+            appendJsonString(out, r.mapping);
           }
           out.append(std::string_view(", \"text\": "));
           appendJsonString(out, r.text());

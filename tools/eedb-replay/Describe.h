@@ -22,17 +22,20 @@
 
 namespace eedb::replay {
 
-// How one input field reaches the entry of one view.
+// How one input field reaches the entry of one view, named as the table files name their rules
+// (cut, copy, checked, bounded, flag); derived for any other computation.
 struct FieldRule {
-  enum class Kind { selectsView, copy, checkedCast, derived, unused, fails };
+  enum class Kind { selectsView, copy, cut, checked, bounded, flag, derived, unused, fails };
   std::string field;  // path from the entry, "key.outlif"
   Kind kind = Kind::unused;
   std::vector<std::string> targets;  // hardware fields; "hardware key" for the key
-  unsigned lowBits = 0;              // copy: only the low N bits are kept (0: all)
+  unsigned lowBits = 0;              // cut: only the low N bits are kept
   std::optional<std::uint64_t> max;  // the largest value that translates, when one fails
   std::string note;                  // what else there is to know ("IPv4 address")
+  // A flag or derived field of a small domain, value by value: "ttlMode 1 -> 1, any other -> 0".
+  std::string mapping;
 
-  // "copy to fodo (low 15 bits)", "checked cast to mtuProfile (max 15)", "not used by this view"
+  // "cut to fodo (low 15 bits)", "checked to mtuProfile (max 15)", "not used by this view"
   std::string text() const;
 };
 std::string_view kindName(FieldRule::Kind kind);
@@ -58,6 +61,9 @@ struct TableDescription {
 };
 
 TableDescription describeTable(Session& session, ZuriErrm::TableInfo const& table);
+// One view of one table utility (`view` empty for a table without views).
+ViewDescription describeView(Explainer& explainer, Session::Util const& util,
+                             ZuriErrm::TableInfo const& table, std::optional<unsigned> view);
 
 void printDescription(fmt::memory_buffer& out, Form form, TableDescription const& description);
 void printTableList(fmt::memory_buffer& out, Form form, Session const& session);

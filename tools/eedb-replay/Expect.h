@@ -8,10 +8,13 @@
 //   "expect": {"present": false}               the shadow entry read back is absent (true: present)
 //   "expect": {"rejected": "unknown field"}    the line is refused as input, the reason contains
 //                                              the text (excludes the other members)
+//   "expect": {"lossy": ["fodo"]}              a cut did not keep these input fields whole (and
+//                                              with --strict, no other field)
 //   "util": "EedbIpTunnelUtil"                 with any of them: only that table utility's offer
 //
 // Without "util" each expectation holds when some offer of the line meets it ("fields" and
-// "present" look at the offers that were applicable). Every member given must hold.
+// "present" look at the offers that were applicable). Every member given must hold, and an offer
+// that raised where no "error" of its table utility was expected makes the line differ.
 #pragma once
 
 #include <array>
@@ -40,6 +43,7 @@ struct Expectation {
   std::optional<bool> applicable;
   std::optional<bool> present;
   std::vector<Field> fields;
+  std::vector<std::string> lossy;  // input fields
 
   void clear();
   // The line is expected to fail: rejected as input, or an offer raising.
@@ -52,5 +56,7 @@ struct Expectation {
 std::string differences(Expectation const& expect, std::span<OfferResult const> offers);
 // ... and for a line that was refused as input for `reason`.
 std::string differencesOfRejected(Expectation const& expect, std::string_view reason);
+// The expectation says that the offer leaves `field` lossy.
+bool foreseesLossy(Expectation const& expect, OfferResult const& offer, std::string_view field);
 
 }  // namespace eedb::replay

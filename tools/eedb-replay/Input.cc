@@ -37,9 +37,9 @@ constexpr std::string_view kLineMembers[] = {"table",  "entry",       "unit",  "
                                              "delete", "tableDelete", "expect"};
 enum LineMember : unsigned { kTable, kEntry, kUnit, kUnitId, kDelete, kTableDelete, kExpect };
 constexpr std::string_view kUnitMembers[] = {"fap", "instance"};
-constexpr std::string_view kExpectMembers[] = {"util",    "error",      "rejected",
-                                               "present", "applicable", "fields"};
-enum ExpectMember : unsigned { kUtil, kError, kRejected, kPresent, kApplicable, kFields };
+constexpr std::string_view kExpectMembers[] = {"util",       "error",  "rejected", "present",
+                                               "applicable", "fields", "lossy"};
+enum ExpectMember : unsigned { kUtil, kError, kRejected, kPresent, kApplicable, kFields, kLossy };
 
 // Index of `name` in `names`, or the size of `names`.
 template <std::size_t N>
@@ -359,6 +359,17 @@ void LineParser::Reader::expectationOf(dom::element const& e, Expectation& out) 
       case kApplicable:
         out.applicable = flag(value, key);
         break;
+      case kLossy: {
+        if (value.type() != dom::element_type::ARRAY) {
+          throw InputError(
+              fmt::format("member 'expect.lossy': {} is not a list of field names", text(value)));
+        }
+        dom::array const names = value.get_array().value_unsafe();
+        for (dom::element name : names) {
+          out.lossy.push_back(textOf(name, "lossy"));
+        }
+        break;
+      }
       default:
         if (value.type() != dom::element_type::OBJECT) {
           throw InputError(fmt::format("member 'expect.fields': {} is not an object", text(value)));

@@ -116,8 +116,8 @@ std::string schema() {
   put(out, R"(]}},
     "unit": {{"description": "FAP and instance, 0 and 0 when left out", "type": "object", "additionalProperties": false, "properties": {{"fap": {{"$ref": "#/$defs/byte"}}, "instance": {{"$ref": "#/$defs/byte"}}}}}},
     "unitId": {{"description": "the unit as one number, the FAP id in the high byte", "anyOf": [{{"type": "integer", "minimum": 0, "maximum": 65535}}, {{"type": "string", "pattern": "^(0[xX]0*[0-9a-fA-F]{{1,4}}|0*[0-9]{{1,5}})$"}}]}},
-    "delete": {{"type": "boolean"}},
-    "tableDelete": {{"type": "boolean"}},
+    "delete": {{"description": "removes the hardware entry of the key, each table utility under its own key", "type": "boolean"}},
+    "tableDelete": {{"description": "part of deleting the whole table: every table utility of the table takes the entry, whatever its viewType, when the FAP is in its FAP mask or is the null FAP 128. With delete, each deletes the entry under its own key; without, each adds the view's entry for a viewType of its own, else the key-only entry: no format, no fields, 0 bits, no SCHAN command; a direct table writes its bit", "type": "boolean"}},
     "entry": {{"description": "the log entry's fields; a missing field is 0", "type": "object"}},
     "expect": {{"$ref": "#/$defs/expect"}}
   }},
@@ -143,6 +143,7 @@ std::string schema() {
         "applicable": {{"type": "boolean"}},
         "present": {{"type": "boolean"}},
         "fields": {{"description": "hardware field values of the shadow entry read back", "type": "object", "additionalProperties": {{"anyOf": [{{"type": "integer", "minimum": 0, "maximum": 18446744073709551615}}, {{"type": "string", "pattern": "^0[xX][0-9a-fA-F]{{1,32}}$"}}]}}}},
+        "lossy": {{"description": "input fields that a cut rule does not keep whole (a lossy note each); with --strict no other field may be", "type": "array", "items": {{"type": "string"}}}},
         "util": {{"description": "only the offer to this table utility counts", "type": "string"}}
       }},
       "if": {{"required": ["rejected"]}},

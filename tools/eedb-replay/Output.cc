@@ -318,6 +318,7 @@ void Reporter::jsonOffer(std::size_t line, OfferResult const& r) {
     put(out_, ", ");
     jsonTraces(r.traces);
   }
+  jsonNotes(r);
   if (!r.error) {
     put(out_, ", \"error\": null}\n");
     return;
@@ -334,6 +335,54 @@ void Reporter::jsonOffer(std::size_t line, OfferResult const& r) {
     if (r.blame->limit) fmt::format_to(out, FMT_COMPILE(", \"limit\": {}"), *r.blame->limit);
   }
   put(out_, "}}\n");
+}
+
+// "lossy": [{"field": "fodo", "input": 40000, "programmed": 7232, "rule": "cut to fodo (low 15
+// bits)"}], "overwrites": {"util": ..., "name": ..., "format": ..., "deleted": false}
+void Reporter::jsonNotes(OfferResult const& r) {
+  if (!r.lossy.empty()) {
+    put(out_, ", \"lossy\": [");
+    std::string_view sep;
+    for (auto const& note : r.lossy) {
+      put(out_, sep);
+      put(out_, "{\"field\": ");
+      appendJsonString(out_, note.field);
+      fmt::format_to(std::back_inserter(out_),
+                     FMT_COMPILE(", \"input\": {}, \"programmed\": {}, \"rule\": "), note.input,
+                     note.programmed);
+      appendJsonString(out_, note.rule);
+      out_.push_back('}');
+      sep = ", ";
+    }
+    out_.push_back(']');
+  }
+  if (r.overwrites) {
+    put(out_, ", \"overwrites\": {\"util\": ");
+    appendJsonString(out_, r.overwrites->util);
+    put(out_, ", \"name\": ");
+    appendJsonString(out_, r.overwrites->name);
+    put(out_, ", \"format\": ");
+    if (r.overwrites->format.empty()) {
+      put(out_, "null");
+    } else {
+      appendJsonString(out_, r.overwrites->format);
+    }
+    put(out_, r.overwrites->deleted ? std::string_view(", \"deleted\": true}")
+                                    : std::string_view(", \"deleted\": false}"));
+  }
+}
+
+// "note    fodo 40000 programmed as 7232 (low 15 bits)", "note    overwrites EedbOutrifUtil's
+// entry (format EedbRifBasicEtpsEthRif60Entry)"
+void Reporter::textNotes(OfferResult const& r) {
+  auto out = std::back_inserter(out_);
+  for (auto const& note : r.lossy) {
+    fmt::format_to(out, "{:{}}{:<{}}{}\n", "", kIndent, "note", kLabel, lossyText(note));
+  }
+  if (r.overwrites) {
+    fmt::format_to(out, "{:{}}{:<{}}{}\n", "", kIndent, "note", kLabel,
+                   overwriteText(*r.overwrites));
+  }
 }
 
 void Reporter::textOffer(std::size_t line, OfferResult const& r) {
@@ -375,10 +424,12 @@ void Reporter::textOffer(std::size_t line, OfferResult const& r) {
       first = false;
     }
   }
+  textNotes(r);
 }
 
 void Reporter::offer(std::size_t line, OfferResult const& r) {
-  if (quiet_) {
+  bool const failed = r.error || r.overwrites || (strict_ && !r.lossy.empty());
+  if (quiet_ && !failed) {
     // The offer itself is not shown; the traces asked for are.
     if (!r.traces.empty()) traces(line, r.traces);
     return;
@@ -417,7 +468,6 @@ void Reporter::traces(std::optional<std::size_t> line, std::span<TraceLine const
 }
 
 void Reporter::rejected(std::size_t line, std::string_view message) {
-  if (quiet_) return;
   if (form_ == Form::json) {
     jsonLine(out_, file_, line);
     put(out_, ", \"error\": {\"type\": \"input\", \"message\": ");
@@ -432,7 +482,6 @@ void Reporter::rejected(std::size_t line, std::string_view message) {
 }
 
 void Reporter::unmet(std::size_t line, std::string_view expect, std::string_view differs) {
-  if (quiet_) return;
   if (form_ == Form::json) {
     jsonLine(out_, file_, line);
     // `expect` is the line's own member, minified: JSON as it stands.
@@ -471,8 +520,9 @@ void Reporter::summary(Summary const& s, std::vector<Session::Util> const& utils
     fmt::format_to(out,
                    "{{\"summary\": {{\"format\": {}, \"lines\": {}, \"rejected\": {}, "
                    "\"offers\": {}, \"errors\": {}, \"expected\": {}, \"unmet\": {}, "
-                   "\"utils\": {{",
-                   kOutputFormat, s.lines, s.rejected, s.offers, s.errors, s.expected, s.unmet);
+                   "\"lossy\": {}, \"overwrites\": {}, \"passed\": {}, \"utils\": {{",
+                   kOutputFormat, s.lines, s.rejected, s.offers, s.errors, s.expected, s.unmet,
+                   s.lossy, s.overwrites, s.passed);
     std::string_view sep;
     for (auto const& util : utils) {
       put(out_, sep);
@@ -500,6 +550,8 @@ void Reporter::summary(Summary const& s, std::vector<Session::Util> const& utils
   if (s.expected != 0) {
     fmt::format_to(out, ", {}, {} unmet", counted(s.expected, "expectation"), s.unmet);
   }
+  if (s.lossy != 0) fmt::format_to(out, ", {}", counted(s.lossy, "lossy value"));
+  if (s.overwrites != 0) fmt::format_to(out, ", {}", counted(s.overwrites, "overwrite"));
   out_.push_back('\n');
   // People want the table utilities that did something; scripts get all from --format json.
   std::size_t width = 0;

@@ -1,8 +1,10 @@
 // Output of the replay tool: one report per offer and per rejected line, the shadow dump and
 // the summary, as aligned text for people or as one JSON object per line for scripts. Everything
-// goes into one buffer that the caller flushes; nothing is printed with --quiet but the traces,
-// the dump and the summary. Captured traces appear with the offer that caused them (text:
-// indented under it; JSON: its "trace" array), or on their own where no offer caused them.
+// goes into one buffer that the caller flushes; --quiet hides what went as asked: it shows the
+// traces, the dump, the summary and every failure (a rejected line, an offer that raised, an
+// unmet expectation, an overwrite, a lossy note under --strict). Captured traces appear with the
+// offer that caused them (text: indented under it; JSON: its "trace" array), or on their own where
+// no offer caused them.
 #pragma once
 
 #include <cstddef>
@@ -34,9 +36,12 @@ struct Summary {
   std::size_t lines = 0;     // lines read, blank lines aside
   std::size_t rejected = 0;  // lines refused as input
   std::size_t offers = 0;
-  std::size_t errors = 0;    // offers that raised
-  std::size_t expected = 0;  // lines with an expectation
-  std::size_t unmet = 0;     // lines whose result differs from their expectation
+  std::size_t errors = 0;      // offers that raised
+  std::size_t expected = 0;    // lines with an expectation
+  std::size_t unmet = 0;       // lines whose result differs from their expectation
+  std::size_t lossy = 0;       // input values that a cut did not keep whole
+  std::size_t overwrites = 0;  // entries of another software table overwritten or deleted
+  bool passed = true;          // the exit status is 0: the stream did what it expects
 };
 
 class Reporter {
@@ -48,6 +53,8 @@ class Reporter {
   bool detailed() const noexcept { return !quiet_; }
   // Text form: draw every shadow entry as a bit diagram (--bits).
   void bitsIs(bool bits) noexcept { bits_ = bits; }
+  // --strict: a lossy note is a failure, shown with --quiet too.
+  void strictIs(bool strict) noexcept { strict_ = strict; }
 
   void offer(std::size_t line, OfferResult const& result);
   // Trace lines that no shown offer carries: those of an input line with --quiet, or of no
@@ -75,11 +82,14 @@ class Reporter {
   void jsonTraces(std::span<TraceLine const> lines);
   void textTraces(std::string_view first, std::span<TraceLine const> lines);
   void textTrace(TraceLine const& trace);
+  void jsonNotes(OfferResult const& result);
+  void textNotes(OfferResult const& result);
 
   Form form_;
   bool quiet_;
   std::string_view file_;
   bool bits_ = false;
+  bool strict_ = false;
   fmt::memory_buffer out_;
 };
 

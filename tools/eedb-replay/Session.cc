@@ -237,6 +237,7 @@ Session::Session(SessionConfig const& config)
     utils_.push_back({util, tableNameOf(*util), accessFor(util->hwTableBase().get()), {}});
   }
   explainer_ = std::make_unique<Explainer>(*this);
+  programmed_ = std::make_unique<ProgrammedCheck>(*this);
   for (auto& util : utils_) util.shortName = shortNameOf(util.name);  // names no longer move
   if (utils_.empty()) {
     // Name the revisions it does register for.
@@ -297,6 +298,7 @@ std::span<OfferResult const> Session::offer(LogLine const& line, bool detail) {
     } catch (...) {
       result.error = currentError();
     }
+    programmed_->check(line, indices[i], result);
     if (detail) readBack(util, line, mapArgs, result.traced, result);
     if (result.traced) traceEnds_[i] = {traceBegin, traces_->size()};
     // Only after the fact: a failure or a refusal is explained by translating again, with its

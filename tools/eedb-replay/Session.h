@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "Input.h"
+#include "Notes.h"
 #include "TraceCapture.h"
 #include "chip26_a0/EntryLayout.h"
 #include "hardware/FapRevision.h"
@@ -91,6 +92,10 @@ struct OfferResult {
   // While traces are captured: the trace lines of the offer, in order.
   bool traced = false;
   std::span<TraceLine const> traces;
+  // Only when applicable: the input values a cut did not keep whole, and the entry of another
+  // software table that the offer overwrote or deleted (Notes.h).
+  std::vector<LossyNote> lossy;
+  std::optional<OverwriteNote> overwrites;
 };
 
 // The type name and text of the exception being handled (call it inside a catch block).
@@ -164,6 +169,7 @@ class Session {
   std::vector<std::vector<std::size_t>> byTable_;  // by TableInfo::index
   std::vector<OfferResult> results_;
   std::unique_ptr<Explainer> explainer_;  // of failures and refusals, after the fact only
+  std::unique_ptr<ProgrammedCheck> programmed_;
   TraceCapture const* traces_ = nullptr;
   std::vector<std::pair<std::size_t, std::size_t>> traceEnds_;  // by result: capture range
 };

@@ -174,6 +174,7 @@ int replay(Args const& args) {
   Form const form = args.format == "json" ? Form::json : Form::text;
   Reporter reporter(form, args.quiet);
   reporter.bitsIs(args.bits);
+  reporter.strictIs(args.strict);
   // Traces of no offer (start-up, the end) appear on their own, where they happened.
   auto const looseTraces = [&] {
     if (!traces) return;
@@ -234,6 +235,7 @@ int replay(Args const& args) {
     // failure, the field that explains it.
     bool const detail = reporter.detailed() || line.hasExpect;
     bool raised = false;
+    std::string strictFailure;  // the first note that --strict does not let pass
     auto const results = session->offer(line, detail);
     for (auto const& result : results) {
       if (chip) chip->execute(result.cmds);
@@ -242,13 +244,30 @@ int replay(Args const& args) {
         ++summary.errors;
         raised = true;
       }
+      summary.lossy += result.lossy.size();
+      if (result.overwrites) ++summary.overwrites;
+      if (args.strict && strictFailure.empty()) {
+        for (auto const& note : result.lossy) {
+          if (line.hasExpect && foreseesLossy(line.expect, result, note.field)) continue;
+          strictFailure = lossyText(note);
+          break;
+        }
+        if (strictFailure.empty() && result.overwrites) {
+          strictFailure = fmt::format("{} {}", result.name, overwriteText(*result.overwrites));
+        }
+      }
       reporter.offer(number, result);
     }
+    std::string differs = line.hasExpect ? differences(line.expect, results) : std::string();
+    if (differs.empty() && !strictFailure.empty()) differs = "--strict: " + strictFailure;
     if (!line.hasExpect) {
       if (raised) ++unforeseen;
+      if (differs.empty()) return;
+      // Only --strict fails a line without an expectation that way: listed like an unmet one.
+      if (!raised) ++unforeseen;
+      reporter.unmet(number, "{}", differs);
       return;
     }
-    std::string const differs = differences(line.expect, results);
     if (differs.empty()) return;
     ++summary.unmet;
     if (raised) ++unforeseen;
@@ -314,6 +333,7 @@ int replay(Args const& args) {
     // The summary stays last: written aside, then the session ends (with the table utilities'
     // traces of the end) before it is printed.
     Reporter closing(form, args.quiet);
+    summary.passed = status == 0 && unforeseen == 0 && summary.unmet == 0 && differences == 0;
     closing.summary(summary, session->utils());
     session.reset();
     looseTraces();

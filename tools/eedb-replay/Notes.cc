@@ -1,0 +1,123 @@
+#include "Notes.h"
+
+#include <algorithm>
+
+#include <fmt/format.h>
+
+#include "Attribution.h"
+#include "Describe.h"
+#include "Session.h"
+#include "chip26_a0/BitField.h"
+#include "chip26_a0/EedbEntry.h"
+
+namespace eedb::replay {
+
+namespace {
+
+constexpr std::size_t kNoView = Explainer::kMaxViews;  // the slot of a table without views
+
+// (memory, FAP, instance, index) as one number: the memory by its number among those met.
+std::uint64_t placeKey(std::size_t memory, ZuriAsicUtils::SchanCmd const& cmd) {
+  return std::uint64_t{cmd.index} | std::uint64_t{cmd.instanceId} << 32 |
+         std::uint64_t{cmd.fapId} << 40 | std::uint64_t(memory) << 48;
+}
+
+}  // namespace
+
+std::string lossyText(LossyNote const& note) {
+  std::string text = fmt::format("{} {} programmed as ", note.field, note.input);
+  if (note.target != note.field) text += fmt::format("{} ", note.target);
+  text +=
+      fmt::format("{} (low {})", note.programmed,
+                  note.lowBits == 1 ? std::string("bit") : fmt::format("{} bits", note.lowBits));
+  return text;
+}
+
+std::string overwriteText(OverwriteNote const& note) {
+  return fmt::format("{} {}'s entry (format {})", note.deleted ? "deletes" : "overwrites",
+                     note.name, note.format.empty() ? std::string_view("none") : note.format);
+}
+
+ProgrammedCheck::ProgrammedCheck(Session& session)
+    : session_(session), rules_(session.utils().size()) {}
+
+ProgrammedCheck::~ProgrammedCheck() = default;
+
+std::vector<ProgrammedCheck::CutRule> const& ProgrammedCheck::cutRules(std::size_t util,
+                                                                       LogLine const& line) {
+  auto& byView = rules_[util];
+  if (byView.empty()) byView.resize(kNoView + 1);
+  ZuriErrm::FieldInfo const* const viewInfo = viewField(*line.table);
+  std::optional<unsigned> view;
+  std::size_t slot = kNoView;
+  if (viewInfo != nullptr) {
+    std::uint64_t const v = viewInfo->get(line.entry).asNumber();
+    if (v >= kNoView) {
+      static std::vector<CutRule> const none;
+      return none;
+    }
+    view = static_cast<unsigned>(v);
+    slot = v;
+  }
+  auto& rules = byView[slot];
+  if (rules) return *rules;
+  rules = std::make_unique<std::vector<CutRule>>();
+  // Once per view of a table utility, with the probes' traces dropped.
+  QuietTraces const quiet;
+  ViewDescription const described =
+      describeView(session_.explainer(), session_.utils()[util], *line.table, view);
+  std::vector<FieldPath> const fields = leafFields(*line.table, line.table->newEntry(), true);
+  for (FieldRule const& r : described.rules) {
+    if (r.kind != FieldRule::Kind::cut) continue;
+    auto const field = std::find_if(fields.begin(), fields.end(),
+                                    [&](FieldPath const& f) { return f.path == r.field; });
+    if (field == fields.end()) continue;
+    rules->push_back({r.field, r.targets.front(), r.text(), field->info, r.lowBits});
+  }
+  return *rules;
+}
+
+void ProgrammedCheck::check(LogLine const& line, std::size_t util, OfferResult& result) {
+  result.lossy.clear();
+  result.overwrites.reset();
+  if (result.error || !result.applicable) return;
+  checkOwners(line, util, result);
+  if ((line.flags & kDeleteFlag) != 0) return;  // a delete programs no field
+  for (CutRule const& rule : cutRules(util, line)) {
+    ZuriErrm::Value const value = rule.info->get(line.entry);
+    if (value.kind() != ZuriErrm::Value::Kind::number) continue;
+    std::uint64_t const input = value.asNumber();
+    std::uint64_t const kept = input & chip26_a0::bits::lowMask(rule.lowBits);
+    if (kept == input) continue;
+    result.lossy.push_back({rule.field, rule.target, rule.rule, input, kept, rule.lowBits});
+  }
+}
+
+void ProgrammedCheck::checkOwners(LogLine const& line, std::size_t util, OfferResult& result) {
+  auto const& utils = session_.utils();
+  auto const table = static_cast<std::uint32_t>(line.table->index);
+  for (auto const& cmd : result.cmds) {
+    auto memory = std::find(memories_.begin(), memories_.end(), cmd.memory);
+    if (memory == memories_.end()) memory = memories_.insert(memories_.end(), cmd.memory);
+    std::uint64_t const key = placeKey(static_cast<std::size_t>(memory - memories_.begin()), cmd);
+    bool const clear = cmd.op == ZuriAsicUtils::SchanCmd::Op::clear;
+    // One probe of the table per command: the place found, or made with this offer as owner.
+    Owner const self{static_cast<std::uint16_t>(table), static_cast<std::uint16_t>(util),
+                     cmd.resultType};
+    auto const [place, added] = owners_.try_emplace(key, self);
+    if (!added && place->second.table != self.table && !result.overwrites) {
+      auto const& previous = utils[place->second.util];
+      auto const* format = chip26_a0::mdb::formatByCode(place->second.format);
+      result.overwrites =
+          OverwriteNote{previous.name, previous.shortName,
+                        format != nullptr ? format->name : std::string_view(), clear};
+    }
+    if (clear) {
+      owners_.erase(place);
+    } else {
+      place->second = self;
+    }
+  }
+}
+
+}  // namespace eedb::replay

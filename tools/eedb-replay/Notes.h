@@ -1,0 +1,88 @@
+// What an applicable offer programmed other than the line asked, though nothing failed: an input
+// value that a cut rule does not keep whole (fodo 40000 becomes 7232 in a 15-bit field), and an
+// entry of another software table that the offer overwrote or deleted in a shared hardware
+// table (an Out-RIF entry under the key an MPLS tunnel entry then takes).
+//
+// Both are the tool's findings, beside the offer: the cut rules come from probing each view once,
+// as --describe does, the first time an offer of the view is applicable; the owners come from
+// the SCHAN commands. Entries are owned by software table, not by table utility: the table
+// utilities of one software table take turns on a key by design (an IP tunnel key that changes
+// view moves from one utility to its sibling).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <absl/container/flat_hash_map.h>
+
+#include "Input.h"
+
+namespace eedb::replay {
+
+class Session;
+struct OfferResult;
+
+// An input value that its cut rule does not keep whole.
+struct LossyNote {
+  std::string_view field;   // the input field, "fodo", "key.outlif"
+  std::string_view target;  // the hardware field, or "hardware key"
+  std::string_view rule;    // "cut to fodo (low 15 bits)"
+  std::uint64_t input = 0;
+  std::uint64_t programmed = 0;
+  unsigned lowBits = 0;
+};
+
+// The entry of another software table that an offer overwrote (write) or deleted (clear).
+struct OverwriteNote {
+  std::string_view util;    // the table utility that wrote it, tableName()
+  std::string_view name;    // its class name without namespaces
+  std::string_view format;  // its format; empty for an entry without one
+  bool deleted = false;
+};
+
+// "fodo 40000 programmed as 7232 (low 15 bits)"; the hardware field is named when it has
+// another name ("label1 1048677 programmed as mplsLabel 101 (low 20 bits)").
+std::string lossyText(LossyNote const& note);
+// "overwrites EedbOutrifUtil's entry (format EedbRifBasicEtpsEthRif60Entry)", "deletes ..."
+std::string overwriteText(OverwriteNote const& note);
+
+class ProgrammedCheck {
+ public:
+  explicit ProgrammedCheck(Session& session);
+  ~ProgrammedCheck();
+  ProgrammedCheck(ProgrammedCheck const&) = delete;
+  ProgrammedCheck& operator=(ProgrammedCheck const&) = delete;
+
+  // After the offer of `line` to the table utility utils()[util] returned without error: fills
+  // result.lossy and result.overwrites (left empty when the offer was not applicable).
+  void check(LogLine const& line, std::size_t util, OfferResult& result);
+
+ private:
+  struct CutRule {
+    std::string field;
+    std::string target;
+    std::string rule;
+    ZuriErrm::FieldInfo const* info;
+    unsigned lowBits;
+  };
+  std::vector<CutRule> const& cutRules(std::size_t util, LogLine const& line);
+  void checkOwners(LogLine const& line, std::size_t util, OfferResult& result);
+
+  Session& session_;
+  // By table utility, then by view (the last slot for a table without views): computed once.
+  std::vector<std::vector<std::unique_ptr<std::vector<CutRule>>>> rules_;
+  struct Owner {
+    std::uint16_t table;  // TableInfo::index of the software table
+    std::uint16_t util;   // index into Session::utils()
+    std::uint8_t format;  // the result type written
+  };
+  std::vector<std::string_view> memories_;  // the memories met, by their number in the keys
+  absl::flat_hash_map<std::uint64_t, Owner> owners_;
+};
+
+}  // namespace eedb::replay
