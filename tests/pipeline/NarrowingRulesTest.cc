@@ -1,10 +1,12 @@
 // The named rules by which a software value becomes a hardware field (translate/FieldRules.h):
-// where each refuses, what it keeps, the failure texts the example goldens pin, and which
-// narrowings do not compile at all.
+// where each refuses, what it keeps, the failure texts the example goldens pin, which
+// narrowings do not compile at all, and the statistics object rule. Checked casts at every
+// field's limit are in the conformance matrix (tests/golden/conformance.txt).
 
 #include <cstdint>
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 #include <gtest/gtest.h>
 
@@ -100,6 +102,31 @@ TEST(NarrowingRules, FlagAndFixedWriteTheirBits) {
   EXPECT_EQ(e.esemCommand().value(), 1u);
   EXPECT_EQ(e.sourceIdx(), 0xAB);
   EXPECT_EQ(e.nextOutlifPointer().value(), 9u);
+}
+
+// The statistics object id: below the field's all-ones value it selects statistics (command 3);
+// the all-ones value and anything wider mean "no statistics" (command 0, id 0).
+template <class Format>
+std::pair<std::uint64_t, std::uint64_t> statObject(std::uint32_t id) {
+  Format e(EedbHwMdb::EntryKey(1));
+  e.handleInitialized();
+  eedb::applyStatObject(e, id);
+  return {e.statObjectCmd().value(), e.statObjectId().value()};
+}
+
+TEST(NarrowingRules, StatObjectIdBelowTheAllOnesValueSelectsStatistics) {
+  using R = std::pair<std::uint64_t, std::uint64_t>;
+  constexpr auto mpls1 = statObject<EedbHwMdb::EedbMplsTunnelEtpsMpls1Stat150Entry>;  // 17 bits
+  constexpr auto arpAc = statObject<EedbHwMdb::EedbArpEtpsRifArpAc1TagStat120Entry>;  // 15 bits
+  struct {
+    R (*apply)(std::uint32_t);
+    std::uint32_t id;
+    R written;
+  } const cases[] = {
+      {mpls1, 0, {3, 0}},           {mpls1, 0x1FFFF, {0, 0}}, {mpls1, 0xFFFFFFFF, {0, 0}},
+      {arpAc, 0x7FFE, {3, 0x7FFE}}, {arpAc, 0x7FFF, {0, 0}},
+  };
+  for (auto const& c : cases) EXPECT_EQ(c.apply(c.id), c.written) << c.id;
 }
 
 }  // namespace

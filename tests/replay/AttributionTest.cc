@@ -1,6 +1,7 @@
 // A failed offer names the input value it stumbled on (field, value, largest value that
 // translates) and a refused offer says why, both found by translating again through the real
-// plug-in without touching the shadow; the report prints them under the exception's own text.
+// plug-in without touching the shadow. The report prints them under the exception's own text
+// (golden.text; the JSON form in the example streams' goldens).
 
 #include <algorithm>
 #include <cstdint>
@@ -11,19 +12,15 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "Output.h"
 #include "ReplayFixture.h"
 #include "kiv/Trace.h"
 
 namespace {
 
-using eedb::replay::Form;
 using eedb::replay::OfferResult;
-using eedb::replay::Reporter;
 using eedb::replay::Session;
 using eedb::replay::ShadowView;
 using namespace eedb::replay::testing;
-using ::testing::HasSubstr;
 using ZuriErrm::Value;
 
 TEST(Attribution, AFailurePinsTheFieldItsValueAndTheLargestValueThatTranslates) {
@@ -190,36 +187,6 @@ TEST(Attribution, ExplanationsAddNoTraceLines) {
   Kiv::traceSinkIs({});
   EXPECT_EQ(quiet, 1);
   EXPECT_EQ(detailed, quiet);
-}
-
-TEST(Attribution, ReportShowsTheBlameUnderTheUnchangedMessageAndTheReason) {
-  Session session(config());
-  auto const failed =
-      parseLine(R"({"table": "EedbOutrif", "entry": {"key": 1, "viewType": 1, "mtuProfile": 16}})");
-  auto const refused = parseLine(R"({"table": "EedbOutrif", "entry": {"key": 1, "viewType": 9}})");
-  auto const report = [&](Form form) {
-    Reporter reporter(form, false);
-    for (auto const& r : session.offer(failed, true)) reporter.offer(1, r);
-    for (auto const& r : session.offer(refused, true)) reporter.offer(2, r);
-    char* text = nullptr;
-    std::size_t size = 0;
-    std::FILE* stream = ::open_memstream(&text, &size);
-    reporter.flushTo(stream);
-    std::fclose(stream);
-    std::string out(text, size);
-    std::free(text);
-    return out;
-  };
-  std::string const text = report(Form::text);
-  EXPECT_THAT(text, HasSubstr("Casting values: cast from unsigned char{ 16 } to U4 (max = 15) "
-                              "failed.\n           field   mtuProfile = 16, limit 15\n"));
-  EXPECT_THAT(text, HasSubstr("line 2     EedbOutrifUtil  not applicable: view 9 is not one of "
-                              "this table utility's views (1)\n"));
-  std::string const json = report(Form::json);
-  EXPECT_THAT(json, HasSubstr(R"(to U4 (max = 15) failed.", "field": "mtuProfile", "value": 16, )"
-                              R"("limit": 15}})"));
-  EXPECT_THAT(json, HasSubstr(R"x("applicable": false, "sizeBits": 0, "reason": "view 9 is not )x"
-                              R"x(one of this table utility's views (1)", )x"));
 }
 
 }  // namespace

@@ -62,6 +62,12 @@ TEST(LineParser, RejectsEveryKindOfBadLineWithItsReason) {
        "field 'fodo': \"0x10000\" does not fit 16 bits (max 65535)"},
       {R"({"table": "EedbOutrif", "entry": {"fodo": 1.5}})", "field 'fodo': 1.5 is not an integer"},
       {R"({"table": "EedbOutrif", "entry": {"fodo": true}})", "field 'fodo': true is not a number"},
+      // Values inside objects name their whole path, put together only for the message.
+      {R"({"table": "EedbIpTunnel", "entry": {"key": {"outlif": 1.5}}})",
+       "field 'key.outlif': 1.5 is not an integer"},
+      {R"({"table": "EedbIpTunnel", "entry": {"key": {"outlif": {"x": [1]}}}})",
+       "field 'key.outlif.x': [1] is not a number"},
+      {R"({"table": "EedbOutrif", "entry": {"": {"a": true}}})", "field 'a': true is not a number"},
       {R"({"table": "EedbIpTunnel", "entry": {"key": {"outlif": 1, "dip": 2}}})",
        "unknown field 'key.dip'"},
       {R"({"table": "EedbOutrif", "unit": {"instance": -1}})",
@@ -102,6 +108,14 @@ TEST(LineParser, RejectsDuplicateMembersAtEveryLevel) {
        "duplicate field 'fodo'"},
       {R"({"table": "EedbIpTunnel", "entry": {"key": {"outlif": 1, "outlif": 2}}})",
        "duplicate field 'key.outlif'"},
+      // The catalogue looks each name up from where the last one was found: a repeat is refused
+      // whether the search has moved past the field's place or wrapped round to it.
+      {R"({"table": "EedbOutrif", "entry": {"key": 1, "fodo": 2, "viewType": 1, "key": 3}})",
+       "duplicate field 'key'"},
+      {R"({"table": "EedbOutrif", "entry": {"mtuProfile": 1, "key": 2, "mtuProfile": 3}})",
+       "duplicate field 'mtuProfile'"},
+      {R"({"table": "EedbIpTunnel", "entry": {"key": {"dipOutlif": 1, "outlif": 2, "dipOutlif": 3}}})",
+       "duplicate field 'key.dipOutlif'"},
       {R"({"table": "EedbSrv6", "entry": {"viewType": 0, "etpsSrv6150": {"nofSids": 1, "nofSids": 2}}})",
        "duplicate field 'etpsSrv6150.nofSids'"},
       {R"({"table": "EedbOutrif", "expect": {"error": "a", "error": "b"}})",
@@ -378,8 +392,23 @@ TEST(Expectation, HoldsWhenSomeChosenOfferMeetsIt) {
             "the line was rejected: duplicate field 'x'");
 }
 
-// Hex text at a field's and a unit's limits, both flags, and the defaults of what is left out.
+// Hex text at a field's and a unit's limits, both flags, the defaults of what is left out, and
+// fields in any order (writers have an order of their own) giving the same entry.
 TEST(LineParser, ReadsUnitFlagsAndNumbersInEveryForm) {
+  struct {
+    char const* storageOrder;
+    char const* otherOrder;
+  } const same[] = {
+      {R"({"table": "EedbOutrif", "entry": {"key": 7, "fodo": 3, "viewType": 1, "forwardQosModel": 1, "remarkProfile": 4, "mtuProfile": 5}})",
+       R"({"table": "EedbOutrif", "entry": {"mtuProfile": 5, "remarkProfile": 4, "forwardQosModel": 1, "viewType": 1, "fodo": 3, "key": 7}})"},
+      {R"({"table": "EedbIpTunnel", "entry": {"lifAhp": 2, "key": {"outlif": 9, "dipOutlif": 8}, "viewType": 2, "dip": "2001:db8::1"}})",
+       R"({"table": "EedbIpTunnel", "entry": {"dip": "2001:db8::1", "viewType": 2, "key": {"dipOutlif": 8, "outlif": 9}, "lifAhp": 2}})"},
+  };
+  for (auto const& c : same) {
+    EXPECT_EQ(ZuriErrm::describe(parse(c.storageOrder).entry),
+              ZuriErrm::describe(parse(c.otherOrder).entry))
+        << c.otherOrder;
+  }
   LogLine line = parse(
       R"({"table": "EedbOutrif", "unit": {"fap": "0x80", "instance": 7}, "delete": true,)"
       R"( "tableDelete": true, "entry": {"key": "0xffffffff", "viewType": 1, "fodo": "32767"}})");
@@ -397,19 +426,23 @@ TEST(LineParser, ReadsUnitFlagsAndNumbersInEveryForm) {
   EXPECT_EQ(parse(R"({"table": "EedbOutrif"})").unitId.value(), 0);
 }
 
-// Writes `data` into a pipe and reads it back in blocks of `block` bytes.
-std::vector<std::string> readLines(std::string const& data, std::size_t block) {
+// Writes `data` into a pipe and reads it back in blocks of `block` bytes: its lines cut with the
+// given maximum, an overlong one shown as "<overlong N>". Each line comes with its number, and
+// the hook before a read runs.
+std::vector<std::string> readLimited(std::string const& data, std::size_t block,
+                                     std::size_t maxLine) {
   int fds[2];
   EXPECT_EQ(::pipe(fds), 0);
   EXPECT_EQ(::write(fds[1], data.data(), data.size()), static_cast<ssize_t>(data.size()));
   ::close(fds[1]);
   int reads = 0;
   LineReader reader(
-      fds[0], [&] { ++reads; }, block);
+      fds[0], [&] { ++reads; }, block, maxLine);
   std::vector<std::string> lines;
   std::string_view line;
   while (reader.next(line)) {
-    lines.emplace_back(line);
+    lines.push_back(reader.overlong() ? fmt::format("<overlong {}>", reader.overlongLength())
+                                      : std::string(line));
     EXPECT_EQ(reader.lineNumber(), lines.size());
   }
   ::close(fds[0]);
@@ -417,42 +450,17 @@ std::vector<std::string> readLines(std::string const& data, std::size_t block) {
   return lines;
 }
 
-TEST(LineReader, CutsLinesAcrossBlocks) {
-  std::string const data = "{\"a\": 1}\r\n\nline three is longer than a block\nlast";
-  for (std::size_t block : {3, 7, 64, 1 << 20}) {
-    EXPECT_THAT(readLines(data, block),
-                ElementsAre("{\"a\": 1}", "", "line three is longer than a block", "last"))
-        << "block " << block;
-  }
-  EXPECT_THAT(readLines("", 4), ElementsAre());
-  EXPECT_THAT(readLines("one\n", 4), ElementsAre("one"));
-}
-
-// Lines of `data` cut with the given maximum, an overlong one shown as "<overlong N>".
-std::vector<std::string> readLimited(std::string const& data, std::size_t block,
-                                     std::size_t maxLine) {
-  int fds[2];
-  EXPECT_EQ(::pipe(fds), 0);
-  EXPECT_EQ(::write(fds[1], data.data(), data.size()), static_cast<ssize_t>(data.size()));
-  ::close(fds[1]);
-  LineReader reader(fds[0], {}, block, maxLine);
-  std::vector<std::string> lines;
-  std::string_view line;
-  while (reader.next(line)) {
-    lines.push_back(reader.overlong() ? fmt::format("<overlong {}>", reader.overlongLength())
-                                      : std::string(line));
-  }
-  ::close(fds[0]);
-  return lines;
-}
-
-// A byte-order mark is skipped (split across reads too); CR LF and CR-only files read as LF
-// files do; the first line end decides.
-TEST(LineReader, ReadsByteOrderMarkAndEveryLineEnd) {
+// Lines cut across blocks; a byte-order mark is skipped (split across reads too); CR LF and
+// CR-only files read as LF files do; the first line end decides.
+TEST(LineReader, CutsLinesAcrossBlocksAndReadsEveryLineEnd) {
   struct {
     std::string data;
     std::vector<std::string> lines;
   } const cases[] = {
+      {"{\"a\": 1}\r\n\nline three is longer than a block\nlast",
+       {"{\"a\": 1}", "", "line three is longer than a block", "last"}},
+      {"", {}},
+      {"one\n", {"one"}},
       {"\xEF\xBB\xBF{}\n{}", {"{}", "{}"}},
       {"\xEF\xBB\xBF", {}},
       {"\xEF\xBB\xBF\xEF\xBB\xBFx", {"\xEF\xBB\xBFx"}},  // one mark only
@@ -465,7 +473,7 @@ TEST(LineReader, ReadsByteOrderMarkAndEveryLineEnd) {
       {"\r\n", {""}},
   };
   for (auto const& c : cases) {
-    for (std::size_t block : {1, 2, 3, 1024}) {
+    for (std::size_t block : {1, 2, 3, 7, 1024}) {
       EXPECT_EQ(readLimited(c.data, block, 100), c.lines) << "block " << block;
     }
   }

@@ -1,8 +1,6 @@
-// What the replay reads back and how it reads its input, held against the slower ways that show
-// the system's interface: the shadow entry read straight from the hardware table equals the one
-// that the table utility's reflected readShadowEntry answers (present, absent, direct tables,
-// failed offers), and a line's fields read in any order give the same entry and the same
-// messages.
+// What the replay reads back, held against the slower way that shows the system's interface: the
+// shadow entry read straight from the hardware table equals the one that the table utility's
+// reflected readShadowEntry answers (present, absent, direct tables, failed offers).
 
 #include <filesystem>
 #include <optional>
@@ -92,55 +90,6 @@ TEST(ReadBack, StraightFromTheShadowEqualsTheTableUtilitysAnswer) {
   }
   EXPECT_GT(offers, 200u);
   EXPECT_GT(absent, 10u);  // deletes and refusals read back blank entries
-}
-
-// Writers give an entry's fields in an order of their own; the catalogue looks each name up
-// from where the last one was found. Any order gives the same entry, and a field given twice is
-// refused whether its second mention comes before or after the place of its first.
-TEST(LineParser, ReadsFieldsInAnyOrderAndStillRefusesRepeats) {
-  struct {
-    char const* storageOrder;
-    char const* otherOrder;
-  } const same[] = {
-      {R"({"table": "EedbOutrif", "entry": {"key": 7, "fodo": 3, "viewType": 1, "forwardQosModel": 1, "remarkProfile": 4, "mtuProfile": 5}})",
-       R"({"table": "EedbOutrif", "entry": {"mtuProfile": 5, "remarkProfile": 4, "forwardQosModel": 1, "viewType": 1, "fodo": 3, "key": 7}})"},
-      {R"({"table": "EedbIpTunnel", "entry": {"lifAhp": 2, "key": {"outlif": 9, "dipOutlif": 8}, "viewType": 2, "dip": "2001:db8::1"}})",
-       R"({"table": "EedbIpTunnel", "entry": {"dip": "2001:db8::1", "viewType": 2, "key": {"dipOutlif": 8, "outlif": 9}, "lifAhp": 2}})"},
-  };
-  for (auto const& c : same) {
-    EXPECT_EQ(ZuriErrm::describe(parseLine(c.storageOrder).entry),
-              ZuriErrm::describe(parseLine(c.otherOrder).entry))
-        << c.otherOrder;
-  }
-  struct {
-    char const* line;
-    char const* reason;
-  } const refused[] = {
-      // The repeat comes after the search has moved past the field's place.
-      {R"({"table": "EedbOutrif", "entry": {"key": 1, "fodo": 2, "viewType": 1, "key": 3}})",
-       "duplicate field 'key'"},
-      {R"({"table": "EedbOutrif", "entry": {"mtuProfile": 1, "key": 2, "mtuProfile": 3}})",
-       "duplicate field 'mtuProfile'"},
-      {R"({"table": "EedbIpTunnel", "entry": {"key": {"dipOutlif": 1, "outlif": 2, "dipOutlif": 3}}})",
-       "duplicate field 'key.dipOutlif'"},
-      // Values inside objects name their whole path, put together only for the message.
-      {R"({"table": "EedbIpTunnel", "entry": {"key": {"outlif": 1.5}}})",
-       "field 'key.outlif': 1.5 is not an integer"},
-      {R"({"table": "EedbIpTunnel", "entry": {"key": {"outlif": {"x": [1]}}}})",
-       "field 'key.outlif.x': [1] is not a number"},
-      {R"({"table": "EedbOutrif", "entry": {"": {"a": true}}})", "field 'a': true is not a number"},
-      {R"({"table": "EedbIpTunnel", "entry": {"key": {"outlif": 1, "dip": 2}}})",
-       "unknown field 'key.dip'"},
-  };
-  for (auto const& c : refused) {
-    std::string reason = "accepted";
-    try {
-      parseLine(c.line);
-    } catch (ZuriErrm::InputError const& e) {
-      reason = e.message();
-    }
-    EXPECT_EQ(reason, c.reason) << c.line;
-  }
 }
 
 }  // namespace

@@ -1,0 +1,66 @@
+# Replays the small streams of tests/golden/text with each set of options below, and compares
+# what the tool printed (each run headed by its command line and ended by its exit status) with
+# tests/golden/text/replay.txt byte for byte. With EEDB_UPDATE_GOLDEN=1 in the environment the
+# golden file is rewritten instead. Arguments: TOOL, PLUGIN, DIR (the streams), GOLDEN, ACTUAL.
+#
+# The runs show the text form line by line (rejections, escaped input, offers and their fields,
+# addresses as text, SCHAN commands, notes, unmet expectations naming the field of a failure,
+# the summary), --quiet (failures only), --strict, traces under their offer or alone with
+# --quiet, the JSON form of the same (records of failures, traces, the shadow dump), several
+# files as one stream and --bits diagrams of the offers and the dump.
+set(runs
+    "stream.jsonl"
+    "--quiet stream.jsonl"
+    "--quiet --strict stream.jsonl"
+    "--quiet --format json stream.jsonl"
+    "--quiet --strict --format json stream.jsonl"
+    "--trace EedbOutrifUtil/3,EedbIpTunnelUtil/3 a.jsonl"
+    "--quiet --trace EedbOutrifUtil/3 a.jsonl"
+    "--format json --trace EedbOutrifUtil/3,EedbIpTunnelUtil/3,*/8 a.jsonl"
+    "--quiet --format json --trace EedbOutrifUtil/3 a.jsonl"
+    "a.jsonl b.jsonl"
+    "--format json a.jsonl - b.jsonl < b.jsonl"
+    "--bits --dump-shadow b.jsonl"
+    "--quiet --dump-shadow --format json b.jsonl")
+
+set(shown "")
+foreach(run IN LISTS runs)
+  set(stdin /dev/null)
+  if(run MATCHES "^(.*) < (.*)$")
+    set(words "${CMAKE_MATCH_1}")
+    set(stdin "${DIR}/${CMAKE_MATCH_2}")
+  else()
+    set(words "${run}")
+  endif()
+  separate_arguments(args UNIX_COMMAND "${words}")
+  execute_process(COMMAND ${TOOL} --plugin ${PLUGIN} ${args} WORKING_DIRECTORY ${DIR}
+                  INPUT_FILE ${stdin} OUTPUT_VARIABLE out ERROR_VARIABLE err
+                  RESULT_VARIABLE status)
+  # Trace lines name the source line that wrote them: the file stays, its line number does not
+  # (it moves with every edit of the plug-in's sources).
+  string(REGEX REPLACE "([A-Za-z]+\\.(h|cc)):[0-9]+" "\\1:NN" out "${out}")
+  string(REGEX REPLACE "(\"file\": \"[^\"]*\", \"line\": )[0-9]+" "\\10" out "${out}")
+  string(APPEND shown "$ eedb-replay ${run}\n${out}")
+  if(NOT err STREQUAL "")
+    string(APPEND shown "(standard error)\n${err}")
+  endif()
+  string(APPEND shown "(exit status ${status})\n\n")
+endforeach()
+file(WRITE ${ACTUAL} "${shown}")
+
+if("$ENV{EEDB_UPDATE_GOLDEN}")
+  configure_file(${ACTUAL} ${GOLDEN} COPYONLY)
+  message(STATUS "wrote ${GOLDEN}")
+  return()
+endif()
+if(NOT EXISTS ${GOLDEN})
+  message(FATAL_ERROR "no golden file ${GOLDEN}\n"
+                      "Create it, then review it: EEDB_UPDATE_GOLDEN=1 ctest -R golden.text")
+endif()
+execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files ${GOLDEN} ${ACTUAL}
+                RESULT_VARIABLE differs)
+if(differs)
+  execute_process(COMMAND diff -u ${GOLDEN} ${ACTUAL})
+  message(FATAL_ERROR "golden.text differs. If the change is intended, rewrite the golden file "
+                      "and review it: EEDB_UPDATE_GOLDEN=1 ctest -R golden.text")
+endif()
