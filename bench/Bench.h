@@ -11,11 +11,11 @@
 #include <vector>
 
 #include "asic/Types.h"
+#include "replay_support/Catalog.h"
 #include "zuri_asic_utils/HwKeys.h"
 #include "zuri_asic_utils/TableManager.h"
 #include "zuri_asic_utils/UtilBase.h"
 #include "zuri_asic_utils/UtilPluginNamespace.h"
-#include "zuri_errm/Catalog.h"
 
 namespace eedb::bench {
 

@@ -8,9 +8,9 @@
 #include <optional>
 
 #include "Check.h"
-#include "chip26_a0/ChipMemory.h"
 #include "chip26_a0/EedbHwDirect.h"
 #include "chip26_a0/EedbHwMdb.h"
+#include "replay_support/ChipMemory.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 
 #include "Check.h"
 #include "Input.h"
-#include "zuri_errm/Catalog.h"
+#include "replay_support/Catalog.h"
 
 namespace {
 

@@ -26,11 +26,11 @@
 #include "Input.h"
 #include "Session.h"
 #include "asic/OrderedTableException.h"
-#include "chip26_a0/ChipMemory.h"
 #include "chip26_a0/EedbHwDirect.h"
 #include "chip26_a0/EedbHwMdb.h"
 #include "pelix/RangeException.h"
-#include "zuri_errm/Catalog.h"
+#include "replay_support/Catalog.h"
+#include "replay_support/ChipMemory.h"
 
 namespace {
 

@@ -1,3 +1,4 @@
+// The agent's helper that raises a range error for its libraries.
 #include "ancillary/Utility.h"
 
 namespace Ancillary::Utility {

@@ -1,3 +1,4 @@
+// The process-wide assertion mode and the byte that says whether it was set.
 #include "asic/Mode.h"
 
 namespace Asic {

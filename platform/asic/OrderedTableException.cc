@@ -1,3 +1,4 @@
+// The exception in which table utilities hand their failures to the agent.
 #include "asic/OrderedTableException.h"
 
 #include <string>

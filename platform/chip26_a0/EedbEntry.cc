@@ -1,3 +1,5 @@
+// Entries of the MDB-backed EEDB table: bitmap fields, formats by name, fields set and read by
+// name.
 #include "chip26_a0/EedbEntry.h"
 
 #include <stdexcept>

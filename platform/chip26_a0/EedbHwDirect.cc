@@ -1,3 +1,4 @@
+// The chip's two direct EEDB tables, instantiated once in this library.
 #include "chip26_a0/EedbHwDirect.h"
 
 namespace chip26_a0 {

@@ -1,3 +1,4 @@
+// The MDB-backed EEDB table: its shadow per shadow key and the SCHAN commands for it.
 #include "chip26_a0/EedbHwMdb.h"
 
 #include <fmt/format.h>

@@ -1,3 +1,4 @@
+// The shadow store of the chip's hardware tables and the building of their SCHAN commands.
 #include "chip26_a0/HwShadow.h"
 
 #include <algorithm>

@@ -6,11 +6,11 @@
 // or the null FAP's entry of the same instance when it has none of its own. A single FAP's entry
 // overrides the common one on that FAP only; deleting it brings the common one back there; a
 // null-FAP write or delete changes what every FAP without an entry of its own reads. The chip
-// runs a null-FAP command on every FAP, over their own entries too (see ChipMemory.h), so the
-// tables' commands carry that meaning to it: a single FAP left without an entry of its own is
-// written the null FAP's entry instead of cleared, and a null-FAP command is followed by a write
-// of every single FAP's own entry at the key. Nothing of this costs a look-up until the table
-// holds an entry of the null FAP.
+// runs a null-FAP command on every FAP, over their own entries too (see
+// replay_support/ChipMemory.h), so the tables' commands carry that meaning to it: a single FAP left
+// without an entry of its own is written the null FAP's entry instead of cleared, and a null-FAP
+// command is followed by a write of every single FAP's own entry at the key. Nothing of this costs
+// a look-up until the table holds an entry of the null FAP.
 #pragma once
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// Which chip and revision a FAP is: the text form ("26:A0") read back.
 #include "hardware/FapRevision.h"
 
 #include <charconv>

@@ -1,3 +1,4 @@
+// The range failures of the bounded hardware field types and of the per-unit bit map.
 #include "hardware/FieldTypes.h"
 
 namespace Hardware::detail {

@@ -1,3 +1,4 @@
+// Allocation tracking by type name: the trackers that leak checks and tests read.
 #include "kiv/AllocTrack.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// The process hash seed of the agent's hash tables.
 #include "kiv/HashHelper.h"
 
 namespace Kiv::HashHelper {

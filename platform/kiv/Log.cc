@@ -1,3 +1,4 @@
+// The agent's log: descriptors, handles and the standard error (or test) sink.
 #include "kiv/Log.h"
 
 #include <cstdio>

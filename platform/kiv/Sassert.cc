@@ -1,3 +1,4 @@
+// The agent's check of its callers' preconditions.
 #include "kiv/Sassert.h"
 
 #include <fmt/format.h>

@@ -1,3 +1,4 @@
+// Leveled tracing: trace handles, their levels from ZURI_TRACE, and the trace sink.
 #include "kiv/Trace.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// The object runtime's fatal assertion report.
 #include "pelix/Assert.h"
 
 #include <cstdio>

@@ -1,3 +1,4 @@
+// The object runtime's entry to allocation tracking, for its allocators.
 #include "pelix/MemTrack.h"
 
 namespace Pelix::MemTrack::Impl {

@@ -1,3 +1,4 @@
+// The reference-counted base of every runtime object.
 #include "pelix/Node.h"
 
 #include "pelix/RangeException.h"

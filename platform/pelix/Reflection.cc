@@ -1,3 +1,4 @@
+// The object runtime's reflection: type records, their members and the class glue.
 #include "pelix/Reflection.h"
 
 #include <mutex>

@@ -1,3 +1,4 @@
+// The runtime's slab allocator of small objects.
 #include "pelix/Slab.h"
 
 #include <cstdlib>

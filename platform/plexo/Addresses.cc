@@ -1,3 +1,4 @@
+// IP and MAC addresses: their text forms, written and read.
 #include "plexo/Addresses.h"
 
 #include <arpa/inet.h>

@@ -1,3 +1,4 @@
+// Loading a plug-in library by path (dlopen) and checking that it recorded its plug-ins.
 #include "plugin/Library.h"
 
 #include <dlfcn.h>

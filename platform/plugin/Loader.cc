@@ -1,3 +1,4 @@
+// The plug-in loader: the init callers that plug-in libraries record at load.
 #include "plugin/Loader.h"
 
 #include "pelix/Slab.h"

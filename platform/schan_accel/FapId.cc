@@ -1,3 +1,4 @@
+// The range failure of a FAP number.
 #include "schan_accel/FapId.h"
 
 #include "pelix/RangeException.h"

@@ -1,3 +1,4 @@
+// The base of every hardware table object and its entry in the table manager.
 #include "zuri_asic_utils/HwCommonTableBase.h"
 
 #include <fmt/format.h>

@@ -1,3 +1,4 @@
+// The shadow and hardware table keys: their printed form and hash.
 #include "zuri_asic_utils/HwKeys.h"
 
 #include <absl/hash/hash.h>

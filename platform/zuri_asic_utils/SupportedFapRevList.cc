@@ -1,3 +1,4 @@
+// The FAP revisions a table utility supports: by default chip types 25 and 26 at their revisions.
 #include <algorithm>
 
 #include "zuri_asic_utils/UtilBase.h"

@@ -1,3 +1,4 @@
+// The agent's collection of hardware table objects and its SCHAN enqueue statistics.
 #include "zuri_asic_utils/TableManager.h"
 
 #include "kiv/HashHelper.h"

@@ -1,3 +1,4 @@
+// The table-utility framework: registration keys, base classes, statistics and context.
 #include "zuri_asic_utils/UtilBase.h"
 
 #include <algorithm>

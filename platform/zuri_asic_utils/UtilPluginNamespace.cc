@@ -1,3 +1,4 @@
+// The agent's default util loader, which every table-utility plug-in hooks into.
 #include "zuri_asic_utils/UtilPluginNamespace.h"
 
 namespace ZuriAsicUtils::UtilPluginNamespace {

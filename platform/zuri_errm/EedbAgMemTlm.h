@@ -12,19 +12,16 @@ namespace ZuriErrm {
 
 using EedbAgMemTlmEntryKey = detail::ScalarKey<struct EedbAgMemTlmKeyTag, std::uint16_t>;
 
+// The fields of the log entry, in storage order (see EEDB_SW_RECORD).
+#define EEDB_AG_MEM_TLM_FIELDS(FIELD) \
+  FIELD(EedbAgMemTlmEntryKey, key)    \
+  FIELD(std::uint8_t, agFieldTlm) /* 0 or 1. */
+
 class EedbAgMemTlmLogEntry {
  public:
-  constexpr EedbAgMemTlmEntryKey key() const noexcept { return key_; }
-  constexpr void keyIs(EedbAgMemTlmEntryKey v) noexcept { key_ = v; }
-  // 0 or 1.
-  constexpr std::uint8_t agFieldTlm() const noexcept { return agFieldTlm_; }
-  constexpr void agFieldTlmIs(std::uint8_t v) noexcept { agFieldTlm_ = v; }
-
   bool operator==(EedbAgMemTlmLogEntry const&) const noexcept = default;
 
- private:
-  EedbAgMemTlmEntryKey key_;
-  std::uint8_t agFieldTlm_ = 0;
+  EEDB_SW_RECORD(EedbAgMemTlmLogEntry, EEDB_AG_MEM_TLM_FIELDS)
 };
 
 using EedbAgMemTlmLogFlumeEntry = LogFlumeEntry<EedbAgMemTlmLogEntry>;
@@ -44,10 +41,6 @@ struct EedbAgMemTlmConstants {
 
 template <>
 struct ZuriErrm::Fields<ZuriErrm::EedbAgMemTlmLogEntry> {
-  using E = ZuriErrm::EedbAgMemTlmLogEntry;
   static constexpr std::string_view table = "EedbAgMemTlm";
-  static constexpr auto list = std::tuple{
-      field<&E::key, &E::keyIs>("key"),
-      field<&E::agFieldTlm, &E::agFieldTlmIs>("agFieldTlm"),
-  };
+  static constexpr auto list = ZuriErrm::EedbAgMemTlmLogEntry::fieldList();
 };

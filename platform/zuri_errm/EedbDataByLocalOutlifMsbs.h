@@ -13,19 +13,16 @@ namespace ZuriErrm {
 using EedbDataByLocalOutlifMsbsEntryKey =
     detail::ScalarKey<struct EedbDataByLocalOutlifMsbsKeyTag, std::uint16_t>;
 
+// The fields of the log entry, in storage order (see EEDB_SW_RECORD).
+#define EEDB_DATA_BY_LOCAL_OUTLIF_MSBS_FIELDS(FIELD) \
+  FIELD(EedbDataByLocalOutlifMsbsEntryKey, key)      \
+  FIELD(std::uint8_t, eesIsDataEntryapped) /* 0 or 1. */
+
 class EedbDataByLocalOutlifMsbsLogEntry {
  public:
-  constexpr EedbDataByLocalOutlifMsbsEntryKey key() const noexcept { return key_; }
-  constexpr void keyIs(EedbDataByLocalOutlifMsbsEntryKey v) noexcept { key_ = v; }
-  // 0 or 1.
-  constexpr std::uint8_t eesIsDataEntryapped() const noexcept { return eesIsDataEntryapped_; }
-  constexpr void eesIsDataEntryappedIs(std::uint8_t v) noexcept { eesIsDataEntryapped_ = v; }
-
   bool operator==(EedbDataByLocalOutlifMsbsLogEntry const&) const noexcept = default;
 
- private:
-  EedbDataByLocalOutlifMsbsEntryKey key_;
-  std::uint8_t eesIsDataEntryapped_ = 0;
+  EEDB_SW_RECORD(EedbDataByLocalOutlifMsbsLogEntry, EEDB_DATA_BY_LOCAL_OUTLIF_MSBS_FIELDS)
 };
 
 using EedbDataByLocalOutlifMsbsLogFlumeEntry = LogFlumeEntry<EedbDataByLocalOutlifMsbsLogEntry>;
@@ -46,10 +43,6 @@ struct EedbDataByLocalOutlifMsbsConstants {
 
 template <>
 struct ZuriErrm::Fields<ZuriErrm::EedbDataByLocalOutlifMsbsLogEntry> {
-  using E = ZuriErrm::EedbDataByLocalOutlifMsbsLogEntry;
   static constexpr std::string_view table = "EedbDataByLocalOutlifMsbs";
-  static constexpr auto list = std::tuple{
-      field<&E::key, &E::keyIs>("key"),
-      field<&E::eesIsDataEntryapped, &E::eesIsDataEntryappedIs>("eesIsDataEntryapped"),
-  };
+  static constexpr auto list = ZuriErrm::EedbDataByLocalOutlifMsbsLogEntry::fieldList();
 };

@@ -40,7 +40,9 @@ inline constexpr std::size_t kSrv6ViewDataBytes = 18;
 
 namespace detail {
 
-// Byte access to an SRv6 entry's view data; writable only through a non-const entry.
+// Byte access to an SRv6 entry's view data; writable only through a non-const entry. A 16-bit
+// value is held big-endian, most significant byte first; an address as the 16 bytes of its IPv6
+// form in network order (an IPv4 address in its IPv4-mapped form).
 template <bool Writable>
 class Srv6ViewBytes {
  public:
@@ -48,146 +50,114 @@ class Srv6ViewBytes {
   explicit Srv6ViewBytes(std::span<Byte, kSrv6ViewDataBytes> bytes) noexcept : bytes_(bytes) {}
 
  protected:
-  std::uint8_t byteAt(std::size_t offset) const noexcept { return bytes_[offset]; }
-  void byteAtIs(std::size_t offset, std::uint8_t value) const noexcept requires Writable {
-    bytes_[offset] = value;
+  template <class T>
+  T at(std::size_t offset) const noexcept {
+    if constexpr (std::is_same_v<T, std::uint8_t>) {
+      return bytes_[offset];
+    } else if constexpr (std::is_same_v<T, std::uint16_t>) {
+      return static_cast<std::uint16_t>(bytes_[offset] << 8 | bytes_[offset + 1]);
+    } else {
+      static_assert(std::is_same_v<T, Plexo::IpGenAddr>);
+      std::array<std::uint8_t, 16> octets{};
+      for (std::size_t i = 0; i < octets.size(); ++i) octets[i] = bytes_[offset + i];
+      return Plexo::IpGenAddr::v6(octets);
+    }
   }
-  // 16-bit values are held big-endian, most significant byte first.
-  std::uint16_t be16At(std::size_t offset) const noexcept {
-    return static_cast<std::uint16_t>(bytes_[offset] << 8 | bytes_[offset + 1]);
+  template <class T>
+  void atIs(std::size_t offset, T const& value) const noexcept requires Writable {
+    if constexpr (std::is_same_v<T, std::uint8_t>) {
+      bytes_[offset] = value;
+    } else if constexpr (std::is_same_v<T, std::uint16_t>) {
+      bytes_[offset] = static_cast<std::uint8_t>(value >> 8);
+      bytes_[offset + 1] = static_cast<std::uint8_t>(value);
+    } else {
+      static_assert(std::is_same_v<T, Plexo::IpGenAddr>);
+      auto const octets = value.v6Addr();
+      for (std::size_t i = 0; i < octets.size(); ++i) bytes_[offset + i] = octets[i];
+    }
   }
-  void be16AtIs(std::size_t offset, std::uint16_t value) const noexcept requires Writable {
-    bytes_[offset] = static_cast<std::uint8_t>(value >> 8);
-    bytes_[offset + 1] = static_cast<std::uint8_t>(value);
-  }
+
+ private:
   std::span<Byte, kSrv6ViewDataBytes> bytes_;
 };
 
 }  // namespace detail
 
+// A view's fields come from one list macro per view, one line per field (type, name, byte
+// offset, comment), as a log entry's do (EEDB_SW_RECORD in FieldList.h, and why these are
+// macros): EEDB_SRV6_VIEW_FIELD makes the getter and the setter, EEDB_SRV6_VIEW_LISTED the
+// field list entry.
+#define EEDB_SRV6_VIEW_FIELD(Type, name, offset)                                     \
+  Type name() const noexcept {                                                       \
+    return this->template at<Type>(offset);                                          \
+  }                                                                                  \
+  void name##Is(::ZuriErrm::detail::Read<Type> v) const noexcept requires Writable { \
+    this->template atIs<Type>(offset, v);                                            \
+  }
+#define EEDB_SRV6_VIEW_LISTED(Type, name, offset) \
+  ::ZuriErrm::field<&ConstView::name, &View::name##Is>(#name),
+
 // View 0: the SRv6 header entry.
+#define EEDB_ETPS_SRV6_150_FIELDS(FIELD)                     \
+  /* Number of SIDs of the segment list; low 5 bits used. */ \
+  FIELD(std::uint8_t, nofSids, 2)                            \
+  FIELD(std::uint8_t, srhRoutingType, 3)
+
 template <bool Writable>
 class EtpsSrv6150ViewT : public detail::Srv6ViewBytes<Writable> {
  public:
-  static constexpr std::size_t kNofSids = 2;
-  static constexpr std::size_t kSrhRoutingType = 3;
-
   using detail::Srv6ViewBytes<Writable>::Srv6ViewBytes;
-
-  // Number of SIDs of the segment list; low 5 bits used.
-  std::uint8_t nofSids() const noexcept { return this->byteAt(kNofSids); }
-  void nofSidsIs(std::uint8_t v) const noexcept requires Writable { this->byteAtIs(kNofSids, v); }
-  std::uint8_t srhRoutingType() const noexcept { return this->byteAt(kSrhRoutingType); }
-  void srhRoutingTypeIs(std::uint8_t v) const noexcept requires Writable {
-    this->byteAtIs(kSrhRoutingType, v);
-  }
+  EEDB_ETPS_SRV6_150_FIELDS(EEDB_SRV6_VIEW_FIELD)
 };
 using EtpsSrv6150View = EtpsSrv6150ViewT<true>;
 using EtpsSrv6150ConstView = EtpsSrv6150ViewT<false>;
 
 // View 1: one 128-bit SID, bytes 0 to 15 in network order.
+#define EEDB_ETPS_DATA_SID_150_FIELDS(FIELD) FIELD(Plexo::IpGenAddr, sid, 0)
+
 template <bool Writable>
 class EtpsDataSid150ViewT : public detail::Srv6ViewBytes<Writable> {
  public:
-  static constexpr std::size_t kSid = 0;
-  static constexpr std::size_t kSidBytes = 16;
-
   using detail::Srv6ViewBytes<Writable>::Srv6ViewBytes;
-
-  Plexo::IpGenAddr sid() const noexcept {
-    std::array<std::uint8_t, kSidBytes> octets{};
-    for (std::size_t i = 0; i < kSidBytes; ++i) octets[i] = this->byteAt(kSid + i);
-    return Plexo::IpGenAddr::v6(octets);
-  }
-  // An IPv4 address is held in its IPv4-mapped IPv6 form.
-  void sidIs(Plexo::IpGenAddr const& sid) const noexcept requires Writable {
-    auto const octets = sid.v6Addr();
-    for (std::size_t i = 0; i < kSidBytes; ++i) this->byteAtIs(kSid + i, octets[i]);
-  }
+  EEDB_ETPS_DATA_SID_150_FIELDS(EEDB_SRV6_VIEW_FIELD)
 };
 using EtpsDataSid150View = EtpsDataSid150ViewT<true>;
 using EtpsDataSid150ConstView = EtpsDataSid150ViewT<false>;
 
 // View 2: the outer IPv6 tunnel entry. Bytes 0 to 3, 6, 12 and 13 carry nothing for the EEDB.
+#define EEDB_ETPS_IPV6_TUNNEL_RAW_150_FIELDS(FIELD)                           \
+  FIELD(std::uint16_t, fodo, 4)                /* and 5; low 10 bits used. */ \
+  FIELD(std::uint8_t, actionProfile, 7)        /* Low 2 bits used. */         \
+  FIELD(std::uint8_t, nwkQosIdx, 8)            /* Low 6 bits used. */         \
+  FIELD(std::uint8_t, encapQosModel, 9)        /* Low 3 bits used. */         \
+  FIELD(std::uint8_t, ttlDecrementDisable, 10) /* Low bit used. */            \
+  FIELD(std::uint8_t, ttlMode, 11)             /* Low bit used. */            \
+  FIELD(std::uint8_t, remarkProfile, 14)       /* Low 5 bits used. */         \
+  FIELD(std::uint8_t, sourceIdx, 15)                                          \
+  FIELD(std::uint8_t, ttlPipeProfile, 16)  /* Low 4 bits used. */             \
+  FIELD(std::uint8_t, forwardQosModel, 17) /* Low bit used. */
+
 template <bool Writable>
 class EtpsIpv6TunnelRaw150ViewT : public detail::Srv6ViewBytes<Writable> {
  public:
-  static constexpr std::size_t kFodo = 4;  // and 5, big-endian
-  static constexpr std::size_t kActionProfile = 7;
-  static constexpr std::size_t kNwkQosIdx = 8;
-  static constexpr std::size_t kEncapQosModel = 9;
-  static constexpr std::size_t kTtlDecrementDisable = 10;
-  static constexpr std::size_t kTtlMode = 11;
-  static constexpr std::size_t kRemarkProfile = 14;
-  static constexpr std::size_t kSourceIdx = 15;
-  static constexpr std::size_t kTtlPipeProfile = 16;
-  static constexpr std::size_t kForwardQosModel = 17;
-
   using detail::Srv6ViewBytes<Writable>::Srv6ViewBytes;
-
-  // Low 10 bits used.
-  std::uint16_t fodo() const noexcept { return this->be16At(kFodo); }
-  void fodoIs(std::uint16_t v) const noexcept requires Writable { this->be16AtIs(kFodo, v); }
-  // Low 2 bits used.
-  std::uint8_t actionProfile() const noexcept { return this->byteAt(kActionProfile); }
-  void actionProfileIs(std::uint8_t v) const noexcept requires Writable {
-    this->byteAtIs(kActionProfile, v);
-  }
-  // Low 6 bits used.
-  std::uint8_t nwkQosIdx() const noexcept { return this->byteAt(kNwkQosIdx); }
-  void nwkQosIdxIs(std::uint8_t v) const noexcept requires Writable {
-    this->byteAtIs(kNwkQosIdx, v);
-  }
-  // Low 3 bits used.
-  std::uint8_t encapQosModel() const noexcept { return this->byteAt(kEncapQosModel); }
-  void encapQosModelIs(std::uint8_t v) const noexcept requires Writable {
-    this->byteAtIs(kEncapQosModel, v);
-  }
-  // Low bit used.
-  std::uint8_t ttlDecrementDisable() const noexcept { return this->byteAt(kTtlDecrementDisable); }
-  void ttlDecrementDisableIs(std::uint8_t v) const noexcept requires Writable {
-    this->byteAtIs(kTtlDecrementDisable, v);
-  }
-  // Low bit used.
-  std::uint8_t ttlMode() const noexcept { return this->byteAt(kTtlMode); }
-  void ttlModeIs(std::uint8_t v) const noexcept requires Writable { this->byteAtIs(kTtlMode, v); }
-  // Low 5 bits used.
-  std::uint8_t remarkProfile() const noexcept { return this->byteAt(kRemarkProfile); }
-  void remarkProfileIs(std::uint8_t v) const noexcept requires Writable {
-    this->byteAtIs(kRemarkProfile, v);
-  }
-  std::uint8_t sourceIdx() const noexcept { return this->byteAt(kSourceIdx); }
-  void sourceIdxIs(std::uint8_t v) const noexcept requires Writable {
-    this->byteAtIs(kSourceIdx, v);
-  }
-  // Low 4 bits used.
-  std::uint8_t ttlPipeProfile() const noexcept { return this->byteAt(kTtlPipeProfile); }
-  void ttlPipeProfileIs(std::uint8_t v) const noexcept requires Writable {
-    this->byteAtIs(kTtlPipeProfile, v);
-  }
-  // Low bit used.
-  std::uint8_t forwardQosModel() const noexcept { return this->byteAt(kForwardQosModel); }
-  void forwardQosModelIs(std::uint8_t v) const noexcept requires Writable {
-    this->byteAtIs(kForwardQosModel, v);
-  }
+  EEDB_ETPS_IPV6_TUNNEL_RAW_150_FIELDS(EEDB_SRV6_VIEW_FIELD)
 };
 using EtpsIpv6TunnelRaw150View = EtpsIpv6TunnelRaw150ViewT<true>;
 using EtpsIpv6TunnelRaw150ConstView = EtpsIpv6TunnelRaw150ViewT<false>;
 
+// The fields of the log entry but its view data, in storage order (see EEDB_SW_RECORD).
+#define EEDB_SRV6_FIELDS(FIELD)                               \
+  FIELD(EedbSrv6EntryKey, key)                                \
+  /* 20 bits go to hardware. */                               \
+  FIELD(std::uint32_t, nextOutlifPointer)                     \
+  /* View 2 only; 0x1FFFF and above: no statistics object. */ \
+  FIELD(std::uint32_t, statObjectId)                          \
+  FIELD(EedbSrv6View, viewType)
+
 class EedbSrv6LogEntry {
  public:
   using ViewData = std::array<std::uint8_t, kSrv6ViewDataBytes>;
-
-  constexpr EedbSrv6EntryKey key() const noexcept { return key_; }
-  constexpr void keyIs(EedbSrv6EntryKey v) noexcept { key_ = v; }
-  // 20 bits go to hardware.
-  constexpr std::uint32_t nextOutlifPointer() const noexcept { return nextOutlifPointer_; }
-  constexpr void nextOutlifPointerIs(std::uint32_t v) noexcept { nextOutlifPointer_ = v; }
-  // View 2 only; 0x1FFFF and above: no statistics object.
-  constexpr std::uint32_t statObjectId() const noexcept { return statObjectId_; }
-  constexpr void statObjectIdIs(std::uint32_t v) noexcept { statObjectId_ = v; }
-  constexpr EedbSrv6View viewType() const noexcept { return viewType_; }
-  constexpr void viewTypeIs(EedbSrv6View v) noexcept { viewType_ = v; }
 
   // The views read the same bytes; only the one that viewType names means anything.
   EtpsSrv6150ConstView etpsSrv6150() const noexcept { return EtpsSrv6150ConstView(viewData_); }
@@ -208,11 +178,7 @@ class EedbSrv6LogEntry {
 
   bool operator==(EedbSrv6LogEntry const&) const noexcept = default;
 
- private:
-  EedbSrv6EntryKey key_;
-  std::uint32_t nextOutlifPointer_ = 0;
-  std::uint32_t statObjectId_ = 0;
-  EedbSrv6View viewType_;
+  EEDB_SW_RECORD(EedbSrv6LogEntry, EEDB_SRV6_FIELDS)
   ViewData viewData_{};
 };
 
@@ -255,59 +221,43 @@ struct fmt::formatter<ZuriErrm::EedbSrv6View> : fmt::formatter<unsigned> {
 
 template <>
 struct ZuriErrm::Fields<ZuriErrm::EtpsSrv6150ConstView> {
-  using R = ZuriErrm::EtpsSrv6150ConstView;
-  using W = ZuriErrm::EtpsSrv6150View;
-  static constexpr auto list = std::tuple{
-      field<&R::nofSids, &W::nofSidsIs>("nofSids"),
-      field<&R::srhRoutingType, &W::srhRoutingTypeIs>("srhRoutingType"),
-  };
+  using ConstView = ZuriErrm::EtpsSrv6150ConstView;
+  using View = ZuriErrm::EtpsSrv6150View;
+  static constexpr auto list = std::tuple{EEDB_ETPS_SRV6_150_FIELDS(EEDB_SRV6_VIEW_LISTED)};
 };
 
 template <>
 struct ZuriErrm::Fields<ZuriErrm::EtpsDataSid150ConstView> {
-  using R = ZuriErrm::EtpsDataSid150ConstView;
-  using W = ZuriErrm::EtpsDataSid150View;
-  static constexpr auto list = std::tuple{
-      field<&R::sid, &W::sidIs>("sid"),
-  };
+  using ConstView = ZuriErrm::EtpsDataSid150ConstView;
+  using View = ZuriErrm::EtpsDataSid150View;
+  static constexpr auto list = std::tuple{EEDB_ETPS_DATA_SID_150_FIELDS(EEDB_SRV6_VIEW_LISTED)};
 };
 
 template <>
 struct ZuriErrm::Fields<ZuriErrm::EtpsIpv6TunnelRaw150ConstView> {
-  using R = ZuriErrm::EtpsIpv6TunnelRaw150ConstView;
-  using W = ZuriErrm::EtpsIpv6TunnelRaw150View;
-  static constexpr auto list = std::tuple{
-      field<&R::fodo, &W::fodoIs>("fodo"),
-      field<&R::actionProfile, &W::actionProfileIs>("actionProfile"),
-      field<&R::nwkQosIdx, &W::nwkQosIdxIs>("nwkQosIdx"),
-      field<&R::encapQosModel, &W::encapQosModelIs>("encapQosModel"),
-      field<&R::ttlDecrementDisable, &W::ttlDecrementDisableIs>("ttlDecrementDisable"),
-      field<&R::ttlMode, &W::ttlModeIs>("ttlMode"),
-      field<&R::remarkProfile, &W::remarkProfileIs>("remarkProfile"),
-      field<&R::sourceIdx, &W::sourceIdxIs>("sourceIdx"),
-      field<&R::ttlPipeProfile, &W::ttlPipeProfileIs>("ttlPipeProfile"),
-      field<&R::forwardQosModel, &W::forwardQosModelIs>("forwardQosModel"),
-  };
+  using ConstView = ZuriErrm::EtpsIpv6TunnelRaw150ConstView;
+  using View = ZuriErrm::EtpsIpv6TunnelRaw150View;
+  static constexpr auto list =
+      std::tuple{EEDB_ETPS_IPV6_TUNNEL_RAW_150_FIELDS(EEDB_SRV6_VIEW_LISTED)};
 };
 
 template <>
 struct ZuriErrm::Fields<ZuriErrm::EedbSrv6LogEntry> {
   using E = ZuriErrm::EedbSrv6LogEntry;
   static constexpr std::string_view table = "EedbSrv6";
-  static constexpr auto list = std::tuple{
-      field<&E::key, &E::keyIs>("key"),
-      field<&E::nextOutlifPointer, &E::nextOutlifPointerIs>("nextOutlifPointer"),
-      field<&E::statObjectId, &E::statObjectIdIs>("statObjectId"),
-      field<&E::viewType, &E::viewTypeIs>(detail::kSrv6ViewSelector),
-      group<static_cast<EtpsSrv6150ConstView (E::*)() const noexcept>(&E::etpsSrv6150),
-            static_cast<EtpsSrv6150View (E::*)() noexcept>(&E::etpsSrv6150)>("etpsSrv6150",
-                                                                             detail::srv6View<0>),
-      group<static_cast<EtpsDataSid150ConstView (E::*)() const noexcept>(&E::etpsDataSid150),
-            static_cast<EtpsDataSid150View (E::*)() noexcept>(&E::etpsDataSid150)>(
-          "etpsDataSid150", detail::srv6View<1>),
-      group<static_cast<EtpsIpv6TunnelRaw150ConstView (E::*)() const noexcept>(
-                &E::etpsIpv6TunnelRaw150),
-            static_cast<EtpsIpv6TunnelRaw150View (E::*)() noexcept>(&E::etpsIpv6TunnelRaw150)>(
-          "etpsIpv6TunnelRaw150", detail::srv6View<2>),
-  };
+  // The entry's own fields, then the data of each view.
+  static constexpr auto list = std::tuple_cat(
+      E::fieldList(),
+      std::tuple{
+          group<static_cast<EtpsSrv6150ConstView (E::*)() const noexcept>(&E::etpsSrv6150),
+                static_cast<EtpsSrv6150View (E::*)() noexcept>(&E::etpsSrv6150)>(
+              "etpsSrv6150", detail::srv6View<0>),
+          group<static_cast<EtpsDataSid150ConstView (E::*)() const noexcept>(&E::etpsDataSid150),
+                static_cast<EtpsDataSid150View (E::*)() noexcept>(&E::etpsDataSid150)>(
+              "etpsDataSid150", detail::srv6View<1>),
+          group<static_cast<EtpsIpv6TunnelRaw150ConstView (E::*)() const noexcept>(
+                    &E::etpsIpv6TunnelRaw150),
+                static_cast<EtpsIpv6TunnelRaw150View (E::*)() noexcept>(&E::etpsIpv6TunnelRaw150)>(
+              "etpsIpv6TunnelRaw150", detail::srv6View<2>),
+      });
 };

@@ -13,32 +13,20 @@ namespace ZuriErrm {
 using EedbSubIntfOutAcTableEntryKey =
     detail::ScalarKey<struct EedbSubIntfOutAcTableKeyTag, std::uint32_t>;
 
+// The fields of the log entry, in storage order (see EEDB_SW_RECORD).
+#define EEDB_SUB_INTF_OUT_AC_TABLE_FIELDS(FIELD)                                    \
+  FIELD(EedbSubIntfOutAcTableEntryKey, key) /* Low 20 bits are the hardware key. */ \
+  FIELD(std::uint16_t, vlanEditVid1)                                                \
+  FIELD(std::uint16_t, vlanEditVid2)                                                \
+  FIELD(std::uint8_t, viewType) /* 1: the out-AC view. */                           \
+  FIELD(std::uint8_t, egressLastLayer)                                              \
+  FIELD(std::uint8_t, vlanEditProfile)
+
 class EedbSubIntfOutAcTableLogEntry {
  public:
-  // Low 20 bits are the hardware key.
-  constexpr EedbSubIntfOutAcTableEntryKey key() const noexcept { return key_; }
-  constexpr void keyIs(EedbSubIntfOutAcTableEntryKey v) noexcept { key_ = v; }
-  constexpr std::uint16_t vlanEditVid1() const noexcept { return vlanEditVid1_; }
-  constexpr void vlanEditVid1Is(std::uint16_t v) noexcept { vlanEditVid1_ = v; }
-  constexpr std::uint16_t vlanEditVid2() const noexcept { return vlanEditVid2_; }
-  constexpr void vlanEditVid2Is(std::uint16_t v) noexcept { vlanEditVid2_ = v; }
-  // 1: the out-AC view.
-  constexpr std::uint8_t viewType() const noexcept { return viewType_; }
-  constexpr void viewTypeIs(std::uint8_t v) noexcept { viewType_ = v; }
-  constexpr std::uint8_t egressLastLayer() const noexcept { return egressLastLayer_; }
-  constexpr void egressLastLayerIs(std::uint8_t v) noexcept { egressLastLayer_ = v; }
-  constexpr std::uint8_t vlanEditProfile() const noexcept { return vlanEditProfile_; }
-  constexpr void vlanEditProfileIs(std::uint8_t v) noexcept { vlanEditProfile_ = v; }
-
   bool operator==(EedbSubIntfOutAcTableLogEntry const&) const noexcept = default;
 
- private:
-  EedbSubIntfOutAcTableEntryKey key_;
-  std::uint16_t vlanEditVid1_ = 0;
-  std::uint16_t vlanEditVid2_ = 0;
-  std::uint8_t viewType_ = 0;
-  std::uint8_t egressLastLayer_ = 0;
-  std::uint8_t vlanEditProfile_ = 0;
+  EEDB_SW_RECORD(EedbSubIntfOutAcTableLogEntry, EEDB_SUB_INTF_OUT_AC_TABLE_FIELDS)
 };
 
 using EedbSubIntfOutAcTableLogFlumeEntry = LogFlumeEntry<EedbSubIntfOutAcTableLogEntry>;
@@ -59,14 +47,6 @@ struct EedbSubIntfOutAcTableConstants {
 
 template <>
 struct ZuriErrm::Fields<ZuriErrm::EedbSubIntfOutAcTableLogEntry> {
-  using E = ZuriErrm::EedbSubIntfOutAcTableLogEntry;
   static constexpr std::string_view table = "EedbSubIntfOutAcTable";
-  static constexpr auto list = std::tuple{
-      field<&E::key, &E::keyIs>("key"),
-      field<&E::vlanEditVid1, &E::vlanEditVid1Is>("vlanEditVid1"),
-      field<&E::vlanEditVid2, &E::vlanEditVid2Is>("vlanEditVid2"),
-      field<&E::viewType, &E::viewTypeIs>("viewType"),
-      field<&E::egressLastLayer, &E::egressLastLayerIs>("egressLastLayer"),
-      field<&E::vlanEditProfile, &E::vlanEditProfileIs>("vlanEditProfile"),
-  };
+  static constexpr auto list = ZuriErrm::EedbSubIntfOutAcTableLogEntry::fieldList();
 };

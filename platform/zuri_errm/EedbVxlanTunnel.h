@@ -15,41 +15,23 @@ namespace ZuriErrm {
 
 using EedbVxlanTunnelEntryKey = detail::ScalarKey<struct EedbVxlanTunnelKeyTag, std::uint32_t>;
 
+// The fields of the log entry, in storage order (see EEDB_SW_RECORD).
+#define EEDB_VXLAN_TUNNEL_FIELDS(FIELD)                                     \
+  FIELD(EedbVxlanTunnelEntryKey, key)                                       \
+  FIELD(Hardware::Zuri::Outlif, nextOutlif) /* Not valid: no next entry. */ \
+  FIELD(std::uint8_t, viewType)             /* 0: IPv4 VXLAN tunnel. */     \
+  FIELD(Plexo::IpGenAddr, dip)                                              \
+  FIELD(U4, esemNameSpace)                                                  \
+  FIELD(U3, outLifProfile)                                                  \
+  FIELD(std::uint8_t, sourceIdx)                                            \
+  FIELD(U4, ttlPipeProfile)                                                 \
+  FIELD(U6, nwkQosIdx)
+
 class EedbVxlanTunnelLogEntry {
  public:
-  constexpr EedbVxlanTunnelEntryKey key() const noexcept { return key_; }
-  constexpr void keyIs(EedbVxlanTunnelEntryKey v) noexcept { key_ = v; }
-  // Not valid: no next entry.
-  constexpr Hardware::Zuri::Outlif nextOutlif() const noexcept { return nextOutlif_; }
-  constexpr void nextOutlifIs(Hardware::Zuri::Outlif v) noexcept { nextOutlif_ = v; }
-  // 0: IPv4 VXLAN tunnel.
-  constexpr std::uint8_t viewType() const noexcept { return viewType_; }
-  constexpr void viewTypeIs(std::uint8_t v) noexcept { viewType_ = v; }
-  Plexo::IpGenAddr const& dip() const noexcept { return dip_; }
-  void dipIs(Plexo::IpGenAddr const& v) noexcept { dip_ = v; }
-  constexpr U4 esemNameSpace() const noexcept { return esemNameSpace_; }
-  constexpr void esemNameSpaceIs(U4 v) noexcept { esemNameSpace_ = v; }
-  constexpr U3 outLifProfile() const noexcept { return outLifProfile_; }
-  constexpr void outLifProfileIs(U3 v) noexcept { outLifProfile_ = v; }
-  constexpr std::uint8_t sourceIdx() const noexcept { return sourceIdx_; }
-  constexpr void sourceIdxIs(std::uint8_t v) noexcept { sourceIdx_ = v; }
-  constexpr U4 ttlPipeProfile() const noexcept { return ttlPipeProfile_; }
-  constexpr void ttlPipeProfileIs(U4 v) noexcept { ttlPipeProfile_ = v; }
-  constexpr U6 nwkQosIdx() const noexcept { return nwkQosIdx_; }
-  constexpr void nwkQosIdxIs(U6 v) noexcept { nwkQosIdx_ = v; }
-
   bool operator==(EedbVxlanTunnelLogEntry const&) const noexcept = default;
 
- private:
-  EedbVxlanTunnelEntryKey key_;
-  Hardware::Zuri::Outlif nextOutlif_;
-  std::uint8_t viewType_ = 0;
-  Plexo::IpGenAddr dip_;
-  U4 esemNameSpace_;
-  U3 outLifProfile_;
-  std::uint8_t sourceIdx_ = 0;
-  U4 ttlPipeProfile_;
-  U6 nwkQosIdx_;
+  EEDB_SW_RECORD(EedbVxlanTunnelLogEntry, EEDB_VXLAN_TUNNEL_FIELDS)
 };
 
 using EedbVxlanTunnelLogFlumeEntry = LogFlumeEntry<EedbVxlanTunnelLogEntry>;
@@ -70,17 +52,6 @@ struct EedbVxlanTunnelConstants {
 
 template <>
 struct ZuriErrm::Fields<ZuriErrm::EedbVxlanTunnelLogEntry> {
-  using E = ZuriErrm::EedbVxlanTunnelLogEntry;
   static constexpr std::string_view table = "EedbVxlanTunnel";
-  static constexpr auto list = std::tuple{
-      field<&E::key, &E::keyIs>("key"),
-      field<&E::nextOutlif, &E::nextOutlifIs>("nextOutlif"),
-      field<&E::viewType, &E::viewTypeIs>("viewType"),
-      field<&E::dip, &E::dipIs>("dip"),
-      field<&E::esemNameSpace, &E::esemNameSpaceIs>("esemNameSpace"),
-      field<&E::outLifProfile, &E::outLifProfileIs>("outLifProfile"),
-      field<&E::sourceIdx, &E::sourceIdxIs>("sourceIdx"),
-      field<&E::ttlPipeProfile, &E::ttlPipeProfileIs>("ttlPipeProfile"),
-      field<&E::nwkQosIdx, &E::nwkQosIdxIs>("nwkQosIdx"),
-  };
+  static constexpr auto list = ZuriErrm::EedbVxlanTunnelLogEntry::fieldList();
 };

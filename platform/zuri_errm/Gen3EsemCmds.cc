@@ -1,3 +1,4 @@
+// The hardware value of each ESEM command item on a given FAP revision.
 #include "zuri_errm/Gen3EsemCmds.h"
 
 #include <array>

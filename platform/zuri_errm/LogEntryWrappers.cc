@@ -1,3 +1,4 @@
+// The log entry wrappers' key functions: their type info lives in this library.
 #include "zuri_errm/SwTables.h"
 
 // Out-of-line destructors: the key functions that put each wrapper's type info in this library.

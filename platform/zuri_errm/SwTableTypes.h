@@ -11,11 +11,18 @@
 
 #include "asic/LogEntryWrapperBase.h"
 #include "asic/Types.h"
+#include "plexo/Addresses.h"
 #include "zuri_errm/FieldList.h"
 
 namespace ZuriErrm {
 
 namespace detail {
+
+// Log entries hand out their addresses by reference.
+template <>
+struct ReadByReference<Plexo::IpGenAddr> : std::true_type {};
+template <>
+struct ReadByReference<Plexo::EthAddr> : std::true_type {};
 
 // A software key that is one unsigned value; Tag keeps the keys of different tables apart.
 template <class Tag, std::unsigned_integral T>

@@ -15,11 +15,11 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "chip26_a0/ChipMemory.h"
 #include "chip26_a0/EedbHwDirect.h"
 #include "chip26_a0/EedbHwMdb.h"
-#include "chip26_a0/FieldText.h"
 #include "pelix/RangeException.h"
+#include "replay_support/ChipMemory.h"
+#include "replay_support/FieldText.h"
 
 namespace chip26_a0 {
 namespace test {

@@ -21,7 +21,6 @@
 #include <gtest/gtest.h>
 
 #include "asic/OrderedTableException.h"
-#include "chip26_a0/ChipMemory.h"
 #include "chip26_a0/EedbHwDirect.h"
 #include "chip26_a0/EedbHwMdb.h"
 #include "kiv/Trace.h"
@@ -30,10 +29,11 @@
 #include "pelix/Reflection.h"
 #include "plugin/Library.h"
 #include "plugin/Loader.h"
+#include "replay_support/Catalog.h"
+#include "replay_support/ChipMemory.h"
 #include "zuri_asic_utils/TableManager.h"
 #include "zuri_asic_utils/UtilBase.h"
 #include "zuri_asic_utils/UtilPluginNamespace.h"
-#include "zuri_errm/Catalog.h"
 #include "zuri_errm/SwTables.h"
 
 namespace eedb::test {

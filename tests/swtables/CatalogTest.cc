@@ -9,8 +9,8 @@
 #include <functional>
 #include <string>
 
-#include "zuri_errm/Catalog.h"
-#include "zuri_errm/DidYouMean.h"
+#include "replay_support/Catalog.h"
+#include "replay_support/DidYouMean.h"
 #include "zuri_errm/EedbSrv6.h"
 #include "zuri_errm/Gen3EsemCmds.h"
 

@@ -12,7 +12,7 @@
 #include <fmt/format.h>
 
 #include "CommandLine.h"
-#include "zuri_errm/Catalog.h"
+#include "replay_support/Catalog.h"
 
 namespace {
 

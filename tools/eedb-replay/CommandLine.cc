@@ -10,7 +10,7 @@
 
 #include "Escape.h"
 
-#include "zuri_errm/DidYouMean.h"
+#include "replay_support/DidYouMean.h"
 
 namespace eedb::replay {
 

@@ -11,7 +11,7 @@
 #include "Escape.h"
 #include "chip26_a0/BitField.h"
 #include "chip26_a0/EedbEntry.h"
-#include "zuri_errm/DidYouMean.h"
+#include "replay_support/DidYouMean.h"
 
 namespace eedb::replay {
 

@@ -5,7 +5,7 @@
 #include <fmt/format.h>
 
 #include "Session.h"
-#include "zuri_errm/Catalog.h"
+#include "replay_support/Catalog.h"
 
 namespace eedb::replay {
 

@@ -17,7 +17,7 @@
 
 #include <fmt/format.h>
 
-#include "zuri_errm/DidYouMean.h"
+#include "replay_support/DidYouMean.h"
 
 namespace eedb::replay {
 

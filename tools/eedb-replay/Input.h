@@ -16,7 +16,7 @@
 
 #include "Expect.h"
 #include "asic/Types.h"
-#include "zuri_errm/Catalog.h"
+#include "replay_support/Catalog.h"
 
 namespace eedb::replay {
 

@@ -11,7 +11,7 @@
 #include <fmt/format.h>
 
 #include "Escape.h"
-#include "zuri_errm/Catalog.h"
+#include "replay_support/Catalog.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 
 #include "Bits.h"
 #include "Escape.h"
-#include "chip26_a0/FieldText.h"
+#include "replay_support/FieldText.h"
 
 namespace eedb::replay {
 

@@ -10,7 +10,7 @@
 
 #include "Output.h"
 #include "Session.h"
-#include "chip26_a0/ChipMemory.h"
+#include "replay_support/ChipMemory.h"
 #include "zuri_asic_utils/SchanCmd.h"
 
 namespace eedb::replay {

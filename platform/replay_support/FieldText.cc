@@ -1,4 +1,5 @@
-#include "chip26_a0/FieldText.h"
+// Replay support: the text of a hardware entry field (an address, or a number).
+#include "replay_support/FieldText.h"
 
 #include <array>
 #include <cstdint>

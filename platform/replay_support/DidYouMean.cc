@@ -1,4 +1,5 @@
-#include "zuri_errm/DidYouMean.h"
+// Replay support: suggestions for mistyped names, by edit distance.
+#include "replay_support/DidYouMean.h"
 
 #include <algorithm>
 #include <cctype>

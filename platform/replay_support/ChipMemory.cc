@@ -1,10 +1,11 @@
-#include "chip26_a0/ChipMemory.h"
+// Replay support: the model of the chip's memories that checks the SCHAN commands.
+#include "replay_support/ChipMemory.h"
 
 #include <algorithm>
 #include <utility>
 
 #include "chip26_a0/BitField.h"
-#include "chip26_a0/FieldText.h"
+#include "replay_support/FieldText.h"
 
 namespace chip26_a0 {
 

@@ -1,4 +1,5 @@
-#include "zuri_errm/Catalog.h"
+// Replay support: the software table catalogue that builds and reads log entries as values.
+#include "replay_support/Catalog.h"
 
 #include <array>
 #include <bit>
@@ -9,7 +10,7 @@
 #include <type_traits>
 #include <utility>
 
-#include "zuri_errm/DidYouMean.h"
+#include "replay_support/DidYouMean.h"
 
 namespace ZuriErrm {
 
