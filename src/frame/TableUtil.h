@@ -173,14 +173,13 @@ class TableUtil : public FamilyT::Base {
     // taken, which would write to every entry the agent hands over.
     Wrapper const& wrapper = requireEntry(entry, "processSwEntry");
     if (_defaultTraceHandle().enabled(3)) [[unlikely]]
-      return accessor().template process<true>(wrapper);
-    return accessor().template process<false>(wrapper);
+      return accessor<true>().process(wrapper);
+    return accessor<false>().process(wrapper);
   }
 
   bool utilApplicable(Pelix::Ptr<Asic::LogEntryWrapperBase> const& entry) override {
     std::optional<SchanAccel::FapId> fapId;
-    return accessor().template applicable<true>(requireEntry(entry, "utilApplicable").flumeEntry(),
-                                                fapId);
+    return accessor().applicable(requireEntry(entry, "utilApplicable").flumeEntry(), fapId);
   }
 
   std::uint32_t writeSwEntryToShadow(Pelix::Ptr<Asic::LogEntryWrapperBase> const& entry) override {
@@ -188,18 +187,17 @@ class TableUtil : public FamilyT::Base {
     Wrapper const& wrapper = requireEntry(entry, "writeSwEntryToShadow");
     auto const& flume = wrapper.flumeEntry();
     std::optional<SchanAccel::FapId> fapId;
-    if (!accessor().template applicable<true>(flume, fapId)) return 0;
-    Accessor::template traceShadowStage<true>(flume);
-    return accessor().template writeToShadow<true>(wrapper,
-                                                   accessor().template locate<true>(flume, fapId));
+    if (!accessor().applicable(flume, fapId)) return 0;
+    Accessor<true>::traceShadowStage(flume);
+    return accessor().writeToShadow(wrapper, accessor().locate(flume, fapId));
   }
 
   ZuriAsicUtils::SchanCmds getSchanCmds(Pelix::Ptr<Asic::LogEntryWrapperBase> const& entry,
                                         std::uint32_t sizeBits) override {
     auto const inside = enterTable("getSchanCmds");
     auto const& flume = requireEntry(entry, "getSchanCmds").flumeEntry();
-    Accessor::template traceCommandStage<true>(flume);
-    return accessor().template commands<true>(accessor().template locate<true>(flume), sizeBits);
+    Accessor<true>::traceCommandStage(flume);
+    return accessor().commands(accessor().locate(flume), sizeBits);
   }
 
   ZuriAsicUtils::SchanCmds clearHwTable(Asic::UnitId unitId) override {
@@ -212,10 +210,10 @@ class TableUtil : public FamilyT::Base {
   // ---- the translation frame (translate/Translation.h) ----
 
   EntryKey mapToHwKey(LogEntry const& logEntry, Asic::UnitId unitId) const {
-    return Rules::template mapKey<true>(logEntry, unitId);
+    return Rules::mapKey(logEntry, unitId);
   }
   EntryKey mapToHwKey_(LogEntry const& logEntry, Asic::UnitId) const {
-    return Rules::template mapKeyUnguarded<true>(logEntry);
+    return Rules::mapKeyUnguarded(logEntry);
   }
   Entry translateToHwFormat(Pelix::Ptr<Wrapper const> const& entry) const {
     return Rules::translate(self(), requireEntry(entry, "translateToHwFormat"));
@@ -264,11 +262,17 @@ class TableUtil : public FamilyT::Base {
   static inline Kiv::AllocTrackTypeInfo* memAllocationTracker_ = nullptr;
 
  private:
-  using Accessor = ZuriAsicUtils::UtilAccessor<Derived>;
-  using Rules = Translation<Derived>;
+  // The pass with trace sites or without (pipeline/Pass.h); every operation but processSwEntry
+  // takes the traced one.
+  template <bool kTraced>
+  using Accessor = ZuriAsicUtils::UtilAccessor<Derived, kTraced>;
+  using Rules = Translation<Derived, true>;
 
   Derived const& self() const noexcept { return static_cast<Derived const&>(*this); }
-  Accessor accessor() noexcept { return Accessor(static_cast<Derived&>(*this)); }
+  template <bool kTraced = true>
+  Accessor<kTraced> accessor() noexcept {
+    return Accessor<kTraced>(static_cast<Derived&>(*this));
+  }
 
   // The table's wrapper of the entry; another class is a precondition violation of the agent,
   // reported with the operation's full name.

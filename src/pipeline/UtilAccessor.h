@@ -9,8 +9,9 @@
 // mask, statistics, bound hardware table, software table id and table manager, and translates
 // through the translation frame (translate/Translation.h).
 //
-// kTraced: whether the pass has trace sites (pipeline/Pass.h). processSwEntry decides it
-// once per entry; the agent's separate calls are traced.
+// kTraced: whether the pass has trace sites (pipeline/Pass.h says what that is worth).
+// processSwEntry picks the instance once per entry; the agent's separate calls take the traced
+// one.
 #pragma once
 
 #include <cstdint>
@@ -30,7 +31,7 @@ namespace ZuriAsicUtils {
 // The host counts this fapmask mismatch under this exact text (two blanks): keep it.
 inline constexpr char kFapmaskMismatchText[] = "Ignoring due to fapmask  mismatch";
 
-template <class Util>
+template <class Util, bool kTraced>
 class UtilAccessor {
  public:
   using Family = typename Util::Family;
@@ -39,7 +40,7 @@ class UtilAccessor {
   using EntryKey = typename Util::EntryKey;
   using Wrapper = typename Util::WrapperType;
   using Flume = std::remove_cvref_t<decltype(std::declval<Wrapper const&>().flumeEntry())>;
-  using Rules = eedb::Translation<Util>;
+  using Rules = eedb::Translation<Util, kTraced>;
 
   explicit UtilAccessor(Util& util) noexcept : util_(&util) {}
 
@@ -52,30 +53,28 @@ class UtilAccessor {
   };
 
   // One log entry, whole: applicability, the shadow, the commands.
-  template <bool kTraced>
   SchanCmds process(Wrapper const& wrapper) const {
     auto const& flume = wrapper.flumeEntry();
     EEDB_ENTRY_TRACE(kTraced, Util, "processLogEntry", "", " calling getSchanCmds ");
     std::optional<SchanAccel::FapId> fapId;  // taken out of the unit id where first needed
-    if (applicable<kTraced>(flume, fapId)) [[likely]] {
-      traceShadowStage<kTraced>(flume);
-      Place const place = locate<kTraced>(flume, fapId);
-      std::uint32_t const sizeBits = writeToShadow<kTraced>(wrapper, place);
-      traceCommandStage<kTraced>(flume);
-      Rules::template traceKey<kTraced>(flume.logEntry(), place.hwKey);
-      return commands<kTraced>(place, sizeBits);
+    if (applicable(flume, fapId)) [[likely]] {
+      traceShadowStage(flume);
+      Place const place = locate(flume, fapId);
+      std::uint32_t const sizeBits = writeToShadow(wrapper, place);
+      traceCommandStage(flume);
+      Rules::traceKey(flume.logEntry(), place.hwKey);
+      return commands(place, sizeBits);
     }
-    return refused<kTraced>(flume, fapId);
+    return refused(flume, fapId);
   }
 
   // A refused entry is counted and its key mapped, but sends nothing: its place on the chip (a
   // FAP outside the mask, a view of a sibling) is another table utility's. Kept out of line, off
   // the straight path of the entries the table utility takes.
-  template <bool kTraced>
   [[gnu::noinline]] SchanCmds refused(Flume const& flume,
                                       std::optional<SchanAccel::FapId> fapId) const {
-    traceCommandStage<kTraced>(flume);
-    countEnqueue<kTraced>(locate<kTraced>(flume, fapId));
+    traceCommandStage(flume);
+    countEnqueue(locate(flume, fapId));
     return {};
   }
 
@@ -83,7 +82,6 @@ class UtilAccessor {
 
   // A table delete of a FAP in the FAP mask (or of the null FAP) is taken; otherwise the table's
   // view map (a view type in it) and the FAP mask filter decide.
-  template <bool kTraced>
   EEDB_INLINE_STAGE bool applicable(Flume const& flume,
                                     std::optional<SchanAccel::FapId>& fapId) const {
     if (isTableDeleteEntry(flume, fapId)) {
@@ -98,7 +96,7 @@ class UtilAccessor {
         return false;
       }
     }
-    return isEntryHandled<kTraced>(flume, fapId);
+    return isEntryHandled(flume, fapId);
   }
 
   // True for a table-delete entry of a FAP in the FAP mask, or of the null FAP id.
@@ -108,7 +106,6 @@ class UtilAccessor {
   }
 
   // The FAP mask filter.
-  template <bool kTraced>
   EEDB_INLINE_STAGE bool isEntryHandled(Flume const& flume,
                                         std::optional<SchanAccel::FapId>& fapId) const {
     if (inFapmask(fapIdOnce(flume, fapId))) return true;
@@ -118,14 +115,13 @@ class UtilAccessor {
   }
 
   // The bound table, the FAP id and the shadow key of the entry's unit, and its hardware key.
-  template <bool kTraced>
   EEDB_INLINE_STAGE Place locate(Flume const& flume,
                                  std::optional<SchanAccel::FapId> fapId = {}) const {
     Asic::UnitId const unitId = flume.unitId();
     SchanAccel::FapId const id = fapIdOnce(flume, fapId);
     HwTable& table = util_->boundHwTable();
     return {table, id, HwShadowKey(id, unitId.instanceId()),
-            Rules::template mapKey<kTraced>(flume.logEntry(), unitId)};
+            Rules::mapKey(flume.logEntry(), unitId)};
   }
 
   // ---- stage 2: writeSwEntryToShadow ----
@@ -133,7 +129,6 @@ class UtilAccessor {
   // Sets or deletes the entry's hardware entry in the shadow; returns its size in bits (0 for
   // direct tables). Nothing is written for an entry whose translation fails. What differs between
   // MDB and direct tables is the family's (frame/Family.h).
-  template <bool kTraced>
   EEDB_INLINE_STAGE std::uint32_t writeToShadow(Wrapper const& wrapper, Place const& place) const {
     HwTable& table = place.table;
     auto& stats = *util_->stats();
@@ -143,14 +138,14 @@ class UtilAccessor {
       table.prefetchEntry(place.shadowKey, place.hwKey);
       std::uint32_t size = 0;
       if constexpr (Family::kDeleteTranslates) {
-        size = Rules::template translate<kTraced>(*util_, wrapper, place.hwKey).entrySizeBits();
+        size = Rules::translate(*util_, wrapper, place.hwKey).entrySizeBits();
       }
       // The chip holds the entry in the format it was added with; a delete of another view (a
       // table delete that carries only its key) must still clear all of it: the stored entry's
       // size, where it has one, is the size of the delete.
       if (table.updateOnDelete()) {
-        Rules::template traceKey<kTraced>(wrapper.logEntry(), place.hwKey);
-        auto const reverted = Rules::template revert<kTraced>(wrapper, place.fapId, place.hwKey);
+        Rules::traceKey(wrapper.logEntry(), place.hwKey);
+        auto const reverted = Rules::revert(wrapper, place.fapId, place.hwKey);
         if (!reverted.isEq(Entry(EntryKey()))) {
           size = Family::storedSize(table, place.shadowKey, place.hwKey, size);
           table.setEntry(place.shadowKey, reverted);
@@ -164,7 +159,7 @@ class UtilAccessor {
     }
 
     auto* const stored = table.entryToReplace(place.shadowKey, place.hwKey);  // replaced below
-    auto const hwEntry = Rules::template translate<kTraced>(*util_, wrapper, place.hwKey);
+    auto const hwEntry = Rules::translate(*util_, wrapper, place.hwKey);
     EEDB_ENTRY_TRACE(kTraced, Util, "writeSwEntryToShadow", "", " fapId: {} hwEntry: {}",
                      place.fapId, hwEntry);
     // An entry without a format must not replace what another table utility stored under the
@@ -182,15 +177,13 @@ class UtilAccessor {
 
   // Counts one SCHAN enqueue for the shadow key and returns the hardware table's commands for
   // it. Runs for every entry, applicable or not.
-  template <bool kTraced>
   EEDB_INLINE_STAGE SchanCmds commands(Place const& place, std::uint32_t sizeBits) const {
-    countEnqueue<kTraced>(place);
+    countEnqueue(place);
     return Family::commands(place.table, place.shadowKey, place.hwKey, sizeBits);
   }
 
   // The SCHAN enqueue count of the shadow key, in the record of the table utility's software
   // table.
-  template <bool kTraced>
   EEDB_INLINE_STAGE void countEnqueue(Place const& place) const {
     Asic::SwTableId const swTableId = util_->utilKey().swTableId;
     // "schanEnqeueuStats": the host's spelling of this trace, kept as it is.
@@ -204,13 +197,11 @@ class UtilAccessor {
   }
 
   // The traces with which stages 2 and 3 begin.
-  template <bool kTraced>
   static void traceShadowStage(Flume const& flume) {
     EEDB_ENTRY_TRACE(kTraced, Util, "writeSwEntryToShadow", "",
                      " fapId: {} instanceId {} logEntry: {}", eedb::fapIdOf(flume.unitId()),
                      flume.unitId().instanceId(), flume);
   }
-  template <bool kTraced>
   static void traceCommandStage(Flume const& flume) {
     EEDB_ENTRY_TRACE(kTraced, Util, "getSchanCmds", "", " fapId: {} instanceId {} swEntry: {}",
                      eedb::fapIdOf(flume.unitId()), flume.unitId().instanceId(), flume.logEntry());
