@@ -11,8 +11,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "Output.h"
 #include "ReplayFixture.h"
+#include "Reporter.h"
 #include "kiv/Trace.h"
 
 namespace {

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -116,7 +117,7 @@ class StrictAndQuiet : public ::testing::Test {
     ASSERT_NE(::mkdtemp(pattern), nullptr);
     dir_ = pattern;
   }
-  void TearDown() override { std::system(("rm -rf '" + dir_ + "'").c_str()); }
+  void TearDown() override { std::filesystem::remove_all(dir_); }
 
   Outcome run(std::string const& args, std::string const& input) {
     std::ofstream(dir_ + "/in") << input;

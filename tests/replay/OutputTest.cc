@@ -18,9 +18,9 @@
 #include <gtest/gtest.h>
 #include <simdjson.h>
 
+#include "ChipCheck.h"
 #include "Escape.h"
 #include "ReplayFixture.h"
-#include "Verify.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 
 #include <fmt/ranges.h>
 
-#include "Attribution.h"
 #include "Escape.h"
+#include "Explainer.h"
 #include "chip26_a0/BitField.h"
 #include "chip26_a0/EedbEntry.h"
 #include "zuri_errm/DidYouMean.h"

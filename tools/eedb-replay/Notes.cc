@@ -4,8 +4,8 @@
 
 #include <fmt/format.h>
 
-#include "Attribution.h"
 #include "Describe.h"
+#include "Explainer.h"
 #include "Session.h"
 #include "chip26_a0/BitField.h"
 #include "chip26_a0/EedbEntry.h"

@@ -8,7 +8,7 @@
 
 #include <fmt/format.h>
 
-#include "Output.h"
+#include "Reporter.h"
 #include "Session.h"
 #include "chip26_a0/ChipMemory.h"
 #include "zuri_asic_utils/SchanCmd.h"

@@ -1,4 +1,4 @@
-#include "Verify.h"
+#include "ChipCheck.h"
 
 #include <algorithm>
 #include <iterator>
