@@ -1,3 +1,5 @@
+// --verify: the SCHAN commands run on the chip model, compared with the shadow at the end.
+
 #include "ChipCheck.h"
 
 #include <algorithm>

@@ -1,3 +1,5 @@
+// --describe and --list-tables: what each table utility does with each input field.
+
 #include "Describe.h"
 
 #include <algorithm>

@@ -1,3 +1,5 @@
+// Why an offer failed or was refused, found by translating again.
+
 #include "Explainer.h"
 
 #include <functional>

@@ -1,3 +1,5 @@
+// The input readers: lines of a stream (plain or gzip) and the parser of one log line.
+
 #include "Input.h"
 
 #include <unistd.h>

@@ -1,3 +1,5 @@
+// Lossy and overwrite notes of an applicable offer.
+
 #include "Notes.h"
 
 #include <algorithm>

@@ -1,3 +1,5 @@
+// The report of a replay as aligned text or as JSON Lines.
+
 #include "Reporter.h"
 
 #include <algorithm>

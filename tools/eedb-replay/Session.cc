@@ -1,3 +1,5 @@
+// The plug-in loaded, its table utilities created, and a line offered to each.
+
 #include "Session.h"
 
 #include <algorithm>
