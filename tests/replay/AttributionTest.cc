@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include "ReplayFixture.h"
+#include "Reporter.h"
 #include "kiv/Trace.h"
 
 namespace {

@@ -6,9 +6,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "ChipCheck.h"
 #include "Escape.h"
 #include "ReplayFixture.h"
-#include "Verify.h"
 
 namespace {
 

@@ -1,3 +1,5 @@
+// Bit diagrams of hardware entries, drawn from the format tables.
+
 #include "Bits.h"
 
 #include <algorithm>

@@ -13,7 +13,7 @@
 
 #include <fmt/format.h>
 
-#include "Session.h"
+#include "OfferResult.h"
 #include "chip26_a0/EntryLayout.h"
 
 namespace eedb::replay {

@@ -1,3 +1,5 @@
+// The tool's command line, defined once for the parser, the man page and the completion.
+
 #include "CommandLine.h"
 
 #include <cerrno>

@@ -1,3 +1,5 @@
+// --describe and --list-tables: what each table utility does with each input field.
+
 #include "Describe.h"
 
 #include <algorithm>
@@ -7,8 +9,8 @@
 
 #include <fmt/ranges.h>
 
-#include "Attribution.h"
 #include "Escape.h"
+#include "Explainer.h"
 #include "chip26_a0/BitField.h"
 #include "chip26_a0/EedbEntry.h"
 #include "replay_support/DidYouMean.h"

@@ -17,7 +17,7 @@
 
 #include <fmt/format.h>
 
-#include "Output.h"
+#include "Reporter.h"
 #include "Session.h"
 
 namespace eedb::replay {

@@ -1,3 +1,5 @@
+// Untrusted text made safe for the terminal and for JSON.
+
 #include "Escape.h"
 
 #include <algorithm>

@@ -1,3 +1,5 @@
+// What a line expects of its offers, checked against what they did.
+
 #include "Expect.h"
 
 #include <algorithm>

@@ -1,3 +1,5 @@
+// The input readers: lines of a stream (plain or gzip) and the parser of one log line.
+
 #include "Input.h"
 
 #include <unistd.h>
@@ -17,6 +19,7 @@
 
 #include <fmt/format.h>
 
+#include "HexText.h"
 #include "replay_support/DidYouMean.h"
 
 namespace eedb::replay {
@@ -269,16 +272,9 @@ std::uint64_t LineParser::Reader::unsignedOf(dom::element const& e, std::string_
     ok = true;
     inRange = false;
   } else if (e.type() == dom::element_type::STRING) {
-    std::string_view s = e.get_string().value_unsafe();
-    int base = 10;
-    if (s.starts_with("0x") || s.starts_with("0X")) {
-      s.remove_prefix(2);
-      base = 16;
-    }
-    auto const [end, ec] = std::from_chars(s.data(), s.data() + s.size(), n, base);
-    ok = !s.empty() && end == s.data() + s.size() &&
-         (ec == std::errc() || ec == std::errc::result_out_of_range);
-    inRange = ec == std::errc();
+    bool hex = false;
+    std::string_view const digits = hexDigitsOf(e.get_string().value_unsafe(), hex);
+    ok = parseDigits(digits, hex ? 16 : 10, n, inRange);
   }
   if (!ok) throw InputError(fmt::format("{} {} is not a number", what, text(e)));
   if (!inRange || n > max) {
@@ -399,16 +395,19 @@ void LineParser::Reader::expectationOf(dom::element const& e, Expectation& out) 
                            0};
             ok = true;
           } else if (v.type() == dom::element_type::STRING && !isBig(v)) {
-            std::string_view s = v.get_string().value_unsafe();
-            if ((s.starts_with("0x") || s.starts_with("0X")) && s.size() > 2 && s.size() <= 34) {
-              s.remove_prefix(2);
-              ok = true;
-              for (std::size_t i = 0; i < s.size() && ok; ++i) {
-                unsigned digit = 0;
-                ok = std::from_chars(&s[s.size() - 1 - i], &s[s.size() - i], digit, 16).ec ==
-                     std::errc();
-                field.words[i / 8] |= digit << (4 * (i % 8));
-              }
+            bool hex = false;
+            std::string_view const digits = hexDigitsOf(v.get_string().value_unsafe(), hex);
+            if (hex && !digits.empty() && digits.size() <= 32) {
+              // Up to 128 bits: the low 16 digits, then the rest.
+              std::size_t const split = digits.size() > 16 ? digits.size() - 16 : 0;
+              std::uint64_t low = 0;
+              std::uint64_t high = 0;
+              bool inRange = true;
+              ok = parseDigits(digits.substr(split), 16, low, inRange) &&
+                   (split == 0 || parseDigits(digits.substr(0, split), 16, high, inRange));
+              field.words = {static_cast<std::uint32_t>(low), static_cast<std::uint32_t>(low >> 32),
+                             static_cast<std::uint32_t>(high),
+                             static_cast<std::uint32_t>(high >> 32)};
             }
           }
           if (!ok) {

@@ -1,11 +1,13 @@
+// Lossy and overwrite notes of an applicable offer.
+
 #include "Notes.h"
 
 #include <algorithm>
 
 #include <fmt/format.h>
 
-#include "Attribution.h"
 #include "Describe.h"
+#include "Explainer.h"
 #include "Session.h"
 #include "chip26_a0/BitField.h"
 #include "chip26_a0/EedbEntry.h"

@@ -21,29 +21,11 @@
 #include <absl/container/flat_hash_map.h>
 
 #include "Input.h"
+#include "OfferResult.h"
 
 namespace eedb::replay {
 
 class Session;
-struct OfferResult;
-
-// An input value that its cut rule does not keep whole.
-struct LossyNote {
-  std::string_view field;   // the input field, "fodo", "key.outlif"
-  std::string_view target;  // the hardware field, or "hardware key"
-  std::string_view rule;    // "cut to fodo (low 15 bits)"
-  std::uint64_t input = 0;
-  std::uint64_t programmed = 0;
-  unsigned lowBits = 0;
-};
-
-// The entry of another software table that an offer overwrote (write) or deleted (clear).
-struct OverwriteNote {
-  std::string_view util;    // the table utility that wrote it, tableName()
-  std::string_view name;    // its class name without namespaces
-  std::string_view format;  // its format; empty for an entry without one
-  bool deleted = false;
-};
 
 // "fodo 40000 programmed as 7232 (low 15 bits)"; the hardware field is named when it has
 // another name ("label1 1048677 programmed as mplsLabel 101 (low 20 bits)").

@@ -1,3 +1,5 @@
+// The options of a replay and their defaults.
+
 #include "Options.h"
 
 #include <unistd.h>

@@ -1,3 +1,5 @@
+// The plug-in loaded, its table utilities created, and a line offered to each.
+
 #include "Session.h"
 
 #include <algorithm>
@@ -9,7 +11,8 @@
 
 #include <fmt/format.h>
 
-#include "Attribution.h"
+#include "Explainer.h"
+#include "Notes.h"
 #include "asic/OrderedTableException.h"
 #include "chip26_a0/EedbHwDirect.h"
 #include "chip26_a0/EedbHwMdb.h"
@@ -54,7 +57,7 @@ OfferError currentError() {
 
 // How the tool reads one class of hardware table: the values that reflection hands back, the
 // shadow itself (presence, every entry).
-struct Session::TableAccess {
+struct TableAccess {
   bool (*is)(HwCommonTableBase const* table);
   // Fills the view's key, presence, format and fields; false when the values are not of the
   // table's types.
@@ -150,17 +153,17 @@ struct AccessOf {
     fillEntry(*e, view);
     return true;
   }
-  static constexpr Session::TableAccess kAccess{&is,   &read,   &readStored,
-                                                &dump, &decode, Table::kEntriesHaveSize};
+  static constexpr TableAccess kAccess{&is,   &read,   &readStored,
+                                       &dump, &decode, Table::kEntriesHaveSize};
 };
 
-constexpr Session::TableAccess const* kTableAccess[] = {
+constexpr TableAccess const* kTableAccess[] = {
     &AccessOf<chip26_a0::EedbHwMdb>::kAccess,
     &AccessOf<chip26_a0::EedbAgMemTlmHwDirect>::kAccess,
     &AccessOf<chip26_a0::EedbDataByLocalOutlifMsbsHwDirect>::kAccess,
 };
 
-Session::TableAccess const* accessFor(HwCommonTableBase const* table) {
+TableAccess const* accessFor(HwCommonTableBase const* table) {
   if (table == nullptr) return nullptr;
   for (auto const* access : kTableAccess) {
     if (access->is(table)) return access;

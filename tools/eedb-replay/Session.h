@@ -18,9 +18,9 @@
 #include <vector>
 
 #include "Input.h"
-#include "Notes.h"
+#include "OfferResult.h"
 #include "TraceCapture.h"
-#include "chip26_a0/EntryLayout.h"
+#include "Translator.h"
 #include "hardware/FapRevision.h"
 #include "pelix/Ptr.h"
 #include "pelix/Reflection.h"
@@ -43,74 +43,12 @@ struct SessionConfig {
   bool updateOnDelete = false;
 };
 
-struct ShadowField {
-  std::string_view name;
-  chip26_a0::layout::FieldValue value;
-  chip26_a0::layout::FieldKind kind = chip26_a0::layout::FieldKind::number;
-};
-
-// One hardware entry as the shadow holds it.
-struct ShadowView {
-  std::uint8_t fap = 0;
-  std::uint8_t instance = 0;
-  std::uint32_t key = 0;
-  bool present = false;
-  std::string_view format;  // empty for an entry without a format
-  std::vector<ShadowField> fields;
-};
-
-// A failure raised by an offer: the exception's type name and its text.
-struct OfferError {
-  std::string_view type;
-  std::string message;
-};
-
-// The one input value a failure is pinned on: the software field ("mtuProfile",
-// "key.dipOutlif", "unit.fap"), its value and, for a number, the largest value that translates.
-struct FieldBlame {
-  std::string field;
-  ZuriErrm::Value value;
-  std::optional<std::uint64_t> limit;
-};
-
 class Explainer;
+class ProgrammedCheck;
 
-// What one offer did. Reused from offer to offer.
-struct OfferResult {
-  std::string_view util;  // the table utility's tableName()
-  std::string_view name;  // its class name without namespaces, e.g. "EedbOutrifUtil"
-  std::optional<OfferError> error;
-  std::optional<FieldBlame> blame;  // with an error that one input value explains (detail only)
-  std::string reason;               // why the offer was not applicable (detail only)
-  // Only when no error:
-  bool applicable = false;
-  std::uint32_t sizeBits = 0;
-  ZuriAsicUtils::SchanCmds cmds;
-  // Only when the offer was reported in detail and the shadow could be read back:
-  bool shadowRead = false;
-  ShadowView shadow;
-  // While traces are captured: the trace lines of the offer, in order.
-  bool traced = false;
-  std::span<TraceLine const> traces;
-  // Only when applicable: the input values a cut did not keep whole, and the entry of another
-  // software table that the offer overwrote or deleted (Notes.h).
-  std::vector<LossyNote> lossy;
-  std::optional<OverwriteNote> overwrites;
-};
-
-// The type name and text of the exception being handled (call it inside a catch block).
-OfferError currentError();
-
-class Session {
+class Session final : public Translator {
  public:
-  struct TableAccess;  // how the tool reads one class of hardware table
-
-  struct Util {
-    Pelix::Ptr<ZuriAsicUtils::UtilBase> util;
-    std::string name;                     // tableName()
-    TableAccess const* access = nullptr;  // null for a hardware table class the tool does not know
-    std::string_view shortName;           // name without namespaces, within `name`
-  };
+  using Util = LoadedUtil;
 
   // Loads the plug-in, initialises its plug-ins for a new context and creates every table
   // utility registered for the revision, in registration order, with the FAP mask and the
@@ -139,7 +77,7 @@ class Session {
   // hardware key, format and fields (present: always true); raises what translation raised.
   void translate(Util const& util, ZuriErrm::TableInfo const& table,
                  ZuriErrm::AnyLogEntry const& entry, Asic::UnitId unitId, std::uint8_t flags,
-                 ShadowView& out) const;
+                 ShadowView& out) const override;
 
   // Every table utility the plug-in registers, for every revision, in registration order.
   std::vector<ZuriAsicUtils::UtilHolderContext::Registration> const& registrations() const {

@@ -1,3 +1,5 @@
+// Trace lines captured while offers run, to be shown with the offer that caused them.
+
 #include "TraceCapture.h"
 
 #include <fmt/format.h>

@@ -1,3 +1,5 @@
+// The version and commit the tool was built from.
+
 #include "Version.h"
 
 #include "BuildVersion.h"

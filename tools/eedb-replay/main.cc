@@ -17,15 +17,16 @@
 
 #include <fmt/format.h>
 
+#include "ChipCheck.h"
 #include "CommandLine.h"
 #include "Describe.h"
 #include "Escape.h"
 #include "Input.h"
+#include "Notes.h"
 #include "Options.h"
-#include "Output.h"
+#include "Reporter.h"
 #include "Session.h"
 #include "TraceCapture.h"
-#include "Verify.h"
 #include "Version.h"
 #include "kiv/Trace.h"
 #include "plugin/Library.h"

@@ -8,7 +8,7 @@
 
 #include <fmt/format.h>
 
-#include "Output.h"
+#include "Reporter.h"
 #include "Session.h"
 #include "replay_support/ChipMemory.h"
 #include "zuri_asic_utils/SchanCmd.h"

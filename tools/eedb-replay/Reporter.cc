@@ -1,4 +1,6 @@
-#include "Output.h"
+// The report of a replay as aligned text or as JSON Lines.
+
+#include "Reporter.h"
 
 #include <algorithm>
 #include <cstring>
@@ -8,6 +10,7 @@
 
 #include "Bits.h"
 #include "Escape.h"
+#include "Notes.h"
 #include "replay_support/FieldText.h"
 
 namespace eedb::replay {
@@ -514,7 +517,7 @@ void Reporter::dumpEntry(std::string_view table, ShadowView const& entry) {
   }
 }
 
-void Reporter::summary(Summary const& s, std::vector<Session::Util> const& utils) {
+void Reporter::summary(Summary const& s, std::vector<LoadedUtil> const& utils) {
   auto out = std::back_inserter(out_);
   if (form_ == Form::json) {
     fmt::format_to(out,
@@ -556,7 +559,7 @@ void Reporter::summary(Summary const& s, std::vector<Session::Util> const& utils
   // People want the table utilities that did something; scripts get all from --format json.
   std::size_t width = 0;
   std::size_t idle = 0;
-  auto const busy = [](Session::Util const& util) {
+  auto const busy = [](LoadedUtil const& util) {
     auto const* stats = util.util->stats().get();
     return stats != nullptr && (stats->addCnt() != 0 || stats->deleteCnt() != 0 ||
                                 stats->updateOnDelCnt() != 0 || stats->fapmaskMismatch() != 0);

@@ -16,7 +16,8 @@
 
 #include <fmt/format.h>
 
-#include "Session.h"
+#include "OfferResult.h"
+#include "Translator.h"
 
 namespace eedb::replay {
 
@@ -66,7 +67,7 @@ class Reporter {
   // The input file the lines come from, shown with each line when several are replayed.
   void fileIs(std::string_view file) { file_ = file; }
   void dumpEntry(std::string_view table, ShadowView const& entry);
-  void summary(Summary const& summary, std::vector<Session::Util> const& utils);
+  void summary(Summary const& summary, std::vector<LoadedUtil> const& utils);
 
   std::size_t pending() const noexcept { return out_.size(); }
   // Writes out what is buffered; false when the stream refuses it.

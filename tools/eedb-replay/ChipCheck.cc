@@ -1,4 +1,6 @@
-#include "Verify.h"
+// --verify: the SCHAN commands run on the chip model, compared with the shadow at the end.
+
+#include "ChipCheck.h"
 
 #include <algorithm>
 #include <iterator>

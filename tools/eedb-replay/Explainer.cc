@@ -1,4 +1,6 @@
-#include "Attribution.h"
+// Why an offer failed or was refused, found by translating again.
+
+#include "Explainer.h"
 
 #include <functional>
 #include <iterator>
@@ -64,12 +66,12 @@ std::vector<FieldPath> leafFields(ZuriErrm::TableInfo const& table,
   return out;
 }
 
-Explainer::Attempt Explainer::attempt(Session::Util const& util, ZuriErrm::TableInfo const& table,
+Explainer::Attempt Explainer::attempt(LoadedUtil const& util, ZuriErrm::TableInfo const& table,
                                       ZuriErrm::AnyLogEntry const& entry, Asic::UnitId unitId,
                                       std::uint8_t flags) const {
   Attempt result;
   try {
-    session_.translate(util, table, entry, unitId, flags, result.entry);
+    translator_.translate(util, table, entry, unitId, flags, result.entry);
     result.ok = true;
   } catch (...) {
     result.cause = std::string(failureCause(currentError().message));
@@ -84,7 +86,7 @@ QuietTraces::~QuietTraces() {
   Kiv::traceRecordSinkIs(std::move(saved_));
 }
 
-void Explainer::explain(Session::Util const& util, LogLine const& line, OfferResult& result) {
+void Explainer::explain(LoadedUtil const& util, LogLine const& line, OfferResult& result) {
   if (result.error) {
     result.blame = blame(util, line);
   } else if (!result.applicable) {
@@ -92,7 +94,7 @@ void Explainer::explain(Session::Util const& util, LogLine const& line, OfferRes
   }
 }
 
-std::optional<FieldBlame> Explainer::blame(Session::Util const& util, LogLine const& line) const {
+std::optional<FieldBlame> Explainer::blame(LoadedUtil const& util, LogLine const& line) const {
   QuietTraces const quiet;
   ZuriErrm::TableInfo const& table = *line.table;
   Attempt const failed = attempt(util, table, line.entry, line.unitId, line.flags);
@@ -172,7 +174,7 @@ std::optional<FieldBlame> Explainer::blame(Session::Util const& util, LogLine co
   return std::nullopt;
 }
 
-void Explainer::reason(Session::Util const& util, LogLine const& line, std::string& out) {
+void Explainer::reason(LoadedUtil const& util, LogLine const& line, std::string& out) {
   ZuriErrm::TableInfo const& table = *line.table;
   auto o = std::back_inserter(out);
   // In the pipeline's order: the table's condition (its views), then the FAP mask filter.
@@ -191,12 +193,12 @@ void Explainer::reason(Session::Util const& util, LogLine const& line, std::stri
   }
 }
 
-Explainer::ViewSet const& Explainer::views(Session::Util const& util,
+Explainer::ViewSet const& Explainer::views(LoadedUtil const& util,
                                            ZuriErrm::TableInfo const& table) {
   return viewsOf(util, table).set;
 }
 
-Explainer::Views const& Explainer::viewsOf(Session::Util const& util,
+Explainer::Views const& Explainer::viewsOf(LoadedUtil const& util,
                                            ZuriErrm::TableInfo const& table) {
   auto const [it, added] = views_.try_emplace(util.util.get());
   Views& views = it->second;

@@ -14,7 +14,8 @@
 #include <vector>
 
 #include "Input.h"
-#include "Session.h"
+#include "OfferResult.h"
+#include "Translator.h"
 #include "kiv/Trace.h"
 
 namespace eedb::replay {
@@ -58,20 +59,20 @@ class Explainer {
   static constexpr unsigned kMaxViews = 256;
   using ViewSet = std::bitset<kMaxViews>;
 
-  explicit Explainer(Session const& session) : session_(session) {}
+  explicit Explainer(Translator const& translator) : translator_(translator) {}
 
   // Fills result.blame after a failure, result.reason after a refusal.
-  void explain(Session::Util const& util, LogLine const& line, OfferResult& result);
+  void explain(LoadedUtil const& util, LogLine const& line, OfferResult& result);
 
   // The blame of a failed translation of the line, if one input value explains it.
-  std::optional<FieldBlame> blame(Session::Util const& util, LogLine const& line) const;
+  std::optional<FieldBlame> blame(LoadedUtil const& util, LogLine const& line) const;
   // Why the table utility does not take the line, into `out` (left empty when nothing explains
   // it).
-  void reason(Session::Util const& util, LogLine const& line, std::string& out);
+  void reason(LoadedUtil const& util, LogLine const& line, std::string& out);
 
   // The view types whose entries the table utility translates into a format (or fails to),
   // found once per table utility by translating an empty entry of each view type.
-  ViewSet const& views(Session::Util const& util, ZuriErrm::TableInfo const& table);
+  ViewSet const& views(LoadedUtil const& util, ZuriErrm::TableInfo const& table);
 
   // The outcome of one translation: the entry, or the cause of the failure.
   struct Attempt {
@@ -82,17 +83,17 @@ class Explainer {
       return ok == other.ok && (ok || cause == other.cause);
     }
   };
-  Attempt attempt(Session::Util const& util, ZuriErrm::TableInfo const& table,
+  Attempt attempt(LoadedUtil const& util, ZuriErrm::TableInfo const& table,
                   ZuriErrm::AnyLogEntry const& entry, Asic::UnitId unitId,
                   std::uint8_t flags = 0) const;
 
  private:
-  Session const& session_;
+  Translator const& translator_;
   struct Views {
     ViewSet set;
     std::string list;
   };
-  Views const& viewsOf(Session::Util const& util, ZuriErrm::TableInfo const& table);
+  Views const& viewsOf(LoadedUtil const& util, ZuriErrm::TableInfo const& table);
   std::unordered_map<ZuriAsicUtils::UtilBase const*, Views> views_;
 };
 
