@@ -174,10 +174,11 @@ class Translation {
             typename View::FormatType hwEntry(hwKey);
             hwEntry.handleInitialized();
             if constexpr (View::kSetsFields) {
-              [&]() __attribute__((flatten)) {
-                util.setTranslatorFields(hwEntry, logEntry);
+              // Generic, so that a table without field rules is never asked for them.
+              [&](auto const& rules) __attribute__((flatten)) {
+                rules.setTranslatorFields(hwEntry, logEntry);
               }
-              ();
+              (util);
             }
             if constexpr (View::kHasHook) {
               userDefinedDoSetHwEntry(util, unitId, logEntry, hwEntry);
