@@ -9,18 +9,8 @@ if(NOT status MATCHES "^[01]$")
   message(FATAL_ERROR "eedb-replay ${INPUT} failed (exit status ${status}):\n${errors}")
 endif()
 
-if("$ENV{EEDB_UPDATE_GOLDEN}")
-  configure_file(${ACTUAL} ${GOLDEN} COPYONLY)
-  message(STATUS "wrote ${GOLDEN}")
-  return()
-endif()
-if(NOT EXISTS ${GOLDEN})
-  message(FATAL_ERROR "no golden file ${GOLDEN}\n"
-                      "Create it, then review it: EEDB_UPDATE_GOLDEN=1 ctest -R golden.${name}")
-endif()
-
-execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files ${GOLDEN} ${ACTUAL}
-                RESULT_VARIABLE differs)
+include(${CMAKE_CURRENT_LIST_DIR}/GoldenFile.cmake)
+golden_update_or_compare(${GOLDEN} ${ACTUAL} golden.${name} differs)
 if(NOT differs)
   return()
 endif()

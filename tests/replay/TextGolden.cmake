@@ -48,17 +48,8 @@ foreach(run IN LISTS runs)
 endforeach()
 file(WRITE ${ACTUAL} "${shown}")
 
-if("$ENV{EEDB_UPDATE_GOLDEN}")
-  configure_file(${ACTUAL} ${GOLDEN} COPYONLY)
-  message(STATUS "wrote ${GOLDEN}")
-  return()
-endif()
-if(NOT EXISTS ${GOLDEN})
-  message(FATAL_ERROR "no golden file ${GOLDEN}\n"
-                      "Create it, then review it: EEDB_UPDATE_GOLDEN=1 ctest -R golden.text")
-endif()
-execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files ${GOLDEN} ${ACTUAL}
-                RESULT_VARIABLE differs)
+include(${CMAKE_CURRENT_LIST_DIR}/GoldenFile.cmake)
+golden_update_or_compare(${GOLDEN} ${ACTUAL} golden.text differs)
 if(differs)
   execute_process(COMMAND diff -u ${GOLDEN} ${ACTUAL})
   message(FATAL_ERROR "golden.text differs. If the change is intended, rewrite the golden file "
