@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "replay_support/DidYouMean.h"
+#include "replay_support/HexText.h"
 
 namespace ZuriErrm {
 
@@ -90,18 +91,11 @@ std::uint64_t unsignedOf(Value const& v, std::string_view path, unsigned bits, b
       fits = false;
       break;
     case Value::Kind::text: {
-      std::string_view s = v.asText();
-      int base = 10;
-      if (s.starts_with("0x") || s.starts_with("0X")) {
-        s.remove_prefix(2);
-        base = 16;
-      }
-      auto const [end, ec] = std::from_chars(s.data(), s.data() + s.size(), n, base);
-      if (s.empty() || end != s.data() + s.size() ||
-          (ec != std::errc() && ec != std::errc::result_out_of_range)) {
-        reject(path, v, "is not a number");
-      }
-      fits = ec == std::errc() && n <= max;
+      bool hex = false;
+      std::string_view const digits = hexDigitsOf(v.asText(), hex);
+      bool inRange = false;
+      if (!parseDigits(digits, hex ? 16 : 10, n, inRange)) reject(path, v, "is not a number");
+      fits = inRange && n <= max;
       break;
     }
     case Value::Kind::null:

@@ -1,5 +1,6 @@
 // Unsigned numbers written as text in the input: "31", or "0x1f" / "0X1F" in hex. The one place
-// the tool reads hex digits, for the unit parts of a line and for the field values it expects.
+// the replay reads hex digits: field values of the catalogue, the unit parts of a line and the
+// field values a line expects.
 #pragma once
 
 #include <charconv>
@@ -7,7 +8,7 @@
 #include <string_view>
 #include <system_error>
 
-namespace eedb::replay {
+namespace ZuriErrm {
 
 // The text after a "0x" or "0X" prefix; `text` itself, with `hex` false, without one.
 inline std::string_view hexDigitsOf(std::string_view text, bool& hex) noexcept {
@@ -25,4 +26,4 @@ inline bool parseDigits(std::string_view digits, int base, std::uint64_t& out,
          (ec == std::errc() || ec == std::errc::result_out_of_range);
 }
 
-}  // namespace eedb::replay
+}  // namespace ZuriErrm

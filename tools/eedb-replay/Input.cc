@@ -19,8 +19,8 @@
 
 #include <fmt/format.h>
 
-#include "HexText.h"
 #include "replay_support/DidYouMean.h"
+#include "replay_support/HexText.h"
 
 namespace eedb::replay {
 
@@ -273,8 +273,8 @@ std::uint64_t LineParser::Reader::unsignedOf(dom::element const& e, std::string_
     inRange = false;
   } else if (e.type() == dom::element_type::STRING) {
     bool hex = false;
-    std::string_view const digits = hexDigitsOf(e.get_string().value_unsafe(), hex);
-    ok = parseDigits(digits, hex ? 16 : 10, n, inRange);
+    std::string_view const digits = ZuriErrm::hexDigitsOf(e.get_string().value_unsafe(), hex);
+    ok = ZuriErrm::parseDigits(digits, hex ? 16 : 10, n, inRange);
   }
   if (!ok) throw InputError(fmt::format("{} {} is not a number", what, text(e)));
   if (!inRange || n > max) {
@@ -396,15 +396,17 @@ void LineParser::Reader::expectationOf(dom::element const& e, Expectation& out) 
             ok = true;
           } else if (v.type() == dom::element_type::STRING && !isBig(v)) {
             bool hex = false;
-            std::string_view const digits = hexDigitsOf(v.get_string().value_unsafe(), hex);
+            std::string_view const digits =
+                ZuriErrm::hexDigitsOf(v.get_string().value_unsafe(), hex);
             if (hex && !digits.empty() && digits.size() <= 32) {
               // Up to 128 bits: the low 16 digits, then the rest.
               std::size_t const split = digits.size() > 16 ? digits.size() - 16 : 0;
               std::uint64_t low = 0;
               std::uint64_t high = 0;
               bool inRange = true;
-              ok = parseDigits(digits.substr(split), 16, low, inRange) &&
-                   (split == 0 || parseDigits(digits.substr(0, split), 16, high, inRange));
+              ok =
+                  ZuriErrm::parseDigits(digits.substr(split), 16, low, inRange) &&
+                  (split == 0 || ZuriErrm::parseDigits(digits.substr(0, split), 16, high, inRange));
               field.words = {static_cast<std::uint32_t>(low), static_cast<std::uint32_t>(low >> 32),
                              static_cast<std::uint32_t>(high),
                              static_cast<std::uint32_t>(high >> 32)};
