@@ -3,17 +3,41 @@
 #include "Expect.h"
 
 #include <algorithm>
+#include <functional>
+#include <iterator>
+#include <unordered_set>
 
 #include <fmt/format.h>
 
 #include "Session.h"
 #include "replay_support/Catalog.h"
+#include "replay_support/DidYouMean.h"
+#include "replay_support/HexText.h"
 
 namespace eedb::replay {
 
 namespace {
 
 using ZuriErrm::excerpt;
+using ZuriErrm::InputError;
+namespace dom = simdjson::dom;
+
+constexpr std::string_view kMembers[] = {"util",       "error",  "rejected", "present",
+                                         "applicable", "fields", "lossy"};
+enum Member : unsigned { kUtil, kError, kRejected, kPresent, kApplicable, kFields, kLossy };
+
+// Rejects an unknown or repeated member of "expect", else marks it given and returns its index.
+unsigned memberOf(std::string_view key, unsigned& given) {
+  auto const i = static_cast<unsigned>(std::find(std::begin(kMembers), std::end(kMembers), key) -
+                                       std::begin(kMembers));
+  if (i < std::size(kMembers) && (given & (1u << i)) == 0) {
+    given |= 1u << i;
+    return i;
+  }
+  if (i < std::size(kMembers)) throw InputError(fmt::format("duplicate member 'expect.{}'", key));
+  throw InputError(fmt::format("unknown member 'expect.{}'{}", excerpt(key),
+                               ZuriErrm::didYouMean(key, kMembers, std::identity{}, "expect.")));
+}
 
 // "chip26_a0::ZuriErrmUtil::EedbOutrifUtil" -> "EedbOutrifUtil"
 std::string_view shortUtilName(std::string_view name) {
@@ -147,6 +171,117 @@ std::string differences(Expectation const& expect, std::span<OfferResult const> 
 std::string differencesOfRejected(Expectation const& expect, std::string_view reason) {
   if (expect.rejected && reason.find(*expect.rejected) != std::string_view::npos) return {};
   return fmt::format("the line was rejected: {}", reason);
+}
+
+void readExpectation(dom::element const& e, LineJson const& json, Expectation& out) {
+  auto const& text = json.text;
+  auto const& isBig = json.isBig;
+  if (e.type() != dom::element_type::OBJECT) {
+    throw InputError(fmt::format("member 'expect': {} is not an object", text(e)));
+  }
+  out.clear();
+  unsigned given = 0;
+  auto const textOf = [&](dom::element const& v, std::string_view name) {
+    if (v.type() != dom::element_type::STRING || isBig(v)) {
+      throw InputError(fmt::format("member 'expect.{}': {} is not a text", name, text(v)));
+    }
+    return std::string(v.get_string().value_unsafe());
+  };
+  auto const flag = [&](dom::element const& v, std::string_view name) {
+    if (v.type() != dom::element_type::BOOL) {
+      throw InputError(fmt::format("member 'expect.{}': {} is not true or false", name, text(v)));
+    }
+    return v.get_bool().value_unsafe();
+  };
+  dom::object const members = e.get_object().value_unsafe();
+  for (auto [key, value] : members) {
+    switch (memberOf(key, given)) {
+      case kUtil:
+        out.util = textOf(value, key);
+        break;
+      case kError:
+        out.error = textOf(value, key);
+        break;
+      case kRejected:
+        out.rejected = textOf(value, key);
+        break;
+      case kPresent:
+        out.present = flag(value, key);
+        break;
+      case kApplicable:
+        out.applicable = flag(value, key);
+        break;
+      case kLossy: {
+        if (value.type() != dom::element_type::ARRAY) {
+          throw InputError(
+              fmt::format("member 'expect.lossy': {} is not a list of field names", text(value)));
+        }
+        dom::array const names = value.get_array().value_unsafe();
+        for (dom::element name : names) {
+          out.lossy.push_back(textOf(name, "lossy"));
+        }
+        break;
+      }
+      default:
+        if (value.type() != dom::element_type::OBJECT) {
+          throw InputError(fmt::format("member 'expect.fields': {} is not an object", text(value)));
+        }
+        dom::object const fieldValues = value.get_object().value_unsafe();
+        // A duplicate is looked for among the names given before: by a scan of the few a line
+        // usually gives, in a set (of names in the parsed line) when there are many, so that a
+        // line of many names stays linear.
+        bool const many = fieldValues.size() > 16;
+        std::unordered_set<std::string_view> seen;
+        if (many) seen.reserve(fieldValues.size());
+        for (auto [key, v] : fieldValues) {
+          std::string_view const name = key;  // a lambda cannot capture a structured binding
+          bool const duplicate =
+              many ? !seen.insert(name).second
+                   : std::any_of(out.fields.begin(), out.fields.end(),
+                                 [&](Expectation::Field const& f) { return f.name == name; });
+          if (duplicate) {
+            throw InputError(fmt::format("duplicate member 'expect.fields.{}'", excerpt(name)));
+          }
+          Expectation::Field field{std::string(name), {}, text(v)};
+          bool ok = false;
+          if (v.type() == dom::element_type::UINT64 ||
+              (v.type() == dom::element_type::INT64 && v.get_int64().value_unsafe() >= 0)) {
+            std::uint64_t const n = v.get_uint64().value_unsafe();
+            field.words = {static_cast<std::uint32_t>(n), static_cast<std::uint32_t>(n >> 32), 0,
+                           0};
+            ok = true;
+          } else if (v.type() == dom::element_type::STRING && !isBig(v)) {
+            bool hex = false;
+            std::string_view const digits =
+                ZuriErrm::hexDigitsOf(v.get_string().value_unsafe(), hex);
+            if (hex && !digits.empty() && digits.size() <= 32) {
+              // Up to 128 bits: the low 16 digits, then the rest.
+              std::size_t const split = digits.size() > 16 ? digits.size() - 16 : 0;
+              std::uint64_t low = 0;
+              std::uint64_t high = 0;
+              bool inRange = true;
+              ok =
+                  ZuriErrm::parseDigits(digits.substr(split), 16, low, inRange) &&
+                  (split == 0 || ZuriErrm::parseDigits(digits.substr(0, split), 16, high, inRange));
+              field.words = {static_cast<std::uint32_t>(low), static_cast<std::uint32_t>(low >> 32),
+                             static_cast<std::uint32_t>(high),
+                             static_cast<std::uint32_t>(high >> 32)};
+            }
+          }
+          if (!ok) {
+            throw InputError(fmt::format(
+                "member 'expect.fields.{}': {} is not a field value (a number, or \"0x...\" "
+                "for up to 128 bits)",
+                excerpt(name), field.written));
+          }
+          out.fields.push_back(std::move(field));
+        }
+    }
+  }
+  if (out.rejected && given != (1u << kRejected)) {
+    throw InputError("member 'expect.rejected' excludes the other expectations");
+  }
+  out.written = simdjson::to_string(e);
 }
 
 }  // namespace eedb::replay

@@ -19,11 +19,14 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include <simdjson.h>
 
 namespace eedb::replay {
 
@@ -51,6 +54,16 @@ struct Expectation {
   // The shadow entry must be read back to check it.
   bool needsShadow() const noexcept { return present.has_value() || !fields.empty(); }
 };
+
+// What the reader of a line knows of its JSON values: how one is shown in a message, and whether
+// a text stands for a number beyond 64 bits (see LineParser).
+struct LineJson {
+  std::function<std::string(simdjson::dom::element const&)> text;
+  std::function<bool(simdjson::dom::element const&)> isBig;
+};
+// Reads a line's "expect" member into `out`; raises ZuriErrm::InputError naming the member and
+// its value.
+void readExpectation(simdjson::dom::element const& e, LineJson const& json, Expectation& out);
 
 // What differs from the expectation, or "" when it holds: for a line that was offered...
 std::string differences(Expectation const& expect, std::span<OfferResult const> offers);

@@ -14,7 +14,6 @@
 #include <cstring>
 #include <limits>
 #include <system_error>
-#include <unordered_set>
 #include <utility>
 
 #include <fmt/format.h>
@@ -40,9 +39,6 @@ constexpr std::string_view kLineMembers[] = {"table",  "entry",       "unit",  "
                                              "delete", "tableDelete", "expect"};
 enum LineMember : unsigned { kTable, kEntry, kUnit, kUnitId, kDelete, kTableDelete, kExpect };
 constexpr std::string_view kUnitMembers[] = {"fap", "instance"};
-constexpr std::string_view kExpectMembers[] = {"util",       "error",  "rejected", "present",
-                                               "applicable", "fields", "lossy"};
-enum ExpectMember : unsigned { kUtil, kError, kRejected, kPresent, kApplicable, kFields, kLossy };
 
 // Index of `name` in `names`, or the size of `names`.
 template <std::size_t N>
@@ -215,7 +211,6 @@ class LineParser::Reader {
   bool flagOf(dom::element const& e, std::string_view name) const;
   Asic::UnitId unitOf(dom::element const& e) const;
   void entryOf(dom::element const& e, LogLine& out) const;
-  void expectationOf(dom::element const& e, Expectation& out) const;
 
   bool bigNumbers_;
 };
@@ -319,115 +314,6 @@ void LineParser::Reader::entryOf(dom::element const& e, LogLine& out) const {
   fields.finish();
 }
 
-void LineParser::Reader::expectationOf(dom::element const& e, Expectation& out) const {
-  if (e.type() != dom::element_type::OBJECT) {
-    throw InputError(fmt::format("member 'expect': {} is not an object", text(e)));
-  }
-  out.clear();
-  unsigned given = 0;
-  auto const textOf = [&](dom::element const& v, std::string_view name) {
-    if (v.type() != dom::element_type::STRING || isBig(v)) {
-      throw InputError(fmt::format("member 'expect.{}': {} is not a text", name, text(v)));
-    }
-    return std::string(v.get_string().value_unsafe());
-  };
-  auto const flag = [&](dom::element const& v, std::string_view name) {
-    if (v.type() != dom::element_type::BOOL) {
-      throw InputError(fmt::format("member 'expect.{}': {} is not true or false", name, text(v)));
-    }
-    return v.get_bool().value_unsafe();
-  };
-  dom::object const members = e.get_object().value_unsafe();
-  for (auto [key, value] : members) {
-    switch (memberOf(kExpectMembers, key, "expect", given)) {
-      case kUtil:
-        out.util = textOf(value, key);
-        break;
-      case kError:
-        out.error = textOf(value, key);
-        break;
-      case kRejected:
-        out.rejected = textOf(value, key);
-        break;
-      case kPresent:
-        out.present = flag(value, key);
-        break;
-      case kApplicable:
-        out.applicable = flag(value, key);
-        break;
-      case kLossy: {
-        if (value.type() != dom::element_type::ARRAY) {
-          throw InputError(
-              fmt::format("member 'expect.lossy': {} is not a list of field names", text(value)));
-        }
-        dom::array const names = value.get_array().value_unsafe();
-        for (dom::element name : names) {
-          out.lossy.push_back(textOf(name, "lossy"));
-        }
-        break;
-      }
-      default:
-        if (value.type() != dom::element_type::OBJECT) {
-          throw InputError(fmt::format("member 'expect.fields': {} is not an object", text(value)));
-        }
-        dom::object const fieldValues = value.get_object().value_unsafe();
-        // A duplicate is looked for among the names given before: by a scan of the few a line
-        // usually gives, in a set (of names in the parsed line) when there are many, so that a
-        // line of many names stays linear.
-        bool const many = fieldValues.size() > 16;
-        std::unordered_set<std::string_view> seen;
-        if (many) seen.reserve(fieldValues.size());
-        for (auto [key, v] : fieldValues) {
-          std::string_view const name = key;  // a lambda cannot capture a structured binding
-          bool const duplicate =
-              many ? !seen.insert(name).second
-                   : std::any_of(out.fields.begin(), out.fields.end(),
-                                 [&](Expectation::Field const& f) { return f.name == name; });
-          if (duplicate) {
-            throw InputError(fmt::format("duplicate member 'expect.fields.{}'", excerpt(name)));
-          }
-          Expectation::Field field{std::string(name), {}, text(v)};
-          bool ok = false;
-          if (v.type() == dom::element_type::UINT64 ||
-              (v.type() == dom::element_type::INT64 && v.get_int64().value_unsafe() >= 0)) {
-            std::uint64_t const n = v.get_uint64().value_unsafe();
-            field.words = {static_cast<std::uint32_t>(n), static_cast<std::uint32_t>(n >> 32), 0,
-                           0};
-            ok = true;
-          } else if (v.type() == dom::element_type::STRING && !isBig(v)) {
-            bool hex = false;
-            std::string_view const digits =
-                ZuriErrm::hexDigitsOf(v.get_string().value_unsafe(), hex);
-            if (hex && !digits.empty() && digits.size() <= 32) {
-              // Up to 128 bits: the low 16 digits, then the rest.
-              std::size_t const split = digits.size() > 16 ? digits.size() - 16 : 0;
-              std::uint64_t low = 0;
-              std::uint64_t high = 0;
-              bool inRange = true;
-              ok =
-                  ZuriErrm::parseDigits(digits.substr(split), 16, low, inRange) &&
-                  (split == 0 || ZuriErrm::parseDigits(digits.substr(0, split), 16, high, inRange));
-              field.words = {static_cast<std::uint32_t>(low), static_cast<std::uint32_t>(low >> 32),
-                             static_cast<std::uint32_t>(high),
-                             static_cast<std::uint32_t>(high >> 32)};
-            }
-          }
-          if (!ok) {
-            throw InputError(fmt::format(
-                "member 'expect.fields.{}': {} is not a field value (a number, or \"0x...\" "
-                "for up to 128 bits)",
-                excerpt(name), field.written));
-          }
-          out.fields.push_back(std::move(field));
-        }
-    }
-  }
-  if (out.rejected && given != (1u << kRejected)) {
-    throw InputError("member 'expect.rejected' excludes the other expectations");
-  }
-  out.written = simdjson::to_string(e);
-}
-
 void LineParser::Reader::read(dom::element const& doc, LogLine& out) const {
   out.hasExpect = false;
   if (doc.type() != dom::element_type::OBJECT) {
@@ -437,7 +323,10 @@ void LineParser::Reader::read(dom::element const& doc, LogLine& out) const {
   // The expectation first: it says what to make of the line's other faults.
   for (auto [key, value] : members) {
     if (key == kLineMembers[kExpect]) {
-      expectationOf(value, out.expect);
+      readExpectation(
+          value,
+          {[this](auto const& v) { return text(v); }, [this](auto const& v) { return isBig(v); }},
+          out.expect);
       out.hasExpect = true;
       break;
     }
