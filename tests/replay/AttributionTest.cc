@@ -12,8 +12,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "Printer.h"
 #include "ReplayFixture.h"
-#include "Reporter.h"
 #include "kiv/Trace.h"
 
 namespace {

@@ -11,6 +11,7 @@
 #include <simdjson.h>
 
 #include "Describe.h"
+#include "Printer.h"
 #include "ReplayFixture.h"
 
 namespace {
@@ -142,16 +143,16 @@ TEST(Describe, JsonFormsParse) {
   Session session(config());
   simdjson::dom::parser parser;
   for (auto const& table : ZuriErrm::tables()) {
-    fmt::memory_buffer out;
-    printDescription(out, Form::json, describeTable(session, table));
+    auto const printer = makePrinter(Form::json);
+    printer->description(describeTable(session, table));
+    std::string const out(printer->text());
     simdjson::dom::element doc;
-    ASSERT_EQ(parser.parse(out.data(), out.size()).get(doc), simdjson::SUCCESS)
-        << std::string_view(out.data(), out.size());
+    ASSERT_EQ(parser.parse(out).get(doc), simdjson::SUCCESS) << out;
     EXPECT_EQ(std::string_view(doc["table"].get_string().value()), table.name);
   }
-  fmt::memory_buffer list;
-  printTableList(list, Form::json, session);
-  std::string_view rest(list.data(), list.size());
+  auto const list = makePrinter(Form::json);
+  list->tableList(listTables(session));
+  std::string_view rest = list->text();
   std::map<std::string, std::size_t> utils;
   while (!rest.empty()) {
     auto const end = rest.find('\n');

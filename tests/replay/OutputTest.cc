@@ -65,19 +65,20 @@ TEST(VerifyReport, CarriesFieldValuesAsNumbersAndAddressesAsText) {
   for (auto const& r : shadow.offer(mine, false)) chip.execute(r.cmds);
   for (auto const& r : other.offer(theirs, false)) chip.execute(r.cmds);
 
-  fmt::memory_buffer json;
-  EXPECT_EQ(chip.report(shadow, Form::json, json), 1u);
+  auto const json = makePrinter(Form::json);
+  EXPECT_EQ(chip.report(shadow, *json), 1u);
   EXPECT_THAT(
-      fmt::to_string(json),
+      std::string(json->text()),
       HasSubstr(R"("fields": {"actionProfile": {"shadow": "0", "chip": "1"}, "l2Mac": )"
                 R"({"shadow": "02:00:00:aa:bb:cc", "chip": "02:00:00:aa:bb:cd"}}, )"
                 R"("values": {"actionProfile": {"shadow": 0, "chip": 1}, "l2Mac": )"
                 R"({"shadow": 2199034444748, "chip": 2199034444749}}, "addresses": )"
                 R"({"l2Mac": {"shadow": "02:00:00:aa:bb:cc", "chip": "02:00:00:aa:bb:cd"}}}})"));
-  fmt::memory_buffer text;
-  chip.report(shadow, Form::text, text);
-  EXPECT_THAT(fmt::to_string(text), HasSubstr("(actionProfile: shadow 0, chip 1; l2Mac: shadow "
-                                              "02:00:00:aa:bb:cc, chip 02:00:00:aa:bb:cd)\n"));
+  auto const text = makePrinter(Form::text);
+  chip.report(shadow, *text);
+  EXPECT_THAT(std::string(text->text()),
+              HasSubstr("(actionProfile: shadow 0, chip 1; l2Mac: shadow "
+                        "02:00:00:aa:bb:cc, chip 02:00:00:aa:bb:cd)\n"));
 }
 
 }  // namespace

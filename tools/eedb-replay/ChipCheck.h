@@ -6,9 +6,7 @@
 #include <cstddef>
 #include <vector>
 
-#include <fmt/format.h>
-
-#include "Reporter.h"
+#include "Printer.h"
 #include "Session.h"
 #include "replay_support/ChipMemory.h"
 #include "zuri_asic_utils/SchanCmd.h"
@@ -22,9 +20,9 @@ class ChipCheck {
   void execute(ZuriAsicUtils::SchanCmds const& cmds);
 
   // Compares every hardware table of the session's table utilities (each once) with the chip
-  // model and writes the differences, then one line with the totals, to `out`. Returns the
-  // number of differences (refused commands included).
-  std::size_t report(Session const& session, Form form, fmt::memory_buffer& out) const;
+  // model and prints the differences, then the totals. Returns the number of differences
+  // (refused commands included).
+  std::size_t report(Session const& session, Printer& printer) const;
 
  private:
   chip26_a0::ChipMemory chip_;

@@ -11,6 +11,7 @@
 
 #include "Escape.h"
 #include "Explainer.h"
+#include "Printer.h"
 #include "chip26_a0/BitField.h"
 #include "chip26_a0/EedbEntry.h"
 #include "replay_support/DidYouMean.h"
@@ -374,32 +375,6 @@ std::vector<std::string> examples(Explainer& explainer, Session const& session,
   return lines;
 }
 
-std::string typeText(FieldInfo const& info) {
-  switch (info.kind) {
-    case FieldKind::number:
-      return fmt::format("number, {} bits", info.bits);
-    case FieldKind::bounded:
-      return fmt::format("bounded, {} bit{} (max {})", info.bits, info.bits == 1 ? "" : "s",
-                         info.max());
-    case FieldKind::address:
-      return "IPv4 or IPv6 address";
-    case FieldKind::mac:
-      return "MAC address";
-    case FieldKind::outlif:
-      return fmt::format("out-LIF, {} bits or null", info.bits);
-    case FieldKind::object:
-      break;
-  }
-  return "object";
-}
-
-std::string viewTitle(ViewDescription const& v) {
-  std::string title = v.view ? fmt::format("view {} -> ", *v.view) : std::string("entry -> ");
-  if (!v.failure.empty()) return title + "an empty entry does not translate: " + v.failure;
-  return title + (v.format.empty() ? std::string("one-bit entry")
-                                   : fmt::format("{}, {} bits", v.format, v.sizeBits));
-}
-
 }  // namespace
 
 std::string_view kindName(FieldRule::Kind kind) {
@@ -484,177 +459,22 @@ TableDescription describeTable(Session& session, ZuriErrm::TableInfo const& tabl
   return d;
 }
 
-void printDescription(fmt::memory_buffer& out, Form form, TableDescription const& d) {
-  auto o = std::back_inserter(out);
-  ZuriErrm::TableInfo const& table = *d.table;
-  std::vector<FieldPath> const fields = leafFields(table, table.newEntry(), true);
-  if (form == Form::json) {
-    out.append(std::string_view("{\"table\": "));
-    appendJsonString(out, table.name);
-    fmt::format_to(o, ", \"swTableId\": {}, \"fields\": [", table.swTableId.value());
-    char const* sep = "";
-    for (auto const& f : fields) {
-      out.append(std::string_view(sep));
-      out.append(std::string_view("{\"field\": "));
-      appendJsonString(out, f.path);
-      out.append(std::string_view(", \"kind\": "));
-      appendJsonString(out, fmt::format("{}", f.info->kind));
-      fmt::format_to(o, ", \"bits\": {}, \"max\": {}}}", f.info->bits, f.info->max());
-      sep = ", ";
-    }
-    out.append(std::string_view("], \"utils\": ["));
-    sep = "";
-    for (auto const& u : d.utils) {
-      out.append(std::string_view(sep));
-      out.append(std::string_view("{\"util\": "));
-      appendJsonString(out, u.util);
-      out.append(std::string_view(", \"hwTable\": "));
-      appendJsonString(out, u.hwTable);
-      out.append(std::string_view(", \"views\": ["));
-      char const* vsep = "";
-      for (auto const& v : u.views) {
-        out.append(std::string_view(vsep));
-        out.append(std::string_view("{\"view\": "));
-        if (v.view) {
-          fmt::format_to(o, "{}", *v.view);
-        } else {
-          out.append(std::string_view("null"));
-        }
-        out.append(std::string_view(", \"format\": "));
-        if (v.format.empty()) {
-          out.append(std::string_view("null"));
-        } else {
-          appendJsonString(out, v.format);
-        }
-        fmt::format_to(o, ", \"sizeBits\": {}, \"error\": ", v.sizeBits);
-        if (v.failure.empty()) {
-          out.append(std::string_view("null"));
-        } else {
-          appendJsonString(out, v.failure);
-        }
-        out.append(std::string_view(", \"rules\": ["));
-        char const* rsep = "";
-        for (auto const& r : v.rules) {
-          out.append(std::string_view(rsep));
-          out.append(std::string_view("{\"field\": "));
-          appendJsonString(out, r.field);
-          out.append(std::string_view(", \"rule\": "));
-          appendJsonString(out, kindName(r.kind));
-          out.append(std::string_view(", \"to\": ["));
-          char const* tsep = "";
-          for (auto const& t : r.targets) {
-            out.append(std::string_view(tsep));
-            appendJsonString(out, t);
-            tsep = ", ";
-          }
-          fmt::format_to(o, "], \"lowBits\": {}, \"max\": ", r.lowBits);
-          if (r.max) {
-            fmt::format_to(o, "{}", *r.max);
-          } else {
-            out.append(std::string_view("null"));
-          }
-          out.append(std::string_view(", \"mapping\": "));
-          if (r.mapping.empty()) {
-            out.append(std::string_view("null"));
-          } else {
-            appendJsonString(out, r.mapping);
-          }
-          out.append(std::string_view(", \"text\": "));
-          appendJsonString(out, r.text());
-          out.push_back('}');
-          rsep = ", ";
-        }
-        out.append(std::string_view("]}"));
-        vsep = ", ";
-      }
-      out.append(std::string_view("]}"));
-      sep = ", ";
-    }
-    out.append(std::string_view("], \"examples\": ["));
-    sep = "";
-    for (auto const& line : d.examples) {
-      out.append(std::string_view(sep));
-      out.append(line);
-      sep = ", ";
-    }
-    out.append(std::string_view("]}\n"));
-    return;
-  }
-
-  std::size_t width = 0;
-  for (auto const& f : fields) width = std::max(width, f.path.size());
-  fmt::format_to(o, "{}: software table {:#010x}, {} fields\n", table.name, table.swTableId.value(),
-                 fields.size());
-  for (auto const& f : fields) {
-    fmt::format_to(o, "  {:<{}}  {}\n", f.path, width, typeText(*f.info));
-  }
-  for (auto const& u : d.utils) {
-    fmt::format_to(o, "\n{} ({})\n", shortNameOf(u.util), u.hwTable);
-    for (auto const& v : u.views) {
-      fmt::format_to(o, "  {}\n", viewTitle(v));
-      std::string unused;
-      for (auto const& r : v.rules) {
-        if (r.kind == FieldRule::Kind::unused) {
-          unused += (unused.empty() ? "" : ", ") + r.field;
-          continue;
-        }
-        fmt::format_to(o, "    {:<{}}  {}\n", r.field, width, r.text());
-      }
-      if (!unused.empty()) fmt::format_to(o, "    not used by this view: {}\n", unused);
-    }
-  }
-  fmt::format_to(o, "\nexample{} (replays without error):\n", d.examples.size() == 1 ? "" : "s");
-  for (auto const& line : d.examples) fmt::format_to(o, "  {}\n", line);
-}
-
-void printTableList(fmt::memory_buffer& out, Form form, Session const& session) {
-  auto o = std::back_inserter(out);
-  std::size_t width = 0;
-  for (auto const& table : ZuriErrm::tables()) width = std::max(width, table.name.size());
+std::vector<TableListing> listTables(Session const& session) {
+  std::vector<TableListing> listing;
   for (auto const& table : ZuriErrm::tables()) {
-    // The table utilities of the table in registration order, each with its revisions.
-    std::vector<std::pair<std::string, std::vector<std::string>>> utils;
+    TableListing& t = listing.emplace_back();
+    t.table = &table;
+    t.fields = leafFields(table, table.newEntry(), true).size();
     for (auto const& registration : session.registrations()) {
       if (registration.key.swTableId != table.swTableId) continue;
       std::string const name = registration.key.utilName;
-      auto it =
-          std::find_if(utils.begin(), utils.end(), [&](auto const& u) { return u.first == name; });
-      if (it == utils.end()) it = utils.insert(utils.end(), {name, {}});
+      auto it = std::find_if(t.utils.begin(), t.utils.end(),
+                             [&](auto const& u) { return u.first == name; });
+      if (it == t.utils.end()) it = t.utils.insert(t.utils.end(), {name, {}});
       it->second.push_back(fmt::format("{}", registration.key.fapRevision));
     }
-    if (form == Form::json) {
-      out.append(std::string_view("{\"table\": "));
-      appendJsonString(out, table.name);
-      fmt::format_to(o, ", \"swTableId\": {}, \"fields\": {}, \"utils\": [",
-                     table.swTableId.value(), leafFields(table, table.newEntry(), true).size());
-      char const* sep = "";
-      for (auto const& [name, revisions] : utils) {
-        out.append(std::string_view(sep));
-        out.append(std::string_view("{\"util\": "));
-        appendJsonString(out, name);
-        out.append(std::string_view(", \"revisions\": ["));
-        char const* rsep = "";
-        for (auto const& r : revisions) {
-          out.append(std::string_view(rsep));
-          appendJsonString(out, r);
-          rsep = ", ";
-        }
-        out.append(std::string_view("]}"));
-        sep = ", ";
-      }
-      out.append(std::string_view("]}\n"));
-      continue;
-    }
-    // One table utility a line, the first beside the table.
-    fmt::format_to(o, "{:<{}}  {:#010x}", table.name, width, table.swTableId.value());
-    if (utils.empty()) out.append(std::string_view("  (no table utility)\n"));
-    bool first = true;
-    for (auto const& [name, revisions] : utils) {
-      if (!first) fmt::format_to(o, "{:{}}", "", width + 12);
-      fmt::format_to(o, "  {} ({})\n", shortNameOf(name), fmt::join(revisions, " "));
-      first = false;
-    }
   }
+  return listing;
 }
 
 ZuriErrm::TableInfo const* tableNamed(std::string_view name, std::string& message) {

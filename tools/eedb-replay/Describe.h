@@ -13,11 +13,11 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include <fmt/format.h>
 
-#include "Reporter.h"
 #include "Session.h"
 
 namespace eedb::replay {
@@ -65,8 +65,14 @@ TableDescription describeTable(Session& session, ZuriErrm::TableInfo const& tabl
 ViewDescription describeView(Explainer& explainer, Session::Util const& util,
                              ZuriErrm::TableInfo const& table, std::optional<unsigned> view);
 
-void printDescription(fmt::memory_buffer& out, Form form, TableDescription const& description);
-void printTableList(fmt::memory_buffer& out, Form form, Session const& session);
+// --list-tables: a catalogue table with the table utilities registered for it, in registration
+// order, each with its revisions.
+struct TableListing {
+  ZuriErrm::TableInfo const* table = nullptr;
+  std::size_t fields = 0;
+  std::vector<std::pair<std::string, std::vector<std::string>>> utils;
+};
+std::vector<TableListing> listTables(Session const& session);
 
 // The catalogue table of that name; nullptr with `message` set ("unknown table 'X'; did you
 // mean 'Y'?") for another.

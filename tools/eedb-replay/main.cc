@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <exception>
-#include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <system_error>
@@ -17,14 +17,13 @@
 
 #include <fmt/format.h>
 
-#include "ChipCheck.h"
 #include "CommandLine.h"
 #include "Describe.h"
 #include "Escape.h"
 #include "Input.h"
-#include "Notes.h"
 #include "Options.h"
-#include "Reporter.h"
+#include "Printer.h"
+#include "Run.h"
 #include "Session.h"
 #include "TraceCapture.h"
 #include "Version.h"
@@ -67,17 +66,52 @@ void reserveStandardDescriptors() {
   }
 }
 
-// Writing the output failed: the replay stops at once (nobody reads what follows).
-struct WriteFailed {
-  int error;
-};
+// Writes out what the printer holds: a stream that refuses it is a usage error.
+int written(Printer& printer, int status) {
+  try {
+    printer.flush();
+  } catch (WriteFailed const& e) {
+    return usageError(fmt::format("cannot write the output: {}", std::strerror(e.error)));
+  }
+  return status;
+}
 
-struct Input {
-  std::string name;  // as given; "-" for standard input
-};
+// The session the options ask for, with --trace applied; empty after a usage error was said.
+std::optional<SessionConfig> sessionConfig(Args const& args) {
+  SessionConfig config;
+  auto const revision = Hardware::Zuri::FapRevision::parse(args.revision);
+  if (!revision) {
+    usageError(
+        fmt::format("--revision: '{}' is not a revision like 26:A0", shownName(args.revision)));
+    return std::nullopt;
+  }
+  config.revision = *revision;
+  try {
+    config.faps = parseFapList(args.faps);
+  } catch (std::invalid_argument const& e) {
+    usageError(fmt::format("--faps: {}", e.what()));
+    return std::nullopt;
+  }
+  // --trace adds to ZURI_TRACE, which the platform applied when it started: both apply.
+  if (!args.trace.empty()) {
+    if (!Kiv::traceConfigValid(args.trace)) {
+      usageError(
+          fmt::format("--trace: '{}' is not a list of HANDLE/LEVELS", escapedText(args.trace)));
+      return std::nullopt;
+    }
+    Kiv::traceConfigAdd(args.trace);
+  }
+  if (args.maxLineLength == 0) {
+    usageError("--max-line-length: 0 leaves no room for a line");
+    return std::nullopt;
+  }
+  config.pluginPath = args.plugin.empty() ? defaultPluginPath() : args.plugin;
+  config.updateOnDelete = args.updateOnDelete;
+  return config;
+}
 
 // --list-tables and --describe: what the plug-in's table utilities take; nothing is replayed.
-int discover(Args const& args, SessionConfig const& config) {
+int discover(Args const& args, SessionConfig const& config, Printer& printer) {
   ZuriErrm::TableInfo const* table = nullptr;
   if (args.describeGiven) {
     std::string message;
@@ -90,308 +124,124 @@ int discover(Args const& args, SessionConfig const& config) {
   } catch (SetupError const& e) {
     return usageError(e.what());
   }
-  Form const form = args.format == "json" ? Form::json : Form::text;
-  fmt::memory_buffer out;
-  if (args.listTables) printTableList(out, form, *session);
-  if (table != nullptr) {
-    if (args.listTables && form == Form::text) out.push_back('\n');
-    printDescription(out, form, describeTable(*session, *table));
-  }
-  if (std::fwrite(out.data(), 1, out.size(), stdout) != out.size() || std::fflush(stdout) != 0) {
-    return usageError(fmt::format("cannot write the output: {}", std::strerror(errno)));
-  }
-  return 0;
+  if (args.listTables) printer.tableList(listTables(*session));
+  if (table != nullptr) printer.description(describeTable(*session, *table));
+  return written(printer, 0);
 }
 
-int replay(Args const& args) {
-  SessionConfig config;
-  auto const revision = Hardware::Zuri::FapRevision::parse(args.revision);
-  if (!revision) {
-    return usageError(
-        fmt::format("--revision: '{}' is not a revision like 26:A0", shownName(args.revision)));
-  }
-  config.revision = *revision;
-  try {
-    config.faps = parseFapList(args.faps);
-  } catch (std::invalid_argument const& e) {
-    return usageError(fmt::format("--faps: {}", e.what()));
-  }
-  // --trace adds to ZURI_TRACE, which the platform applied when it started: both apply.
-  if (!args.trace.empty()) {
-    if (!Kiv::traceConfigValid(args.trace)) {
-      return usageError(
-          fmt::format("--trace: '{}' is not a list of HANDLE/LEVELS", escapedText(args.trace)));
+// Every input is looked at before the replay starts: a missing, unreadable or directory input
+// stops it then (said; false).
+bool inputsReadable(std::vector<std::string> const& files) {
+  for (std::string const& file : files) {
+    if (file == "-") continue;
+    struct stat st {};
+    int error = 0;
+    if (::stat(file.c_str(), &st) != 0) {
+      error = errno;
+    } else if (S_ISDIR(st.st_mode)) {
+      error = EISDIR;
+    } else if (::faccessat(AT_FDCWD, file.c_str(), R_OK, AT_EACCESS) != 0) {
+      error = errno;
     }
-    Kiv::traceConfigAdd(args.trace);
+    if (error != 0) {
+      usageError(fmt::format("cannot open {}: {}", shownName(file), std::strerror(error)));
+      return false;
+    }
   }
-  if (args.maxLineLength == 0) return usageError("--max-line-length: 0 leaves no room for a line");
-  config.pluginPath = args.plugin.empty() ? defaultPluginPath() : args.plugin;
-  config.updateOnDelete = args.updateOnDelete;
-  if (args.listTables || args.describeGiven) return discover(args, config);
+  return true;
+}
+
+// Feeds every input's lines to the run, blank lines aside. Each input is opened when its turn
+// comes: opening a named pipe waits for its writer, who may be waiting for the tool to read an
+// earlier input. An input that cannot be opened or read at its turn stops the replay there
+// (said; false).
+bool feed(Run& run, Printer& printer, std::vector<std::string> const& files,
+          std::size_t maxLineLength) {
+  for (auto const& file : files) {
+    std::string const name = file == "-" ? "standard input" : shownName(file);
+    int const fd = file == "-" ? STDIN_FILENO : ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+      say(fmt::format("cannot open {}: {}", name, std::strerror(errno)));
+      return false;
+    }
+    struct Closer {
+      int fd;
+      ~Closer() {
+        if (fd != STDIN_FILENO) ::close(fd);
+      }
+    } const closer{fd};
+    if (files.size() > 1) printer.fileIs(file);
+    try {
+      LineReader reader(
+          fd, [&] { printer.flush(); }, LineReader::kDefaultBlockSize, maxLineLength);
+      std::string_view text;
+      while (reader.next(text)) {
+        if (reader.overlong()) {
+          run.overlong(reader.lineNumber(), reader.overlongLength(), reader.maxLine());
+        } else if (text.find_first_not_of(" \t") != std::string_view::npos) {
+          run.line(text, reader.lineNumber());
+        }
+      }
+    } catch (std::system_error const& e) {
+      say(fmt::format("cannot read {}: {}", name, e.code().message()));
+      return false;
+    } catch (ZuriErrm::InputError const& e) {
+      say(fmt::format("cannot read {}: {}", name, e.message()));
+      return false;
+    }
+  }
+  return true;
+}
+
+int replay(Args const& args, SessionConfig const& config, Printer& printer) {
   char const* const traceEnv = std::getenv("ZURI_TRACE");
   bool const tracing = !args.trace.empty() || (traceEnv != nullptr && *traceEnv != '\0' &&
                                                Kiv::traceConfigValid(traceEnv));
   std::optional<TraceCapture> traces;
   if (tracing) traces.emplace();
-
-  // Every input is looked at before the replay starts (a missing, unreadable or directory input
-  // stops it then), and opened when its turn comes: opening a named pipe waits for its writer,
-  // who may be waiting for the tool to read an earlier input. An input that cannot be opened at
-  // its turn stops the replay there.
-  std::vector<Input> inputs;
-  int openFd = -1;  // the input being read, when it is not standard input
-  auto const closeInputs = [&] {
-    if (openFd >= 0) ::close(openFd);
-    openFd = -1;
-  };
-  for (std::string const& file : args.files) {
-    if (file != "-") {
-      struct stat st {};
-      int error = 0;
-      if (::stat(file.c_str(), &st) != 0) {
-        error = errno;
-      } else if (S_ISDIR(st.st_mode)) {
-        error = EISDIR;
-      } else if (::faccessat(AT_FDCWD, file.c_str(), R_OK, AT_EACCESS) != 0) {
-        error = errno;
-      }
-      if (error != 0) {
-        return usageError(fmt::format("cannot open {}: {}", shownName(file), std::strerror(error)));
-      }
-    }
-    inputs.push_back({file});
-  }
-
-  std::unique_ptr<Session> session;
+  if (!inputsReadable(args.files)) return kExitUsage;
+  std::optional<Run> run;
   try {
-    session = std::make_unique<Session>(config);
+    run.emplace(config, printer, RunSettings{args.strict, args.verify, args.dumpShadow},
+                traces ? &*traces : nullptr);
   } catch (SetupError const& e) {
-    closeInputs();
     if (traces) printTraces(stderr, traces->lines());
     return usageError(e.what());
   }
   if (tracing) warnUnknownTraceHandles(stderr);
-
-  Form const form = args.format == "json" ? Form::json : Form::text;
-  Reporter reporter(form, args.quiet);
-  reporter.bitsIs(args.bits);
-  reporter.strictIs(args.strict);
-  // Traces of no offer (start-up, the end) appear on their own, where they happened.
-  auto const looseTraces = [&] {
-    if (!traces) return;
-    reporter.traces(std::nullopt, traces->lines());
-    traces->clear();
-  };
-  looseTraces();
-  if (traces) session->traceCaptureIs(&*traces);
-  auto const flush = [&] {
-    if (!reporter.flushTo(stdout)) throw WriteFailed{errno};
-  };
-  std::optional<ChipCheck> chip;
-  if (args.verify) chip.emplace();
-  LineParser parser;
-  LogLine line;
-  Summary summary;
-  std::size_t unforeseen = 0;  // lines rejected or raising without an expectation that says so
-  std::string const revisionText = fmt::format("{}", config.revision);
-  int status = 0;
-
-  // One line: rejected, or offered; then held against its expectation.
-  auto const process = [&](std::string_view text, std::size_t number, LineReader const& reader) {
-    std::string reason;
-    if (reader.overlong()) {
-      line.hasExpect = false;
-      reason = fmt::format("line of {} bytes is longer than the maximum, {} (--max-line-length)",
-                           reader.overlongLength(), reader.maxLine());
-    } else {
-      try {
-        parser.parse(text, line);
-        if (session->utilsOf(*line.table).empty()) {
-          reason = fmt::format("no table utility takes table '{}' on revision {}", line.table->name,
-                               revisionText);
-        }
-      } catch (ZuriErrm::InputError const& e) {
-        reason = e.message();
-      } catch (std::bad_alloc const&) {
-        line.hasExpect = false;
-        reason = "out of memory while reading the line";
-      }
-    }
-    if (line.hasExpect) ++summary.expected;
-    if (!reason.empty()) {
-      ++summary.rejected;
-      reporter.rejected(number, reason);
-      if (!line.hasExpect) {
-        ++unforeseen;
-        return;
-      }
-      std::string const differs = differencesOfRejected(line.expect, reason);
-      if (differs.empty()) return;
-      ++summary.unmet;
-      ++unforeseen;
-      reporter.unmet(number, line.expect.written, differs);
-      return;
-    }
-    // A line with an expectation needs the shadow read back and, when it differs over a
-    // failure, the field that explains it.
-    bool const detail = reporter.detailed() || line.hasExpect;
-    bool raised = false;
-    std::string strictFailure;  // the first note that --strict does not let pass
-    auto const results = session->offer(line, detail);
-    for (auto const& result : results) {
-      if (chip) chip->execute(result.cmds);
-      ++summary.offers;
-      if (result.error) {
-        ++summary.errors;
-        raised = true;
-      }
-      summary.lossy += result.lossy.size();
-      if (result.overwrites) ++summary.overwrites;
-      if (args.strict && strictFailure.empty()) {
-        for (auto const& note : result.lossy) {
-          if (line.hasExpect && foreseesLossy(line.expect, result, note.field)) continue;
-          strictFailure = lossyText(note);
-          break;
-        }
-        if (strictFailure.empty() && result.overwrites) {
-          strictFailure = fmt::format("{} {}", result.name, overwriteText(*result.overwrites));
-        }
-      }
-      reporter.offer(number, result);
-    }
-    std::string differs = line.hasExpect ? differences(line.expect, results) : std::string();
-    if (differs.empty() && !strictFailure.empty()) differs = "--strict: " + strictFailure;
-    if (!line.hasExpect) {
-      if (raised) ++unforeseen;
-      if (differs.empty()) return;
-      // Only --strict fails a line without an expectation that way: listed like an unmet one.
-      if (!raised) ++unforeseen;
-      reporter.unmet(number, "{}", differs);
-      return;
-    }
-    if (differs.empty()) return;
-    ++summary.unmet;
-    if (raised) ++unforeseen;
-    reporter.unmet(number, line.expect.written, differs);
-  };
-
-  std::string inputName;
   try {
-    for (auto const& input : inputs) {
-      inputName = input.name == "-" ? "standard input" : shownName(input.name);
-      int fd = STDIN_FILENO;
-      if (input.name != "-") {
-        fd = openFd = ::open(input.name.c_str(), O_RDONLY | O_CLOEXEC);
-        if (fd < 0) {
-          say(fmt::format("cannot open {}: {}", inputName, std::strerror(errno)));
-          status = kExitUsage;
-          break;
-        }
-      }
-      if (inputs.size() > 1) reporter.fileIs(input.name);
-      LineReader reader(fd, flush, LineReader::kDefaultBlockSize, args.maxLineLength);
-      std::string_view text;
-      while (reader.next(text)) {
-        if (!reader.overlong() && text.find_first_not_of(" \t") == std::string_view::npos) {
-          continue;
-        }
-        ++summary.lines;
-        process(text, reader.lineNumber(), reader);
-        if (traces) traces->clear();
-        if (reporter.pending() > (std::size_t{1} << 16)) flush();
-      }
-      closeInputs();
-    }
-  } catch (std::system_error const& e) {
-    say(fmt::format("cannot read {}: {}", inputName, e.code().message()));
-    status = kExitUsage;
-  } catch (ZuriErrm::InputError const& e) {
-    say(fmt::format("cannot read {}: {}", inputName, e.message()));
-    status = kExitUsage;
-  } catch (WriteFailed const& e) {
-    closeInputs();
-    return usageError(fmt::format("cannot write the output: {}", std::strerror(e.error)));
-  }
-  closeInputs();
-  reporter.fileIs({});
-
-  std::size_t differences = 0;
-  try {
-    if (args.dumpShadow) {
-      session->dumpShadow([&](std::string_view table, ShadowView const& entry) {
-        reporter.dumpEntry(table, entry);
-        if (reporter.pending() > (std::size_t{1} << 16)) flush();
-      });
-    }
-    if (chip) {
-      flush();
-      fmt::memory_buffer verified;
-      differences = chip->report(*session, form, verified);
-      if (std::fwrite(verified.data(), 1, verified.size(), stdout) != verified.size()) {
-        throw WriteFailed{errno};
-      }
-    }
-    // The summary stays last: written aside, then the session ends (with the table utilities'
-    // traces of the end) before it is printed.
-    Reporter closing(form, args.quiet);
-    summary.passed = status == 0 && unforeseen == 0 && summary.unmet == 0 && differences == 0;
-    closing.summary(summary, session->utils());
-    session.reset();
-    looseTraces();
-    flush();
-    if (!closing.flushTo(stdout)) throw WriteFailed{errno};
+    bool const read = feed(*run, printer, args.files, args.maxLineLength);
+    Summary const& summary = run->finish(read);
+    printer.flush();
+    if (!read) return kExitUsage;
+    return summary.passed ? 0 : kExitRejected;
   } catch (WriteFailed const& e) {
     return usageError(fmt::format("cannot write the output: {}", std::strerror(e.error)));
   }
-  if (status != 0) return status;
-  return unforeseen != 0 || summary.unmet != 0 || differences != 0 ? kExitRejected : 0;
 }
 
 // --version: the tool's version and commit, then the plug-in's own once it is loaded.
-int printVersion(Args const& args) {
+int printVersion(Args const& args, Printer& printer) {
   std::string const pluginPath = args.plugin.empty() ? defaultPluginPath() : args.plugin;
-  bool const json = args.format == "json";
-  fmt::memory_buffer out;
-  auto const commitText = [](std::string_view commit) {
-    return commit.empty() ? std::string() : fmt::format(" (commit {})", commit);
-  };
-  auto const jsonText = [&](std::string_view text) {
-    if (text.empty()) return std::string("null");
-    fmt::memory_buffer quoted;
-    appendJsonString(quoted, text);
-    return fmt::to_string(quoted);
-  };
-  if (json) {
-    fmt::format_to(std::back_inserter(out),
-                   R"({{"version": {}, "commit": {}, "format": {}, "plugin": )",
-                   jsonText(kToolVersion), jsonText(kToolCommit), kOutputFormat);
-  } else {
-    fmt::format_to(std::back_inserter(out), "eedb-replay {}{}\n", kToolVersion,
-                   commitText(kToolCommit));
-  }
+  VersionInfo info;
+  info.tool = kToolVersion;
+  info.toolCommit = kToolCommit;
+  info.pluginPath = pluginPath;
   int status = 0;
+  std::optional<Plugin::Library> library;
   try {
-    Plugin::Library const library = Plugin::loadLibrary(pluginPath);
-    Plugin::PluginVersion const* const version = library.version();
-    std::string_view const number = version != nullptr ? version->version : "";
-    std::string_view const commit = version != nullptr ? version->commit : "";
-    if (json) {
-      fmt::format_to(std::back_inserter(out), R"({{"path": {}, "version": {}, "commit": {}}}}})",
-                     jsonText(pluginPath), jsonText(number), jsonText(commit));
-      out.push_back('\n');
-    } else {
-      fmt::format_to(std::back_inserter(out), "plug-in {} {}{}\n", escapedText(pluginPath),
-                     number.empty() ? "(no version)" : number, commitText(commit));
+    library.emplace(Plugin::loadLibrary(pluginPath));
+    info.loaded = true;
+    if (Plugin::PluginVersion const* const version = library->version()) {
+      info.plugin = version->version;
+      info.pluginCommit = version->commit;
     }
   } catch (Plugin::LoadError const& e) {
-    if (json) fmt::format_to(std::back_inserter(out), "null}}\n");
     say(escapedText(e.what()));
     status = kExitUsage;
   }
-  if (std::fwrite(out.data(), 1, out.size(), stdout) != out.size() || std::fflush(stdout) != 0) {
-    return usageError(fmt::format("cannot write the output: {}", std::strerror(errno)));
-  }
-  return status;
+  printer.version(info);
+  return written(printer, status);
 }
 
 }  // namespace
@@ -401,7 +251,12 @@ int main(int argc, char** argv) {
   reserveStandardDescriptors();
   if (auto const status = commandLine.parse(argc, argv, say)) return *status;
   Args& args = commandLine.args();
-  if (args.version) return printVersion(args);
+  auto const printer = makePrinter(args.format == "json" ? Form::json : Form::text);
+  printer->streamIs(stdout);
+  printer->quietIs(args.quiet);
+  printer->strictIs(args.strict);
+  printer->bitsIs(args.bits);
+  if (args.version) return printVersion(args, *printer);
   if (args.listTables || args.describeGiven) {
     // Each prints one answer and replays nothing.
     if (args.listTables && args.describeGiven) {
@@ -426,8 +281,11 @@ int main(int argc, char** argv) {
     }
     args.files.push_back("-");
   }
+  auto const config = sessionConfig(args);
+  if (!config) return kExitUsage;
   try {
-    return replay(args);
+    if (args.listTables || args.describeGiven) return discover(args, *config, *printer);
+    return replay(args, *config, *printer);
   } catch (std::exception const& e) {
     say(e.what());
     return kExitUsage;
