@@ -46,10 +46,10 @@ void say(std::string_view message) {
   std::fflush(stderr);
 }
 
-int usageError(std::string_view message) {
-  say(message);
-  return kExitUsage;
-}
+// A usage error, said by main: exit status 2.
+struct UsageError {
+  std::string message;
+};
 
 // A closed standard descriptor would be handed to the next file opened: the input would become
 // "standard error". Keep each taken by /dev/null, open the wrong way round for input and output
@@ -66,45 +66,29 @@ void reserveStandardDescriptors() {
   }
 }
 
-// Writes out what the printer holds: a stream that refuses it is a usage error.
-int written(Printer& printer, int status) {
-  try {
-    printer.flush();
-  } catch (WriteFailed const& e) {
-    return usageError(fmt::format("cannot write the output: {}", std::strerror(e.error)));
-  }
-  return status;
-}
-
-// The session the options ask for, with --trace applied; empty after a usage error was said.
-std::optional<SessionConfig> sessionConfig(Args const& args) {
+// The session the options ask for, with --trace applied.
+SessionConfig sessionConfig(Args const& args) {
   SessionConfig config;
   auto const revision = Hardware::Zuri::FapRevision::parse(args.revision);
   if (!revision) {
-    usageError(
-        fmt::format("--revision: '{}' is not a revision like 26:A0", shownName(args.revision)));
-    return std::nullopt;
+    throw UsageError{
+        fmt::format("--revision: '{}' is not a revision like 26:A0", shownName(args.revision))};
   }
   config.revision = *revision;
   try {
     config.faps = parseFapList(args.faps);
   } catch (std::invalid_argument const& e) {
-    usageError(fmt::format("--faps: {}", e.what()));
-    return std::nullopt;
+    throw UsageError{fmt::format("--faps: {}", e.what())};
   }
   // --trace adds to ZURI_TRACE, which the platform applied when it started: both apply.
   if (!args.trace.empty()) {
     if (!Kiv::traceConfigValid(args.trace)) {
-      usageError(
-          fmt::format("--trace: '{}' is not a list of HANDLE/LEVELS", escapedText(args.trace)));
-      return std::nullopt;
+      throw UsageError{
+          fmt::format("--trace: '{}' is not a list of HANDLE/LEVELS", escapedText(args.trace))};
     }
     Kiv::traceConfigAdd(args.trace);
   }
-  if (args.maxLineLength == 0) {
-    usageError("--max-line-length: 0 leaves no room for a line");
-    return std::nullopt;
-  }
+  if (args.maxLineLength == 0) throw UsageError{"--max-line-length: 0 leaves no room for a line"};
   config.pluginPath = args.plugin.empty() ? defaultPluginPath() : args.plugin;
   config.updateOnDelete = args.updateOnDelete;
   return config;
@@ -116,22 +100,18 @@ int discover(Args const& args, SessionConfig const& config, Printer& printer) {
   if (args.describeGiven) {
     std::string message;
     table = tableNamed(args.describe, message);
-    if (table == nullptr) return usageError(fmt::format("--describe: {}", message));
+    if (table == nullptr) throw UsageError{fmt::format("--describe: {}", message)};
   }
-  std::unique_ptr<Session> session;
-  try {
-    session = std::make_unique<Session>(config);
-  } catch (SetupError const& e) {
-    return usageError(e.what());
-  }
-  if (args.listTables) printer.tableList(listTables(*session));
-  if (table != nullptr) printer.description(describeTable(*session, *table));
-  return written(printer, 0);
+  Session session(config);
+  if (args.listTables) printer.tableList(listTables(session));
+  if (table != nullptr) printer.description(describeTable(session, *table));
+  printer.flush();
+  return 0;
 }
 
 // Every input is looked at before the replay starts: a missing, unreadable or directory input
-// stops it then (said; false).
-bool inputsReadable(std::vector<std::string> const& files) {
+// stops it then.
+void checkInputs(std::vector<std::string> const& files) {
   for (std::string const& file : files) {
     if (file == "-") continue;
     struct stat st {};
@@ -144,11 +124,9 @@ bool inputsReadable(std::vector<std::string> const& files) {
       error = errno;
     }
     if (error != 0) {
-      usageError(fmt::format("cannot open {}: {}", shownName(file), std::strerror(error)));
-      return false;
+      throw UsageError{fmt::format("cannot open {}: {}", shownName(file), std::strerror(error))};
     }
   }
-  return true;
 }
 
 // Feeds every input's lines to the run, blank lines aside. Each input is opened when its turn
@@ -199,25 +177,21 @@ int replay(Args const& args, SessionConfig const& config, Printer& printer) {
                                                Kiv::traceConfigValid(traceEnv));
   std::optional<TraceCapture> traces;
   if (tracing) traces.emplace();
-  if (!inputsReadable(args.files)) return kExitUsage;
+  checkInputs(args.files);
   std::optional<Run> run;
   try {
     run.emplace(config, printer, RunSettings{args.strict, args.verify, args.dumpShadow},
                 traces ? &*traces : nullptr);
   } catch (SetupError const& e) {
     if (traces) printTraces(stderr, traces->lines());
-    return usageError(e.what());
+    throw UsageError{e.what()};
   }
   if (tracing) warnUnknownTraceHandles(stderr);
-  try {
-    bool const read = feed(*run, printer, args.files, args.maxLineLength);
-    Summary const& summary = run->finish(read);
-    printer.flush();
-    if (!read) return kExitUsage;
-    return summary.passed ? 0 : kExitRejected;
-  } catch (WriteFailed const& e) {
-    return usageError(fmt::format("cannot write the output: {}", std::strerror(e.error)));
-  }
+  bool const read = feed(*run, printer, args.files, args.maxLineLength);
+  Summary const& summary = run->finish(read);
+  printer.flush();
+  if (!read) return kExitUsage;
+  return summary.passed ? 0 : kExitRejected;
 }
 
 // --version: the tool's version and commit, then the plug-in's own once it is loaded.
@@ -241,7 +215,8 @@ int printVersion(Args const& args, Printer& printer) {
     status = kExitUsage;
   }
   printer.version(info);
-  return written(printer, status);
+  printer.flush();
+  return status;
 }
 
 }  // namespace
@@ -256,38 +231,39 @@ int main(int argc, char** argv) {
   printer->quietIs(args.quiet);
   printer->strictIs(args.strict);
   printer->bitsIs(args.bits);
-  if (args.version) return printVersion(args, *printer);
-  if (args.listTables || args.describeGiven) {
-    // Each prints one answer and replays nothing.
-    if (args.listTables && args.describeGiven) {
-      return usageError("--list-tables and --describe each print one answer: give one of them");
-    }
-    if (!args.files.empty()) {
-      return usageError(fmt::format("{} replays nothing: leave out the FILE arguments",
-                                    args.listTables ? "--list-tables" : "--describe"));
-    }
-  }
-  if (args.bits && args.format == "json") {
-    return usageError(
-        "--bits draws diagrams in the text form; the JSON form carries every field's value: "
-        "leave out --bits or --format json");
-  }
-  if (args.files.empty()) {
-    if (::isatty(STDIN_FILENO) == 1 && !args.listTables && !args.describeGiven) {
-      // Nobody waits silently for a terminal: say how to give input.
-      say("give a stream to replay: eedb-replay FILE..., or - to read lines typed here "
-          "(eedb-replay --help for more)");
-      return kExitUsage;
-    }
-    args.files.push_back("-");
-  }
-  auto const config = sessionConfig(args);
-  if (!config) return kExitUsage;
+  bool const discovery = args.listTables || args.describeGiven;
   try {
-    if (args.listTables || args.describeGiven) return discover(args, *config, *printer);
-    return replay(args, *config, *printer);
+    if (args.version) return printVersion(args, *printer);
+    // Each discovery prints one answer and replays nothing.
+    if (args.listTables && args.describeGiven) {
+      throw UsageError{"--list-tables and --describe each print one answer: give one of them"};
+    }
+    if (discovery && !args.files.empty()) {
+      throw UsageError{fmt::format("{} replays nothing: leave out the FILE arguments",
+                                   args.listTables ? "--list-tables" : "--describe")};
+    }
+    if (args.bits && args.format == "json") {
+      throw UsageError{
+          "--bits draws diagrams in the text form; the JSON form carries every field's value: "
+          "leave out --bits or --format json"};
+    }
+    if (args.files.empty()) {
+      if (::isatty(STDIN_FILENO) == 1 && !discovery) {
+        // Nobody waits silently for a terminal: say how to give input.
+        throw UsageError{
+            "give a stream to replay: eedb-replay FILE..., or - to read lines typed here "
+            "(eedb-replay --help for more)"};
+      }
+      args.files.push_back("-");
+    }
+    SessionConfig const config = sessionConfig(args);
+    return discovery ? discover(args, config, *printer) : replay(args, config, *printer);
+  } catch (UsageError const& e) {
+    say(e.message);
+  } catch (WriteFailed const& e) {
+    say(fmt::format("cannot write the output: {}", std::strerror(e.error)));
   } catch (std::exception const& e) {
     say(e.what());
-    return kExitUsage;
   }
+  return kExitUsage;
 }
