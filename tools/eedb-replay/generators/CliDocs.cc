@@ -1,10 +1,6 @@
 // eedb-cli-docs VERSION DATADIR DOCDIR MAN_PAGE COMPLETION: writes eedb-replay's man page (roff)
 // and its bash completion from the tool's own option definitions and help text, so that neither
 // drifts.
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
-#include <fstream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -12,6 +8,7 @@
 #include <fmt/format.h>
 
 #include "CommandLine.h"
+#include "Document.h"
 #include "replay_support/Catalog.h"
 
 namespace {
@@ -265,14 +262,6 @@ complete -F _eedb_replay eedb-replay
       cases, options);
 }
 
-bool write(char const* path, std::string const& text) {
-  std::ofstream file(path, std::ios::binary | std::ios::trunc);
-  file.write(text.data(), static_cast<std::streamsize>(text.size()));
-  if (file.flush()) return true;
-  fmt::print(stderr, "eedb-cli-docs: cannot write {}: {}\n", path, std::strerror(errno));
-  return false;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -281,7 +270,9 @@ int main(int argc, char** argv) {
     return 2;
   }
   CommandLine const cli;
-  return write(argv[4], manPage(cli, argv[1], argv[2], argv[3])) && write(argv[5], completion(cli))
+  using eedb::generators::writeDocument;
+  return writeDocument("eedb-cli-docs", argv[4], manPage(cli, argv[1], argv[2], argv[3])) &&
+                 writeDocument("eedb-cli-docs", argv[5], completion(cli))
              ? 0
              : 2;
 }

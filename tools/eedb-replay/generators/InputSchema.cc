@@ -1,15 +1,12 @@
 // eedb-input-schema [OUTPUT]: writes the JSON Schema of one eedb-replay input line, every table
 // of the software table catalogue with every field and its range, to OUTPUT (standard output
 // without one). schemas/input.schema.json is its output; the test schemas.input keeps it fresh.
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
-#include <fstream>
 #include <string>
 #include <string_view>
 
 #include <fmt/format.h>
 
+#include "Document.h"
 #include "Escape.h"
 #include "replay_support/Catalog.h"
 
@@ -164,13 +161,8 @@ int main(int argc, char** argv) {
     fmt::print(stderr, "usage: eedb-input-schema [OUTPUT]\n");
     return 2;
   }
-  std::string const text = schema();
-  if (argc == 1) return std::fwrite(text.data(), 1, text.size(), stdout) == text.size() ? 0 : 2;
-  std::ofstream file(argv[1], std::ios::binary | std::ios::trunc);
-  file.write(text.data(), static_cast<std::streamsize>(text.size()));
-  if (!file.flush()) {
-    fmt::print(stderr, "eedb-input-schema: cannot write {}: {}\n", argv[1], std::strerror(errno));
-    return 2;
-  }
-  return 0;
+  return eedb::generators::writeDocument("eedb-input-schema", argc == 2 ? argv[1] : nullptr,
+                                         schema())
+             ? 0
+             : 2;
 }
