@@ -1,4 +1,4 @@
-// What a line expects of its offers, checked against what they did.
+// What a line expects of its offers, read from its JSON and checked against what they did.
 
 #include "Expect.h"
 

@@ -1,6 +1,7 @@
-// Expected results carried by a line of the stream (its "expect" member), and the check of what
-// the replay did with the line against them. A stream of lines with expectations is a regression
-// test of its own: the replay reports every line whose result differs.
+// Expected results carried by a line of the stream (its "expect" member), read from the line,
+// and the check of what the replay did with the line against them. A stream of lines with
+// expectations is a regression test of its own: the replay reports every line whose result
+// differs.
 //
 //   "expect": {"error": "Casting values"}      an offer raised, its message contains the text
 //   "expect": {"applicable": false}            no offer was applicable (true: some offer was)

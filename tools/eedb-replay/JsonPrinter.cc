@@ -53,21 +53,6 @@ void jsonValue(fmt::memory_buffer& out, ZuriErrm::Value const& value) {
 namespace {
 
 class JsonPrinter final : public Printer {
- public:
-  void traces(std::optional<std::size_t> line, std::span<TraceLine const> lines) override;
-  void rejected(std::size_t line, std::string_view message) override;
-  void unmet(std::size_t line, std::string_view expect, std::string_view differs) override;
-  void dumpEntry(std::string_view table, ShadowView const& entry) override;
-  void summary(Summary const& summary) override;
-  void verifyRefused(std::string_view message) override;
-  void verifyDifference(chip26_a0::MemoryDifference const& difference) override;
-  void verified(std::size_t commands, std::size_t differences) override;
-  void tableList(std::span<TableListing const> tables) override;
-  void description(TableDescription const& description) override;
-  void version(VersionInfo const& version) override;
-
- private:
-  void shownOffer(std::size_t line, OfferResult const& result) override;
   void string(std::string_view text) { appendJsonString(out_, text); }
   // A text, or null when it is empty.
   void stringOrNull(std::string_view text) {
@@ -89,413 +74,407 @@ class JsonPrinter final : public Printer {
     }
     out_.push_back(']');
   }
-  void lineStart(std::size_t line);
-  void shadow(ShadowView const& shadow, bool withPresence);
-  void schan(ZuriAsicUtils::SchanCmd const& cmd);
-  void traceList(std::span<TraceLine const> lines);
-  void notes(OfferResult const& result);
-  // {NAME: {"shadow": ..., "chip": ...}} for each field difference, the pair written by `side`.
-  template <class Side>
-  void fieldPairs(std::vector<chip26_a0::FieldDifference> const& fields, Side const& side);
-};
 
-// {"line": 12 (, "file": "a.jsonl" from several files)
-void JsonPrinter::lineStart(std::size_t line) {
-  fmt::format_to(std::back_inserter(out_), FMT_COMPILE("{{\"line\": {}"), line);
-  if (!file_.empty()) {
-    put(", \"file\": ");
-    string(file_);
+  // {"line": 12 (, "file": "a.jsonl" from several files)
+  void lineStart(std::size_t line) {
+    fmt::format_to(std::back_inserter(out_), FMT_COMPILE("{{\"line\": {}"), line);
+    if (!file_.empty()) {
+      put(", \"file\": ");
+      string(file_);
+    }
   }
-}
 
-void JsonPrinter::shadow(ShadowView const& shadow, bool withPresence) {
-  put("\"fap\": ");
-  putNumber(shadow.fap);
-  put(", \"instance\": ");
-  putNumber(shadow.instance);
-  put(", \"key\": ");
-  putNumber(shadow.key);
-  put(", ");
-  if (withPresence) {
-    put(shadow.present ? std::string_view("\"present\": true, ")
-                       : std::string_view("\"present\": false, "));
-  }
-  put("\"format\": ");
-  stringOrNull(shadow.format);
-  put(", \"fields\": {");
-  std::string_view sep;
-  bool addresses = false;
-  for (auto const& field : shadow.fields) {
-    put(sep);
-    string(field.name);
-    put(": ");
-    appendJsonFieldValue(out_, field.value);
-    addresses = addresses || field.kind != FieldKind::number;
-    sep = ", ";
-  }
-  out_.push_back('}');
-  if (!addresses) return;
-  // Beside "fields", which keeps the numbers: "addresses": {"ipv4Dip": "10.1.2.3"}, for a
-  // format with address fields only.
-  put(", \"addresses\": {");
-  sep = "";
-  for (auto const& field : shadow.fields) {
-    if (field.kind == FieldKind::number) continue;
-    put(sep);
-    string(field.name);
-    put(": \"");
-    chip26_a0::layout::appendAddress(out_, field.kind, field.value);
-    out_.push_back('"');
-    sep = ", ";
-  }
-  out_.push_back('}');
-}
-
-// {"op": "write", "fap": 0, "instance": 0, "memory": "EEDB", "index": 4096, "type": 1,
-//  "sizeBits": 60, "data": "0x..."}: the result type is the number the text shows (the shadow
-//  names the format); the data words most significant first, at least one.
-void JsonPrinter::schan(ZuriAsicUtils::SchanCmd const& cmd) {
-  put(cmd.op == ZuriAsicUtils::SchanCmd::Op::write ? std::string_view("{\"op\": \"write\"")
-                                                   : std::string_view("{\"op\": \"clear\""));
-  put(", \"fap\": ");
-  putNumber(cmd.fapId);
-  put(", \"instance\": ");
-  putNumber(cmd.instanceId);
-  put(", \"memory\": ");
-  string(cmd.memory);
-  put(", \"index\": ");
-  putNumber(cmd.index);
-  put(", \"type\": ");
-  putNumber(cmd.resultType);
-  put(", \"sizeBits\": ");
-  putNumber(cmd.sizeBits);
-  put(", \"data\": \"0x");
-  unsigned const words = std::max(cmd.wordCount(), 1u);
-  // Eight digits a word: written in place, into room made once.
-  std::size_t const at = out_.size();
-  out_.resize(at + 8 * words);
-  char* digits = out_.data() + at;
-  for (unsigned i = words; i-- > 0;) {
-    digits = fmt::format_to(digits, FMT_COMPILE("{:08x}"), cmd.data[i]);
-  }
-  put("\"}");
-}
-
-// "trace": [{"handle": ..., "level": 3, "file": ..., "line": 82, "function": ..., "class": ...,
-// "message": ...}, ...]
-void JsonPrinter::traceList(std::span<TraceLine const> lines) {
-  put("\"trace\": ");
-  list(lines, [&](TraceLine const& t) {
-    put("{\"handle\": ");
-    string(t.handle);
-    fmt::format_to(std::back_inserter(out_), FMT_COMPILE(", \"level\": {}, \"file\": "), t.level);
-    string(t.file);
-    fmt::format_to(std::back_inserter(out_), FMT_COMPILE(", \"line\": {}, \"function\": "), t.line);
-    string(t.function);
-    put(", \"class\": ");
-    string(t.classLabel);
-    put(", \"message\": ");
-    string(t.message);
+  void shadow(ShadowView const& shadow, bool withPresence) {
+    put("\"fap\": ");
+    putNumber(shadow.fap);
+    put(", \"instance\": ");
+    putNumber(shadow.instance);
+    put(", \"key\": ");
+    putNumber(shadow.key);
+    put(", ");
+    if (withPresence) {
+      put(shadow.present ? std::string_view("\"present\": true, ")
+                         : std::string_view("\"present\": false, "));
+    }
+    put("\"format\": ");
+    stringOrNull(shadow.format);
+    put(", \"fields\": {");
+    std::string_view sep;
+    bool addresses = false;
+    for (auto const& field : shadow.fields) {
+      put(sep);
+      string(field.name);
+      put(": ");
+      appendJsonFieldValue(out_, field.value);
+      addresses = addresses || field.kind != FieldKind::number;
+      sep = ", ";
+    }
     out_.push_back('}');
-  });
-}
+    if (!addresses) return;
+    // Beside "fields", which keeps the numbers: "addresses": {"ipv4Dip": "10.1.2.3"}, for a
+    // format with address fields only.
+    put(", \"addresses\": {");
+    sep = "";
+    for (auto const& field : shadow.fields) {
+      if (field.kind == FieldKind::number) continue;
+      put(sep);
+      string(field.name);
+      put(": \"");
+      chip26_a0::layout::appendAddress(out_, field.kind, field.value);
+      out_.push_back('"');
+      sep = ", ";
+    }
+    out_.push_back('}');
+  }
 
-// "lossy": [{"field": "fodo", "input": 40000, "programmed": 7232, "rule": "cut to fodo (low 15
-// bits)"}], "overwrites": {"util": ..., "name": ..., "format": ..., "deleted": false}
-void JsonPrinter::notes(OfferResult const& r) {
-  if (!r.lossy.empty()) {
-    put(", \"lossy\": ");
-    list(r.lossy, [&](LossyNote const& note) {
-      put("{\"field\": ");
-      string(note.field);
-      fmt::format_to(std::back_inserter(out_),
-                     FMT_COMPILE(", \"input\": {}, \"programmed\": {}, \"rule\": "), note.input,
-                     note.programmed);
-      string(note.rule);
+  // {"op": "write", "fap": 0, "instance": 0, "memory": "EEDB", "index": 4096, "type": 1,
+  //  "sizeBits": 60, "data": "0x..."}: the result type is the number the text shows (the shadow
+  //  names the format); the data words most significant first, at least one.
+  void schan(ZuriAsicUtils::SchanCmd const& cmd) {
+    put(cmd.op == ZuriAsicUtils::SchanCmd::Op::write ? std::string_view("{\"op\": \"write\"")
+                                                     : std::string_view("{\"op\": \"clear\""));
+    put(", \"fap\": ");
+    putNumber(cmd.fapId);
+    put(", \"instance\": ");
+    putNumber(cmd.instanceId);
+    put(", \"memory\": ");
+    string(cmd.memory);
+    put(", \"index\": ");
+    putNumber(cmd.index);
+    put(", \"type\": ");
+    putNumber(cmd.resultType);
+    put(", \"sizeBits\": ");
+    putNumber(cmd.sizeBits);
+    put(", \"data\": \"0x");
+    unsigned const words = std::max(cmd.wordCount(), 1u);
+    // Eight digits a word: written in place, into room made once.
+    std::size_t const at = out_.size();
+    out_.resize(at + 8 * words);
+    char* digits = out_.data() + at;
+    for (unsigned i = words; i-- > 0;) {
+      digits = fmt::format_to(digits, FMT_COMPILE("{:08x}"), cmd.data[i]);
+    }
+    put("\"}");
+  }
+
+  // "trace": [{"handle": ..., "level": 3, "file": ..., "line": 82, "function": ..., "class": ...,
+  // "message": ...}, ...]
+  void traceList(std::span<TraceLine const> lines) {
+    put("\"trace\": ");
+    list(lines, [&](TraceLine const& t) {
+      put("{\"handle\": ");
+      string(t.handle);
+      fmt::format_to(std::back_inserter(out_), FMT_COMPILE(", \"level\": {}, \"file\": "), t.level);
+      string(t.file);
+      fmt::format_to(std::back_inserter(out_), FMT_COMPILE(", \"line\": {}, \"function\": "),
+                     t.line);
+      string(t.function);
+      put(", \"class\": ");
+      string(t.classLabel);
+      put(", \"message\": ");
+      string(t.message);
       out_.push_back('}');
     });
   }
-  if (r.overwrites) {
-    put(", \"overwrites\": {\"util\": ");
-    string(r.overwrites->util);
+
+  // "lossy": [{"field": "fodo", "input": 40000, "programmed": 7232, "rule": "cut to fodo (low 15
+  // bits)"}], "overwrites": {"util": ..., "name": ..., "format": ..., "deleted": false}
+  void notes(OfferResult const& r) {
+    if (!r.lossy.empty()) {
+      put(", \"lossy\": ");
+      list(r.lossy, [&](LossyNote const& note) {
+        put("{\"field\": ");
+        string(note.field);
+        fmt::format_to(std::back_inserter(out_),
+                       FMT_COMPILE(", \"input\": {}, \"programmed\": {}, \"rule\": "), note.input,
+                       note.programmed);
+        string(note.rule);
+        out_.push_back('}');
+      });
+    }
+    if (r.overwrites) {
+      put(", \"overwrites\": {\"util\": ");
+      string(r.overwrites->util);
+      put(", \"name\": ");
+      string(r.overwrites->name);
+      put(", \"format\": ");
+      stringOrNull(r.overwrites->format);
+      put(r.overwrites->deleted ? std::string_view(", \"deleted\": true}")
+                                : std::string_view(", \"deleted\": false}"));
+    }
+  }
+
+  void shownOffer(std::size_t line, OfferResult const& r) override {
+    lineStart(line);
+    put(", \"util\": ");
+    string(r.util);
     put(", \"name\": ");
-    string(r.overwrites->name);
-    put(", \"format\": ");
-    stringOrNull(r.overwrites->format);
-    put(r.overwrites->deleted ? std::string_view(", \"deleted\": true}")
-                              : std::string_view(", \"deleted\": false}"));
-  }
-}
-
-void JsonPrinter::shownOffer(std::size_t line, OfferResult const& r) {
-  lineStart(line);
-  put(", \"util\": ");
-  string(r.util);
-  put(", \"name\": ");
-  string(r.name);
-  if (!r.error) {
-    std::string_view const applicable = r.applicable ? "true" : "false";
-    fmt::format_to(std::back_inserter(out_), FMT_COMPILE(", \"applicable\": {}, \"sizeBits\": {}"),
-                   applicable, r.sizeBits);
-    if (!r.applicable && !r.reason.empty()) {
-      put(", \"reason\": ");
-      string(r.reason);
-    }
-  }
-  if (r.shadowRead) {
-    put(", \"shadow\": {");
-    shadow(r.shadow, true);
-    out_.push_back('}');
-  }
-  if (!r.error) {
-    put(", \"schan\": ");
-    list(r.cmds, [&](ZuriAsicUtils::SchanCmd const& cmd) { schan(cmd); });
-  }
-  if (r.traced) {
-    put(", ");
-    traceList(r.traces);
-  }
-  notes(r);
-  if (!r.error) {
-    put(", \"error\": null}\n");
-    return;
-  }
-  put(", \"error\": {\"type\": ");
-  string(r.error->type);
-  put(", \"message\": ");
-  string(r.error->message);
-  if (r.blame) {
-    put(", \"field\": ");
-    string(r.blame->field);
-    put(", \"value\": ");
-    jsonValue(out_, r.blame->value);
-    if (r.blame->limit) print(", \"limit\": {}", *r.blame->limit);
-  }
-  put("}}\n");
-}
-
-void JsonPrinter::traces(std::optional<std::size_t> line, std::span<TraceLine const> lines) {
-  if (lines.empty()) return;
-  if (line) {
-    lineStart(*line);
-    put(", ");
-  } else {
-    out_.push_back('{');
-  }
-  traceList(lines);
-  put("}\n");
-}
-
-void JsonPrinter::rejected(std::size_t line, std::string_view message) {
-  lineStart(line);
-  put(", \"error\": {\"type\": \"input\", \"message\": ");
-  string(message);
-  put("}}\n");
-}
-
-void JsonPrinter::unmet(std::size_t line, std::string_view expect, std::string_view differs) {
-  lineStart(line);
-  // `expect` is the line's own member, minified: JSON as it stands.
-  put(", \"expect\": ");
-  put(expect);
-  put(", \"differs\": ");
-  string(differs);
-  put("}\n");
-}
-
-void JsonPrinter::dumpEntry(std::string_view table, ShadowView const& entry) {
-  put("{\"dump\": {\"table\": ");
-  string(table);
-  put(", ");
-  shadow(entry, false);
-  put("}}\n");
-}
-
-void JsonPrinter::summary(Summary const& s) {
-  print(
-      "{{\"summary\": {{\"format\": {}, \"lines\": {}, \"rejected\": {}, \"offers\": {}, "
-      "\"errors\": {}, \"expected\": {}, \"unmet\": {}, \"lossy\": {}, \"overwrites\": {}, "
-      "\"passed\": {}, \"utils\": {{",
-      kOutputFormat, s.lines, s.rejected, s.offers, s.errors, s.expected, s.unmet, s.lossy,
-      s.overwrites, s.passed);
-  std::string_view sep;
-  for (auto const& util : s.utils) {
-    put(sep);
-    string(util.name);
-    print(
-        ": {{\"add\": {}, \"delete\": {}, \"updateOnDelete\": {}, \"fapmaskMismatch\": {}, "
-        "\"name\": ",
-        util.add, util.del, util.updateOnDelete, util.fapmaskMismatch);
-    string(util.shortName);
-    out_.push_back('}');
-    sep = ", ";
-  }
-  put("}}}\n");
-}
-
-void JsonPrinter::verifyRefused(std::string_view message) {
-  put("{\"verify\": {\"refused\": ");
-  string(message);
-  put("}}\n");
-}
-
-template <class Side>
-void JsonPrinter::fieldPairs(std::vector<chip26_a0::FieldDifference> const& fields,
-                             Side const& side) {
-  out_.push_back('{');
-  std::string_view sep;
-  for (auto const& f : fields) {
-    put(sep);
-    string(f.name);
-    put(": {\"shadow\": ");
-    side(f, true);
-    put(", \"chip\": ");
-    side(f, false);
-    out_.push_back('}');
-    sep = ", ";
-  }
-  out_.push_back('}');
-}
-
-// {"verify": {"memory": ..., "fap": ..., "instance": ..., "index": ..., "shadow": ENTRY TEXT,
-//  "chip": ENTRY TEXT, "fields": {NAME: {"shadow": TEXT, "chip": TEXT}},
-//  "values": {NAME: {"shadow": NUMBER, "chip": NUMBER}}, "addresses": {...}}}
-void JsonPrinter::verifyDifference(chip26_a0::MemoryDifference const& d) {
-  put("{\"verify\": {\"memory\": ");
-  string(d.place.memory);
-  print(", \"fap\": {}, \"instance\": {}, \"index\": {}, \"shadow\": ", d.place.fapId,
-        d.place.instanceId, d.place.index);
-  string(d.shadow);
-  put(", \"chip\": ");
-  string(d.chip);
-  put(", \"fields\": ");
-  fieldPairs(d.fields, [&](chip26_a0::FieldDifference const& f, bool shadow) {
-    string(shadow ? f.shadow : f.chip);
-  });
-  // A field value as the offers carry it; null for none.
-  put(", \"values\": ");
-  fieldPairs(d.fields, [&](chip26_a0::FieldDifference const& f, bool shadow) {
-    auto const& value = shadow ? f.shadowValue : f.chipValue;
-    if (value) {
-      appendJsonFieldValue(out_, *value);
-    } else {
-      put("null");
-    }
-  });
-  std::vector<chip26_a0::FieldDifference> addresses;
-  for (auto const& f : d.fields) {
-    if (f.kind != FieldKind::number) addresses.push_back(f);
-  }
-  if (!addresses.empty()) {
-    put(", \"addresses\": ");
-    fieldPairs(addresses, [&](chip26_a0::FieldDifference const& f, bool shadow) {
-      if (shadow ? f.shadowValue : f.chipValue) {
-        string(shadow ? f.shadow : f.chip);
-      } else {
-        put("null");
+    string(r.name);
+    if (!r.error) {
+      std::string_view const applicable = r.applicable ? "true" : "false";
+      fmt::format_to(std::back_inserter(out_),
+                     FMT_COMPILE(", \"applicable\": {}, \"sizeBits\": {}"), applicable, r.sizeBits);
+      if (!r.applicable && !r.reason.empty()) {
+        put(", \"reason\": ");
+        string(r.reason);
       }
-    });
-  }
-  put("}}\n");
-}
-
-void JsonPrinter::verified(std::size_t commands, std::size_t differences) {
-  print("{{\"verified\": {{\"commands\": {}, \"differences\": {}}}}}\n", commands, differences);
-}
-
-void JsonPrinter::tableList(std::span<TableListing const> tables) {
-  for (auto const& t : tables) {
-    put("{\"table\": ");
-    string(t.table->name);
-    print(", \"swTableId\": {}, \"fields\": {}, \"utils\": ", t.table->swTableId.value(), t.fields);
-    list(t.utils, [&](auto const& util) {
-      put("{\"util\": ");
-      string(util.first);
-      put(", \"revisions\": ");
-      list(util.second, [&](std::string const& r) { string(r); });
+    }
+    if (r.shadowRead) {
+      put(", \"shadow\": {");
+      shadow(r.shadow, true);
       out_.push_back('}');
-    });
+    }
+    if (!r.error) {
+      put(", \"schan\": ");
+      list(r.cmds, [&](ZuriAsicUtils::SchanCmd const& cmd) { schan(cmd); });
+    }
+    if (r.traced) {
+      put(", ");
+      traceList(r.traces);
+    }
+    notes(r);
+    if (!r.error) {
+      put(", \"error\": null}\n");
+      return;
+    }
+    put(", \"error\": {\"type\": ");
+    string(r.error->type);
+    put(", \"message\": ");
+    string(r.error->message);
+    if (r.blame) {
+      put(", \"field\": ");
+      string(r.blame->field);
+      put(", \"value\": ");
+      jsonValue(out_, r.blame->value);
+      if (r.blame->limit) print(", \"limit\": {}", *r.blame->limit);
+    }
+    put("}}\n");
+  }
+
+  void traces(std::optional<std::size_t> line, std::span<TraceLine const> lines) override {
+    if (lines.empty()) return;
+    if (line) {
+      lineStart(*line);
+      put(", ");
+    } else {
+      out_.push_back('{');
+    }
+    traceList(lines);
     put("}\n");
   }
-}
 
-void JsonPrinter::description(TableDescription const& d) {
-  ZuriErrm::TableInfo const& table = *d.table;
-  put("{\"table\": ");
-  string(table.name);
-  print(", \"swTableId\": {}, \"fields\": ", table.swTableId.value());
-  list(leafFields(table, table.newEntry(), true), [&](FieldPath const& f) {
-    put("{\"field\": ");
-    string(f.path);
-    put(", \"kind\": ");
-    string(fmt::format("{}", f.info->kind));
-    print(", \"bits\": {}, \"max\": {}}}", f.info->bits, f.info->max());
-  });
-  put(", \"utils\": ");
-  list(d.utils, [&](UtilDescription const& u) {
-    put("{\"util\": ");
-    string(u.util);
-    put(", \"hwTable\": ");
-    string(u.hwTable);
-    put(", \"views\": ");
-    list(u.views, [&](ViewDescription const& v) {
-      put("{\"view\": ");
-      if (v.view) {
-        putNumber(*v.view);
+  void rejected(std::size_t line, std::string_view message) override {
+    lineStart(line);
+    put(", \"error\": {\"type\": \"input\", \"message\": ");
+    string(message);
+    put("}}\n");
+  }
+
+  void unmet(std::size_t line, std::string_view expect, std::string_view differs) override {
+    lineStart(line);
+    // `expect` is the line's own member, minified: JSON as it stands.
+    put(", \"expect\": ");
+    put(expect);
+    put(", \"differs\": ");
+    string(differs);
+    put("}\n");
+  }
+
+  void dumpEntry(std::string_view table, ShadowView const& entry) override {
+    put("{\"dump\": {\"table\": ");
+    string(table);
+    put(", ");
+    shadow(entry, false);
+    put("}}\n");
+  }
+
+  void summary(Summary const& s) override {
+    print(
+        "{{\"summary\": {{\"format\": {}, \"lines\": {}, \"rejected\": {}, \"offers\": {}, "
+        "\"errors\": {}, \"expected\": {}, \"unmet\": {}, \"lossy\": {}, \"overwrites\": {}, "
+        "\"passed\": {}, \"utils\": {{",
+        kOutputFormat, s.lines, s.rejected, s.offers, s.errors, s.expected, s.unmet, s.lossy,
+        s.overwrites, s.passed);
+    std::string_view sep;
+    for (auto const& util : s.utils) {
+      put(sep);
+      string(util.name);
+      print(
+          ": {{\"add\": {}, \"delete\": {}, \"updateOnDelete\": {}, \"fapmaskMismatch\": {}, "
+          "\"name\": ",
+          util.add, util.del, util.updateOnDelete, util.fapmaskMismatch);
+      string(util.shortName);
+      out_.push_back('}');
+      sep = ", ";
+    }
+    put("}}}\n");
+  }
+
+  void verifyRefused(std::string_view message) override {
+    put("{\"verify\": {\"refused\": ");
+    string(message);
+    put("}}\n");
+  }
+
+  // {NAME: {"shadow": ..., "chip": ...}} for each field difference, the pair written by `side`.
+  template <class Side>
+  void fieldPairs(std::vector<chip26_a0::FieldDifference> const& fields, Side const& side) {
+    out_.push_back('{');
+    std::string_view sep;
+    for (auto const& f : fields) {
+      put(sep);
+      string(f.name);
+      put(": {\"shadow\": ");
+      side(f, true);
+      put(", \"chip\": ");
+      side(f, false);
+      out_.push_back('}');
+      sep = ", ";
+    }
+    out_.push_back('}');
+  }
+
+  // {"verify": {"memory": ..., "fap": ..., "instance": ..., "index": ..., "shadow": ENTRY TEXT,
+  //  "chip": ENTRY TEXT, "fields": {NAME: {"shadow": TEXT, "chip": TEXT}},
+  //  "values": {NAME: {"shadow": NUMBER, "chip": NUMBER}}, "addresses": {...}}}
+  void verifyDifference(chip26_a0::MemoryDifference const& d) override {
+    put("{\"verify\": {\"memory\": ");
+    string(d.place.memory);
+    print(", \"fap\": {}, \"instance\": {}, \"index\": {}, \"shadow\": ", d.place.fapId,
+          d.place.instanceId, d.place.index);
+    string(d.shadow);
+    put(", \"chip\": ");
+    string(d.chip);
+    put(", \"fields\": ");
+    fieldPairs(d.fields, [&](chip26_a0::FieldDifference const& f, bool shadow) {
+      string(shadow ? f.shadow : f.chip);
+    });
+    // A field value as the offers carry it; null for none.
+    put(", \"values\": ");
+    fieldPairs(d.fields, [&](chip26_a0::FieldDifference const& f, bool shadow) {
+      auto const& value = shadow ? f.shadowValue : f.chipValue;
+      if (value) {
+        appendJsonFieldValue(out_, *value);
       } else {
         put("null");
       }
-      put(", \"format\": ");
-      stringOrNull(v.format);
-      print(", \"sizeBits\": {}, \"error\": ", v.sizeBits);
-      stringOrNull(v.failure);
-      put(", \"rules\": ");
-      list(v.rules, [&](FieldRule const& r) {
-        put("{\"field\": ");
-        string(r.field);
-        put(", \"rule\": ");
-        string(kindName(r.kind));
-        put(", \"to\": ");
-        list(r.targets, [&](std::string const& t) { string(t); });
-        print(", \"lowBits\": {}, \"max\": ", r.lowBits);
-        if (r.max) {
-          putNumber(*r.max);
+    });
+    std::vector<chip26_a0::FieldDifference> addresses;
+    for (auto const& f : d.fields) {
+      if (f.kind != FieldKind::number) addresses.push_back(f);
+    }
+    if (!addresses.empty()) {
+      put(", \"addresses\": ");
+      fieldPairs(addresses, [&](chip26_a0::FieldDifference const& f, bool shadow) {
+        if (shadow ? f.shadowValue : f.chipValue) {
+          string(shadow ? f.shadow : f.chip);
         } else {
           put("null");
         }
-        put(", \"mapping\": ");
-        stringOrNull(r.mapping);
-        put(", \"text\": ");
-        string(r.text());
+      });
+    }
+    put("}}\n");
+  }
+
+  void verified(std::size_t commands, std::size_t differences) override {
+    print("{{\"verified\": {{\"commands\": {}, \"differences\": {}}}}}\n", commands, differences);
+  }
+
+  void tableList(std::span<TableListing const> tables) override {
+    for (auto const& t : tables) {
+      put("{\"table\": ");
+      string(t.table->name);
+      print(", \"swTableId\": {}, \"fields\": {}, \"utils\": ", t.table->swTableId.value(),
+            t.fields);
+      list(t.utils, [&](auto const& util) {
+        put("{\"util\": ");
+        string(util.first);
+        put(", \"revisions\": ");
+        list(util.second, [&](std::string const& r) { string(r); });
+        out_.push_back('}');
+      });
+      put("}\n");
+    }
+  }
+
+  void description(TableDescription const& d) override {
+    ZuriErrm::TableInfo const& table = *d.table;
+    put("{\"table\": ");
+    string(table.name);
+    print(", \"swTableId\": {}, \"fields\": ", table.swTableId.value());
+    list(leafFields(table, table.newEntry(), true), [&](FieldPath const& f) {
+      put("{\"field\": ");
+      string(f.path);
+      put(", \"kind\": ");
+      string(fmt::format("{}", f.info->kind));
+      print(", \"bits\": {}, \"max\": {}}}", f.info->bits, f.info->max());
+    });
+    put(", \"utils\": ");
+    list(d.utils, [&](UtilDescription const& u) {
+      put("{\"util\": ");
+      string(u.util);
+      put(", \"hwTable\": ");
+      string(u.hwTable);
+      put(", \"views\": ");
+      list(u.views, [&](ViewDescription const& v) {
+        put("{\"view\": ");
+        if (v.view) {
+          putNumber(*v.view);
+        } else {
+          put("null");
+        }
+        put(", \"format\": ");
+        stringOrNull(v.format);
+        print(", \"sizeBits\": {}, \"error\": ", v.sizeBits);
+        stringOrNull(v.failure);
+        put(", \"rules\": ");
+        list(v.rules, [&](FieldRule const& r) {
+          put("{\"field\": ");
+          string(r.field);
+          put(", \"rule\": ");
+          string(kindName(r.kind));
+          put(", \"to\": ");
+          list(r.targets, [&](std::string const& t) { string(t); });
+          print(", \"lowBits\": {}, \"max\": ", r.lowBits);
+          if (r.max) {
+            putNumber(*r.max);
+          } else {
+            put("null");
+          }
+          put(", \"mapping\": ");
+          stringOrNull(r.mapping);
+          put(", \"text\": ");
+          string(r.text());
+          out_.push_back('}');
+        });
         out_.push_back('}');
       });
       out_.push_back('}');
     });
-    out_.push_back('}');
-  });
-  put(", \"examples\": ");
-  list(d.examples, [&](std::string const& line) { put(line); });
-  put("}\n");
-}
-
-void JsonPrinter::version(VersionInfo const& v) {
-  put("{\"version\": ");
-  stringOrNull(v.tool);
-  put(", \"commit\": ");
-  stringOrNull(v.toolCommit);
-  print(", \"format\": {}, \"plugin\": ", kOutputFormat);
-  if (!v.loaded) {
-    put("null}\n");
-    return;
+    put(", \"examples\": ");
+    list(d.examples, [&](std::string const& line) { put(line); });
+    put("}\n");
   }
-  put("{\"path\": ");
-  stringOrNull(v.pluginPath);
-  put(", \"version\": ");
-  stringOrNull(v.plugin);
-  put(", \"commit\": ");
-  stringOrNull(v.pluginCommit);
-  put("}}\n");
-}
+
+  void version(VersionInfo const& v) override {
+    put("{\"version\": ");
+    stringOrNull(v.tool);
+    put(", \"commit\": ");
+    stringOrNull(v.toolCommit);
+    print(", \"format\": {}, \"plugin\": ", kOutputFormat);
+    if (!v.loaded) {
+      put("null}\n");
+      return;
+    }
+    put("{\"path\": ");
+    stringOrNull(v.pluginPath);
+    put(", \"version\": ");
+    stringOrNull(v.plugin);
+    put(", \"commit\": ");
+    stringOrNull(v.pluginCommit);
+    put("}}\n");
+  }
+};
 
 }  // namespace
 

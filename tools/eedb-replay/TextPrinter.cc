@@ -57,273 +57,254 @@ std::string viewTitle(ViewDescription const& v) {
 }
 
 class TextPrinter final : public Printer {
- public:
-  void traces(std::optional<std::size_t> line, std::span<TraceLine const> lines) override;
-  void rejected(std::size_t line, std::string_view message) override;
-  void unmet(std::size_t line, std::string_view expect, std::string_view differs) override;
-  void dumpEntry(std::string_view table, ShadowView const& entry) override;
-  void summary(Summary const& summary) override;
-  void verifyRefused(std::string_view message) override;
-  void verifyDifference(chip26_a0::MemoryDifference const& difference) override;
-  void verified(std::size_t commands, std::size_t differences) override;
-  void tableList(std::span<TableListing const> tables) override;
-  void description(TableDescription const& description) override;
-  void version(VersionInfo const& version) override;
-
- private:
-  void shownOffer(std::size_t line, OfferResult const& result) override;
-  void linePrefix(std::size_t line);
   // The label of an offer's detail line ("shadow", "schan", "error"), indented.
   void label(std::string_view name) { print("{:{}}{:<{}}", "", kIndent, name, kLabel); }
   void escaped(std::string_view text) { appendEscapedText(out_, text); }
-  void shadow(ShadowView const& shadow);
-  void traceLines(std::string_view first, std::span<TraceLine const> lines);
-  void trace(TraceLine const& trace);
-};
 
-// "line 12    ", as wide as kIndent up to line 9999; "line a.jsonl:12  " from several files.
-void TextPrinter::linePrefix(std::size_t line) {
-  if (file_.empty()) {
-    print("line {:<4}  ", line);
-    return;
-  }
-  put("line ");
-  escaped(file_);
-  print(":{}  ", line);
-}
-
-// "fap 0 instance 0 key 4096: EedbRifBasicEtpsEthRif60Entry", then the fields, wrapped; an
-// address field as its address (10.1.2.3, 2001:db8::1, 02:00:00:aa:bb:cc).
-void TextPrinter::shadow(ShadowView const& shadow) {
-  print("fap {} instance {} key {}: ", shadow.fap, shadow.instance, shadow.key);
-  if (!shadow.present) {
-    put("absent\n");
-    return;
-  }
-  put(shadow.format.empty() ? std::string_view("no format") : shadow.format);
-  out_.push_back('\n');
-  if (shadow.fields.empty()) return;
-  unsigned const indent = kIndent + kLabel;
-  std::size_t lineStart = out_.size();
-  print("{:{}}", "", indent);
-  bool first = true;
-  for (auto const& field : shadow.fields) {
-    std::size_t const before = out_.size();
-    if (!first) put("  ");
-    print("{}=", field.name);
-    if (!chip26_a0::layout::appendAddress(out_, field.kind, field.value)) {
-      appendFieldNumber(out_, field.value, "");
+  // "line 12    ", as wide as kIndent up to line 9999; "line a.jsonl:12  " from several files.
+  void linePrefix(std::size_t line) {
+    if (file_.empty()) {
+      print("line {:<4}  ", line);
+      return;
     }
-    if (!first && out_.size() - lineStart > kTextWidth) {
-      // Too long: move this field to a line of its own.
-      std::string const moved(out_.data() + before + 2, out_.data() + out_.size());
-      out_.resize(before);
-      out_.push_back('\n');
-      lineStart = out_.size();
-      print("{:{}}{}", "", indent, moved);
+    put("line ");
+    escaped(file_);
+    print(":{}  ", line);
+  }
+
+  // "fap 0 instance 0 key 4096: EedbRifBasicEtpsEthRif60Entry", then the fields, wrapped; an
+  // address field as its address (10.1.2.3, 2001:db8::1, 02:00:00:aa:bb:cc).
+  void shadow(ShadowView const& shadow) {
+    print("fap {} instance {} key {}: ", shadow.fap, shadow.instance, shadow.key);
+    if (!shadow.present) {
+      put("absent\n");
+      return;
     }
-    first = false;
-  }
-  out_.push_back('\n');
-  if (bits_) drawShadowBits(out_, shadow, indent);
-}
-
-// One line per trace, the trace line as standard error would show it, escaped: in an offer's
-// detail lines "trace" is the label and `first` (the line prefix, or nothing) comes first.
-void TextPrinter::traceLines(std::string_view first, std::span<TraceLine const> lines) {
-  for (auto const& t : lines) {
-    print("{:<{}}{:<{}}", first, kIndent, "trace", kLabel);
-    trace(t);
-    first = "";
-  }
-}
-
-void TextPrinter::trace(TraceLine const& trace) {
-  escaped(fmt::format("{}", trace.record()));
-  out_.push_back('\n');
-}
-
-void TextPrinter::shownOffer(std::size_t line, OfferResult const& r) {
-  linePrefix(line);
-  print("{}  ", r.name);
-  if (r.error) {
-    print("raised {}\n", r.error->type);
-  } else if (r.applicable) {
-    print("applicable, {} bits\n", r.sizeBits);
-  } else if (r.reason.empty()) {
-    put("not applicable\n");
-  } else {
-    print("not applicable: {}\n", r.reason);
-  }
-  traceLines("", r.traces);
-  if (r.error) {
-    label("error");
-    escaped(r.error->message);
+    put(shadow.format.empty() ? std::string_view("no format") : shadow.format);
     out_.push_back('\n');
-    if (r.blame) {
-      label("field");
-      print("{} = ", r.blame->field);
-      escaped(fmt::format("{}", r.blame->value));
-      if (r.blame->limit) print(", limit {}", *r.blame->limit);
-      out_.push_back('\n');
-    }
-  }
-  if (r.shadowRead) {
-    label("shadow");
-    shadow(r.shadow);
-  }
-  if (!r.error) {
-    label("schan");
-    if (r.cmds.empty()) put("none\n");
+    if (shadow.fields.empty()) return;
+    unsigned const indent = kIndent + kLabel;
+    std::size_t lineStart = out_.size();
+    print("{:{}}", "", indent);
     bool first = true;
-    for (auto const& cmd : r.cmds) {
-      if (!first) print("{:{}}", "", kIndent + kLabel);
-      print("{}\n", cmd);
-      first = false;
-    }
-  }
-  // "note    fodo 40000 programmed as 7232 (low 15 bits)", "note    overwrites
-  // EedbOutrifUtil's entry (format EedbRifBasicEtpsEthRif60Entry)"
-  for (auto const& note : r.lossy) {
-    label("note");
-    print("{}\n", lossyText(note));
-  }
-  if (r.overwrites) {
-    label("note");
-    print("{}\n", overwriteText(*r.overwrites));
-  }
-}
-
-void TextPrinter::traces(std::optional<std::size_t> line, std::span<TraceLine const> lines) {
-  if (lines.empty()) return;
-  if (line) {
-    std::size_t const at = out_.size();
-    linePrefix(*line);
-    std::string const first(out_.data() + at, out_.size() - at);
-    out_.resize(at);
-    traceLines(first, lines);
-    return;
-  }
-  // Outside every line: "trace" in the first column.
-  for (auto const& t : lines) {
-    print("{:<{}}", "trace", kIndent);
-    trace(t);
-  }
-}
-
-void TextPrinter::rejected(std::size_t line, std::string_view message) {
-  linePrefix(line);
-  put("rejected: ");
-  escaped(message);
-  out_.push_back('\n');
-}
-
-void TextPrinter::unmet(std::size_t line, std::string_view expect, std::string_view differs) {
-  linePrefix(line);
-  put("expect: ");
-  escaped(expect);
-  put(" differs: ");
-  escaped(differs);
-  out_.push_back('\n');
-}
-
-void TextPrinter::dumpEntry(std::string_view table, ShadowView const& entry) {
-  print("{:<{}}{:<{}}{} ", "dump", kIndent, "shadow", kLabel, table);
-  shadow(entry);
-}
-
-void TextPrinter::summary(Summary const& s) {
-  print("summary: {}, {} rejected, {}, {}", counted(s.lines, "line"), s.rejected,
-        counted(s.offers, "offer"), counted(s.errors, "error"));
-  if (s.expected != 0) print(", {}, {} unmet", counted(s.expected, "expectation"), s.unmet);
-  if (s.lossy != 0) print(", {}", counted(s.lossy, "lossy value"));
-  if (s.overwrites != 0) print(", {}", counted(s.overwrites, "overwrite"));
-  out_.push_back('\n');
-  // People want the table utilities that did something; scripts get all from --format json.
-  std::size_t width = 0;
-  std::size_t idle = 0;
-  for (auto const& util : s.utils) {
-    if (util.busy()) width = std::max(width, util.shortName.size());
-  }
-  for (auto const& util : s.utils) {
-    if (!util.busy()) {
-      ++idle;
-      continue;
-    }
-    print("  {:<{}}  {}\n", util.shortName, width, util.text);
-  }
-  if (idle != 0) {
-    print("  ({} other table {} did nothing)\n", idle, idle == 1 ? "utility" : "utilities");
-  }
-}
-
-void TextPrinter::verifyRefused(std::string_view message) {
-  put("verify: ");
-  escaped(message);
-  out_.push_back('\n');
-}
-
-void TextPrinter::verifyDifference(chip26_a0::MemoryDifference const& d) {
-  verifyRefused(fmt::format("{}", d));
-}
-
-void TextPrinter::verified(std::size_t commands, std::size_t differences) {
-  print("verify: {} commands run on the chip model, {} difference{} from the shadow\n", commands,
-        differences, differences == 1 ? "" : "s");
-}
-
-void TextPrinter::tableList(std::span<TableListing const> tables) {
-  std::size_t width = 0;
-  for (auto const& t : tables) width = std::max(width, t.table->name.size());
-  for (auto const& t : tables) {
-    // One table utility a line, the first beside the table.
-    print("{:<{}}  {:#010x}", t.table->name, width, t.table->swTableId.value());
-    if (t.utils.empty()) put("  (no table utility)\n");
-    bool first = true;
-    for (auto const& [name, revisions] : t.utils) {
-      if (!first) print("{:{}}", "", width + 12);
-      print("  {} ({})\n", shortNameOf(name), fmt::join(revisions, " "));
-      first = false;
-    }
-  }
-}
-
-void TextPrinter::description(TableDescription const& d) {
-  ZuriErrm::TableInfo const& table = *d.table;
-  std::vector<FieldPath> const fields = leafFields(table, table.newEntry(), true);
-  std::size_t width = 0;
-  for (auto const& f : fields) width = std::max(width, f.path.size());
-  print("{}: software table {:#010x}, {} fields\n", table.name, table.swTableId.value(),
-        fields.size());
-  for (auto const& f : fields) print("  {:<{}}  {}\n", f.path, width, typeText(*f.info));
-  for (auto const& u : d.utils) {
-    print("\n{} ({})\n", shortNameOf(u.util), u.hwTable);
-    for (auto const& v : u.views) {
-      print("  {}\n", viewTitle(v));
-      std::string unused;
-      for (auto const& r : v.rules) {
-        if (r.kind == FieldRule::Kind::unused) {
-          unused += (unused.empty() ? "" : ", ") + r.field;
-          continue;
-        }
-        print("    {:<{}}  {}\n", r.field, width, r.text());
+    for (auto const& field : shadow.fields) {
+      std::size_t const before = out_.size();
+      if (!first) put("  ");
+      print("{}=", field.name);
+      if (!chip26_a0::layout::appendAddress(out_, field.kind, field.value)) {
+        appendFieldNumber(out_, field.value, "");
       }
-      if (!unused.empty()) print("    not used by this view: {}\n", unused);
+      if (!first && out_.size() - lineStart > kTextWidth) {
+        // Too long: move this field to a line of its own.
+        std::string const moved(out_.data() + before + 2, out_.data() + out_.size());
+        out_.resize(before);
+        out_.push_back('\n');
+        lineStart = out_.size();
+        print("{:{}}{}", "", indent, moved);
+      }
+      first = false;
+    }
+    out_.push_back('\n');
+    if (bits_) drawShadowBits(out_, shadow, indent);
+  }
+
+  // One line per trace, the trace line as standard error would show it, escaped: in an offer's
+  // detail lines "trace" is the label and `first` (the line prefix, or nothing) comes first.
+  void traceLines(std::string_view first, std::span<TraceLine const> lines) {
+    for (auto const& t : lines) {
+      print("{:<{}}{:<{}}", first, kIndent, "trace", kLabel);
+      trace(t);
+      first = "";
     }
   }
-  print("\nexample{} (replays without error):\n", d.examples.size() == 1 ? "" : "s");
-  for (auto const& line : d.examples) print("  {}\n", line);
-}
 
-void TextPrinter::version(VersionInfo const& v) {
-  auto const commit = [](std::string_view c) {
-    return c.empty() ? std::string() : fmt::format(" (commit {})", c);
-  };
-  print("eedb-replay {}{}\n", v.tool, commit(v.toolCommit));
-  if (!v.loaded) return;
-  print("plug-in {} {}{}\n", escapedText(v.pluginPath),
-        v.plugin.empty() ? "(no version)" : v.plugin, commit(v.pluginCommit));
-}
+  void trace(TraceLine const& trace) {
+    escaped(fmt::format("{}", trace.record()));
+    out_.push_back('\n');
+  }
+
+  void shownOffer(std::size_t line, OfferResult const& r) override {
+    linePrefix(line);
+    print("{}  ", r.name);
+    if (r.error) {
+      print("raised {}\n", r.error->type);
+    } else if (r.applicable) {
+      print("applicable, {} bits\n", r.sizeBits);
+    } else if (r.reason.empty()) {
+      put("not applicable\n");
+    } else {
+      print("not applicable: {}\n", r.reason);
+    }
+    traceLines("", r.traces);
+    if (r.error) {
+      label("error");
+      escaped(r.error->message);
+      out_.push_back('\n');
+      if (r.blame) {
+        label("field");
+        print("{} = ", r.blame->field);
+        escaped(fmt::format("{}", r.blame->value));
+        if (r.blame->limit) print(", limit {}", *r.blame->limit);
+        out_.push_back('\n');
+      }
+    }
+    if (r.shadowRead) {
+      label("shadow");
+      shadow(r.shadow);
+    }
+    if (!r.error) {
+      label("schan");
+      if (r.cmds.empty()) put("none\n");
+      bool first = true;
+      for (auto const& cmd : r.cmds) {
+        if (!first) print("{:{}}", "", kIndent + kLabel);
+        print("{}\n", cmd);
+        first = false;
+      }
+    }
+    // "note    fodo 40000 programmed as 7232 (low 15 bits)", "note    overwrites
+    // EedbOutrifUtil's entry (format EedbRifBasicEtpsEthRif60Entry)"
+    for (auto const& note : r.lossy) {
+      label("note");
+      print("{}\n", lossyText(note));
+    }
+    if (r.overwrites) {
+      label("note");
+      print("{}\n", overwriteText(*r.overwrites));
+    }
+  }
+
+  void traces(std::optional<std::size_t> line, std::span<TraceLine const> lines) override {
+    if (lines.empty()) return;
+    if (line) {
+      std::size_t const at = out_.size();
+      linePrefix(*line);
+      std::string const first(out_.data() + at, out_.size() - at);
+      out_.resize(at);
+      traceLines(first, lines);
+      return;
+    }
+    // Outside every line: "trace" in the first column.
+    for (auto const& t : lines) {
+      print("{:<{}}", "trace", kIndent);
+      trace(t);
+    }
+  }
+
+  void rejected(std::size_t line, std::string_view message) override {
+    linePrefix(line);
+    put("rejected: ");
+    escaped(message);
+    out_.push_back('\n');
+  }
+
+  void unmet(std::size_t line, std::string_view expect, std::string_view differs) override {
+    linePrefix(line);
+    put("expect: ");
+    escaped(expect);
+    put(" differs: ");
+    escaped(differs);
+    out_.push_back('\n');
+  }
+
+  void dumpEntry(std::string_view table, ShadowView const& entry) override {
+    print("{:<{}}{:<{}}{} ", "dump", kIndent, "shadow", kLabel, table);
+    shadow(entry);
+  }
+
+  void summary(Summary const& s) override {
+    print("summary: {}, {} rejected, {}, {}", counted(s.lines, "line"), s.rejected,
+          counted(s.offers, "offer"), counted(s.errors, "error"));
+    if (s.expected != 0) print(", {}, {} unmet", counted(s.expected, "expectation"), s.unmet);
+    if (s.lossy != 0) print(", {}", counted(s.lossy, "lossy value"));
+    if (s.overwrites != 0) print(", {}", counted(s.overwrites, "overwrite"));
+    out_.push_back('\n');
+    // People want the table utilities that did something; scripts get all from --format json.
+    std::size_t width = 0;
+    std::size_t idle = 0;
+    for (auto const& util : s.utils) {
+      if (util.busy()) width = std::max(width, util.shortName.size());
+    }
+    for (auto const& util : s.utils) {
+      if (!util.busy()) {
+        ++idle;
+        continue;
+      }
+      print("  {:<{}}  {}\n", util.shortName, width, util.text);
+    }
+    if (idle != 0) {
+      print("  ({} other table {} did nothing)\n", idle, idle == 1 ? "utility" : "utilities");
+    }
+  }
+
+  void verifyRefused(std::string_view message) override {
+    put("verify: ");
+    escaped(message);
+    out_.push_back('\n');
+  }
+
+  void verifyDifference(chip26_a0::MemoryDifference const& d) override {
+    verifyRefused(fmt::format("{}", d));
+  }
+
+  void verified(std::size_t commands, std::size_t differences) override {
+    print("verify: {} commands run on the chip model, {} difference{} from the shadow\n", commands,
+          differences, differences == 1 ? "" : "s");
+  }
+
+  void tableList(std::span<TableListing const> tables) override {
+    std::size_t width = 0;
+    for (auto const& t : tables) width = std::max(width, t.table->name.size());
+    for (auto const& t : tables) {
+      // One table utility a line, the first beside the table.
+      print("{:<{}}  {:#010x}", t.table->name, width, t.table->swTableId.value());
+      if (t.utils.empty()) put("  (no table utility)\n");
+      bool first = true;
+      for (auto const& [name, revisions] : t.utils) {
+        if (!first) print("{:{}}", "", width + 12);
+        print("  {} ({})\n", shortNameOf(name), fmt::join(revisions, " "));
+        first = false;
+      }
+    }
+  }
+
+  void description(TableDescription const& d) override {
+    ZuriErrm::TableInfo const& table = *d.table;
+    std::vector<FieldPath> const fields = leafFields(table, table.newEntry(), true);
+    std::size_t width = 0;
+    for (auto const& f : fields) width = std::max(width, f.path.size());
+    print("{}: software table {:#010x}, {} fields\n", table.name, table.swTableId.value(),
+          fields.size());
+    for (auto const& f : fields) print("  {:<{}}  {}\n", f.path, width, typeText(*f.info));
+    for (auto const& u : d.utils) {
+      print("\n{} ({})\n", shortNameOf(u.util), u.hwTable);
+      for (auto const& v : u.views) {
+        print("  {}\n", viewTitle(v));
+        std::string unused;
+        for (auto const& r : v.rules) {
+          if (r.kind == FieldRule::Kind::unused) {
+            unused += (unused.empty() ? "" : ", ") + r.field;
+            continue;
+          }
+          print("    {:<{}}  {}\n", r.field, width, r.text());
+        }
+        if (!unused.empty()) print("    not used by this view: {}\n", unused);
+      }
+    }
+    print("\nexample{} (replays without error):\n", d.examples.size() == 1 ? "" : "s");
+    for (auto const& line : d.examples) print("  {}\n", line);
+  }
+
+  void version(VersionInfo const& v) override {
+    auto const commit = [](std::string_view c) {
+      return c.empty() ? std::string() : fmt::format(" (commit {})", c);
+    };
+    print("eedb-replay {}{}\n", v.tool, commit(v.toolCommit));
+    if (!v.loaded) return;
+    print("plug-in {} {}{}\n", escapedText(v.pluginPath),
+          v.plugin.empty() ? "(no version)" : v.plugin, commit(v.pluginCommit));
+  }
+};
 
 }  // namespace
 
