@@ -26,6 +26,7 @@
 #include "Options.h"
 #include "Reporter.h"
 #include "Session.h"
+#include "ShadowStream.h"
 #include "TraceCapture.h"
 #include "Version.h"
 #include "kiv/Trace.h"
@@ -171,6 +172,8 @@ int replay(Args const& args) {
     return usageError(e.what());
   }
   if (tracing) warnUnknownTraceHandles(stderr);
+  std::optional<ShadowStream> stream;  // --dump-shadow=stream
+  if (!args.dumpStream.empty()) stream.emplace(*session, config, args.dumpStream, args.files);
 
   Form const form = args.format == "json" ? Form::json : Form::text;
   Reporter reporter(form, args.quiet);
@@ -238,6 +241,7 @@ int replay(Args const& args) {
     bool raised = false;
     std::string strictFailure;  // the first note that --strict does not let pass
     auto const results = session->offer(line, detail);
+    if (stream) stream->record(line, results);
     for (auto const& result : results) {
       if (chip) chip->execute(result.cmds);
       ++summary.offers;
@@ -323,10 +327,18 @@ int replay(Args const& args) {
         if (reporter.pending() > (std::size_t{1} << 16)) flush();
       });
     }
+    if (stream) {
+      std::string const differs = stream->finish();
+      if (!differs.empty()) {
+        say(fmt::format("the dump in {} does not rebuild the shadow:\n{}",
+                        shownName(args.dumpStream), differs));
+        ++differences;
+      }
+    }
     if (chip) {
       flush();
       fmt::memory_buffer verified;
-      differences = chip->report(*session, form, verified);
+      differences += chip->report(*session, form, verified);
       if (std::fwrite(verified.data(), 1, verified.size(), stdout) != verified.size()) {
         throw WriteFailed{errno};
       }
