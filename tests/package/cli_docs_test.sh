@@ -50,7 +50,11 @@ expect "--describe " eedb-replay --desc
 expect "json text " eedb-replay --format ''
 expect "EedbOutrif " eedb-replay --describe EedbOut
 expect "" eedb-replay --faps ''
+# bash splits "--dump-shadow=stream OUT" at the '=': the form, then the file.
+expect "stream " eedb-replay --dump-shadow = ''
+expect "stream " eedb-replay --quiet --dump-shadow = st
 cd "$examples/.."
 expect "examples/demo.jsonl " eedb-replay examples/dem
 expect "examples/demo.jsonl " eedb-replay --plugin examples/dem
+expect "examples/demo.jsonl " eedb-replay --dump-shadow = stream examples/dem
 echo "cli_docs_test: ${options//$'\n'/ } in the man page and the completion"

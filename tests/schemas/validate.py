@@ -3,7 +3,8 @@
 
 Every line of the example streams and of the verify streams that the tool takes validates
 against the input schema, and every line it refuses as input fails it (but for the refusals a
-schema cannot state). Every object of the golden outputs, of fresh replays with --dump-shadow,
+schema cannot state); so does every line of their shadows written as streams
+(--dump-shadow=stream). Every object of the golden outputs, of fresh replays with --dump-shadow,
 --verify and --trace, and of --list-tables, --describe (every table) and --version validates
 against exactly one output schema, and against the schema of any output line. Each schema names
 itself by its $id, through which the others refer to it.
@@ -15,6 +16,7 @@ import json
 import os
 import subprocess
 import sys
+import tempfile
 
 try:
     import jsonschema
@@ -159,6 +161,27 @@ def main():
                 check_output(f"{os.path.basename(stream)} {' '.join(extra)} (output)", number, text)
                 objects += 1
 
+    # The shadow written as a stream (--dump-shadow=stream): input lines, each valid.
+    dumped = 0
+    with tempfile.TemporaryDirectory() as work:
+        dump = os.path.join(work, "dump.jsonl")
+        for stream in streams:
+            for extra in ([], ["--faps", "0-3", "--update-on-delete"]):
+                command = [tool, "--plugin", plugin, "--quiet", *extra, "--dump-shadow=stream",
+                           dump, stream]
+                run = subprocess.run(command, capture_output=True)
+                if run.returncode not in (0, 1) or not os.path.exists(dump):
+                    failures.append(f"{' '.join(command)}: exit status {run.returncode}: "
+                                    f"{run.stderr.decode(errors='replace')}")
+                    continue
+                with open(dump) as f:
+                    for number, text in enumerate(f, 1):
+                        error = first_error(input_schema, json.loads(text))
+                        if error is not None:
+                            failures.append(f"{os.path.basename(stream)} {' '.join(extra)} "
+                                            f"(dump line {number}): {error}")
+                        dumped += 1
+
     # An expectation that does not hold.
     unmet = '{"table": "EedbOutrif", "entry": {"key": 1, "viewType": 1}, "expect": {"error": "x"}}\n'
     run = subprocess.run([tool, "--plugin", plugin, "--format", "json", "-"], input=unmet.encode(),
@@ -193,6 +216,7 @@ def main():
     for failure in failures:
         print(failure)
     print(f"{checked} input lines valid, {refused_checked} refused lines checked, "
+          f"{dumped} lines of shadow dumps valid, "
           f"{objects} output objects ({', '.join(f'{n} {k}' for k, n in kinds.items())}), "
           f"{len(failures)} failures")
     # Each output schema met at least once: an unused one checks nothing.

@@ -19,6 +19,7 @@ namespace eedb::replay {
 namespace {
 
 constexpr int kExitUsage = 2;
+constexpr std::string_view kDumpStream = "stream";
 
 using Say = std::function<void(std::string_view)>;
 
@@ -70,6 +71,7 @@ Examples:
   eedb-replay day1.jsonl day2.jsonl.gz
   eedb-replay --quiet --dump-shadow --trace 'EedbOutrifUtil/3' examples/outrif.jsonl
   eedb-replay --quiet --verify examples/demo.jsonl
+  eedb-replay --quiet --dump-shadow=stream shadow.jsonl examples/demo.jsonl
   eedb-replay --quiet examples/expect.jsonl
   eedb-replay --bits examples/outrif.jsonl
   eedb-replay --list-tables
@@ -140,8 +142,12 @@ CommandLine::CommandLine()
                  "(both apply; e.g. --trace 'EedbOutrifUtil/3' or --trace '*/0-8'); each trace "
                  "line is printed with the offer that caused it (JSON: its \"trace\" array)")
       ->option_text("SPEC");
-  app.add_flag("--dump-shadow", args_.dumpShadow,
-               "print every shadow entry of every hardware table at the end, before the summary");
+  app.add_flag("--dump-shadow", dumpForms_,
+               "print every shadow entry of every hardware table at the end, before the summary; "
+               "--dump-shadow=stream OUT.jsonl instead writes to OUT.jsonl, per shadow entry, the "
+               "input line that wrote it: replayed with the same --faps, --revision and "
+               "--update-on-delete, on fresh table utilities, it rebuilds the shadow (checked "
+               "before the summary: exit status 1 when it would not)");
   app.add_flag("--verify", args_.verify,
                "run every SCHAN command on a model of the chip's memories and report, at the end, "
                "every place where the chip differs from the shadow, field by field (exit status "
@@ -183,8 +189,12 @@ CommandLine::CommandLine()
 CommandLine::~CommandLine() = default;
 
 std::optional<int> CommandLine::parse(int argc, char** argv, Say const& say) {
+  // --dump-shadow=stream takes the file it writes as the next argument; the flag itself never
+  // takes one (--dump-shadow FILE dumps and replays FILE).
+  std::vector<char*> kept(argv, argv + argc);
+  if (auto const status = takeDumpFile(kept, say)) return status;
   try {
-    app_->parse(argc, argv);
+    app_->parse(static_cast<int>(kept.size()), kept.data());
   } catch (CLI::ExtrasError const& e) {
     return unknownOptions(*app_, e, say);
   } catch (CLI::ParseError const& e) {
@@ -203,6 +213,41 @@ std::optional<int> CommandLine::parse(int argc, char** argv, Say const& say) {
     return kExitUsage;
   }
   args_.describeGiven = app_->count("--describe") != 0;
+  for (std::string const& form : dumpForms_) {
+    if (form == "true") {
+      args_.dumpShadow = true;
+    } else if (form != kDumpStream) {
+      say(
+          fmt::format("--dump-shadow: '{}' is not a form of the dump: give --dump-shadow, or "
+                      "--dump-shadow=stream OUT.jsonl",
+                      escapedText(form)));
+      return kExitUsage;
+    }
+  }
+  return std::nullopt;
+}
+
+std::optional<int> CommandLine::takeDumpFile(std::vector<char*>& argv, Say const& say) {
+  static constexpr std::string_view kStreamOption = "--dump-shadow=stream";
+  for (std::size_t i = 1; i < argv.size(); ++i) {
+    std::string_view const arg(argv[i]);
+    if (arg == "--") break;
+    if (arg != kStreamOption) continue;
+    std::string_view const file = i + 1 < argv.size() ? std::string_view(argv[i + 1]) : "";
+    if (file.empty() || file.starts_with("-")) {
+      say(fmt::format("{} needs the file to write{}: {} OUT.jsonl", kStreamOption,
+                      file.empty() ? "" : fmt::format(", not '{}'", escapedText(file)),
+                      kStreamOption));
+      return kExitUsage;
+    }
+    if (!args_.dumpStream.empty() && args_.dumpStream != file) {
+      say(fmt::format("{} is given twice, with {} and {}: give one file", kStreamOption,
+                      escapedText(args_.dumpStream), escapedText(file)));
+      return kExitUsage;
+    }
+    args_.dumpStream = file;
+    argv.erase(argv.begin() + static_cast<std::ptrdiff_t>(i) + 1);
+  }
   return std::nullopt;
 }
 
@@ -232,6 +277,7 @@ std::vector<OptionDoc> CommandLine::options() const {
     } else if (option->get_type_size() != 0) {
       doc.value = option->get_option_text();
     }
+    if (option->check_lname("dump-shadow")) doc.attached = fmt::format("{} OUT", kDumpStream);
     docs.push_back(std::move(doc));
   }
   return docs;

@@ -32,6 +32,7 @@ struct Args {
   bool strict = false;
   std::string trace;
   bool dumpShadow = false;
+  std::string dumpStream;  // --dump-shadow=stream OUT: the file to write the shadow to, as a stream
   bool verify = false;
   std::size_t maxLineLength = kDefaultMaxLineLength;
   bool bits = false;
@@ -47,6 +48,8 @@ struct OptionDoc {
   std::string value;               // "PATH", "text|json"; empty for a flag
   std::string description;
   bool repeats = false;  // FILE...
+  // A flag's other form, its value given with '=' and the words it takes: "stream OUT".
+  std::string attached;
 };
 
 class CommandLine {
@@ -69,7 +72,12 @@ class CommandLine {
   std::vector<OptionDoc> options() const;
 
  private:
+  // Takes the file that follows --dump-shadow=stream out of argv, into args().dumpStream.
+  std::optional<int> takeDumpFile(std::vector<char*>& argv,
+                                  std::function<void(std::string_view)> const& say);
+
   Args args_;
+  std::vector<std::string> dumpForms_;  // the values of --dump-shadow, one per occurrence
   std::unique_ptr<CLI::App> app_;
 };
 

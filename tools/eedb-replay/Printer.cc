@@ -15,6 +15,12 @@ std::unique_ptr<Printer> makePrinter(Form form) {
   return form == Form::json ? makeJsonPrinter() : makeTextPrinter();
 }
 
+void say(std::string_view message) {
+  std::string const line = fmt::format("eedb-replay: {}\n", message);
+  std::fwrite(line.data(), 1, line.size(), stderr);
+  std::fflush(stderr);
+}
+
 void appendFieldNumber(fmt::memory_buffer& out, chip26_a0::layout::FieldValue const& value,
                        std::string_view quote) {
   if (!value.wide()) {

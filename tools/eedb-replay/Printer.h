@@ -176,4 +176,8 @@ class Printer {
 
 std::unique_ptr<Printer> makePrinter(Form form);
 
+// A message to standard error, "eedb-replay: " first. It never fails the tool: a closed or full
+// standard error loses it.
+void say(std::string_view message);
+
 }  // namespace eedb::replay

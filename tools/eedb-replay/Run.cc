@@ -7,13 +7,16 @@
 
 #include <fmt/format.h>
 
+#include "Escape.h"
 #include "Expect.h"
 #include "Notes.h"
+#include "ShadowStream.h"
 
 namespace eedb::replay {
 
 Run::Run(SessionConfig const& config, Printer& printer, RunSettings settings, TraceCapture* traces)
-    : session_(std::make_unique<Session>(config)),
+    : config_(config),
+      session_(std::make_unique<Session>(config)),
       printer_(printer),
       settings_(settings),
       traces_(traces),
@@ -25,6 +28,10 @@ Run::Run(SessionConfig const& config, Printer& printer, RunSettings settings, Tr
 }
 
 Run::~Run() = default;
+
+void Run::streamShadowTo(std::string path, std::span<std::string const> inputs) {
+  stream_ = std::make_unique<ShadowStream>(*session_, config_, std::move(path), inputs);
+}
 
 void Run::looseTraces() {
   if (traces_ == nullptr) return;
@@ -93,6 +100,7 @@ LineOutcome const& Run::offered() {
   // A line with an expectation needs the shadow read back and, when it differs over a failure,
   // the field that explains it.
   outcome_.offers = session_->offer(line_, printer_.detailed() || expects);
+  if (stream_) stream_->record(line_, outcome_.offers);
   bool raised = false;
   std::string strictFailure;  // the first note that --strict does not let pass
   for (auto const& result : outcome_.offers) {
@@ -140,7 +148,17 @@ Summary const& Run::finish(bool inputsRead) {
       printer_.flushIfFull();
     });
   }
-  if (chip_) summary_.differences = chip_->report(*session_, printer_);
+  if (stream_) {
+    std::string const differs = stream_->finish();
+    if (!differs.empty()) {
+      printer_.flush();
+      say(fmt::format("the dump in {} does not rebuild the shadow:\n{}", shownName(stream_->path()),
+                      differs));
+      ++summary_.differences;
+    }
+    stream_.reset();  // before the session it reads
+  }
+  if (chip_) summary_.differences += chip_->report(*session_, printer_);
   for (auto const& util : session_->utils()) {
     UtilCounts& counts = summary_.utils.emplace_back();
     counts.name = util.name;

@@ -38,6 +38,8 @@ struct LineOutcome {
   bool unforeseen = false;  // rejected or raising with no expectation that says so, or unmet
 };
 
+class ShadowStream;
+
 class Run {
  public:
   // Opens the replay on a session of its own (raises SetupError when it cannot start): the trace
@@ -56,9 +58,14 @@ class Run {
   // A line longer than the maximum, refused unread.
   LineOutcome const& overlong(std::size_t number, std::size_t length, std::size_t maxLine);
 
-  // Ends the replay: the shadow dump, the chip check, then the session ends (with the table
-  // utilities' traces of the end) and the summary is printed. `inputsRead`: every input was
-  // read to its end. No line may follow.
+  // --dump-shadow=stream: at the end, the shadow is also written to `path` as the input lines that
+  // rebuild it, and checked by replaying them on fresh table utilities (a difference counts as
+  // one of --verify). Raises std::runtime_error when `path` cannot be written or is an input.
+  void streamShadowTo(std::string path, std::span<std::string const> inputs);
+
+  // Ends the replay: the shadow dump, the stream of the shadow, the chip check, then the session
+  // ends (with the table utilities' traces of the end) and the summary is printed. `inputsRead`:
+  // every input was read to its end. No line may follow.
   Summary const& finish(bool inputsRead);
 
   Summary const& summary() const noexcept { return summary_; }
@@ -70,7 +77,9 @@ class Run {
   LineOutcome const& offered();
   void looseTraces();
 
+  SessionConfig config_;
   std::unique_ptr<Session> session_;
+  std::unique_ptr<ShadowStream> stream_;
   Printer& printer_;
   RunSettings settings_;
   TraceCapture* traces_;

@@ -370,6 +370,27 @@ void Session::translate(Util const& util, ZuriErrm::TableInfo const& table,
   out.instance = unitId.instanceId();
 }
 
+std::optional<std::uint32_t> Session::hwKeyOf(std::size_t util, LogLine const& line) const {
+  Util const& u = utils_[util];
+  auto const* type = u.util->typeData();
+  if (u.access == nullptr || type == nullptr) return std::nullopt;
+  try {
+    std::any const args[] = {
+        std::visit([](auto const& entry) { return std::any(entry); }, line.entry),
+        std::any(line.unitId)};
+    std::any key;
+    ShadowView view;
+    if (Pelix::inspect(*u.util, *type, "mapToHwKey", Pelix::Access::call, args, &key) !=
+            Pelix::kInspectDone ||
+        !u.access->readStored(*u.util->hwTableBase(), HwShadowKey(), key, view)) {
+      return std::nullopt;
+    }
+    return view.key;
+  } catch (...) {
+    return std::nullopt;  // a key that does not map
+  }
+}
+
 void Session::dumpShadow(std::function<void(std::string_view, ShadowView const&)> const& visit) {
   std::vector<HwCommonTableBase const*> done;
   for (auto const& util : utils_) {

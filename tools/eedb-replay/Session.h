@@ -85,6 +85,10 @@ class Session final : public Translator {
   }
   Explainer& explainer() { return *explainer_; }
 
+  // The hardware key that utils()[util] maps the line's entry to (its reflected mapToHwKey);
+  // empty when it cannot say.
+  std::optional<std::uint32_t> hwKeyOf(std::size_t util, LogLine const& line) const;
+
   // Calls visit(table type, ShadowView const&) for every entry of every hardware table, each
   // table once, in shadow order.
   void dumpShadow(std::function<void(std::string_view, ShadowView const&)> const& visit);

@@ -39,13 +39,6 @@ static_assert(kDefaultMaxLineLength == LineReader::kDefaultMaxLine);
 constexpr int kExitRejected = 1;
 constexpr int kExitUsage = 2;
 
-// Messages to standard error never fail the tool: a closed or full standard error loses them.
-void say(std::string_view message) {
-  std::string const line = fmt::format("eedb-replay: {}\n", message);
-  std::fwrite(line.data(), 1, line.size(), stderr);
-  std::fflush(stderr);
-}
-
 // A usage error, said by main: exit status 2.
 struct UsageError {
   std::string message;
@@ -187,6 +180,7 @@ int replay(Args const& args, SessionConfig const& config, Printer& printer) {
     throw UsageError{e.what()};
   }
   if (tracing) warnUnknownTraceHandles(stderr);
+  if (!args.dumpStream.empty()) run->streamShadowTo(args.dumpStream, args.files);
   bool const read = feed(*run, printer, args.files, args.maxLineLength);
   Summary const& summary = run->finish(read);
   printer.flush();

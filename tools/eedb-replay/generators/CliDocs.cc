@@ -167,6 +167,12 @@ std::string manPage(CommandLine const& cli, std::string_view version, std::strin
       for (std::string const& name : option.names) {
         names += fmt::format("{}\\fB{}\\fR", names.empty() ? "" : ", ", roff(name));
       }
+      if (!option.attached.empty()) {
+        auto const space = option.attached.find(' ');
+        names += fmt::format(", \\fB{}={}\\fR \\fI{}\\fR", roff(option.names.back()),
+                             roff(option.attached.substr(0, space)),
+                             roff(option.attached.substr(space + 1)));
+      }
       put(out, "{}{}\n", names, option.value.empty() ? "" : " \\fI" + roff(option.value) + "\\fR");
     }
     put(out, "{}\n", roff(option.description));
@@ -210,8 +216,15 @@ std::string completion(CommandLine const& cli) {
   std::string options;
   std::string cases;
   std::string freeValues;
+  std::string attached;  // a flag's value after '=': bash splits "--dump-shadow=" at the '='
   for (OptionDoc const& option : cli.options()) {
     for (std::string const& name : option.names) options += (options.empty() ? "" : " ") + name;
+    if (!option.attached.empty()) {
+      attached += fmt::format(
+          "  if [[ $prev == = && ${{COMP_WORDS[COMP_CWORD-2]}} == {} ]]; then\n"
+          "    COMPREPLY=($(compgen -W '{}' -- \"$cur\"))\n    return\n  fi\n",
+          option.names.back(), option.attached.substr(0, option.attached.find(' ')));
+    }
     if (option.names.empty() || option.value.empty()) continue;
     std::string names;
     for (std::string const& name : option.names) names += (names.empty() ? "" : "|") + name;
@@ -249,7 +262,7 @@ _eedb_replay() {{
   local cur=${{COMP_WORDS[COMP_CWORD]}}
   local prev=${{COMP_WORDS[COMP_CWORD-1]}}
   COMPREPLY=()
-  case $prev in
+{}  case $prev in
 {}  esac
   if [[ $cur == -* ]]; then
     COMPREPLY=($(compgen -W '{}' -- "$cur"))
@@ -259,7 +272,7 @@ _eedb_replay() {{
 }}
 complete -F _eedb_replay eedb-replay
 )",
-      cases, options);
+      attached, cases, options);
 }
 
 }  // namespace
