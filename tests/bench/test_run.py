@@ -216,9 +216,6 @@ class EedbBench(unittest.TestCase):
         done = self.bench("--instructions=all", "--keys=64", "--mixed-keys=1000")
         self.assertRegex(done.stdout, r"^mixed: 1000 entries, \d+ processSwEntry calls\n$")
 
-
-@unittest.skipIf(EXE is None and len(sys.argv) < 2, "no eedb-bench given")
-class ReplayAnchor(unittest.TestCase):
     def build(self, *path):
         return os.path.join(os.path.dirname(os.path.dirname(EXE)), *path)
 
