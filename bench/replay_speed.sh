@@ -14,7 +14,8 @@
 #
 #   bench/replay_speed.sh [BUILD_DIR] [LINES] [RUNS]      (defaults: build-release, 1000000, 3)
 #
-# REPLAY_SPEED_JSON=FILE also writes the figures to FILE as JSON (bench/run.py reads them).
+# REPLAY_SPEED_JSON=FILE also writes the figures to FILE as JSON (bench/run.py reads them);
+# REPLAY_SPEED_PLUGIN=PATH replays with another build of the plug-in (bench/run.py --plugin).
 # REPLAY_SPEED_KEEP=DIR keeps the streams (outrif.jsonl, mixed.jsonl) in DIR, e.g. for a
 # callgrind profile of a shorter run: REPLAY_SPEED_KEEP=/tmp/s bench/replay_speed.sh build 50000
 set -eu
@@ -23,7 +24,7 @@ build=${1:-build-release}
 lines=${2:-1000000}
 runs=${3:-3}
 tool=$build/tools/eedb-replay/eedb-replay
-plugin=$build/src/libeedb26.so
+plugin=${REPLAY_SPEED_PLUGIN:-$build/src/libeedb26.so}
 anchor=$build/bench/eedb-parse-anchor
 for program in "$tool" "$anchor"; do
   [ -x "$program" ] || { echo "no $program: build first (make bench)" >&2; exit 2; }

@@ -59,6 +59,8 @@ def time_replay(build, lines, runs):
     out = os.path.join(build, "bench-replay.json")
     script = os.path.join(os.path.dirname(os.path.abspath(__file__)), "replay_speed.sh")
     env = dict(os.environ, REPLAY_SPEED_JSON=out)
+    if PLUGIN:
+        env["REPLAY_SPEED_PLUGIN"] = PLUGIN
     cmd = ["sh", script, build, str(lines), str(runs)]
     print("running:", " ".join(cmd), flush=True)
     done = subprocess.run(cmd, env=env, capture_output=True, text=True)
