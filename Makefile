@@ -65,8 +65,9 @@ docs: configure
 	cmake --build $(BUILD_DIR) --target docs
 
 # Benchmarks of a Release build in $(RELEASE_DIR): one summary of every figure (medians of five
-# repetitions, instructions per entry under callgrind, scaling to 16M keys), also written to
-# $(RELEASE_DIR)/bench-summary.json, and the scaling plot $(RELEASE_DIR)/bench-scaling.svg.
+# randomly interleaved repetitions, instructions per entry under callgrind, scaling to 16M keys,
+# the replay's processor time against the parse-only anchor, the machine and its load), also
+# written to $(RELEASE_DIR)/bench-summary.json, and the scaling plot $(RELEASE_DIR)/bench-scaling.svg.
 # BENCH_QUICK=1 runs them briefly, without the largest sizes and the instruction counts (CI: they
 # keep running). bench-instructions makes only the callgrind run.
 bench: deps

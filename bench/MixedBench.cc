@@ -1,9 +1,12 @@
 // The mixed stream: every table utility of the plug-in serving four FAPs, and a stream of log
-// entries over all software tables and their views, interleaved as the agent's start-up mix
-// (mostly ARP, tunnels and out-LIFs; bursts of eight entries per FAP), over gOptions.mixedKeys
-// (table, FAP, key) triples. Each entry is offered to every table utility of its table, as the
-// agent offers it. Unlike the one-table batches, consecutive entries touch different shadows,
-// statistics records and translations, so this is where the caches miss.
+// entries over all software tables and their views, in the agent's start-up mix (mostly ARP,
+// tunnels and out-LIFs) over gOptions.mixedKeys (table, FAP, key) triples. As in a live stream,
+// the table and the FAP change from one entry to the next at random (a fixed seed), and one entry
+// in sixteen carries the null FAP id 128 (every FAP), which every table utility takes. An out-LIF
+// names one entry of the EEDB that the tables share, so their keys are unique among them. Each
+// entry is offered to every table utility of its table, as the agent offers it. Unlike the
+// one-table batches, consecutive entries touch different shadows, statistics records and
+// translations, so this is where the caches miss.
 //
 // The stream is a full table set at first; one pass then updates seven keys in eight and deletes
 // the eighth, the next pass restores them (the deleted keys are added again), so every pass
@@ -14,11 +17,13 @@
 
 #include <algorithm>
 #include <map>
+#include <random>
 #include <stdexcept>
 
 #include <fmt/format.h>
 
 #include "HeapCounter.h"
+#include "chip26_a0/EedbHwMdb.h"
 
 namespace eedb::bench {
 namespace {
@@ -46,6 +51,7 @@ MixedStream::MixedStream(std::uint32_t keys) {
   struct TableUse {
     std::size_t utils;               // in utilsByTable_
     std::vector<Case const*> views;  // one case per view type
+    bool eedb = false;               // its table utilities write the EEDB that tables share
   };
   std::map<std::size_t, TableUse> byTable;  // by the table's index
   std::map<std::string_view, std::size_t> utilIndex;
@@ -54,6 +60,8 @@ MixedStream::MixedStream(std::uint32_t keys) {
     if (newTable) utilsByTable_.emplace_back();
     auto [util, newUtil] = utilIndex.try_emplace(c.key.utilName, utils_.size());
     if (newUtil) utils_.push_back(createUtil(c, managers_, kFaps));
+    use->second.eedb = dynamic_cast<chip26_a0::EedbHwMdb const*>(
+                           utils_[util->second]->hwTableBase().get()) != nullptr;
     auto& utils = utilsByTable_[use->second.utils];
     if (std::find(utils.begin(), utils.end(), util->second) == utils.end()) {
       utils.push_back(util->second);
@@ -64,21 +72,34 @@ MixedStream::MixedStream(std::uint32_t keys) {
       views.push_back(&c);
     }
   }
-  std::vector<TableUse const*> order;  // one turn of the interleaving
+  std::vector<TableUse const*> uses;
+  std::vector<int> weights;
   for (auto const& [index, use] : byTable) {
-    for (int w = weightOf(use.views.front()->table->name); w > 0; --w) order.push_back(&use);
+    uses.push_back(&use);
+    weights.push_back(weightOf(use.views.front()->table->name));
   }
 
+  std::mt19937 random(26);
+  std::discrete_distribution<std::size_t> pickTable(weights.begin(), weights.end());
+  std::bernoulli_distribution nullFap(1.0 / 16);
+  std::uniform_int_distribution<unsigned> pickFap(0, kFaps - 1);
   std::map<TableUse const*, std::uint32_t> used;  // keys taken per table
+  std::uint32_t eedbKeys = 0;                     // keys taken in the shared EEDB
   entries_.reserve(keys);
   for (std::uint32_t i = 0; i < keys; ++i) {
-    auto const& use = *order[i % order.size()];
+    auto const& use = *uses[pickTable(random)];
     auto const j = used[&use]++;
     auto const& view = *use.views[j % use.views.size()];
-    auto const unit = Asic::UnitId::of(static_cast<std::uint8_t>(i >> 3 & (kFaps - 1)), 0);
+    // An out-LIF names one EEDB entry, whichever table writes it: the tables that share the EEDB
+    // take their keys from one 20-bit range (an odd multiplier scatters them); a direct table
+    // has a memory and 16-bit keys of its own.
+    if (use.eedb && eedbKeys == 1u << 20) throw std::invalid_argument("mixed: more than 1M keys");
+    auto const key = use.eedb ? (eedbKeys++ * 2'654'435'761u) & 0xFFFFFu : keyAt(j);
+    auto const fap = nullFap(random) ? SchanAccel::FapId::kNull : pickFap(random);
+    auto const unit = Asic::UnitId::of(static_cast<std::uint8_t>(fap), 0);
     std::uint8_t const churnFlags = i % 8 == 7 ? kDeleteFlag : 0;
-    entries_.push_back({use.utils, view.table->makeWrapper(makeEntry(view, keyAt(j), 1), unit, 0),
-                        view.table->makeWrapper(makeEntry(view, keyAt(j), 0), unit, churnFlags)});
+    entries_.push_back({use.utils, view.table->makeWrapper(makeEntry(view, key, 1), unit, 0),
+                        view.table->makeWrapper(makeEntry(view, key, 0), unit, churnFlags)});
   }
   // Every entry is acted on by one of its table utilities at least.
   for (auto const& e : entries_) {

@@ -3,9 +3,13 @@
 // entry while that table grows, with the high-water mark of each growth step.
 //
 // A table of n keys is filled once, outside the timing, in batches of wrappers that are dropped
-// as it goes; the measured passes then add, update or delete a sample of up to 65,536 of its
-// keys spread over the whole key range, so that the shadow's size, not the sample's, sets the
-// cache misses.
+// as it goes. The keys are then cut into samples of 65,536 spread over the whole key range (all
+// n keys in one sample up to 64K); each measured pass adds, updates or deletes the next sample,
+// so that successive passes touch different keys: at 1M keys, 16 passes touch every key of the
+// table, and beyond 1M the 16 samples (1M keys) change every pass. The shadow's size, not a
+// sample held in the cache, sets the misses. The floor holds every stored entry and takes the
+// same samples in the same order; an add re-adds the sample that was deleted just before, outside
+// the timing, on both sides alike (neither store is cleared and grown again).
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -31,10 +35,11 @@ using Entry = Table::Entry;
 
 constexpr std::uint32_t kBatch = 1u << 16;   // wrappers built at once while a table fills
 constexpr std::uint32_t kSample = 1u << 16;  // keys of one measured pass
+constexpr std::uint32_t kSamples = 16;       // samples taken in turn, at most
 
-// The i-th key of the sample of a table of n keys: a prime multiplier is a bijection modulo n.
-std::uint32_t sampleKey(std::uint32_t i, std::uint32_t n) {
-  return static_cast<std::uint32_t>(std::uint64_t{i} * 2'654'435'761u % n);
+// The i-th key of a table of n keys in sample order: a prime multiplier is a bijection modulo n.
+std::uint32_t sampleKey(std::uint64_t i, std::uint32_t n) {
+  return static_cast<std::uint32_t>(i * 2'654'435'761u % n);
 }
 
 // Calls visit(first, wrappers) for the wrappers of keys 0 to n - 1, a batch at a time.
@@ -50,18 +55,32 @@ void inBatches(Case const& c, std::uint32_t n, Visit&& visit) {
   }
 }
 
-// One table of n keys with the wrappers of its sample, and the floor built from it.
+// One table of n keys with the wrappers of its samples, and the floor built from it.
 struct Scaled {
+  // One sample's wrappers, its entries as the floor stores them, and what each side holds at
+  // its keys now (the added or the updated values: an update writes the other ones).
+  struct Sample {
+    std::vector<std::uint32_t> keys;
+    Wrappers adds, updates, deletes;
+    std::vector<std::uint64_t> floorKeys;  // shadow key << 32 | hardware key
+    std::vector<Entry> added, updated;
+    bool holdsUpdated[2] = {false, false};  // [floor]
+  };
+
   Scaled(Case const& c, std::uint32_t keys) : n(keys), util(createUtil(c, managers)) {
     inBatches(c, n, [&](std::uint32_t, Wrappers const& batch) { run(batch); });
-    auto const& table = hwTable();
-    if (table.entryCount() != n) throw std::logic_error("scaling: not every entry is stored");
-    std::uint32_t const m = std::min(n, kSample);
-    for (std::uint32_t i = 0; i < m; ++i) {
-      auto const key = sampleKey(i, n);
-      adds.push_back(c.table->makeWrapper(makeEntry(c, key, 1), kUnit, 0));
-      updates.push_back(c.table->makeWrapper(makeEntry(c, key, 0), kUnit, 0));
-      deletes.push_back(c.table->makeWrapper(makeEntry(c, key, 1), kUnit, kDeleteFlag));
+    if (hwTable().entryCount() != n) throw std::logic_error("scaling: not every entry is stored");
+    std::uint32_t const size = std::min(n, kSample);
+    samples.resize(std::clamp<std::uint32_t>(n / size, 1, kSamples));
+    std::uint64_t i = 0;
+    for (auto& sample : samples) {
+      for (std::uint32_t j = 0; j < size; ++j) {
+        auto const key = sampleKey(i++, n);
+        sample.keys.push_back(key);
+        sample.adds.push_back(c.table->makeWrapper(makeEntry(c, key, 1), kUnit, 0));
+        sample.updates.push_back(c.table->makeWrapper(makeEntry(c, key, 0), kUnit, 0));
+        sample.deletes.push_back(c.table->makeWrapper(makeEntry(c, key, 1), kUnit, kDeleteFlag));
+      }
     }
   }
 
@@ -69,51 +88,74 @@ struct Scaled {
   void run(Wrappers const& batch) {
     for (auto const& w : batch) benchmark::DoNotOptimize(util->processSwEntry(w));
   }
+  std::size_t sampleSize() const { return samples.front().adds.size(); }
+  Sample& nextSample() { return samples[turn++ % samples.size()]; }
 
-  // The floor: every stored entry in the map, the sample's added and updated entries aside.
+  // The floor: every stored entry in the map, the samples' added and updated entries aside.
   void buildFloor() {
-    if (!floorKeys.empty()) return;
-    auto readBack = [&](std::vector<Entry>& out) {
-      for (std::uint32_t i = 0; i < adds.size(); ++i) {
-        auto const* e = hwTable().findEntry(kShadowKey, Table::EntryKey(sampleKey(i, n)));
-        if (e == nullptr) throw std::logic_error("scaling: a sample entry is not stored");
-        out.push_back(*e);
+    if (!map.empty()) return;
+    for (auto& sample : samples) {
+      auto readBack = [&](std::vector<Entry>& out) {
+        for (auto const key : sample.keys) {
+          auto const* e = hwTable().findEntry(kShadowKey, Table::EntryKey(key));
+          if (e == nullptr) throw std::logic_error("scaling: a sample entry is not stored");
+          out.push_back(*e);
+        }
+      };
+      run(sample.adds);
+      readBack(sample.added);
+      run(sample.updates);
+      readBack(sample.updated);
+      run(sample.adds);
+      sample.holdsUpdated[0] = false;
+      for (auto const& e : sample.added) {
+        sample.floorKeys.push_back(std::uint64_t{kShadowKey.packed()} << 32 | e.key().value());
       }
-    };
-    readBack(added);
-    run(updates);
-    readBack(updated);
-    run(adds);
-    for (auto const& e : added) {
-      floorKeys.push_back(std::uint64_t{kShadowKey.packed()} << 32 | e.key().value());
     }
+    map.reserve(n);
     hwTable().forEachEntry([&](ZuriAsicUtils::HwShadowKey k, Entry const& e) {
       map.emplace(std::uint64_t{k.packed()} << 32 | e.key().value(), e);
     });
   }
-  void store(std::vector<Entry> const& entries) {
-    for (std::size_t i = 0; i < floorKeys.size(); ++i) {
-      map.insert_or_assign(floorKeys[i], entries[i]);
-      benchmark::DoNotOptimize(map.find(floorKeys[i])->second);
-    }
+
+  // The operations of one pass on one sample, by the table utility or by the floor.
+  void add(Sample& s, bool floor) {
+    floor ? store(s, s.added) : run(s.adds);
+    s.holdsUpdated[floor] = false;
   }
-  void erase() {
-    for (auto const key : floorKeys) {
+  void update(Sample& s, bool floor) {
+    bool const updated = s.holdsUpdated[floor];
+    if (floor) {
+      store(s, updated ? s.added : s.updated);
+    } else {
+      run(updated ? s.adds : s.updates);
+    }
+    s.holdsUpdated[floor] = !updated;
+  }
+  void remove(Sample& s, bool floor) {
+    if (!floor) return run(s.deletes);
+    for (auto const key : s.floorKeys) {
       map.erase(key);
       benchmark::DoNotOptimize(map.find(key) == map.end());
+    }
+  }
+  void store(Sample const& s, std::vector<Entry> const& entries) {
+    for (std::size_t i = 0; i < s.floorKeys.size(); ++i) {
+      map.insert_or_assign(s.floorKeys[i], entries[i]);
+      benchmark::DoNotOptimize(map.find(s.floorKeys[i])->second);
     }
   }
 
   std::uint32_t n;
   Managers managers;
   Ptr<ZuriAsicUtils::UtilBase> util;
-  Wrappers adds, updates, deletes;
-  std::vector<std::uint64_t> floorKeys;
-  std::vector<Entry> added, updated;
+  std::vector<Sample> samples;
+  std::size_t turn = 0;
   absl::flat_hash_map<std::uint64_t, Entry> map;
 };
 
-// The benchmarks of one size run one after another: the table is built once for all of them.
+// The benchmarks of one size run one after another (run.py runs one size per process, with
+// random interleaving): the table is built once for all of them.
 Scaled& scaled(Case const& c, std::uint32_t n) {
   static std::unique_ptr<Scaled> current;
   if (!current || current->n != n) {
@@ -126,33 +168,25 @@ Scaled& scaled(Case const& c, std::uint32_t n) {
 void benchScaled(benchmark::State& state, Case const& c, std::uint32_t n, Op op, bool floor) {
   auto& s = scaled(c, n);
   if (floor) s.buildFloor();
-  auto add = [&] { floor ? s.store(s.added) : s.run(s.adds); };
-  auto del = [&] { floor ? s.erase() : s.run(s.deletes); };
-  bool even = true;
   for (auto _ : state) {
+    auto& sample = s.nextSample();
     if (op == Op::add) {
       state.PauseTiming();
-      del();
+      s.remove(sample, floor);
       state.ResumeTiming();
-      add();
+      s.add(sample, floor);
     } else if (op == Op::update) {
-      if (!even) {
-        add();
-      } else if (floor) {
-        s.store(s.updated);
-      } else {
-        s.run(s.updates);
-      }
-      even = !even;
+      s.update(sample, floor);
     } else {
-      del();
+      s.remove(sample, floor);
       state.PauseTiming();
-      add();
+      s.add(sample, floor);
       state.ResumeTiming();
     }
   }
-  state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(s.adds.size()));
+  state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(s.sampleSize()));
   state.counters["keys"] = n;
+  state.counters["samples"] = static_cast<double>(s.samples.size());
 }
 
 }  // namespace

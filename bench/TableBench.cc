@@ -16,6 +16,7 @@
 
 #include <charconv>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <optional>
 #include <stdexcept>
@@ -156,17 +157,17 @@ void parseOwnOptions(int& argc, char** argv) {
   if (gOptions.keys > 0x10000) throw std::invalid_argument("--keys must be 1 to 65536");
 }
 
-// The benchmarks of one subject (every operation, every repetition) run one after another: the
-// subject and its wrappers are built once for all of them.
+// The subjects of one case (the table utility and its floors) stay built while its benchmarks
+// run, which with random interleaving come in any order: run.py runs one case per process.
 Subject& cachedSubject(Case const& c, std::string_view kind) {
   static std::string current;
-  static std::unique_ptr<Subject> subject;
-  auto const name = fmt::format("{}/{}", c.label, kind);
-  if (name != current) {
-    subject.reset();
-    subject = kind == kUtilKind ? utilSubject(c) : floorSubject(c, kind == kFloorKind);
-    current = name;
+  static std::map<std::string_view, std::unique_ptr<Subject>> subjects;
+  if (c.label != current) {
+    subjects.clear();
+    current = c.label;
   }
+  auto& subject = subjects[kind];
+  if (!subject) subject = kind == kUtilKind ? utilSubject(c) : floorSubject(c, kind == kFloorKind);
   return *subject;
 }
 

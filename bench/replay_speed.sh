@@ -7,18 +7,28 @@
 #    interleaved as a live system sends them: keys are added, updated with new values or another
 #    view, deleted with the entry last written, and added again.
 # Both streams replay without a failure (exit status 0), so every line does the full work.
+# The yardstick is eedb-parse-anchor (bench/ParseAnchor.cc), which parses the same lines with
+# simdjson's On-Demand API and touches every value: the replay's processor time (user + system,
+# not wall time; the median of RUNS runs, the three programs interleaved) is shown as a multiple
+# of the anchor's. The build is a Release one (`make bench` makes build-release).
 #
-#   bench/replay_speed.sh [BUILD_DIR] [LINES]      (defaults: build, 1000000)
+#   bench/replay_speed.sh [BUILD_DIR] [LINES] [RUNS]      (defaults: build-release, 1000000, 3)
 #
+# REPLAY_SPEED_JSON=FILE also writes the figures to FILE as JSON (bench/run.py reads them);
+# REPLAY_SPEED_PLUGIN=PATH replays with another build of the plug-in (bench/run.py --plugin).
 # REPLAY_SPEED_KEEP=DIR keeps the streams (outrif.jsonl, mixed.jsonl) in DIR, e.g. for a
 # callgrind profile of a shorter run: REPLAY_SPEED_KEEP=/tmp/s bench/replay_speed.sh build 50000
 set -eu
 
-build=${1:-build}
+build=${1:-build-release}
 lines=${2:-1000000}
+runs=${3:-3}
 tool=$build/tools/eedb-replay/eedb-replay
-plugin=$build/src/libeedb26.so
-[ -x "$tool" ] || { echo "no $tool: build first (make build)" >&2; exit 2; }
+plugin=${REPLAY_SPEED_PLUGIN:-$build/src/libeedb26.so}
+anchor=$build/bench/eedb-parse-anchor
+for program in "$tool" "$anchor"; do
+  [ -x "$program" ] || { echo "no $program: build first (make bench)" >&2; exit 2; }
+done
 
 if [ -n "${REPLAY_SPEED_KEEP:-}" ]; then
   work=$REPLAY_SPEED_KEEP
@@ -154,29 +164,82 @@ for _ in range(lines):
               % (table.name, fap, "true" if delete else "false", dumps(entry)))
 EOF
 
-# Seconds as a decimal number, from the shell's clock in nanoseconds.
-now() { date +%s.%N; }
-
-run() {
-  stream=$1
-  label=$2
-  shift 2
-  start=$(now)
-  status=0
-  "$tool" --plugin "$plugin" --faps 0-3 "$@" "$work/$stream.jsonl" > "$work/out" || status=$?
-  end=$(now)
-  [ "$status" -eq 0 ] || { echo "$stream $label: exit status $status" >&2; exit 1; }
-  awk -v s="$start" -v e="$end" -v n="$lines" -v l="$stream $label" -v b="$(wc -c < "$work/out")" 'BEGIN {
-    t = e - s
-    printf "%-21s %9d lines  %6.2f s  %10.0f lines/s  %8.1f MB out\n", l, n, t, n / t, b / 1e6
-  }'
-}
-
 for stream in outrif mixed; do
   echo "$stream input: $(wc -c < "$work/$stream.jsonl" | awk '{ printf "%.1f MB", $1 / 1e6 }'), $lines lines"
 done
-echo "load average: $(cut -d' ' -f1-3 /proc/loadavg)"
-for stream in outrif mixed; do
-  run "$stream" "--quiet" --quiet
-  run "$stream" "--format json" --format json
-done
+
+# The replay and the anchor in turn on each stream, RUNS times; every run's processor time (user
+# plus system, of the process alone) and wall time; the medians, and the replay's processor time
+# as a multiple of the anchor's.
+python3 - "$work" "$lines" "$runs" "$anchor" "$tool" "$plugin" "${REPLAY_SPEED_JSON:-}" <<'EOF'
+import json
+import os
+import statistics
+import subprocess
+import sys
+import time
+
+work, lines, runs, anchor, tool, plugin, json_out = sys.argv[1:]
+lines, runs = int(lines), int(runs)
+replay = [tool, "--plugin", plugin, "--faps", "0-3"]
+COMMANDS = [("anchor", [anchor]), ("--quiet", replay + ["--quiet"]),
+            ("--format json", replay + ["--format", "json"])]
+
+
+def timed(cmd, stream):
+    """(processor seconds, wall seconds) of one run; its output goes to a file, as a user's
+    would."""
+    with open(os.path.join(work, "out"), "w") as out:
+        start = time.perf_counter()
+        proc = subprocess.Popen(cmd + [os.path.join(work, stream + ".jsonl")], stdout=out)
+        _, status, usage = os.wait4(proc.pid, 0)
+        wall = time.perf_counter() - start
+    code = os.waitstatus_to_exitcode(status)
+    if code != 0:
+        sys.exit("%s: %s: exit status %d" % (stream, " ".join(cmd[1:]) or cmd[0], code))
+    return usage.ru_utime + usage.ru_stime, wall
+
+
+def loadavg():
+    with open("/proc/loadavg") as f:
+        return " ".join(f.read().split()[:3])
+
+
+results = {"lines": lines, "runs": runs, "loadavg": {"start": loadavg()}, "streams": {}}
+for stream in ("outrif", "mixed"):
+    cpu = {name: [] for name, _ in COMMANDS}
+    wall = {name: [] for name, _ in COMMANDS}
+    for run in range(runs):
+        # Interleaved, each run in another order, so that a change of load falls on all three.
+        order = COMMANDS[run % len(COMMANDS):] + COMMANDS[:run % len(COMMANDS)]
+        for name, cmd in order:
+            c, w = timed(cmd, stream)
+            cpu[name].append(c)
+            wall[name].append(w)
+    base = statistics.median(cpu["anchor"])
+    figures = {}
+    for name, _ in COMMANDS:
+        c = statistics.median(cpu[name])
+        figures[name] = {"cpuSeconds": c, "wallSeconds": statistics.median(wall[name]),
+                         "linesPerCpuSecond": lines / c if c else None,
+                         "spread": (max(cpu[name]) - min(cpu[name])) / c if c else 0.0,
+                         "timesAnchor": c / base if base else None}
+    results["streams"][stream] = figures
+results["loadavg"]["end"] = loadavg()
+
+print("%-8s %-14s %8s %5s %8s %12s %8s" % ("stream", "run", "cpu s", "+-%", "wall s",
+                                           "lines/cpu s", "xanchor"))
+for stream, figures in results["streams"].items():
+    for name, f in figures.items():
+        print("%-8s %-14s %8.3f %5.1f %8.3f %12.0f %8s" % (
+            stream, name, f["cpuSeconds"], 50 * f["spread"], f["wallSeconds"],
+            f["linesPerCpuSecond"] or 0,
+            "%.2f" % f["timesAnchor"] if f["timesAnchor"] else "-"))
+print("(medians of %d interleaved runs of %d lines; cpu s: user + system time of the process, "
+      "+-%%: half its spread; xanchor: cpu s over the anchor's)" % (runs, lines))
+print("load average: %s at the start, %s at the end" % (results["loadavg"]["start"],
+                                                        results["loadavg"]["end"]))
+if json_out:
+    with open(json_out, "w") as f:
+        json.dump(results, f, indent=2)
+EOF

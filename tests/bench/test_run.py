@@ -1,8 +1,10 @@
 #!/usr/bin/env python3
-"""The benchmark machinery: bench/run.py's summary of repetitions, callgrind dumps and plot, and
-eedb-bench's own modes on small sizes (the plug-in loaded with dlopen, as `make bench` runs it).
+"""The benchmark machinery: bench/run.py's summary of repetitions, callgrind dumps and plot,
+eedb-bench's own modes on small sizes (the plug-in loaded with dlopen, as `make bench` runs it),
+the parse-only anchor and bench/replay_speed.sh on a short stream.
 
-  test_run.py [EEDB_BENCH]      (without it, only the summary is tested)
+  test_run.py [EEDB_BENCH]      (without it, only the summary is tested; the anchor and the tool
+                                 are taken from the same build)
 """
 
 import json
@@ -119,7 +121,7 @@ class Plot(unittest.TestCase):
         svg = run.scaling_svg(scaling, curve)
         root = ET.fromstring(svg)
         texts = {t.text for t in root.iter("{http://www.w3.org/2000/svg}text")}
-        self.assertTrue({"update", "update floor", "peak during growth", "1M", "64K"} <= texts,
+        self.assertTrue({"update", "update floor", "peak during growth", "1K", "1M", "64K"} <= texts,
                         texts)
         lo, hi, peak = run.sawtooth(curve["points"])
         self.assertEqual(lo, (60000 / 1792, 1792))
@@ -130,9 +132,15 @@ class Plot(unittest.TestCase):
         root = ET.fromstring(svgplot.chart("t", "x", "y", []))
         self.assertIn("no data", "".join(root.itertext()))
 
-    def test_labels(self):
-        self.assertEqual([svgplot.label(v) for v in (1024, 65536, 1 << 24, 1000, 2.5)],
-                         ["1K", "64K", "16M", "1000", "2.5"])
+    def test_each_view_and_each_size_is_a_group_of_its_own(self):
+        names = ["EedbOutrifUtil/view:1/%s/%s" % (op, kind) for op in run.OPS
+                 for kind in ("processSwEntry", "floor")] + [
+            "EedbAgMemTlmUtil/view:-/add/processSwEntry", "memory/EedbOutrifUtil/view:1",
+            "scaling/1024/add/floor", "scaling/1048576/add/processSwEntry",
+            "scaling/1024/delete/processSwEntry", "mixed/4faps/processSwEntry"]
+        self.assertEqual(run.groups(names), [
+            "EedbOutrifUtil/view:1", "EedbAgMemTlmUtil/view:-", "memory/EedbOutrifUtil",
+            "scaling/1024", "scaling/1048576", "mixed"])
 
 
 @unittest.skipIf(EXE is None and len(sys.argv) < 2, "no eedb-bench given")
@@ -171,14 +179,20 @@ class EedbBench(unittest.TestCase):
     def test_scaling_and_mixed_run_and_summarise(self):
         with tempfile.TemporaryDirectory() as work:
             out = os.path.join(work, "raw.json")
-            self.bench("--scaling-keys=1024,4096", "--mixed-keys=3000",
+            self.bench("--scaling-keys=1024,131072", "--mixed-keys=3000",
                        "--benchmark_filter=^(scaling|mixed)/", "--benchmark_repetitions=2",
+                       "--benchmark_enable_random_interleaving=true",
                        "--benchmark_min_time=0.001", "--benchmark_out=" + out)
             with open(out) as f:
-                _, _, scaling, mixed = run.summarise(json.load(f))
-        self.assertEqual(sorted(scaling), ["1024", "4096"])
+                raw = json.load(f)
+        _, _, scaling, mixed = run.summarise(raw)
+        self.assertEqual(sorted(scaling), ["1024", "131072"])
         for op in run.OPS:
-            self.assertEqual(sorted(scaling["4096"][op]), ["floor", "processSwEntry"])
+            self.assertEqual(sorted(scaling["131072"][op]), ["floor", "processSwEntry"])
+        # Passes take the samples of 65,536 keys in turn: two cover a table of 128K keys.
+        samples = {b["name"].split("/")[1]: b["samples"] for b in raw["benchmarks"]
+                   if b["name"].startswith("scaling/") and b["run_type"] == "iteration"}
+        self.assertEqual(samples, {"1024": 1, "131072": 2})
         self.assertEqual(mixed["keys"], 3000)
         self.assertEqual(mixed["tables"], 12)
         self.assertGreater(mixed["callsPerEntry"], 1.0)  # some tables have several utilities
@@ -201,6 +215,40 @@ class EedbBench(unittest.TestCase):
     def test_instruction_passes_run_outside_callgrind(self):
         done = self.bench("--instructions=all", "--keys=64", "--mixed-keys=1000")
         self.assertRegex(done.stdout, r"^mixed: 1000 entries, \d+ processSwEntry calls\n$")
+
+    def build(self, *path):
+        return os.path.join(os.path.dirname(os.path.dirname(EXE)), *path)
+
+    def test_anchor_touches_every_value_and_names_a_bad_line(self):
+        lines = ['{"a": 1, "bb": [2, "xyz", true, false, null, {"c": 40}]}', '{"d": "e"}',
+                 '{"x": }']
+        with tempfile.TemporaryDirectory() as work:
+            path = os.path.join(work, "s.jsonl")
+            # Keys 4 + 1, numbers 43, strings 3 + 1, one true; then a line that is not JSON.
+            for count, status, stdout in ((2, 0, "2 lines, checksum 53\n"), (3, 1, "")):
+                with open(path, "w") as f:
+                    f.write("\n".join(lines[:count]) + "\n")
+                done = subprocess.run([self.build("bench", "eedb-parse-anchor"), path],
+                                      capture_output=True, text=True)
+                self.assertEqual((done.returncode, done.stdout), (status, stdout), done.stderr)
+        self.assertRegex(done.stderr, r"^eedb-parse-anchor: line 3: ")
+
+    def test_replay_speed_gives_each_run_as_a_multiple_of_the_anchor(self):
+        with tempfile.TemporaryDirectory() as work:
+            out = os.path.join(work, "speed.json")
+            script = os.path.join(HERE, "..", "..", "bench", "replay_speed.sh")
+            done = subprocess.run(["sh", script, self.build(), "400", "2"], capture_output=True,
+                                  text=True, env=dict(os.environ, REPLAY_SPEED_JSON=out),
+                                  timeout=600)
+            self.assertEqual(done.returncode, 0, done.stderr)
+            with open(out) as f:
+                speed = json.load(f)
+        self.assertEqual(sorted(speed["streams"]), ["mixed", "outrif"])
+        for figures in speed["streams"].values():
+            self.assertEqual(list(figures), ["anchor", "--quiet", "--format json"])
+            self.assertEqual(figures["anchor"]["timesAnchor"], 1.0)
+            self.assertGreater(figures["--format json"]["cpuSeconds"], 0)
+        self.assertIn("medians of 2 interleaved runs of 400 lines", done.stdout)
 
 
 if __name__ == "__main__":

@@ -1,7 +1,7 @@
 // An Out-RIF log entry through the plug-in loaded with dlopen: the applicability decision with
 // its traces and counters, FAP ids the chip does not have, a wrapper of another table, the
-// agent's two-call path, and the traces of an add and of the table events (what is written:
-// replay goldens and model test).
+// agent's two-call path, and the traces of the table events (what is written, and the traces of
+// an add: replay goldens and model test).
 
 #include "PluginTestSupport.h"
 #include "kiv/Sassert.h"
@@ -125,62 +125,20 @@ TEST_F(OutrifPipeline, WriteThenGetCommandsIsProcessSwEntryInTwoCalls) {
   EXPECT_TRUE(snapshot(*util_) == before);
 }
 
-TEST_F(OutrifPipeline, TracesOfOneAddAtLevel3) {
-  auto const logEntry = outrifEntry(0x1000);
-  TraceCapture const traces("EedbOutrifUtil/0-9");
-  util_->processSwEntry(outrif(logEntry));
-
-  auto const shadowEntry = fmt::format("{}", *storedIn(*mdbTable(*util_), 0x1000));
-  auto const flume =
-      fmt::format("{}", ZuriErrm::EedbOutrifLogFlumeEntry(logEntry, Asic::UnitId(0)));
-  auto const hwKey = fmt::format("{}", EedbHwMdb::EntryKey(0x1000));
-  auto const sw = fmt::format("{}", logEntry);
-  // The accessors' lines carry no class label, the translation's the utility's name.
-  auto const accessor = [](char const* fn, std::string msg, std::string_view label = "") {
-    return fmt::format("EedbOutrifUtil 3 {} [{}] {}", fn, label, msg);
-  };
-  auto const keyLine = accessor("mapToHwKey_", " swKey: 4096 hwKey: " + hwKey, kOutrif);
-  EXPECT_THAT(
-      traces.lines(),
-      ::testing::ElementsAreArray({
-          accessor("processLogEntry", " calling getSchanCmds "),
-          accessor("writeSwEntryToShadow", " fapId: 0 instanceId 0 logEntry: " + flume),
-          keyLine,
-          keyLine,
-          accessor("translateToHwFormat_",
-                   " fapId: 0 instanceId: 0 hwKey: " + hwKey + " logEntry: " + sw, kOutrif),
-          accessor("userDefinedDoSetHwEntry", " calling user specified util function"),
-          accessor("userDefinedDoSetHwEntry", " after user function hwEntry: " + shadowEntry),
-          accessor("writeSwEntryToShadow", " fapId: 0 hwEntry: " + shadowEntry),
-          accessor("getSchanCmds", " fapId: 0 instanceId 0 swEntry: " + sw),
-          keyLine,
-          accessor("getSchanCmds", " Created schanEnqeueuStats for SwTableId 03:01:0c07 "),
-          accessor("getSchanCmds", " Incrementing EnqueueStats for shadowKey fap 0 instance 0"),
-      }));
-}
-
+// The table events at level 8: clearing and destruction. (The traces of one add at level 3 and
+// of handleInitialized and readShadowEntry at level 8 are the text golden's: golden.text.)
 TEST_F(OutrifPipeline, TracesOfTableEventsAtLevel8) {
-  util_->processSwEntry(outrif(outrifEntry(0x1000)));
-  TraceCapture const traces("EedbOutrifUtil/8");
   auto util = create(kOutrif, m_);
-  util->processSwEntry(outrif(outrifEntry(0x1000)));  // nothing at level 8
-  call<EedbHwMdb::Entry>(
-      *util, "readShadowEntry",
-      {SchanAccel::FapId(0), ZuriAsicUtils::InstanceId(0), EedbHwMdb::EntryKey(0x1000)});
+  util->processSwEntry(outrif(outrifEntry(0x1000)));
+  TraceCapture const traces("EedbOutrifUtil/8");
   util->clearHwTable(Asic::UnitId(0x0000));
   auto const key = fmt::format("{}", util->utilKey());
   util.reset();
-
   auto const line = [](char const* fn, std::string msg) {
     return fmt::format("EedbOutrifUtil 8 {} [{}] {}", fn, kOutrif, msg);
   };
-  EXPECT_THAT(
-      traces.lines(),
-      ::testing::ElementsAre(
-          line("handleInitialized", "fapRevision: 26:A0"),
-          line("readShadowEntry", " fapId: 0 insanceId: 0 hwShadowKey: fap 0 instance 0 key: " +
-                                      fmt::format("{}", EedbHwMdb::EntryKey(0x1000))),
-          line("clearHwTable", " unitId: 0x0000"), line("onDelete", " utilKey: " + key)));
+  EXPECT_THAT(traces.lines(), ::testing::ElementsAre(line("clearHwTable", " unitId: 0x0000"),
+                                                     line("onDelete", " utilKey: " + key)));
   EXPECT_THAT(key, ::testing::HasSubstr("swTableId=03:01:0c07"));
 }
 

@@ -52,14 +52,6 @@ TEST(Registration, OnePluginPerTableInTableOrderEachRegisteredAtA0AndB0) {
   EXPECT_THAT(keysOf(registrations()), ElementsAreArray(keys));
 }
 
-// The plug-in says which version it is, through the symbol the platform looks up.
-TEST(Registration, PluginReportsTheProjectVersion) {
-  Plugin::PluginVersion const* const version = plugin().version();
-  ASSERT_NE(version, nullptr);
-  EXPECT_STREQ(version->version, EEDB_VERSION_TEXT);
-  EXPECT_NE(version->commit, nullptr);
-}
-
 // The exception handle lives only from the first failure on; its name comes with the library, so
 // that a trace configuration naming it is not reported as naming no handle.
 TEST(Registration, PluginDeclaresTheTraceHandlesItCreatesOnFirstUse) {
