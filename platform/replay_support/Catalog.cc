@@ -195,44 +195,37 @@ struct Codec<Hardware::Zuri::Outlif> {
   }
 };
 
-// ---- Field access through lenses: from the whole entry down to a field's owner ----
+// ---- Field access: the field lists of the records, turned into data ----
 
+// Where a field's owner is, from the entry: the entry itself, or a group of fields within its
+// owner (a compound key, reached as a member; a view over the entry's bytes, made when reached).
+// `a` is an AnyLogEntry, const or not: a view reached from a const entry reads only.
 template <class E>
-struct RootLens {
-  static E const& read(AnyLogEntry const& a) { return std::get<E>(a); }
-  template <class F>
-  static void write(AnyLogEntry& a, F&& f) {
-    f(std::get<E>(a));
+struct AtEntry {
+  template <class A>
+  static auto& owner(A& a) {
+    return std::get<E>(a);
+  }
+};
+template <class At, class D>
+struct Within {
+  template <class A>
+  static decltype(auto) owner(A& a) {
+    return D::of(At::owner(a));
   }
 };
 
-// A group's owner: a compound key (read a copy, write it back) or a view (write through it).
-template <class Parent, auto Get, auto Set>
-struct GroupLens {
-  static auto read(AnyLogEntry const& a) { return std::invoke(Get, Parent::read(a)); }
-  template <class F>
-  static void write(AnyLogEntry& a, F&& f) {
-    Parent::write(a, [&](auto& owner) {
-      if constexpr (std::is_invocable_v<decltype(Set), decltype(owner)>) {
-        auto view = std::invoke(Set, owner);
-        f(view);
-      } else {
-        auto copy = std::invoke(Get, std::as_const(owner));
-        f(copy);
-        std::invoke(Set, owner, copy);
-      }
-    });
-  }
-};
+template <class At>
+using OwnerAt = std::remove_cvref_t<decltype(At::owner(std::declval<AnyLogEntry const&>()))>;
 
-template <class L, auto Get, auto Set>
+// A field's set and get: a plain write and read of the field within its owner.
+template <class At, class D>
 struct LeafOps {
-  using T = std::remove_cvref_t<decltype(std::invoke(Get, L::read(std::declval<AnyLogEntry>())))>;
+  using T = std::remove_cvref_t<decltype(D::of(std::declval<OwnerAt<At> const&>()))>;
   static void set(AnyLogEntry& a, Value const& v, std::string_view path) {
-    T const x = Codec<T>::decode(v, path);
-    L::write(a, [&](auto& owner) { std::invoke(Set, owner, x); });
+    D::write(At::owner(a), Codec<T>::decode(v, path));
   }
-  static Value get(AnyLogEntry const& a) { return Codec<T>::encode(std::invoke(Get, L::read(a))); }
+  static Value get(AnyLogEntry const& a) { return Codec<T>::encode(D::of(At::owner(a))); }
 };
 
 // Built for every field of a compound key or a view that a parser sets: no formatting.
@@ -277,60 +270,49 @@ Value getObject(std::span<FieldInfo const> fields, AnyLogEntry const& a) {
   return Value::object(std::move(members));
 }
 
-template <class D>
-struct IsGroup : std::false_type {};
-template <auto Get, auto Set, class Owner>
-struct IsGroup<detail::Group<Get, Set, Owner>> : std::true_type {};
-
-template <class L, class Owner>
+template <class At>
 struct FieldInfos;
 
-template <class L, class Owner, std::size_t I>
+// A group's set and get: those of its fields, as one object.
+template <class At, std::size_t I>
 struct GroupOps {
-  static constexpr auto const& desc = std::get<I>(Fields<Owner>::list);
-  using D = std::remove_cvref_t<decltype(desc)>;
-  using Lens = GroupLens<L, D::getter, D::setter>;
-  using Sub = std::remove_cvref_t<decltype(Lens::read(std::declval<AnyLogEntry>()))>;
-
+  static constexpr auto const& desc = std::get<I>(Fields<OwnerAt<At>>::list);
+  using Inner = Within<At, std::remove_cvref_t<decltype(desc)>>;
   static void set(AnyLogEntry& a, Value const& v, std::string_view path) {
-    setObject(FieldInfos<Lens, Sub>::list, a, v, path);
+    setObject(FieldInfos<Inner>::list, a, v, path);
   }
-  static Value get(AnyLogEntry const& a) { return getObject(FieldInfos<Lens, Sub>::list, a); }
-  static bool shown(AnyLogEntry const& a) {
-    return desc.shown == nullptr || desc.shown(L::read(a));
-  }
+  static Value get(AnyLogEntry const& a) { return getObject(FieldInfos<Inner>::list, a); }
+  static bool shown(AnyLogEntry const& a) { return detail::shown(desc, At::owner(a)); }
 };
 
-template <class L, class Owner, std::size_t I>
+template <class At, std::size_t I>
 constexpr FieldInfo makeFieldInfo() {
-  constexpr auto const& desc = std::get<I>(Fields<Owner>::list);
+  constexpr auto const& desc = std::get<I>(Fields<OwnerAt<At>>::list);
   using D = std::remove_cvref_t<decltype(desc)>;
-  if constexpr (IsGroup<D>::value) {
-    using Ops = GroupOps<L, Owner, I>;
-    return {desc.name,
-            FieldKind::object,
-            0,
-            FieldInfos<typename Ops::Lens, typename Ops::Sub>::list,
-            &Ops::set,
-            &Ops::get,
-            &Ops::shown,
-            desc.selector,
-            desc.selectorValue};
+  if constexpr (detail::kIsGroup<D>) {
+    using Ops = GroupOps<At, I>;
+    FieldInfo info{desc.name, FieldKind::object, 0,          FieldInfos<typename Ops::Inner>::list,
+                   &Ops::set, &Ops::get,         &Ops::shown};
+    if constexpr (requires { desc.selector; }) {
+      info.selector = desc.selector;
+      info.selectorValue = desc.selectorValue;
+    }
+    return info;
   } else {
-    using Ops = LeafOps<L, D::getter, D::setter>;
+    using Ops = LeafOps<At, D>;
     using T = typename Ops::T;
-    return {desc.name, Codec<T>::kind, Codec<T>::bits, {}, &Ops::set, &Ops::get, nullptr, {}, 0};
+    return {desc.name, Codec<T>::kind, Codec<T>::bits, {}, &Ops::set, &Ops::get, nullptr};
   }
 }
 
-// Every field of Owner, reached from the entry through L: the field list turned into data.
-template <class L, class Owner>
+// Every field of the owner at At: its field list turned into data.
+template <class At>
 struct FieldInfos {
-  static constexpr std::size_t kCount = std::tuple_size_v<decltype(Fields<Owner>::list)>;
+  static constexpr std::size_t kCount = std::tuple_size_v<decltype(Fields<OwnerAt<At>>::list)>;
   static_assert(kCount <= 64, "FieldSetter keeps the fields given in 64 bits");
   static constexpr std::array<FieldInfo, kCount> list =
       []<std::size_t... I>(std::index_sequence<I...>) {
-    return std::array<FieldInfo, kCount>{makeFieldInfo<L, Owner, I>()...};
+    return std::array<FieldInfo, kCount>{makeFieldInfo<At, I>()...};
   }
   (std::make_index_sequence<kCount>{});
 };
@@ -346,7 +328,7 @@ struct TableOps {
   }
   static constexpr TableInfo info() {
     constexpr std::size_t index = [] { return AnyLogEntry(std::in_place_type<E>).index(); }();
-    return {Fields<E>::table, Constants::swTableId, FieldInfos<RootLens<E>, E>::list, index, &wrap};
+    return {Fields<E>::table, Constants::swTableId, FieldInfos<AtEntry<E>>::list, index, &wrap};
   }
 };
 

@@ -49,7 +49,7 @@ class Srv6ViewBytes {
   using Byte = std::conditional_t<Writable, std::uint8_t, std::uint8_t const>;
   explicit Srv6ViewBytes(std::span<Byte, kSrv6ViewDataBytes> bytes) noexcept : bytes_(bytes) {}
 
- protected:
+ public:
   template <class T>
   T at(std::size_t offset) const noexcept {
     if constexpr (std::is_same_v<T, std::uint8_t>) {
@@ -81,12 +81,22 @@ class Srv6ViewBytes {
   std::span<Byte, kSrv6ViewDataBytes> bytes_;
 };
 
+// A field of a view's field list: a T at a byte offset, read by of(view), written by write(view,
+// v).
+template <class T, std::size_t Offset>
+struct Srv6Field {
+  std::string_view name;
+  static T of(Srv6ViewBytes<false> const& view) noexcept { return view.at<T>(Offset); }
+  static void write(Srv6ViewBytes<true> const& view, T const& value) noexcept {
+    view.atIs<T>(Offset, value);
+  }
+};
+
 }  // namespace detail
 
 // A view's fields come from one list macro per view, one line per field (type, name, byte
 // offset, comment), as a log entry's do (EEDB_SW_RECORD in FieldList.h, and why these are
-// macros): EEDB_SRV6_VIEW_FIELD makes the getter and the setter, EEDB_SRV6_VIEW_LISTED the
-// field list entry.
+// macros): EEDB_SRV6_VIEW makes a getter and a setter per field and the view's field list.
 #define EEDB_SRV6_VIEW_FIELD(Type, name, offset)                                     \
   Type name() const noexcept {                                                       \
     return this->template at<Type>(offset);                                          \
@@ -95,7 +105,12 @@ class Srv6ViewBytes {
     this->template atIs<Type>(offset, v);                                            \
   }
 #define EEDB_SRV6_VIEW_LISTED(Type, name, offset) \
-  ::ZuriErrm::field<&ConstView::name, &View::name##Is>(#name),
+  ::ZuriErrm::detail::Srv6Field<Type, offset>{#name},
+#define EEDB_SRV6_VIEW(LIST)                        \
+  LIST(EEDB_SRV6_VIEW_FIELD)                        \
+  static constexpr auto fieldList() noexcept {      \
+    return std::tuple{LIST(EEDB_SRV6_VIEW_LISTED)}; \
+  }
 
 // View 0: the SRv6 header entry.
 #define EEDB_ETPS_SRV6_150_FIELDS(FIELD)                     \
@@ -107,7 +122,7 @@ template <bool Writable>
 class EtpsSrv6150ViewT : public detail::Srv6ViewBytes<Writable> {
  public:
   using detail::Srv6ViewBytes<Writable>::Srv6ViewBytes;
-  EEDB_ETPS_SRV6_150_FIELDS(EEDB_SRV6_VIEW_FIELD)
+  EEDB_SRV6_VIEW(EEDB_ETPS_SRV6_150_FIELDS)
 };
 using EtpsSrv6150View = EtpsSrv6150ViewT<true>;
 using EtpsSrv6150ConstView = EtpsSrv6150ViewT<false>;
@@ -119,7 +134,7 @@ template <bool Writable>
 class EtpsDataSid150ViewT : public detail::Srv6ViewBytes<Writable> {
  public:
   using detail::Srv6ViewBytes<Writable>::Srv6ViewBytes;
-  EEDB_ETPS_DATA_SID_150_FIELDS(EEDB_SRV6_VIEW_FIELD)
+  EEDB_SRV6_VIEW(EEDB_ETPS_DATA_SID_150_FIELDS)
 };
 using EtpsDataSid150View = EtpsDataSid150ViewT<true>;
 using EtpsDataSid150ConstView = EtpsDataSid150ViewT<false>;
@@ -141,7 +156,7 @@ template <bool Writable>
 class EtpsIpv6TunnelRaw150ViewT : public detail::Srv6ViewBytes<Writable> {
  public:
   using detail::Srv6ViewBytes<Writable>::Srv6ViewBytes;
-  EEDB_ETPS_IPV6_TUNNEL_RAW_150_FIELDS(EEDB_SRV6_VIEW_FIELD)
+  EEDB_SRV6_VIEW(EEDB_ETPS_IPV6_TUNNEL_RAW_150_FIELDS)
 };
 using EtpsIpv6TunnelRaw150View = EtpsIpv6TunnelRaw150ViewT<true>;
 using EtpsIpv6TunnelRaw150ConstView = EtpsIpv6TunnelRaw150ViewT<false>;
@@ -178,6 +193,17 @@ class EedbSrv6LogEntry {
 
   bool operator==(EedbSrv6LogEntry const&) const noexcept = default;
 
+  // The view data as three groups of fields, each meaning something for one view type.
+  static constexpr auto views() noexcept {
+    using E = EedbSrv6LogEntry;
+    return std::tuple{
+        detail::View<EtpsSrv6150ViewT, &E::viewData_, &E::viewType_>{"etpsSrv6150", "viewType", 0},
+        detail::View<EtpsDataSid150ViewT, &E::viewData_, &E::viewType_>{"etpsDataSid150",
+                                                                        "viewType", 1},
+        detail::View<EtpsIpv6TunnelRaw150ViewT, &E::viewData_, &E::viewType_>{
+            "etpsIpv6TunnelRaw150", "viewType", 2}};
+  }
+
   EEDB_SW_RECORD(EedbSrv6LogEntry, EEDB_SRV6_FIELDS)
   ViewData viewData_{};
 };
@@ -195,21 +221,6 @@ struct EedbSrv6Constants {
   static constexpr Asic::SwTableId swTableId{0x03010C09};
 };
 
-namespace detail {
-
-inline constexpr std::string_view kSrv6ViewSelector = "viewType";
-
-template <std::uint8_t View>
-bool srv6HoldsView(EedbSrv6LogEntry const& e) {
-  return e.viewType().value() == View;
-}
-
-// The view data of one view: only for entries of that view type.
-template <std::uint8_t View>
-inline constexpr Selected<EedbSrv6LogEntry> srv6View{&srv6HoldsView<View>, kSrv6ViewSelector, View};
-
-}  // namespace detail
-
 }  // namespace ZuriErrm
 
 template <>
@@ -220,44 +231,9 @@ struct fmt::formatter<ZuriErrm::EedbSrv6View> : fmt::formatter<unsigned> {
 };
 
 template <>
-struct ZuriErrm::Fields<ZuriErrm::EtpsSrv6150ConstView> {
-  using ConstView = ZuriErrm::EtpsSrv6150ConstView;
-  using View = ZuriErrm::EtpsSrv6150View;
-  static constexpr auto list = std::tuple{EEDB_ETPS_SRV6_150_FIELDS(EEDB_SRV6_VIEW_LISTED)};
-};
-
-template <>
-struct ZuriErrm::Fields<ZuriErrm::EtpsDataSid150ConstView> {
-  using ConstView = ZuriErrm::EtpsDataSid150ConstView;
-  using View = ZuriErrm::EtpsDataSid150View;
-  static constexpr auto list = std::tuple{EEDB_ETPS_DATA_SID_150_FIELDS(EEDB_SRV6_VIEW_LISTED)};
-};
-
-template <>
-struct ZuriErrm::Fields<ZuriErrm::EtpsIpv6TunnelRaw150ConstView> {
-  using ConstView = ZuriErrm::EtpsIpv6TunnelRaw150ConstView;
-  using View = ZuriErrm::EtpsIpv6TunnelRaw150View;
-  static constexpr auto list =
-      std::tuple{EEDB_ETPS_IPV6_TUNNEL_RAW_150_FIELDS(EEDB_SRV6_VIEW_LISTED)};
-};
-
-template <>
 struct ZuriErrm::Fields<ZuriErrm::EedbSrv6LogEntry> {
-  using E = ZuriErrm::EedbSrv6LogEntry;
   static constexpr std::string_view table = "EedbSrv6";
   // The entry's own fields, then the data of each view.
-  static constexpr auto list = std::tuple_cat(
-      E::fieldList(),
-      std::tuple{
-          group<static_cast<EtpsSrv6150ConstView (E::*)() const noexcept>(&E::etpsSrv6150),
-                static_cast<EtpsSrv6150View (E::*)() noexcept>(&E::etpsSrv6150)>(
-              "etpsSrv6150", detail::srv6View<0>),
-          group<static_cast<EtpsDataSid150ConstView (E::*)() const noexcept>(&E::etpsDataSid150),
-                static_cast<EtpsDataSid150View (E::*)() noexcept>(&E::etpsDataSid150)>(
-              "etpsDataSid150", detail::srv6View<1>),
-          group<static_cast<EtpsIpv6TunnelRaw150ConstView (E::*)() const noexcept>(
-                    &E::etpsIpv6TunnelRaw150),
-                static_cast<EtpsIpv6TunnelRaw150View (E::*)() noexcept>(&E::etpsIpv6TunnelRaw150)>(
-              "etpsIpv6TunnelRaw150", detail::srv6View<2>),
-      });
+  static constexpr auto list =
+      std::tuple_cat(ZuriErrm::EedbSrv6LogEntry::fieldList(), ZuriErrm::EedbSrv6LogEntry::views());
 };

@@ -1,8 +1,9 @@
 // Field lists of the software table types: each log entry, compound key and view declares its
 // fields once, in storage order. A log entry or compound key declares them as one list of (type,
 // name) from which its getters, setters, members and field list all come (EEDB_SW_RECORD below);
-// the SRv6 views over an entry's bytes list (name, getter, setter). The printed form of every such
-// type and the replay catalogue are both derived from that one list.
+// its field list points at the members, so that whoever walks it reads and writes a field as a
+// plain member. The SRv6 views over an entry's bytes list (type, name, byte offset). The printed
+// form of every such type and the replay catalogue are both derived from these lists.
 #pragma once
 
 #include <array>
@@ -19,8 +20,8 @@
 
 namespace ZuriErrm {
 
-// Specialised per type: `list` (a tuple of field() and group() descriptors, storage order) and, for
-// log entries, `table` (the table's short name, e.g. "EedbOutrif").
+// Specialised per type: `list` (a tuple of the descriptors below, storage order) and, for log
+// entries, `table` (the table's short name, e.g. "EedbOutrif").
 template <class T>
 struct Fields;
 
@@ -36,81 +37,72 @@ concept IsLogEntry = HasFields<T> && requires {
 
 namespace detail {
 
-// A field read by Get (a const member) and written by Set (a member taking the value).
-template <auto Get, auto Set>
-struct Leaf {
-  static constexpr auto getter = Get;
-  static constexpr auto setter = Set;
-  template <class Owner>
-  static decltype(auto) read(Owner const& owner) {
-    return std::invoke(Get, owner);
-  }
-  std::string_view name;
-};
-
-// A field that is itself a small object with a field list: a compound key (Set stores a modified
-// copy back) or a view over the entry's bytes (Set returns a writable view). `shown`, when set,
-// says whether the group means anything for an entry (an SRv6 view that is not the entry's own):
-// only while the owner's field `selector` holds `selectorValue`.
-template <auto Get, auto Set, class Owner>
-struct Group {
-  static constexpr auto getter = Get;
-  static constexpr auto setter = Set;
-  static decltype(auto) read(Owner const& owner) { return std::invoke(Get, owner); }
-  std::string_view name;
-  bool (*shown)(Owner const&) = nullptr;
-  std::string_view selector;
-  unsigned selectorValue = 0;
-};
-
-}  // namespace detail
-
-// The condition of a group that means something only for one value of a selector field of its owner
-// (e.g. the view data of one view type).
-template <class Owner>
-struct Selected {
-  bool (*holds)(Owner const&);
-  std::string_view selector;
-  unsigned value;
-};
-
-template <auto Get, auto Set>
-constexpr detail::Leaf<Get, Set> field(std::string_view name) {
-  return {name};
-}
-
-namespace detail {
-
 template <class M>
-struct OwnerOfGetter;
-template <class R, class C>
-struct OwnerOfGetter<R (C::*)() const> {
-  using type = C;
+struct MemberType;
+template <class C, class T>
+struct MemberType<T C::*> {
+  using type = T;
 };
-template <class R, class C>
-struct OwnerOfGetter<R (C::*)() const noexcept> {
-  using type = C;
+
+// A field that its owner stores: M points to the member; of(owner) is the field, const when the
+// owner is. A member whose type has a field list of its own (a compound key) is a group of fields.
+template <auto M>
+struct Member {
+  using Type = typename MemberType<decltype(M)>::type;
+  std::string_view name;
+  template <class Owner>
+  static constexpr auto& of(Owner& owner) noexcept {
+    return owner.*M;
+  }
+  template <class Owner, class T>
+  static constexpr void write(Owner& owner, T const& value) noexcept {
+    owner.*M = value;
+  }
 };
-template <auto Get>
-using OwnerOf = typename OwnerOfGetter<std::remove_cv_t<decltype(Get)>>::type;
 
-}  // namespace detail
+// A group of fields that is a view over the owner's bytes (member Bytes): of(owner) makes the
+// view, V<false> that reads them from a const owner, else V<true> that writes through them. It
+// means something for an entry only while the owner's field `selector` (member Selector) holds
+// `selectorValue`.
+template <template <bool> class V, auto Bytes, auto Selector>
+struct View {
+  std::string_view name;
+  std::string_view selector;
+  unsigned selectorValue;
+  template <class Owner>
+  static constexpr auto of(Owner& owner) noexcept {
+    return V<!std::is_const_v<Owner>>(owner.*Bytes);
+  }
+  template <class Owner>
+  bool shown(Owner const& owner) const noexcept {
+    auto const& selected = owner.*Selector;
+    if constexpr (requires { selected.value(); }) {
+      return selected.value() == selectorValue;
+    } else {
+      return selected == selectorValue;
+    }
+  }
+};
 
-template <auto Get, auto Set>
-constexpr detail::Group<Get, Set, detail::OwnerOf<Get>> group(
-    std::string_view name, bool (*shown)(detail::OwnerOf<Get> const&) = nullptr) {
-  return {name, shown, {}, 0};
+// Whether a descriptor is a group of fields (a compound key or a view), and whether a group means
+// something for its owner's entry.
+template <class D>
+struct GroupOf : std::false_type {};
+template <auto M>
+struct GroupOf<Member<M>> : std::bool_constant<HasFields<typename Member<M>::Type>> {};
+template <template <bool> class V, auto Bytes, auto Selector>
+struct GroupOf<View<V, Bytes, Selector>> : std::true_type {};
+template <class D>
+inline constexpr bool kIsGroup = GroupOf<std::remove_cvref_t<D>>::value;
+
+template <class D, class Owner>
+bool shown(D const& d, Owner const& owner) {
+  if constexpr (requires { d.shown(owner); }) {
+    return d.shown(owner);
+  } else {
+    return true;
+  }
 }
-
-template <auto Get, auto Set>
-constexpr detail::Group<Get, Set, detail::OwnerOf<Get>> group(std::string_view name,
-                                                              Selected<detail::OwnerOf<Get>> when) {
-  return {name, when.holds, when.selector, when.value};
-}
-
-// ---- Records: a log entry or compound key declared as one list of fields ----
-
-namespace detail {
 
 // How a record hands out a field and takes it back: by value, or by reference to const for what is
 // more than a number (the raw bytes of a view, and the addresses: see SwTableTypes.h).
@@ -121,21 +113,10 @@ struct ReadByReference<std::array<T, N>> : std::true_type {};
 template <class T>
 using Read = std::conditional_t<ReadByReference<T>::value, T const&, T>;
 
-// A listed field: a group when its type has a field list of its own (a compound key), else a leaf.
-template <auto Get, auto Set>
-constexpr auto listed(std::string_view name) {
-  using T = std::remove_cvref_t<std::invoke_result_t<decltype(Get), OwnerOf<Get> const&>>;
-  if constexpr (HasFields<T>) {
-    return group<Get, Set>(name);
-  } else {
-    return field<Get, Set>(name);
-  }
-}
-
 }  // namespace detail
 
-// The field list of a record (EEDB_SW_RECORD); a log entry's own specialisation adds its table
-// name.
+// The field list of a record (EEDB_SW_RECORD) or a view (EEDB_SRV6_VIEW); a log entry's own
+// specialisation adds its table name.
 template <class T>
 requires requires {
   T::fieldList();
@@ -143,19 +124,6 @@ requires requires {
 struct Fields<T> {
   static constexpr auto list = T::fieldList();
 };
-
-namespace detail {
-
-template <class Owner, auto Get, auto Set>
-bool groupShown(Group<Get, Set, Owner> const& g, Owner const& owner) {
-  return g.shown == nullptr || g.shown(owner);
-}
-template <class Owner, auto Get, auto Set>
-bool groupShown(Leaf<Get, Set> const&, Owner const&) {
-  return true;
-}
-
-}  // namespace detail
 
 }  // namespace ZuriErrm
 
@@ -174,7 +142,8 @@ bool groupShown(Leaf<Get, Set> const&, Owner const&) {
 //
 // EEDB_SW_RECORD makes, per field, the getter fodo(), the setter fodoIs(v) and the member fodo_
 // (value-initialised: 0, or the type's own default such as an out-LIF that is not valid), and the
-// class's field list fieldList() (Fields<T>::list) with every field in that order. They are macros
+// class's field list fieldList() (Fields<T>::list): every field in that order, as a pointer to its
+// member (detail::Member; the list may point at private members). They are macros
 // because C++ cannot declare a named member function or member from data; everything else about a
 // field stays with the compiler (its type, and the field list checked as any other). The macro
 // leaves the class in its private part.
@@ -185,7 +154,7 @@ bool groupShown(Leaf<Get, Set> const&, Owner const&) {
   constexpr void name##Is(::ZuriErrm::detail::Read<Type> v) noexcept { \
     name##_ = v;                                                       \
   }
-#define EEDB_SW_LISTED(Type, name) ::ZuriErrm::detail::listed<&Self::name, &Self::name##Is>(#name),
+#define EEDB_SW_LISTED(Type, name) ::ZuriErrm::detail::Member<&Self::name##_>{#name},
 #define EEDB_SW_MEMBER(Type, name) Type name##_{};
 #define EEDB_SW_RECORD(Class, LIST)            \
  public:                                       \
@@ -212,8 +181,8 @@ struct fmt::formatter<T> {
     }
     bool first = true;
     auto one = [&](auto const& d) {
-      if (!ZuriErrm::detail::groupShown(d, value)) return;
-      out = fmt::format_to(out, "{}{}={}", first ? "" : ", ", d.name, d.read(value));
+      if (!ZuriErrm::detail::shown(d, value)) return;
+      out = fmt::format_to(out, "{}{}={}", first ? "" : ", ", d.name, d.of(value));
       first = false;
     };
     std::apply([&](auto const&... d) { (one(d), ...); }, ZuriErrm::Fields<T>::list);
