@@ -74,6 +74,8 @@ Examples:
   eedb-replay --quiet --dump-shadow=stream shadow.jsonl examples/demo.jsonl
   eedb-replay --quiet examples/expect.jsonl
   eedb-replay --bits examples/outrif.jsonl
+  eedb-replay --shrink small.jsonl --verify big.jsonl
+  eedb-replay --compare-plugin old/libeedb26.so examples/demo.jsonl
   eedb-replay --list-tables
   eedb-replay --describe EedbOutrif --format json)";
 
@@ -173,6 +175,18 @@ CommandLine::CommandLine()
   app.add_flag("--bits", args_.bits,
                "text form: draw every shadow entry shown (of an offer, and of --dump-shadow) as a "
                "bit diagram, 32 bits a row with each row's SCHAN data word");
+  app.add_option("--shrink", args_.shrink,
+                 "write to OUT.jsonl a smallest part of the stream (its lines in order) that still "
+                 "fails as the whole stream does: the first failing line with the same failure, "
+                 "or the first --verify difference; say what was kept and exit (status 1 when the "
+                 "stream does not fail; e.g. --shrink small.jsonl)")
+      ->option_text("OUT.jsonl");
+  app.add_option("--compare-plugin", args_.comparePlugin,
+                 "replay the stream through the --plugin plug-in and through OTHER.so, and report "
+                 "every line where they differ (applicability, failure, shadow entry, SCHAN "
+                 "commands) with both sides, then how many lines differ (exit status 1 when one "
+                 "does; e.g. --compare-plugin old/libeedb26.so)")
+      ->option_text("OTHER.so");
   app.add_flag("--list-tables", args_.listTables,
                "list the software tables, the table utilities registered for each and their "
                "revisions, and exit");
