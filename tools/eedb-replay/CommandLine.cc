@@ -64,6 +64,8 @@ Exit status: 0 when every line was read and processed without an exception (or f
 expectation says) and every expectation held, 1 when some line was rejected or raised
 unexpectedly, an expectation was unmet (or, with --verify, the chip model differs from the
 shadow; with --strict, a note failed a line; the JSON summary's "passed" says which), 2 for a usage or I/O error (a failed write stops the replay at once).
+--shrink: 0 when it wrote the shrunk stream, 1 when the stream does not fail. --compare-plugin:
+0 when the two plug-ins agree on every line, 1 when a line differs.
 
 Examples:
   eedb-replay examples/demo.jsonl

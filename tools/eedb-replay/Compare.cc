@@ -217,10 +217,16 @@ std::vector<Difference> differencesOf(LineRecords const& a, LineRecords const& b
 void jsonPlugin(fmt::memory_buffer& out, PluginId const& id) {
   out.append(std::string_view("{\"path\": "));
   appendJsonString(out, id.path);
-  out.append(std::string_view(", \"version\": "));
-  appendJsonString(out, id.version);
-  out.append(std::string_view(", \"commit\": "));
-  appendJsonString(out, id.commit);
+  // As --version says them: null for what the plug-in does not name.
+  for (auto const& [name, value] :
+       {std::pair{", \"version\": ", &id.version}, std::pair{", \"commit\": ", &id.commit}}) {
+    out.append(std::string_view(name));
+    if (value->empty()) {
+      out.append(std::string_view("null"));
+    } else {
+      appendJsonString(out, *value);
+    }
+  }
   out.push_back('}');
 }
 
