@@ -8,6 +8,7 @@
 
 #include <fcntl.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -129,10 +130,16 @@ class Side {
       std::string_view file;
       if (record["file"].get(file) != simdjson::SUCCESS) file = {};
       if (have && (line != out.line || file != out.file)) return true;
+      if (!have) subjects_.clear();
       out.line = line;
       out.file = std::string(file);
       have = true;
       std::string path = subjectOf(record);
+      // A subject met again on the line (a second refusal) is told from the first by its count.
+      std::size_t const seen =
+          static_cast<std::size_t>(std::count(subjects_.begin(), subjects_.end(), path));
+      subjects_.push_back(path);
+      if (seen != 0) path += fmt::format(" #{}", seen + 1);
       for (auto [key, member] : record) {
         if (key == "line" || key == "file" || key == "util" || key == "name" || key == "trace") {
           continue;
@@ -184,6 +191,7 @@ class Side {
   simdjson::dom::parser parser_;
   simdjson::dom::element element_;
   std::optional<simdjson::dom::element> pending_;
+  std::vector<std::string> subjects_;  // of the line's records so far
 };
 
 // A member in both sides' records of a line, or in one only.
