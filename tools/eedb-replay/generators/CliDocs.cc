@@ -211,7 +211,8 @@ std::string manPage(CommandLine const& cli, std::string_view version, std::strin
 }
 
 // Options complete from the list of options; a value by its kind: files for PATH, FILE and a
-// file name such as OUT.jsonl, the listed choices for "a|b", the catalogue's tables for TABLE; other values are free text.
+// file name such as OUT.jsonl, the listed choices for "a|b", the catalogue's tables for TABLE;
+// other values are free text.
 std::string completion(CommandLine const& cli) {
   std::string options;
   std::string cases;
