@@ -10,6 +10,7 @@
 #include <optional>
 #include <span>
 #include <stdexcept>
+#include <utility>
 
 #include <fmt/format.h>
 #include <simdjson.h>
@@ -34,7 +35,9 @@ namespace {
 // Prints nothing; keeps the places where --verify finds the chip different from the shadow.
 class ProbePrinter final : public Printer {
  public:
-  std::vector<std::string> places;
+  std::vector<std::string> places;  // as the failure names them
+  // The memory and index of each difference's place, beside its text.
+  std::vector<std::pair<std::string_view, std::uint32_t>> indices;
 
   void traces(std::optional<std::size_t>, std::span<TraceLine const>) override {}
   void rejected(std::size_t, std::string_view) override {}
@@ -43,9 +46,11 @@ class ProbePrinter final : public Printer {
   void summary(Summary const&) override {}
   void verifyRefused(std::string_view message) override {
     places.push_back(fmt::format("the chip model refused a command: {}", message));
+    indices.emplace_back();
   }
   void verifyDifference(chip26_a0::MemoryDifference const& difference) override {
     places.push_back(fmt::format("the chip differs from the shadow at {}", difference.place));
+    indices.emplace_back(difference.place.memory, difference.place.index);
   }
   void verified(std::size_t, std::size_t) override {}
   void tableList(std::span<TableListing const>) override {}
@@ -121,6 +126,7 @@ class Shrinker {
       if (observe) observe(i, outcome);
     }
     if (settings.verify) run.finish(true);
+    placeIndices_ = std::move(printer.indices);
     return std::move(printer.places);
   }
 
@@ -134,6 +140,7 @@ class Shrinker {
     });
     if (failure.kind == Failure::Kind::none && !places.empty()) {
       failure = {Failure::Kind::verify, 0, places.front()};
+      verifyPlace_ = placeIndices_.front();
     }
     return failure;
   }
@@ -178,16 +185,15 @@ class Shrinker {
   }
 
   std::vector<std::size_t> verifyCut(std::vector<std::size_t> const& all) {
-    // The place as the report names it: "MEMORY[INDEX] ..." of the first difference.
     std::vector<std::size_t> touching;
+    if (verifyPlace_.first.empty()) return all;  // a command the chip model refused
     RunSettings settings = settings_;
     settings.verify = false;
     ++probes_;
     replay(all, settings, [&](std::size_t i, LineOutcome const& o) {
       for (OfferResult const& offer : o.offers) {
         for (auto const& cmd : offer.cmds) {
-          if (failure_.what.find(fmt::format(" at {}[{}] ", cmd.memory, cmd.index)) !=
-              std::string::npos) {
+          if (cmd.memory == verifyPlace_.first && cmd.index == verifyPlace_.second) {
             touching.push_back(i);
             return;
           }
@@ -235,6 +241,8 @@ class Shrinker {
   RunSettings settings_;
   StreamLines const& lines_;
   Failure failure_;
+  std::pair<std::string_view, std::uint32_t> verifyPlace_;                // of a --verify failure
+  std::vector<std::pair<std::string_view, std::uint32_t>> placeIndices_;  // of the last replay
   std::size_t probes_ = 0;
 };
 
