@@ -105,7 +105,7 @@ TEST_F(CompareTest, ShrinkWritesTheLinesKeptAndSaysWhichFailure) {
   EXPECT_EQ(slurp(dir_ + "/small.jsonl"), stream[3] + "\n");
 
   Outcome const json = run("--format json --shrink " + dir_ + "/small.jsonl " + in);
-  EXPECT_THAT(json.out, HasSubstr(R"({"shrink": {"lines": 7, "kept": 1, "out": ")"));
+  EXPECT_THAT(json.out, HasSubstr(R"({"shrink": {"lines": 7, "kept": 1, "members": 0, "out": ")"));
   EXPECT_THAT(json.out, HasSubstr(R"("failure": {"kind": "line", "line": 4, "what": )"));
 
   // A stream that does not fail: nothing to shrink, nothing written.

@@ -1,6 +1,7 @@
 // --shrink: streams with a failure planted among lines that have nothing to do with it shrink to
 // exactly the lines the failure needs, and keep the failure the whole stream shows first.
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -43,28 +44,37 @@ TEST(Shrink, APlantedFailureShrinksToExactlyTheLinesItNeeds) {
     std::vector<Planted> planted;
     std::vector<std::size_t> kept;  // indices in the stream with the planted lines in place
     std::string_view what;          // a part of the failure kept; empty: none
+    std::map<std::size_t, std::string> rewritten = {};  // lines kept with members taken out
   };
   std::string const outrif4096 =
       R"({"table": "EedbOutrif", "entry": {"key": 4096, "viewType": 1}})";
   std::string const mpls4096 =
       R"({"table": "EedbMplsTunnelTable", "entry": {"key": 4096, "viewType": 1}})";
   Case const cases[] = {
+      // Members the failure shows without go too: the unit is the default one, and the
+      // exception's text shows remarkProfile 0 without it; fodo 5 is in the text.
       {"raises on its own",
        false,
-       {{150, R"({"table": "EedbOutrif", "entry": {"key": 7, "viewType": 1, "mtuProfile": 16}})"}},
+       {{150, R"({"table": "EedbOutrif", "unit": {"fap": 0, "instance": 0}, "entry": {"key": 7, )"
+              R"("viewType": 1, "mtuProfile": 16, "remarkProfile": 0, "fodo": 5}})"}},
        {150},
-       "EedbOutrifUtil raised Asic::OrderedTableException"},
+       "EedbOutrifUtil raised Asic::OrderedTableException",
+       {{150,
+         R"({"table":"EedbOutrif","entry":{"key":7,"viewType":1,"mtuProfile":16,"fodo":5}})"}}},
       {"refused as input",
        false,
        {{30, R"({"table": "EedbOutRif", "entry": {"key": 7}})"}},
        {30},
-       "refused: unknown table 'EedbOutRif'"},
+       "refused: unknown table 'EedbOutRif'",
+       {{30, R"({"table":"EedbOutRif"})"}}},
       {"unmet expectation",
        false,
        {{299, R"({"table": "EedbOutrif", "entry": {"key": 9, "viewType": 1, "fodo": 7}, )"
               R"("expect": {"fields": {"fodo": 8}}})"}},
        {299},
-       "unmet: field 'fodo' is 7, not 8"},
+       "unmet: field 'fodo' is 7, not 8",
+       {{299, R"({"table":"EedbOutrif","entry":{"viewType":1,"fodo":7},)"
+              R"("expect":{"fields":{"fodo":8}}})"}}},
       // The entry of another software table under the same key: the line that wrote it and the
       // line that overwrites it.
       {"overwrite under --strict, same key",
@@ -79,7 +89,8 @@ TEST(Shrink, APlantedFailureShrinksToExactlyTheLinesItNeeds) {
         {180, R"({"table": "EedbIpTunnel", "entry": {"key": {"outlif": 4096, "dipOutlif": 0}, )"
               R"("viewType": 0, "dip": "10.1.2.3"}})"}},
        {60, 180},
-       "overwrites EedbMplsTunnelTableUtil's entry"},
+       "overwrites EedbMplsTunnelTableUtil's entry",
+       {{180, R"({"table":"EedbIpTunnel","entry":{"key":{"outlif":4096,"dipOutlif":0}}})"}}},
       // Two failures: the first one the stream shows is kept.
       {"the first failure",
        false,
@@ -108,6 +119,7 @@ TEST(Shrink, APlantedFailureShrinksToExactlyTheLinesItNeeds) {
     EXPECT_EQ(result.failure.kind, Failure::Kind::line);
     EXPECT_THAT(result.failure.what, HasSubstr(c.what));
     EXPECT_THAT(result.kept, ElementsAreArray(c.kept));
+    EXPECT_EQ(result.rewritten, c.rewritten);
   }
 }
 

@@ -106,6 +106,7 @@ class Shrinker {
       result.kept.insert(std::upper_bound(result.kept.begin(), result.kept.end(), failure_.line),
                          failure_.line);
     }
+    shrinkMembers(result);
     result.probes = probes_;
     result.seconds = std::chrono::steady_clock::now() - start;
     return result;
@@ -113,6 +114,95 @@ class Shrinker {
 
  private:
   using Observe = std::function<void(std::size_t, LineOutcome const&)>;
+
+  // A line as the probes replay it: rewritten, or as it came.
+  std::string_view textOf(std::size_t i) const {
+    auto const found = rewritten_.find(i);
+    if (found == rewritten_.end()) return lines_.text(i);
+    return {found->second.data(), found->second.size() - simdjson::SIMDJSON_PADDING};
+  }
+
+  // Takes out of each line kept, one at a time, every member of the line and of its entry that
+  // the failure shows without.
+  void shrinkMembers(ShrinkResult& result) {
+    std::vector<std::size_t> others = result.kept;
+    if (failure_.kind == Failure::Kind::line) std::erase(others, failure_.line);
+    simdjson::dom::parser parser;
+    for (std::size_t const i : result.kept) {
+      for (bool taken = true; taken;) {
+        taken = false;
+        for (std::string& text : withoutOneMember(parser, textOf(i))) {
+          auto const before = rewritten_.find(i);
+          std::optional<std::string> kept;
+          if (before != rewritten_.end()) kept = std::move(before->second);
+          text.append(simdjson::SIMDJSON_PADDING, ' ');
+          rewritten_[i] = std::move(text);
+          if (fails(others)) {
+            ++result.members;
+            taken = true;
+            break;
+          }
+          if (kept) {
+            rewritten_[i] = std::move(*kept);
+          } else {
+            rewritten_.erase(i);
+          }
+        }
+      }
+    }
+    for (auto& [i, text] : rewritten_) {
+      text.resize(text.size() - simdjson::SIMDJSON_PADDING);
+      result.rewritten.emplace(i, std::move(text));
+    }
+    rewritten_.clear();
+  }
+
+  // The line without one of its members, or without one member of its entry, each way; none
+  // when the line is not a JSON object.
+  static std::vector<std::string> withoutOneMember(simdjson::dom::parser& parser,
+                                                   std::string_view text) {
+    std::vector<std::string> out;
+    simdjson::dom::object line;
+    if (parser.parse(text.data(), text.size(), false).get(line) != simdjson::SUCCESS) return out;
+    // The object `object` without its member `skip` (none: all), its entry without `skipEntry`.
+    auto const write = [&](std::string_view skip, std::string_view skipEntry) {
+      fmt::memory_buffer json;
+      json.push_back('{');
+      std::string_view sep;
+      for (auto [key, value] : line) {
+        if (key == skip) continue;
+        json.append(sep);
+        appendJsonString(json, key);
+        json.push_back(':');
+        simdjson::dom::object entry;
+        if (key == "entry" && !skipEntry.empty() && value.get(entry) == simdjson::SUCCESS) {
+          json.push_back('{');
+          std::string_view entrySep;
+          for (auto [name, member] : entry) {
+            if (name == skipEntry) continue;
+            json.append(entrySep);
+            appendJsonString(json, name);
+            json.push_back(':');
+            json.append(simdjson::minify(member));
+            entrySep = ",";
+          }
+          json.push_back('}');
+        } else {
+          json.append(simdjson::minify(value));
+        }
+        sep = ",";
+      }
+      json.push_back('}');
+      return fmt::to_string(json);
+    };
+    for (auto [key, value] : line) {
+      out.push_back(write(key, {}));
+      simdjson::dom::object entry;
+      if (key != "entry" || value.get(entry) != simdjson::SUCCESS) continue;
+      for (auto [name, member] : entry) out.push_back(write({}, name));
+    }
+    return out;
+  }
 
   // Replays the lines `indices` (ascending) on a run of their own; `observe` sees each outcome.
   // With --verify, the chip check at the end: its places.
@@ -122,7 +212,7 @@ class Shrinker {
     printer.quietIs(true);
     Run run(config_, printer, settings);
     for (std::size_t i : indices) {
-      LineOutcome const& outcome = run.line(lines_.text(i), i + 1);
+      LineOutcome const& outcome = run.line(textOf(i), i + 1);
       if (observe) observe(i, outcome);
     }
     if (settings.verify) run.finish(true);
@@ -243,6 +333,7 @@ class Shrinker {
   Failure failure_;
   std::pair<std::string_view, std::uint32_t> verifyPlace_;                // of a --verify failure
   std::vector<std::pair<std::string_view, std::uint32_t>> placeIndices_;  // of the last replay
+  std::map<std::size_t, std::string> rewritten_;  // lines with members taken out, padded
   std::size_t probes_ = 0;
 };
 
@@ -256,7 +347,9 @@ void writeShrunk(std::string const& path, StreamLines const& lines, ShrinkResult
   }
   bool ok = true;
   for (std::size_t i : result.kept) {
-    std::string_view const text = lines.text(i);
+    auto const rewritten = result.rewritten.find(i);
+    std::string_view const text =
+        rewritten != result.rewritten.end() ? rewritten->second : lines.text(i);
     ok = ok && std::fwrite(text.data(), 1, text.size(), file) == text.size() &&
          std::fputc('\n', file) != EOF;
   }
@@ -282,8 +375,9 @@ void printShrinkReport(Form form, std::vector<std::string> const& files, std::st
   auto put = [&](std::string_view part) { text.append(part); };
   if (form == Form::json) {
     put("{\"shrink\": {\"lines\": ");
-    fmt::format_to(std::back_inserter(text), "{}, \"kept\": {}, \"out\": ", lines.size(),
-                   result.kept.size());
+    fmt::format_to(std::back_inserter(text),
+                   "{}, \"kept\": {}, \"members\": {}, \"out\": ", lines.size(), result.kept.size(),
+                   result.members);
     if (failure.kind == Failure::Kind::none) {
       put("null, \"failure\": null");
     } else {
@@ -310,8 +404,12 @@ void printShrinkReport(Form form, std::vector<std::string> const& files, std::st
                    lines.size(), shownName(out));
   } else {
     fmt::format_to(std::back_inserter(text),
-                   "shrink: kept {} of {} lines in {} ({} probes, {:.3f} s)\n", result.kept.size(),
-                   lines.size(), shownName(out), result.probes, result.seconds.count());
+                   "shrink: kept {} of {} lines in {}{} ({} probes, {:.3f} s)\n",
+                   result.kept.size(), lines.size(), shownName(out),
+                   result.members == 0 ? std::string()
+                                       : fmt::format(", {} member{} taken out", result.members,
+                                                     result.members == 1 ? "" : "s"),
+                   result.probes, result.seconds.count());
     if (failure.kind == Failure::Kind::line) {
       fmt::format_to(std::back_inserter(text), "  failure kept: line {}: {}\n", where,
                      escapedText(failure.what));

@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdio>
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -56,7 +57,10 @@ struct Failure {
 struct ShrinkResult {
   Failure failure;
   std::vector<std::size_t> kept;  // indices of the lines kept, ascending
-  std::size_t probes = 0;         // replays of a sub-stream, the whole stream's aside
+  // Lines kept with members taken out, by index: their text, written in JSON's compact form.
+  std::map<std::size_t, std::string> rewritten;
+  std::size_t members = 0;  // members taken out of the lines kept
+  std::size_t probes = 0;   // replays of a sub-stream, the whole stream's aside
   std::chrono::duration<double> seconds{};
 };
 
