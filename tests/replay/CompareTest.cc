@@ -129,6 +129,7 @@ TEST_F(CompareTest, ConflictingOptionsAreRefused) {
       {"--compare-plugin x.so --bits " + in, "--compare-plugin and --bits do not go together"},
       {"--compare-plugin " EEDB_PLUGIN_PATH " -", "give it as FILE, not standard input"},
       {"--shrink " + in + " " + in, "is an input of the replay"},
+      {"--shrink - " + in, "--shrink: give the file to write"},
       {"--compare-plugin " + dir_ + "/missing.so " + in, "cannot load plug-in library"},
   };
   for (Case const& c : cases) {

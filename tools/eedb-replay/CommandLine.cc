@@ -182,13 +182,26 @@ CommandLine::CommandLine()
                  "fails as the whole stream does: the first failing line with the same failure, "
                  "or the first --verify difference; say what was kept and exit (status 1 when the "
                  "stream does not fail; e.g. --shrink small.jsonl)")
-      ->option_text("OUT.jsonl");
+      ->option_text("OUT.jsonl")
+      ->check(
+          [](std::string const& file) {
+            return file.empty() || file == "-"
+                       ? std::string("give the file to write, e.g. small.jsonl")
+                       : std::string();
+          },
+          "", "");
   app.add_option("--compare-plugin", args_.comparePlugin,
                  "replay the stream through the --plugin plug-in and through OTHER.so, and report "
                  "every line where they differ (applicability, failure, shadow entry, SCHAN "
                  "commands) with both sides, then how many lines differ (exit status 1 when one "
                  "does; e.g. --compare-plugin old/libeedb26.so)")
-      ->option_text("OTHER.so");
+      ->option_text("OTHER.so")
+      ->check(
+          [](std::string const& file) {
+            return file.empty() ? std::string("give the plug-in library to compare with")
+                                : std::string();
+          },
+          "", "");
   app.add_flag("--list-tables", args_.listTables,
                "list the software tables, the table utilities registered for each and their "
                "revisions, and exit");
