@@ -166,13 +166,15 @@ void checkInputs(std::vector<std::string> const& files) {
   }
 }
 
-// Feeds every input's lines to the run, blank lines aside. Each input is opened when its turn
-// comes: opening a named pipe waits for its writer, who may be waiting for the tool to read an
-// earlier input. An input that cannot be opened or read at its turn stops the replay there
-// (said; false).
-bool feed(Run& run, Printer& printer, std::vector<std::string> const& files,
-          std::size_t maxLineLength) {
-  for (auto const& file : files) {
+// Hands every input's lines, blank lines aside, to each(reader, text, input index). Each input
+// is opened when its turn comes: opening a named pipe waits for its writer, who may be waiting
+// for the tool to read an earlier input. An input that cannot be opened or read at its turn
+// stops there (said; false).
+template <class Each>
+bool forEachLine(Printer& printer, std::vector<std::string> const& files, std::size_t maxLineLength,
+                 Each const& each) {
+  for (std::size_t index = 0; index < files.size(); ++index) {
+    std::string const& file = files[index];
     std::string const name = file == "-" ? "standard input" : shownName(file);
     int const fd = file == "-" ? STDIN_FILENO : ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
@@ -191,10 +193,8 @@ bool feed(Run& run, Printer& printer, std::vector<std::string> const& files,
           fd, [&] { printer.flush(); }, LineReader::kDefaultBlockSize, maxLineLength);
       std::string_view text;
       while (reader.next(text)) {
-        if (reader.overlong()) {
-          run.overlong(reader.lineNumber(), reader.overlongLength(), reader.maxLine());
-        } else if (text.find_first_not_of(" \t") != std::string_view::npos) {
-          run.line(text, reader.lineNumber());
+        if (reader.overlong() || text.find_first_not_of(" \t") != std::string_view::npos) {
+          each(reader, text, index);
         }
       }
     } catch (std::system_error const& e) {
@@ -206,6 +206,20 @@ bool feed(Run& run, Printer& printer, std::vector<std::string> const& files,
     }
   }
   return true;
+}
+
+// Feeds every input's lines to the run.
+bool feed(Run& run, Printer& printer, std::vector<std::string> const& files,
+          std::size_t maxLineLength) {
+  return forEachLine(printer, files, maxLineLength,
+                     [&](LineReader const& reader, std::string_view text, std::size_t) {
+                       if (reader.overlong()) {
+                         run.overlong(reader.lineNumber(), reader.overlongLength(),
+                                      reader.maxLine());
+                       } else {
+                         run.line(text, reader.lineNumber());
+                       }
+                     });
 }
 
 int replay(Args const& args, SessionConfig const& config, Printer& printer) {
@@ -237,36 +251,20 @@ int shrinkStream(Args const& args, SessionConfig const& config, Printer& printer
   checkInputs(args.files);
   checkNotAnInput(args.shrink, args.files, "--shrink");
   StreamLines lines;
-  for (std::size_t file = 0; file < args.files.size(); ++file) {
-    std::string const& path = args.files[file];
-    std::string const name = path == "-" ? "standard input" : shownName(path);
-    int const fd = path == "-" ? STDIN_FILENO : ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) throw UsageError{fmt::format("cannot open {}: {}", name, std::strerror(errno))};
-    struct Closer {
-      int fd;
-      ~Closer() {
-        if (fd != STDIN_FILENO) ::close(fd);
-      }
-    } const closer{fd};
-    try {
-      LineReader reader(fd, {}, LineReader::kDefaultBlockSize, args.maxLineLength);
-      std::string_view text;
-      while (reader.next(text)) {
+  bool const read = forEachLine(
+      printer, args.files, args.maxLineLength,
+      [&](LineReader const& reader, std::string_view text, std::size_t file) {
         if (reader.overlong()) {
           throw UsageError{fmt::format(
               "--shrink keeps lines whole: line {} of {} is longer than --max-line-length ({})",
-              reader.lineNumber(), name, reader.maxLine())};
+              reader.lineNumber(),
+              args.files[file] == "-" ? "standard input" : shownName(args.files[file]),
+              reader.maxLine())};
         }
-        if (text.find_first_not_of(" \t") != std::string_view::npos) {
-          lines.add(text, file, reader.lineNumber());
-        }
-      }
-    } catch (std::system_error const& e) {
-      throw UsageError{fmt::format("cannot read {}: {}", name, e.code().message())};
-    } catch (ZuriErrm::InputError const& e) {
-      throw UsageError{fmt::format("cannot read {}: {}", name, e.message())};
-    }
-  }
+        lines.add(text, file, reader.lineNumber());
+      });
+  printer.fileIs({});
+  if (!read) return kExitUsage;
   lines.seal();
   ShrinkResult result;
   try {
