@@ -57,4 +57,5 @@ cd "$examples/.."
 expect "examples/demo.jsonl " eedb-replay examples/dem
 expect "examples/demo.jsonl " eedb-replay --plugin examples/dem
 expect "examples/demo.jsonl " eedb-replay --dump-shadow = stream examples/dem
+expect "examples/demo.jsonl " eedb-replay --shrink examples/dem
 echo "cli_docs_test: ${options//$'\n'/ } in the man page and the completion"

@@ -9,7 +9,10 @@ schema cannot state); so does every line of their shadows written as streams
 against exactly one output schema, and against the schema of any output line. Each schema names
 itself by its $id, through which the others refer to it.
 
-usage: validate.py TOOL PLUGIN SCHEMA_DIR EXAMPLES_DIR GOLDEN_DIR
+usage: validate.py TOOL PLUGIN SCHEMA_DIR EXAMPLES_DIR GOLDEN_DIR [OTHER_PLUGIN]
+
+OTHER_PLUGIN, a build of the plug-in that differs from PLUGIN, shows the records of
+--compare-plugin; --shrink's report is checked on every example stream that fails.
 """
 import glob
 import json
@@ -24,7 +27,7 @@ except ImportError:
     sys.exit("validate.py: needs python3-jsonschema (apt-get install python3-jsonschema)")
 
 OUTPUTS = ["offer", "rejected", "unmet", "trace", "dump", "verify", "summary", "list-tables",
-           "describe", "version"]
+           "describe", "version", "shrink", "compare", "compared"]
 ID_BASE = "https://eedb26.example.invalid/schemas/"
 
 # Refusals that depend on more than one member's value, or on the tool's session: no schema
@@ -80,6 +83,7 @@ def first_error(validator, instance):
 
 def main():
     tool, plugin, schema_dir, examples_dir, golden_dir = sys.argv[1:6]
+    other_plugin = sys.argv[6] if len(sys.argv) > 6 else plugin
     input_schema = load(schema_dir, "input")
     outputs = {name: load(schema_dir, name) for name in OUTPUTS}
     any_output = load(schema_dir, "output")
@@ -197,6 +201,13 @@ def main():
     for table in tables:
         check_run(f"--describe {table}", "--describe", table)
     check_run("--version", "--version")
+    # --shrink's report on every example (those that do not fail too), and --compare-plugin.
+    with tempfile.TemporaryDirectory() as work:
+        for stream in streams:
+            check_run(f"--shrink {os.path.basename(stream)}", "--shrink",
+                      os.path.join(work, "small.jsonl"), stream)
+            check_run(f"--compare-plugin {os.path.basename(stream)}", "--compare-plugin",
+                      other_plugin, stream)
     check_run("--version without the plug-in", "--version",
               with_plugin="/nonexistent/libeedb26.so", statuses=(2,))
 

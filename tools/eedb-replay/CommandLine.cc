@@ -64,6 +64,8 @@ Exit status: 0 when every line was read and processed without an exception (or f
 expectation says) and every expectation held, 1 when some line was rejected or raised
 unexpectedly, an expectation was unmet (or, with --verify, the chip model differs from the
 shadow; with --strict, a note failed a line; the JSON summary's "passed" says which), 2 for a usage or I/O error (a failed write stops the replay at once).
+--shrink: 0 when it wrote the shrunk stream, 1 when the stream does not fail. --compare-plugin:
+0 when the two plug-ins agree on every line, 1 when a line differs.
 
 Examples:
   eedb-replay examples/demo.jsonl
@@ -74,6 +76,8 @@ Examples:
   eedb-replay --quiet --dump-shadow=stream shadow.jsonl examples/demo.jsonl
   eedb-replay --quiet examples/expect.jsonl
   eedb-replay --bits examples/outrif.jsonl
+  eedb-replay --shrink small.jsonl --verify big.jsonl
+  eedb-replay --compare-plugin old/libeedb26.so examples/demo.jsonl
   eedb-replay --list-tables
   eedb-replay --describe EedbOutrif --format json)";
 
@@ -173,6 +177,31 @@ CommandLine::CommandLine()
   app.add_flag("--bits", args_.bits,
                "text form: draw every shadow entry shown (of an offer, and of --dump-shadow) as a "
                "bit diagram, 32 bits a row with each row's SCHAN data word");
+  app.add_option("--shrink", args_.shrink,
+                 "write to OUT.jsonl a smallest part of the stream (its lines in order) that still "
+                 "fails as the whole stream does: the first failing line with the same failure, "
+                 "or the first --verify difference; say what was kept and exit (status 1 when the "
+                 "stream does not fail; e.g. --shrink small.jsonl)")
+      ->option_text("OUT.jsonl")
+      ->check(
+          [](std::string const& file) {
+            return file.empty() || file == "-"
+                       ? std::string("give the file to write, e.g. small.jsonl")
+                       : std::string();
+          },
+          "", "");
+  app.add_option("--compare-plugin", args_.comparePlugin,
+                 "replay the stream through the --plugin plug-in and through OTHER.so, and report "
+                 "every line where they differ (applicability, failure, shadow entry, SCHAN "
+                 "commands) with both sides, then how many lines differ (exit status 1 when one "
+                 "does; e.g. --compare-plugin old/libeedb26.so)")
+      ->option_text("OTHER.so")
+      ->check(
+          [](std::string const& file) {
+            return file.empty() ? std::string("give the plug-in library to compare with")
+                                : std::string();
+          },
+          "", "");
   app.add_flag("--list-tables", args_.listTables,
                "list the software tables, the table utilities registered for each and their "
                "revisions, and exit");

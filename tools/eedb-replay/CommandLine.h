@@ -40,6 +40,8 @@ struct Args {
   std::string describe;
   bool describeGiven = false;  // --describe, even with an empty name
   bool version = false;
+  std::string shrink;         // --shrink OUT: where the shrunk stream goes
+  std::string comparePlugin;  // --compare-plugin OTHER: the plug-in compared with --plugin's
 };
 
 // One option as the documentation shows it.

@@ -4,20 +4,24 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <exception>
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
 #include <system_error>
+#include <utility>
 #include <vector>
 
 #include <fmt/format.h>
 
 #include "CommandLine.h"
+#include "Compare.h"
 #include "Describe.h"
 #include "Escape.h"
 #include "Input.h"
@@ -25,6 +29,7 @@
 #include "Printer.h"
 #include "Run.h"
 #include "Session.h"
+#include "Shrink.h"
 #include "TraceCapture.h"
 #include "Version.h"
 #include "kiv/Trace.h"
@@ -55,6 +60,45 @@ void reserveStandardDescriptors() {
     if (opened >= 0 && opened != fd) {
       ::dup2(opened, fd);
       ::close(opened);
+    }
+  }
+}
+
+// --shrink and --compare-plugin each replay the stream their own way and print one report.
+void refuseConflicts(Args const& args) {
+  std::string_view const option = !args.shrink.empty()          ? "--shrink"
+                                  : !args.comparePlugin.empty() ? "--compare-plugin"
+                                                                : "";
+  if (option.empty()) return;
+  bool const compare = !args.comparePlugin.empty();
+  std::pair<bool, std::string_view> const others[] = {
+      {!args.shrink.empty() && compare, "--compare-plugin"},
+      {args.listTables, "--list-tables"},
+      {args.describeGiven, "--describe"},
+      {args.dumpShadow || !args.dumpStream.empty(), "--dump-shadow"},
+      {args.bits, "--bits"},
+      {!args.trace.empty(), "--trace"},
+      {compare && args.verify, "--verify"}};
+  for (auto const& [given, other] : others) {
+    if (given) {
+      throw UsageError{
+          fmt::format("{} and {} do not go together: give one of them", option, other)};
+    }
+  }
+  if (compare && std::find(args.files.begin(), args.files.end(), "-") != args.files.end()) {
+    throw UsageError{
+        "--compare-plugin replays the stream twice: give it as FILE, not standard input"};
+  }
+}
+
+// The file a report writes is none of the inputs.
+void checkNotAnInput(std::string const& out, std::vector<std::string> const& files,
+                     std::string_view option) {
+  std::error_code ec;
+  for (std::string const& file : files) {
+    if (file != "-" && std::filesystem::equivalent(out, file, ec)) {
+      throw UsageError{fmt::format("{}: {} is an input of the replay: give another file", option,
+                                   shownName(out))};
     }
   }
 }
@@ -122,13 +166,15 @@ void checkInputs(std::vector<std::string> const& files) {
   }
 }
 
-// Feeds every input's lines to the run, blank lines aside. Each input is opened when its turn
-// comes: opening a named pipe waits for its writer, who may be waiting for the tool to read an
-// earlier input. An input that cannot be opened or read at its turn stops the replay there
-// (said; false).
-bool feed(Run& run, Printer& printer, std::vector<std::string> const& files,
-          std::size_t maxLineLength) {
-  for (auto const& file : files) {
+// Hands every input's lines, blank lines aside, to each(reader, text, input index). Each input
+// is opened when its turn comes: opening a named pipe waits for its writer, who may be waiting
+// for the tool to read an earlier input. An input that cannot be opened or read at its turn
+// stops there (said; false).
+template <class Each>
+bool forEachLine(Printer& printer, std::vector<std::string> const& files, std::size_t maxLineLength,
+                 Each const& each) {
+  for (std::size_t index = 0; index < files.size(); ++index) {
+    std::string const& file = files[index];
     std::string const name = file == "-" ? "standard input" : shownName(file);
     int const fd = file == "-" ? STDIN_FILENO : ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
@@ -147,10 +193,8 @@ bool feed(Run& run, Printer& printer, std::vector<std::string> const& files,
           fd, [&] { printer.flush(); }, LineReader::kDefaultBlockSize, maxLineLength);
       std::string_view text;
       while (reader.next(text)) {
-        if (reader.overlong()) {
-          run.overlong(reader.lineNumber(), reader.overlongLength(), reader.maxLine());
-        } else if (text.find_first_not_of(" \t") != std::string_view::npos) {
-          run.line(text, reader.lineNumber());
+        if (reader.overlong() || text.find_first_not_of(" \t") != std::string_view::npos) {
+          each(reader, text, index);
         }
       }
     } catch (std::system_error const& e) {
@@ -162,6 +206,20 @@ bool feed(Run& run, Printer& printer, std::vector<std::string> const& files,
     }
   }
   return true;
+}
+
+// Feeds every input's lines to the run.
+bool feed(Run& run, Printer& printer, std::vector<std::string> const& files,
+          std::size_t maxLineLength) {
+  return forEachLine(printer, files, maxLineLength,
+                     [&](LineReader const& reader, std::string_view text, std::size_t) {
+                       if (reader.overlong()) {
+                         run.overlong(reader.lineNumber(), reader.overlongLength(),
+                                      reader.maxLine());
+                       } else {
+                         run.line(text, reader.lineNumber());
+                       }
+                     });
 }
 
 int replay(Args const& args, SessionConfig const& config, Printer& printer) {
@@ -186,6 +244,61 @@ int replay(Args const& args, SessionConfig const& config, Printer& printer) {
   printer.flush();
   if (!read) return kExitUsage;
   return summary.passed ? 0 : kExitRejected;
+}
+
+// --shrink: every line read first, then the failure found and shrunk; the report is one record.
+int shrinkStream(Args const& args, SessionConfig const& config, Printer& printer) {
+  checkInputs(args.files);
+  checkNotAnInput(args.shrink, args.files, "--shrink");
+  StreamLines lines;
+  bool const read = forEachLine(
+      printer, args.files, args.maxLineLength,
+      [&](LineReader const& reader, std::string_view text, std::size_t file) {
+        if (reader.overlong()) {
+          throw UsageError{fmt::format(
+              "--shrink keeps lines whole: line {} of {} is longer than --max-line-length ({})",
+              reader.lineNumber(),
+              args.files[file] == "-" ? "standard input" : shownName(args.files[file]),
+              reader.maxLine())};
+        }
+        lines.add(text, file, reader.lineNumber());
+      });
+  printer.fileIs({});
+  if (!read) return kExitUsage;
+  lines.seal();
+  ShrinkResult result;
+  try {
+    result = shrink(config, RunSettings{args.strict, args.verify, false}, lines);
+  } catch (SetupError const& e) {
+    throw UsageError{e.what()};
+  }
+  if (result.failure.kind != Failure::Kind::none) writeShrunk(args.shrink, lines, result);
+  printShrinkReport(args.format == "json" ? Form::json : Form::text, args.files, args.shrink, lines,
+                    result, stdout);
+  printer.flush();
+  return result.failure.kind == Failure::Kind::none ? kExitRejected : 0;
+}
+
+// --compare-plugin: the tool itself replays the stream once per plug-in, with the same options.
+int compareBuilds(Args const& args, SessionConfig const& config) {
+  checkInputs(args.files);
+  CompareSettings settings;
+  std::error_code ec;
+  settings.tool = std::filesystem::read_symlink("/proc/self/exe", ec).string();
+  if (ec) throw UsageError{fmt::format("--compare-plugin: cannot find the tool: {}", ec.message())};
+  settings.options = {"--revision", args.revision,       "--faps",
+                      args.faps,    "--max-line-length", fmt::format("{}", args.maxLineLength)};
+  if (args.updateOnDelete) settings.options.emplace_back("--update-on-delete");
+  if (args.strict) settings.options.emplace_back("--strict");
+  settings.files = args.files;
+  settings.form = args.format == "json" ? Form::json : Form::text;
+  try {
+    settings.sides[0] = pluginIdOf(config.pluginPath);
+    settings.sides[1] = pluginIdOf(args.comparePlugin);
+  } catch (Plugin::LoadError const& e) {
+    throw UsageError{escapedText(e.what())};
+  }
+  return comparePlugins(settings, stdout) == 0 ? 0 : kExitRejected;
 }
 
 // --version: the tool's version and commit, then the plug-in's own once it is loaded.
@@ -250,7 +363,10 @@ int main(int argc, char** argv) {
       }
       args.files.push_back("-");
     }
+    refuseConflicts(args);
     SessionConfig const config = sessionConfig(args);
+    if (!args.shrink.empty()) return shrinkStream(args, config, *printer);
+    if (!args.comparePlugin.empty()) return compareBuilds(args, config);
     return discovery ? discover(args, config, *printer) : replay(args, config, *printer);
   } catch (UsageError const& e) {
     say(e.message);

@@ -210,8 +210,9 @@ std::string manPage(CommandLine const& cli, std::string_view version, std::strin
   return fmt::to_string(out);
 }
 
-// Options complete from the list of options; a value by its kind: files for PATH and FILE, the
-// listed choices for "a|b", the catalogue's tables for TABLE; other values are free text.
+// Options complete from the list of options; a value by its kind: files for PATH, FILE and a
+// file name such as OUT.jsonl, the listed choices for "a|b", the catalogue's tables for TABLE;
+// other values are free text.
 std::string completion(CommandLine const& cli) {
   std::string options;
   std::string cases;
@@ -229,7 +230,7 @@ std::string completion(CommandLine const& cli) {
     std::string names;
     for (std::string const& name : option.names) names += (names.empty() ? "" : "|") + name;
     std::string words;
-    if (option.value == "PATH") {
+    if (option.value == "PATH" || option.value.find('.') != std::string::npos) {
       cases += fmt::format("    {})\n      _eedb_replay_files\n      return ;;\n", names);
       continue;
     }

@@ -1,0 +1,144 @@
+// --compare-plugin and --shrink as a user runs them: the same plug-in compared with itself, a
+// build with one rule changed (libeedb26-fodo14.so: EedbOutrif's fodo keeps 14 bits), the
+// shrunk stream written, and the options they refuse.
+
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <fmt/format.h>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "ReplayFixture.h"
+
+namespace {
+
+using ::testing::HasSubstr;
+using ::testing::Not;
+
+using eedb::replay::testing::Outcome;
+using eedb::replay::testing::slurp;
+
+class CompareTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/eedb-compare-test-XXXXXX";
+    ASSERT_NE(::mkdtemp(pattern), nullptr);
+    dir_ = pattern;
+  }
+  void TearDown() override { std::filesystem::remove_all(dir_); }
+
+  std::string file(std::string const& name, std::vector<std::string> const& lines) {
+    std::string const path = dir_ + "/" + name;
+    std::ofstream out(path);
+    for (auto const& line : lines) out << line << "\n";
+    return path;
+  }
+
+  Outcome run(std::string const& args) {
+    std::string const command = fmt::format("{} --plugin {} {} < /dev/null > {}/out 2> {}/err",
+                                            EEDB_REPLAY_TOOL, EEDB_PLUGIN_PATH, args, dir_, dir_);
+    int const status = std::system(command.c_str());
+    return {WEXITSTATUS(status), slurp(dir_ + "/out"), slurp(dir_ + "/err")};
+  }
+
+  std::string dir_;
+};
+
+// The two builds part on lines 2 and 5 only: 16384 keeps bit 14 or loses it, and 40000 is cut
+// to 7232 by both, but each note names its own rule. The other lines take no value that 14 bits
+// do not hold (the delete writes no data).
+std::vector<std::string> const kStream = {
+    R"({"table": "EedbOutrif", "entry": {"key": 1, "viewType": 1, "fodo": 100}})",
+    R"({"table": "EedbOutrif", "entry": {"key": 2, "viewType": 1, "fodo": 16384}})",
+    R"({"table": "EedbMplsTunnelTable", "entry": {"key": 3, "viewType": 1}})",
+    R"({"table": "EedbOutrif", "delete": true, "entry": {"key": 2, "viewType": 1, "fodo": 16384}})",
+    R"({"table": "EedbOutrif", "entry": {"key": 5, "viewType": 1, "fodo": 40000}})",
+    R"({"table": "EedbOutrif", "entry": {"key": 6, "viewType": 1, "fodo": 16383}})",
+};
+
+TEST_F(CompareTest, TheSamePluginGivesNoDifference) {
+  Outcome const o = run("--compare-plugin " EEDB_PLUGIN_PATH " " + file("s.jsonl", kStream));
+  EXPECT_EQ(o.status, 0) << o.err;
+  EXPECT_THAT(o.out, HasSubstr("compared 6 lines: 0 differ\n"));
+  EXPECT_THAT(o.out, Not(HasSubstr("line ")));
+}
+
+TEST_F(CompareTest, ABuildWithOneRuleChangedDiffersOnExactlyTheLinesItChanges) {
+  std::string const stream = file("s.jsonl", kStream);
+  Outcome const text = run("--compare-plugin " EEDB_FODO14_PLUGIN_PATH " " + stream);
+  EXPECT_EQ(text.status, 1) << text.err;
+  EXPECT_THAT(text.out, HasSubstr("line 2: differs\n  EedbOutrifUtil shadow.fields.fodo\n"
+                                  "    A 16384\n    B 0\n"));
+  EXPECT_THAT(text.out, HasSubstr("compared 6 lines: 2 differ, the first at line 2\n"));
+
+  Outcome const json = run("--format json --compare-plugin " EEDB_FODO14_PLUGIN_PATH " " + stream);
+  EXPECT_EQ(json.status, 1);
+  std::vector<std::string> lines;
+  std::istringstream in(json.out);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  ASSERT_EQ(lines.size(), 3u) << json.out;
+  EXPECT_THAT(lines[0], HasSubstr(R"({"compare": {"line": 2, "plugins": [{"path": ")"));
+  EXPECT_THAT(lines[0], HasSubstr(R"({"member": "EedbOutrifUtil shadow.fields.fodo", )"
+                                  R"("values": [16384, 0]})"));
+  EXPECT_THAT(lines[0], HasSubstr(R"("path": ")" EEDB_FODO14_PLUGIN_PATH R"(", "version": ")"));
+  EXPECT_THAT(lines[1], HasSubstr(R"({"compare": {"line": 5, )"));
+  EXPECT_THAT(lines[2], HasSubstr(R"({"compared": {"lines": 6, "differing": 2, )"
+                                  R"("first": {"line": 2}, "plugins": [)"));
+}
+
+TEST_F(CompareTest, ShrinkWritesTheLinesKeptAndSaysWhichFailure) {
+  std::vector<std::string> stream = kStream;
+  stream.insert(stream.begin() + 3,
+                R"({"table": "EedbOutrif", "entry": {"key": 7, "viewType": 1, "mtuProfile": 16}})");
+  std::string const in = file("s.jsonl", stream);
+  Outcome const o = run("--shrink " + dir_ + "/small.jsonl " + in);
+  EXPECT_EQ(o.status, 0) << o.err;
+  EXPECT_THAT(o.out, HasSubstr("shrink: kept 1 of 7 lines in " + dir_ + "/small.jsonl"));
+  EXPECT_THAT(o.out, HasSubstr("failure kept: line 4: EedbOutrifUtil raised "));
+  EXPECT_EQ(slurp(dir_ + "/small.jsonl"), stream[3] + "\n");
+
+  Outcome const json = run("--format json --shrink " + dir_ + "/small.jsonl " + in);
+  EXPECT_THAT(json.out, HasSubstr(R"({"shrink": {"lines": 7, "kept": 1, "members": 0, "out": ")"));
+  EXPECT_THAT(json.out, HasSubstr(R"("failure": {"kind": "line", "line": 4, "what": )"));
+
+  // A stream that does not fail: nothing to shrink, nothing written.
+  Outcome const clean = run("--shrink " + dir_ + "/none.jsonl " + file("ok.jsonl", {kStream[0]}));
+  EXPECT_EQ(clean.status, 1);
+  EXPECT_THAT(clean.out, HasSubstr("does not fail: nothing to shrink"));
+  EXPECT_FALSE(std::filesystem::exists(dir_ + "/none.jsonl"));
+}
+
+TEST_F(CompareTest, ConflictingOptionsAreRefused) {
+  std::string const in = file("s.jsonl", kStream);
+  struct Case {
+    std::string args;
+    std::string message;
+  };
+  Case const cases[] = {
+      {"--shrink o.jsonl --compare-plugin x.so " + in,
+       "--shrink and --compare-plugin do not go together"},
+      {"--shrink o.jsonl --dump-shadow " + in, "--shrink and --dump-shadow do not go together"},
+      {"--compare-plugin x.so --verify " + in, "--compare-plugin and --verify do not go together"},
+      {"--compare-plugin x.so --bits " + in, "--compare-plugin and --bits do not go together"},
+      {"--compare-plugin " EEDB_PLUGIN_PATH " -", "give it as FILE, not standard input"},
+      {"--shrink " + in + " " + in, "is an input of the replay"},
+      {"--shrink - " + in, "--shrink: give the file to write"},
+      {"--compare-plugin " + dir_ + "/missing.so " + in, "cannot load plug-in library"},
+  };
+  for (Case const& c : cases) {
+    SCOPED_TRACE(c.args);
+    Outcome const o = run(c.args);
+    EXPECT_EQ(o.status, 2);
+    EXPECT_THAT(o.err, HasSubstr(c.message));
+    EXPECT_EQ(o.out, "");
+  }
+}
+
+}  // namespace
