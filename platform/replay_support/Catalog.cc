@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "replay_support/DidYouMean.h"
+#include "replay_support/FieldCodec.h"
 #include "replay_support/HexText.h"
 
 namespace ZuriErrm {
@@ -72,10 +73,6 @@ namespace {
   throw InputError(fmt::format("field '{}': {} {}", path, excerpt(fmt::format("{}", v)), why));
 }
 
-std::uint64_t maxOfBits(unsigned bits) {
-  return bits >= 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << bits) - 1;
-}
-
 // The unsigned number in `v` if it fits `bits` of plain storage, or a U<bits> when `bounded`.
 std::uint64_t unsignedOf(Value const& v, std::string_view path, unsigned bits, bool bounded) {
   std::uint64_t const max = maxOfBits(bits);
@@ -110,90 +107,22 @@ std::uint64_t unsignedOf(Value const& v, std::string_view path, unsigned bits, b
   return n;
 }
 
+// The field of type T that `v` gives, or InputError.
 template <class T>
-struct Codec;
-
-template <std::unsigned_integral T>
-struct Codec<T> {
-  static constexpr FieldKind kind = FieldKind::number;
-  static constexpr unsigned bits = 8 * sizeof(T);
-  static T decode(Value const& v, std::string_view path) {
-    return static_cast<T>(unsignedOf(v, path, bits, false));
-  }
-  static Value encode(T x) { return Value::number(x); }
-};
-
-template <unsigned N>
-struct Codec<Bounded<N>> {
-  static constexpr FieldKind kind = FieldKind::bounded;
-  static constexpr unsigned bits = N;
-  static Bounded<N> decode(Value const& v, std::string_view path) {
-    return Bounded<N>(unsignedOf(v, path, N, true));
-  }
-  static Value encode(Bounded<N> x) { return Value::number(x.value()); }
-};
-
-// Keys, view selectors and item numbers: an unsigned number underneath.
-template <class T, class Raw>
-struct WrappedCodec {
-  static constexpr FieldKind kind = FieldKind::number;
-  static constexpr unsigned bits = 8 * sizeof(Raw);
-  static T decode(Value const& v, std::string_view path) { return T{Codec<Raw>::decode(v, path)}; }
-};
-
-template <class Tag, class Raw>
-struct Codec<detail::ScalarKey<Tag, Raw>> : WrappedCodec<detail::ScalarKey<Tag, Raw>, Raw> {
-  static Value encode(detail::ScalarKey<Tag, Raw> k) { return Value::number(k.value()); }
-};
-
-template <>
-struct Codec<EedbSrv6View> : WrappedCodec<EedbSrv6View, std::uint8_t> {
-  static Value encode(EedbSrv6View x) { return Value::number(x.value()); }
-};
-
-template <>
-struct Codec<Gen3EsemCmds::Item> : WrappedCodec<Gen3EsemCmds::Item, std::uint8_t> {
-  static Value encode(Gen3EsemCmds::Item x) { return Value::number(static_cast<std::uint8_t>(x)); }
-};
-
-template <>
-struct Codec<Plexo::IpGenAddr> {
-  static constexpr FieldKind kind = FieldKind::address;
-  static constexpr unsigned bits = 128;
-  static Plexo::IpGenAddr decode(Value const& v, std::string_view path) {
-    if (v.kind() != Value::Kind::text) reject(path, v, "is not an address text");
-    auto const a = Plexo::IpGenAddr::parse(v.asText());
-    if (!a) reject(path, v, "is not an IPv4 or IPv6 address");
+T decode(Value const& v, std::string_view path) {
+  using C = Codec<T>;
+  if constexpr (IsText<T>) {
+    if (v.kind() != Value::Kind::text) reject(path, v, C::notText);
+    auto const a = C::parse(v.asText());
+    if (!a) reject(path, v, C::notParsed);
     return *a;
+  } else {
+    if constexpr (C::kind == FieldKind::outlif) {
+      if (v.isNull()) return C::none();
+    }
+    return C::of(unsignedOf(v, path, C::bits, C::kind == FieldKind::bounded));
   }
-  static Value encode(Plexo::IpGenAddr const& a) { return Value::text(fmt::format("{}", a)); }
-};
-
-template <>
-struct Codec<Plexo::EthAddr> {
-  static constexpr FieldKind kind = FieldKind::mac;
-  static constexpr unsigned bits = 48;
-  static Plexo::EthAddr decode(Value const& v, std::string_view path) {
-    if (v.kind() != Value::Kind::text) reject(path, v, "is not a MAC address text");
-    auto const a = Plexo::EthAddr::parse(v.asText());
-    if (!a) reject(path, v, "is not a MAC address (02:00:00:aa:bb:cc)");
-    return *a;
-  }
-  static Value encode(Plexo::EthAddr const& a) { return Value::text(fmt::format("{}", a)); }
-};
-
-template <>
-struct Codec<Hardware::Zuri::Outlif> {
-  static constexpr FieldKind kind = FieldKind::outlif;
-  static constexpr unsigned bits = 32;
-  static Hardware::Zuri::Outlif decode(Value const& v, std::string_view path) {
-    if (v.isNull()) return Hardware::Zuri::Outlif::invalid();
-    return Hardware::Zuri::Outlif(Codec<std::uint32_t>::decode(v, path));
-  }
-  static Value encode(Hardware::Zuri::Outlif o) {
-    return o.valid() ? Value::number(o.value()) : Value();
-  }
-};
+}
 
 // ---- Field access: the field lists of the records, turned into data ----
 
@@ -221,9 +150,9 @@ using OwnerAt = std::remove_cvref_t<decltype(At::owner(std::declval<AnyLogEntry 
 // A field's set and get: a plain write and read of the field within its owner.
 template <class At, class D>
 struct LeafOps {
-  using T = std::remove_cvref_t<decltype(D::of(std::declval<OwnerAt<At> const&>()))>;
+  using T = typename D::Type;
   static void set(AnyLogEntry& a, Value const& v, std::string_view path) {
-    D::write(At::owner(a), Codec<T>::decode(v, path));
+    D::write(At::owner(a), decode<T>(v, path));
   }
   static Value get(AnyLogEntry const& a) { return Codec<T>::encode(D::of(At::owner(a))); }
 };
@@ -463,7 +392,9 @@ void checkIpv4View(E const& e, std::span<unsigned const> ipv4Views) {
              : std::string()));
 }
 
-void checkWholeEntry(AnyLogEntry const& entry) {
+}  // namespace
+
+void checkEntry(AnyLogEntry const& entry) {
   if (auto const* e = std::get_if<EedbIpTunnelLogEntry>(&entry)) {
     static constexpr unsigned kIpv4Views[] = {0, 1};  // ipv4Raw, ipv4Udp
     checkIpv4View(*e, kIpv4Views);
@@ -472,8 +403,6 @@ void checkWholeEntry(AnyLogEntry const& entry) {
     checkIpv4View(*v, kIpv4Views);
   }
 }
-
-}  // namespace
 
 void FieldSetter::finish() {
   // Groups that mean something only for one value of a selector (SRv6 view data): at most one
@@ -491,7 +420,7 @@ void FieldSetter::finish() {
     selected = &f;
   }
   if (selected == nullptr || selected->shown(entry_)) {
-    if (path_.empty()) checkWholeEntry(entry_);
+    if (path_.empty()) checkEntry(entry_);
     return;
   }
   FieldInfo const* selector = findField(fields_, selected->selector);

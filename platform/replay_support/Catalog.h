@@ -178,6 +178,10 @@ class FieldSetter {
   std::uint64_t given_ = 0;  // by index in fields_
 };
 
+// What only the whole entry tells besides its view data, as FieldSetter::finish() checks it: an
+// IPv4 view takes an IPv4 address. Raises InputError.
+void checkEntry(AnyLogEntry const& entry);
+
 // The twelve tables, in the order of AnyLogEntry.
 std::span<TableInfo const> tables() noexcept;
 // By short name ("EedbOutrif"); nullptr for an unknown name.

@@ -85,6 +85,7 @@ class Srv6ViewBytes {
 // v).
 template <class T, std::size_t Offset>
 struct Srv6Field {
+  using Type = T;
   std::string_view name;
   static T of(Srv6ViewBytes<false> const& view) noexcept { return view.at<T>(Offset); }
   static void write(Srv6ViewBytes<true> const& view, T const& value) noexcept {

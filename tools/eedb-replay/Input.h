@@ -37,6 +37,10 @@ struct LogLine {
 
 class LineParser {
  public:
+  // `direct`: a usual line's entry is read straight into the log entry (EntryReader.h), the
+  // catalogue reading only the others; false reads every line through the catalogue.
+  explicit LineParser(bool direct = true) : direct_(direct) {}
+
   // Reads one line (without its line end) into `out`. The line must be followed by at least
   // simdjson::SIMDJSON_PADDING readable bytes, as LineReader guarantees. Raises
   // ZuriErrm::InputError with the reason; `out` then holds only the line's expectation (when
@@ -47,6 +51,7 @@ class LineParser {
   class Reader;
   void parseWithBigNumbers(std::string_view line, LogLine& out, simdjson::error_code error);
 
+  bool direct_;
   simdjson::dom::parser parser_;
   std::string rewritten_;  // a line whose numbers beyond 64 bits are marked as such
 };
