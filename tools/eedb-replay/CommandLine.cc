@@ -141,7 +141,7 @@ CommandLine::CommandLine()
                  "unmet expectations). Repeat --show to combine: the same key again takes any "
                  "of its values, different keys must all hold (e.g. --show table=EedbOutrif "
                  "--show failed). --quiet shows the failures of the exit status, --show failed "
-                 "every note as well; given together, a record is printed when both let it")
+                 "every note as well; given together, a record is printed when both let it through")
       ->option_text("FILTER")
       ->allow_extra_args(false);  // one filter per --show: FILE arguments may follow
   app.add_flag("--strict", args_.strict,
