@@ -50,6 +50,10 @@ expect "--describe " eedb-replay --desc
 expect "json text " eedb-replay --format ''
 expect "EedbOutrif " eedb-replay --describe EedbOut
 expect "" eedb-replay --faps ''
+expect "failed fap= lines= table= util= " eedb-replay --show ''
+expect "table= " eedb-replay --show ta
+# bash splits "--show table=NAME" at the '=': the key, then the table.
+expect "EedbOutrif " eedb-replay --show table = EedbOut
 # bash splits "--dump-shadow=stream OUT" at the '=': the form, then the file.
 expect "stream " eedb-replay --dump-shadow = ''
 expect "stream " eedb-replay --quiet --dump-shadow = st

@@ -7,7 +7,8 @@
 # addresses as text, SCHAN commands, notes, unmet expectations naming the field of a failure,
 # the summary), --quiet (failures only), --strict, traces under their offer or alone with
 # --quiet, the JSON form of the same (records of failures, traces, the shadow dump), several
-# files as one stream and --bits diagrams of the offers and the dump.
+# files as one stream, --bits diagrams of the offers and the dump, and --show filters (the summary
+# of everything; a malformed filter refused).
 set(runs
     "stream.jsonl"
     "--quiet stream.jsonl"
@@ -21,7 +22,10 @@ set(runs
     "a.jsonl b.jsonl"
     "--format json a.jsonl - b.jsonl < b.jsonl"
     "--bits --dump-shadow b.jsonl"
-    "--quiet --dump-shadow --format json b.jsonl")
+    "--quiet --dump-shadow --format json b.jsonl"
+    "--show failed --show lines=3-9 stream.jsonl"
+    "--format json --show util=EedbIpTunnelNonAiUtil --show fap=0 a.jsonl"
+    "--show tabel=EedbOutrif stream.jsonl")
 
 set(shown "")
 foreach(run IN LISTS runs)

@@ -73,6 +73,7 @@ Examples:
   eedb-replay day1.jsonl day2.jsonl.gz
   eedb-replay --quiet --dump-shadow --trace 'EedbOutrifUtil/3' examples/outrif.jsonl
   eedb-replay --quiet --verify examples/demo.jsonl
+  eedb-replay --show table=EedbIpTunnel --show failed examples/iptunnel.jsonl
   eedb-replay --quiet --dump-shadow=stream shadow.jsonl examples/demo.jsonl
   eedb-replay --quiet examples/expect.jsonl
   eedb-replay --bits examples/outrif.jsonl
@@ -136,6 +137,17 @@ CommandLine::CommandLine()
                "hide what went as asked: print the failures (rejected lines, offers that raised, "
                "unmet expectations, overwrites, lossy notes under --strict), the summary, and the "
                "--dump-shadow dump and the --trace lines");
+  app.add_option("--show", args_.show,
+                 "print only the lines, offers and expectations asked for; every line is still "
+                 "replayed and counted in the summary. table=NAME (a software table), util=NAME "
+                 "(a table utility), fap=LIST (0-3,7), lines=LIST (100-200; 100- to the end), "
+                 "failed (rejected lines, offers that raised, overwrote or left a lossy note, "
+                 "unmet expectations). Repeat --show to combine: the same key again takes any "
+                 "of its values, different keys must all hold (e.g. --show table=EedbOutrif "
+                 "--show failed). --quiet shows the failures of the exit status, --show failed "
+                 "every note as well; given together, a record is printed when both let it through")
+      ->option_text("FILTER")
+      ->allow_extra_args(false);  // one filter per --show: FILE arguments may follow
   app.add_flag("--strict", args_.strict,
                "a value that a cut rule does not keep whole (a note \"fodo 40000 programmed as "
                "7232\") or an entry of another software table overwritten or deleted fails the "

@@ -29,6 +29,7 @@ struct Args {
   bool updateOnDelete = false;
   std::string format = "text";
   bool quiet = false;
+  std::vector<std::string> show;  // --show filters, one per occurrence
   bool strict = false;
   std::string trace;
   bool dumpShadow = false;

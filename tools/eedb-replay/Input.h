@@ -44,7 +44,8 @@ class LineParser {
   // Reads one line (without its line end) into `out`. The line must be followed by at least
   // simdjson::SIMDJSON_PADDING readable bytes, as LineReader guarantees. Raises
   // ZuriErrm::InputError with the reason; `out` then holds only the line's expectation (when
-  // the line is JSON and its "expect" member could be read).
+  // the line is JSON and its "expect" member could be read) and, once it named a known table,
+  // that table (`table` is left as it was before then: the caller clears it).
   void parse(std::string_view line, LogLine& out);
 
  private:

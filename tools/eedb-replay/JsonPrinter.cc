@@ -222,6 +222,11 @@ class JsonPrinter final : public Printer {
     if (r.shadowRead) {
       put(", \"shadow\": {");
       shadow(r.shadow, true);
+      if (!r.shownUnder.empty()) {
+        // The entry a sibling wrote (the text form shows it only under that sibling's offer).
+        put(", \"shownUnder\": ");
+        string(r.shownUnder);
+      }
       out_.push_back('}');
     }
     if (!r.error) {

@@ -83,6 +83,10 @@ struct OfferResult {
   // Only when the offer was reported in detail and the shadow could be read back:
   bool shadowRead = false;
   ShadowView shadow;
+  // An offer that wrote nothing reads back the entry that a sibling table utility of the line
+  // wrote (or deleted) under the same key of their shared hardware table: that sibling's name,
+  // under whose offer the entry is shown. Empty otherwise.
+  std::string_view shownUnder;
   // While traces are captured: the trace lines of the offer, in order.
   bool traced = false;
   std::span<TraceLine const> traces;

@@ -4,7 +4,8 @@
 // for people (TextPrinter.cc), the JSON form one object per line for scripts (JsonPrinter.cc);
 // the form is chosen once, by makePrinter.
 //
-// Everything goes into one buffer, written out by flush(). --quiet hides what went as asked: it
+// Everything goes into one buffer, written out by flush(). The run hands the printer only what
+// the --show filters let through (Run.cc); of that, --quiet hides what went as asked: it
 // shows the traces, the dump, the summary and every failure (a rejected line, an offer that
 // raised, an unmet expectation, an overwrite, a lossy note under --strict). Captured traces
 // appear with the offer that caused them (text: indented under it; JSON: its "trace" array), or

@@ -3,6 +3,7 @@
 #include "Run.h"
 
 #include <new>
+#include <stdexcept>
 #include <utility>
 
 #include <fmt/format.h>
@@ -29,6 +30,21 @@ Run::Run(SessionConfig const& config, Printer& printer, RunSettings settings, Tr
 
 Run::~Run() = default;
 
+void Run::showOnly(ShowFilter filter) {
+  auto const& utils = session_->utils();
+  try {
+    filter.bind(
+        utils.size(),
+        [&](std::size_t i) {
+          return std::pair<std::string_view, std::string_view>(utils[i].name, utils[i].shortName);
+        },
+        revision_);
+  } catch (std::invalid_argument const& e) {
+    throw SetupError(e.what());
+  }
+  show_ = std::move(filter);
+}
+
 void Run::streamShadowTo(std::string path, std::span<std::string const> inputs) {
   stream_ = std::make_unique<ShadowStream>(*session_, config_, std::move(path), inputs);
 }
@@ -47,6 +63,7 @@ void Run::start(std::size_t number) {
   outcome_.offers = {};
   outcome_.differs.clear();
   outcome_.unforeseen = false;
+  line_.table = nullptr;  // known again once the line's table is read
 }
 
 LineOutcome const& Run::overlong(std::size_t number, std::size_t length, std::size_t maxLine) {
@@ -81,7 +98,9 @@ LineOutcome const& Run::line(std::string_view text, std::size_t number) {
 LineOutcome const& Run::rejected(std::string reason) {
   if (line_.hasExpect) ++summary_.expected;
   ++summary_.rejected;
-  printer_.rejected(outcome_.number, reason);
+  // --show: a rejected line has no FAP and no table utility, and a table when it was read.
+  shown_ = show_.line(outcome_.number, line_.table, -1);
+  if (shown_ && show_.rejected()) printer_.rejected(outcome_.number, reason);
   outcome_.rejected = std::move(reason);
   if (line_.hasExpect) outcome_.differs = differencesOfRejected(line_.expect, outcome_.rejected);
   if (line_.hasExpect && outcome_.differs.empty()) return outcome_;
@@ -89,7 +108,9 @@ LineOutcome const& Run::rejected(std::string reason) {
   ++summary_.unforeseen;
   if (!line_.hasExpect) return outcome_;
   ++summary_.unmet;
-  printer_.unmet(outcome_.number, line_.expect.written, outcome_.differs);
+  if (shown_ && show_.unmet(nullptr)) {
+    printer_.unmet(outcome_.number, line_.expect.written, outcome_.differs);
+  }
   return outcome_;
 }
 
@@ -97,13 +118,16 @@ LineOutcome const& Run::rejected(std::string reason) {
 LineOutcome const& Run::offered() {
   bool const expects = line_.hasExpect;
   if (expects) ++summary_.expected;
+  std::vector<std::size_t> const& utils = session_->utilsOf(*line_.table);
+  shown_ = show_.line(outcome_.number, line_.table, line_.unitId.fapIdRaw());
   // A line with an expectation needs the shadow read back and, when it differs over a failure,
-  // the field that explains it.
-  outcome_.offers = session_->offer(line_, printer_.detailed() || expects);
+  // the field that explains it; a line that --show hides needs neither for its output.
+  outcome_.offers = session_->offer(line_, (shown_ && printer_.detailed()) || expects);
   if (stream_) stream_->record(line_, outcome_.offers);
   bool raised = false;
   std::string strictFailure;  // the first note that --strict does not let pass
-  for (auto const& result : outcome_.offers) {
+  for (std::size_t i = 0; i < outcome_.offers.size(); ++i) {
+    OfferResult const& result = outcome_.offers[i];
     if (chip_) chip_->execute(result.cmds);
     ++summary_.offers;
     if (result.error) {
@@ -122,7 +146,10 @@ LineOutcome const& Run::offered() {
         strictFailure = fmt::format("{} {}", result.name, overwriteText(*result.overwrites));
       }
     }
-    printer_.offer(outcome_.number, result);
+    if (shown_ &&
+        show_.offer(utils[i], result.error || result.overwrites || !result.lossy.empty())) {
+      printer_.offer(outcome_.number, result);
+    }
   }
   if (expects) outcome_.differs = differences(line_.expect, outcome_.offers);
   if (outcome_.differs.empty() && !strictFailure.empty()) {
@@ -135,8 +162,10 @@ LineOutcome const& Run::offered() {
   if (outcome_.unforeseen) ++summary_.unforeseen;
   if (outcome_.differs.empty()) return outcome_;
   if (expects) ++summary_.unmet;
-  printer_.unmet(outcome_.number, expects ? std::string_view(line_.expect.written) : "{}",
-                 outcome_.differs);
+  if (shown_ && show_.unmet(&utils)) {
+    printer_.unmet(outcome_.number, expects ? std::string_view(line_.expect.written) : "{}",
+                   outcome_.differs);
+  }
   return outcome_;
 }
 

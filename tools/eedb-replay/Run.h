@@ -17,6 +17,7 @@
 #include "OfferResult.h"
 #include "Printer.h"
 #include "Session.h"
+#include "ShowFilter.h"
 #include "TraceCapture.h"
 
 namespace eedb::replay {
@@ -61,6 +62,11 @@ class Run {
   // --dump-shadow=stream: at the end, the shadow is also written to `path` as the input lines that
   // rebuild it, and checked by replaying them on fresh table utilities (a difference counts as
   // one of --verify). Raises std::runtime_error when `path` cannot be written or is an input.
+  // --show: from now on only the records that `filter` lets through are printed; every line is
+  // still replayed and counted. Raises SetupError when a filter names a table utility that the
+  // session does not have.
+  void showOnly(ShowFilter filter);
+
   void streamShadowTo(std::string path, std::span<std::string const> inputs);
 
   // Ends the replay: the shadow dump, the stream of the shadow, the chip check, then the session
@@ -89,6 +95,8 @@ class Run {
   LineOutcome outcome_;
   Summary summary_;
   std::string revision_;
+  ShowFilter show_;
+  bool shown_ = true;  // the line passes the --show filters of the line as a whole
 };
 
 }  // namespace eedb::replay

@@ -284,6 +284,7 @@ std::span<OfferResult const> Session::offer(LogLine const& line, bool detail) {
     result.sizeBits = 0;
     result.cmds.clear();
     result.shadowRead = false;
+    result.shownUnder = {};
     result.traced = traces_ != nullptr;
     result.traces = {};
     std::size_t const traceBegin = result.traced ? traces_->size() : 0;
@@ -308,6 +309,7 @@ std::span<OfferResult const> Session::offer(LogLine const& line, bool detail) {
     // trace lines dropped.
     if (detail && (result.error || !result.applicable)) explainer_->explain(util, line, result);
   }
+  if (detail) markSiblingEntries(indices);
   if (traces_ != nullptr) {
     // The capture grows while the offers run: their views are taken once it is complete.
     for (std::size_t i = 0; i < indices.size(); ++i) {
@@ -315,6 +317,31 @@ std::span<OfferResult const> Session::offer(LogLine const& line, bool detail) {
     }
   }
   return {results_.data(), indices.size()};
+}
+
+// The table utilities of one software table share a hardware table (an IP tunnel key moves from
+// one to its sibling when it changes view): an offer that wrote nothing reads back, under its
+// key, the entry that a sibling wrote or deleted in the same line. It points to that sibling,
+// whose offer shows the entry, instead of showing it as if it had written it.
+void Session::markSiblingEntries(std::vector<std::size_t> const& indices) {
+  auto const wrote = [](OfferResult const& r) { return !r.error && r.applicable; };
+  for (std::size_t i = 0; i < indices.size(); ++i) {
+    OfferResult& result = results_[i];
+    if (!result.shadowRead || wrote(result)) continue;
+    auto const* table = utils_[indices[i]].util->hwTableBase().get();
+    for (std::size_t j = 0; j < indices.size(); ++j) {
+      OfferResult const& writer = results_[j];
+      if (j == i || !writer.shadowRead || !wrote(writer) ||
+          utils_[indices[j]].util->hwTableBase().get() != table ||
+          writer.shadow.fap != result.shadow.fap ||
+          writer.shadow.instance != result.shadow.instance ||
+          writer.shadow.key != result.shadow.key) {
+        continue;
+      }
+      result.shownUnder = writer.name;
+      break;
+    }
+  }
 }
 
 void Session::readBack(Util const& util, LogLine const& line, std::span<std::any const, 2> mapArgs,

@@ -100,6 +100,8 @@ class Session final : public Translator {
   // from the shadow.
   static void readBack(Util const& util, LogLine const& line, std::span<std::any const, 2> mapArgs,
                        bool traced, OfferResult& result);
+  // Sets shownUnder of the line's offers that read back an entry a sibling wrote.
+  void markSiblingEntries(std::vector<std::size_t> const& indices);
 
   Plugin::Library library_;
   std::unique_ptr<ZuriAsicUtils::UtilHolderContext> context_;

@@ -148,7 +148,12 @@ class TextPrinter final : public Printer {
         out_.push_back('\n');
       }
     }
-    if (r.shadowRead) {
+    if (r.shadowRead && !r.shownUnder.empty()) {
+      // The entry a sibling wrote: shown once, under its offer.
+      label("shadow");
+      print("fap {} instance {} key {}: shown under {}\n", r.shadow.fap, r.shadow.instance,
+            r.shadow.key, r.shownUnder);
+    } else if (r.shadowRead) {
       label("shadow");
       shadow(r.shadow);
     }

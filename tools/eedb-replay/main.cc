@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <system_error>
 #include <utility>
@@ -228,11 +229,20 @@ int replay(Args const& args, SessionConfig const& config, Printer& printer) {
                                                Kiv::traceConfigValid(traceEnv));
   std::optional<TraceCapture> traces;
   if (tracing) traces.emplace();
+  ShowFilter show;
+  for (std::string const& filter : args.show) {
+    try {
+      show.add(filter);
+    } catch (std::invalid_argument const& e) {
+      throw UsageError{e.what()};
+    }
+  }
   checkInputs(args.files);
   std::optional<Run> run;
   try {
     run.emplace(config, printer, RunSettings{args.strict, args.verify, args.dumpShadow},
                 traces ? &*traces : nullptr);
+    if (!show.empty()) run->showOnly(std::move(show));
   } catch (SetupError const& e) {
     if (traces) printTraces(stderr, traces->lines());
     throw UsageError{e.what()};
@@ -347,6 +357,10 @@ int main(int argc, char** argv) {
     }
     if (discovery && !args.files.empty()) {
       throw UsageError{fmt::format("{} replays nothing: leave out the FILE arguments",
+                                   args.listTables ? "--list-tables" : "--describe")};
+    }
+    if (discovery && !args.show.empty()) {
+      throw UsageError{fmt::format("--show chooses what a replay prints; {} replays nothing",
                                    args.listTables ? "--list-tables" : "--describe")};
     }
     if (args.bits && args.format == "json") {

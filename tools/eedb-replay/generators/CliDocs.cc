@@ -9,6 +9,7 @@
 
 #include "CommandLine.h"
 #include "Document.h"
+#include "ShowFilter.h"
 #include "replay_support/Catalog.h"
 
 namespace {
@@ -210,9 +211,19 @@ std::string manPage(CommandLine const& cli, std::string_view version, std::strin
   return fmt::to_string(out);
 }
 
+// The catalogue's tables, as completion words.
+std::string tableNames() {
+  std::string words;
+  for (auto const& table : ZuriErrm::tables()) {
+    if (!words.empty()) words += ' ';
+    words += table.name;
+  }
+  return words;
+}
+
 // Options complete from the list of options; a value by its kind: files for PATH, FILE and a
-// file name such as OUT.jsonl, the listed choices for "a|b", the catalogue's tables for TABLE;
-// other values are free text.
+// file name such as OUT.jsonl, the listed choices for "a|b", the catalogue's tables for TABLE,
+// the --show keys for FILTER; other values are free text.
 std::string completion(CommandLine const& cli) {
   std::string options;
   std::string cases;
@@ -234,11 +245,27 @@ std::string completion(CommandLine const& cli) {
       cases += fmt::format("    {})\n      _eedb_replay_files\n      return ;;\n", names);
       continue;
     }
-    if (option.value == "TABLE") {
-      for (auto const& table : ZuriErrm::tables()) {
-        if (!words.empty()) words += ' ';
-        words += table.name;
+    if (option.value == "FILTER") {
+      // --show KEY=VALUE: the keys, with no space after one that takes a value; then, bash
+      // having split the word at '=', the tables after table=.
+      std::string keys;
+      for (std::string_view key : eedb::replay::kShowFilters) {
+        keys += fmt::format("{}{}", keys.empty() ? "" : " ", key);
       }
+      cases += fmt::format(
+          "    {})\n      COMPREPLY=($(compgen -W '{}' -- \"$cur\"))\n"
+          "      [[ ${{#COMPREPLY[@]}} == 1 && $COMPREPLY == *= ]] && compopt -o nospace "
+          "2>/dev/null\n      return ;;\n",
+          names, keys);
+      attached += fmt::format(
+          "  if [[ $prev == = && ${{COMP_WORDS[COMP_CWORD-2]}} == table &&\n"
+          "        ${{COMP_WORDS[COMP_CWORD-3]}} == {} ]]; then\n"
+          "    COMPREPLY=($(compgen -W '{}' -- \"$cur\"))\n    return\n  fi\n",
+          option.names.back(), tableNames());
+      continue;
+    }
+    if (option.value == "TABLE") {
+      words = tableNames();
     } else if (option.value.find('|') != std::string::npos) {
       words = option.value;
       for (char& c : words) c = c == '|' ? ' ' : c;

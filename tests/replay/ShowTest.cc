@@ -1,0 +1,263 @@
+// What a replay shows of each line: only the records that --show asks for, with the summary of
+// everything; an entry that a sibling table utility wrote is shown once, under the offer that
+// wrote it.
+
+#include <regex>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "ReplayFixture.h"
+#include "Run.h"
+#include "ShowFilter.h"
+
+namespace {
+
+using namespace eedb::replay;
+using ::testing::ElementsAreArray;
+using ::testing::HasSubstr;
+
+// A line as LineReader hands it out: followed by the JSON parser's padding.
+LineOutcome const& feed(Run& run, std::string_view text, std::size_t number) {
+  static std::string padded;
+  padded.assign(text).append(simdjson::SIMDJSON_PADDING, ' ');
+  return run.line(std::string_view(padded.data(), text.size()), number);
+}
+
+std::size_t count(std::string_view text, std::string_view part) {
+  std::size_t n = 0;
+  for (auto at = text.find(part); at != std::string_view::npos; at = text.find(part, at + 1)) ++n;
+  return n;
+}
+
+// An IP tunnel line is offered to the four table utilities of its table, which share the EEDB:
+// the one that wrote the entry shows it (with --bits its diagram), the siblings that were not
+// applicable point to it; a sibling's delete is pointed to in the same way.
+TEST(ReplayShow, AnEntryASiblingWroteIsShownOnceUnderItsOffer) {
+  auto const printer = makePrinter(Form::text);
+  printer->bitsIs(true);
+  eedb::replay::Run run(eedb::replay::testing::config(), *printer, RunSettings{});
+  LineOutcome const& written =
+      feed(run,
+           R"({"table": "EedbIpTunnel", "entry": {"key": {"outlif": 4096, "dipOutlif": 0}, )"
+           R"("viewType": 0, "dip": "10.1.2.3"}})",
+           1);
+  ASSERT_EQ(written.offers.size(), 4u);
+  for (OfferResult const& offer : written.offers) {
+    EXPECT_EQ(offer.shownUnder, offer.name == "EedbIpTunnelNonAiUtil" ? "EedbIpTunnelUtil" : "")
+        << offer.name;
+  }
+  std::string const text(printer->text());
+  EXPECT_EQ(count(text, "EedbIpv4TunnelEtpsIpv4TunnelRaw150Entry"), 1u) << text;
+  EXPECT_EQ(count(text, "ipv4Dip=10.1.2.3"), 1u) << text;
+  EXPECT_EQ(count(text, "bits 0-31  0x"), 1u) << text;  // one diagram
+  EXPECT_THAT(text, HasSubstr("EedbIpTunnelNonAiUtil  not applicable: view 0 is not one of this "
+                              "table utility's views (3)\n           shadow  fap 0 instance 0 key "
+                              "4096: shown under EedbIpTunnelUtil\n"));
+
+  // The IPv6 DIP entry of view 2, written, then deleted: the sibling of the other views reads
+  // it back before the delete and points to the table utility that deletes it.
+  std::string_view const v6 =
+      R"({"table": "EedbIpTunnel", "entry": {"key": {"outlif": 8192, "dipOutlif": 8193}, )"
+      R"("viewType": 2, "dip": "2001:db8::1"}})";
+  feed(run, v6, 2);
+  std::string deleteLine(v6);
+  deleteLine.insert(1, R"("delete": true, )");
+  LineOutcome const& deleted = feed(run, deleteLine, 3);
+  auto const* nonAi = eedb::replay::testing::resultOf(deleted.offers, "EedbIpv6TunnelDipNonAiUtil");
+  ASSERT_NE(nonAi, nullptr);
+  EXPECT_TRUE(nonAi->shadowRead);
+  EXPECT_EQ(nonAi->shownUnder, "EedbIpv6TunnelDipUtil");
+  auto const* writer = eedb::replay::testing::resultOf(deleted.offers, "EedbIpv6TunnelDipUtil");
+  ASSERT_NE(writer, nullptr);
+  EXPECT_TRUE(writer->applicable);
+  EXPECT_TRUE(writer->shownUnder.empty());
+
+  // A key that no sibling of the line wrote: the entry read back is shown where it is read.
+  LineOutcome const& other =
+      feed(run,
+           R"({"table": "EedbIpTunnel", "entry": {"key": {"outlif": 4096, "dipOutlif": 0}, )"
+           R"("viewType": 4, "dip": "2001:db8::4"}})",
+           4);
+  for (OfferResult const& offer : other.offers) EXPECT_TRUE(offer.shownUnder.empty()) << offer.name;
+  EXPECT_TRUE(run.finish(true).passed) << printer->text();
+}
+
+// Lines of several tables and FAPs that succeed, leave a note, raise, are rejected, overwrite
+// another table's entry and miss their expectation.
+constexpr std::string_view kStream[] = {
+    R"({"table": "EedbOutrif", "entry": {"key": 1, "viewType": 1, "fodo": 5}})",
+    R"({"table": "EedbOutrif", "unit": {"fap": 2, "instance": 0}, "entry": {"key": 2, )"
+    R"("viewType": 1, "fodo": 40000}})",
+    R"({"table": "EedbOutrif", "entry": {"key": 3, "viewType": 1, "mtuProfile": 16}})",
+    R"({"table": "Nope", "entry": {"key": 4}})",
+    R"({"table": "EedbOutrif", "entry": {"nope": 5}})",
+    R"({"table": "EedbMplsTunnelTable", "entry": {"key": 1, "viewType": 1}})",
+    R"({"table": "EedbIpTunnel", "unit": {"fap": 1, "instance": 0}, "entry": {"key": )"
+    R"({"outlif": 4096, "dipOutlif": 0}, "viewType": 0, "dip": "10.1.2.3"}})",
+    R"({"table": "EedbOutrif", "entry": {"key": 8, "viewType": 1, "fodo": 7}, )"
+    R"("expect": {"fields": {"fodo": 8}}})",
+};
+
+struct Replayed {
+  std::vector<std::string> records;  // "LINE NAME" per offer, "LINE rejected:", "LINE expect:"
+  std::string summary;               // the summary as printed
+};
+
+Replayed replay(std::vector<std::string_view> const& filters, bool quiet = false) {
+  auto const printer = makePrinter(Form::text);
+  printer->quietIs(quiet);
+  eedb::replay::Run run(eedb::replay::testing::config({0, 1, 2, 3}), *printer, RunSettings{});
+  ShowFilter show;
+  for (auto filter : filters) show.add(filter);
+  run.showOnly(std::move(show));
+  std::size_t number = 0;
+  for (auto line : kStream) feed(run, line, ++number);
+  run.finish(true);
+  Replayed replayed;
+  std::istringstream text{std::string(printer->text())};
+  std::regex const head(R"(^line (\d+) +(\S+).*)");
+  for (std::string line; std::getline(text, line);) {
+    std::smatch m;
+    if (std::regex_match(line, m, head)) {
+      replayed.records.push_back(m[1].str() + " " + m[2].str());
+    } else if (line.starts_with("summary:") || !replayed.summary.empty()) {
+      replayed.summary += line + "\n";
+    }
+  }
+  return replayed;
+}
+
+// Every key, ranges at their bounds, a key repeated (any of its values) and keys combined (all
+// of them), --quiet beside failed; the summary is the same whatever is shown.
+TEST(ReplayShow, FiltersChooseTheRecordsPrintedAndNeverTheSummary) {
+  std::vector<std::string> const outrif1 = {"1 EedbOutrifUtil"};
+  struct Case {
+    std::vector<std::string_view> filters;
+    std::vector<std::string> records;
+    bool quiet = false;
+  };
+  std::vector<std::string> const ipTunnel = {"7 EedbIpTunnelUtil", "7 EedbIpv6TunnelDipNonAiUtil",
+                                             "7 EedbIpv6TunnelDipUtil", "7 EedbIpTunnelNonAiUtil"};
+  auto const with = [](std::vector<std::string> a, std::vector<std::string> const& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+  };
+  std::vector<std::string> const all =
+      with(with({"1 EedbOutrifUtil", "2 EedbOutrifUtil", "3 EedbOutrifUtil",
+                 "4 rejected:", "5 rejected:", "6 EedbMplsTunnelTableUtil"},
+                ipTunnel),
+           {"8 EedbOutrifUtil", "8 expect:"});
+  Case const cases[] = {
+      {{}, all},
+      // A rejected line shows under table= when its table was read (line 5, not line 4).
+      {{"table=EedbOutrif"},
+       {"1 EedbOutrifUtil", "2 EedbOutrifUtil", "3 EedbOutrifUtil",
+        "5 rejected:", "8 EedbOutrifUtil", "8 expect:"}},
+      {{"table=EedbOutrif", "table=EedbIpTunnel"},
+       with({"1 EedbOutrifUtil", "2 EedbOutrifUtil", "3 EedbOutrifUtil", "5 rejected:"},
+            with(ipTunnel, {"8 EedbOutrifUtil", "8 expect:"}))},
+      {{"util=EedbIpTunnelNonAiUtil"}, {"7 EedbIpTunnelNonAiUtil"}},
+      {{"util=chip26_a0::ZuriErrmUtil::EedbOutrifUtil"},
+       {"1 EedbOutrifUtil", "2 EedbOutrifUtil", "3 EedbOutrifUtil", "8 EedbOutrifUtil",
+        "8 expect:"}},
+      {{"fap=1"}, ipTunnel},
+      {{"fap=2"}, {"2 EedbOutrifUtil"}},
+      {{"fap=1-2"}, with({"2 EedbOutrifUtil"}, ipTunnel)},
+      {{"fap=3-128"}, {}},
+      {{"lines=2-3"}, {"2 EedbOutrifUtil", "3 EedbOutrifUtil"}},
+      {{"lines=8"}, {"8 EedbOutrifUtil", "8 expect:"}},
+      {{"lines=7-"}, with(ipTunnel, {"8 EedbOutrifUtil", "8 expect:"})},
+      {{"lines=1", "lines=4-5"}, {"1 EedbOutrifUtil", "4 rejected:", "5 rejected:"}},
+      {{"lines=9-"}, {}},
+      // A lossy note, a raise, rejections, an overwrite and an unmet expectation.
+      {{"failed"},
+       {"2 EedbOutrifUtil", "3 EedbOutrifUtil",
+        "4 rejected:", "5 rejected:", "6 EedbMplsTunnelTableUtil", "8 expect:"}},
+      {{"failed", "table=EedbOutrif"},
+       {"2 EedbOutrifUtil", "3 EedbOutrifUtil", "5 rejected:", "8 expect:"}},
+      {{"failed", "util=EedbOutrifUtil"}, {"2 EedbOutrifUtil", "3 EedbOutrifUtil", "8 expect:"}},
+      {{"lines=1-3", "fap=0"}, {"1 EedbOutrifUtil", "3 EedbOutrifUtil"}},
+      // --quiet keeps the failures of the exit status: the lossy note is not one without --strict.
+      {{"failed"},
+       {"3 EedbOutrifUtil", "4 rejected:", "5 rejected:", "6 EedbMplsTunnelTableUtil", "8 expect:"},
+       true},
+      {{"failed", "lines=1-3"}, {"3 EedbOutrifUtil"}, true},
+  };
+  std::string const summary = replay({}).summary;
+  EXPECT_THAT(summary, HasSubstr("summary: 8 lines, 2 rejected, 9 offers, 1 error, 1 expectation, "
+                                 "1 unmet, 1 lossy value, 1 overwrite"));
+  for (auto const& c : cases) {
+    std::string name;
+    for (auto filter : c.filters) name += std::string(filter) + " ";
+    Replayed const replayed = replay(c.filters, c.quiet);
+    EXPECT_THAT(replayed.records, ElementsAreArray(c.records))
+        << name << (c.quiet ? "--quiet" : "");
+    EXPECT_EQ(replayed.summary, summary) << name;
+  }
+}
+
+// A malformed filter is refused with the filter and its value, escaped; so is a table utility
+// that the session does not have, once the session is there.
+TEST(ReplayShow, MalformedFiltersAreRefusedNamingTheFilter) {
+  struct Case {
+    std::string_view filter;
+    std::string_view message;
+  };
+  Case const cases[] = {
+      {"tabel=EedbOutrif",
+       "--show tabel=EedbOutrif: 'tabel' is not a filter (did you mean 'table'?): give "
+       "table=NAME, util=NAME, fap=LIST, lines=LIST or failed"},
+      {"EedbOutrif",
+       "--show EedbOutrif: 'EedbOutrif' is not a filter (did you mean "
+       "'table=EedbOutrif'?)"},
+      {"table=EedbOutRif",
+       "--show table=EedbOutRif: unknown table 'EedbOutRif' (did you mean "
+       "'EedbOutrif'?)"},
+      {"table=", "--show table=: give a value: table=EedbOutrif"},
+      {"fap=129", "--show fap=129: 129 is not a FAP id (0 to 128)"},
+      {"fap=3-1", "--show fap=3-1: range '3-1' is empty"},
+      {"lines=0-4", "--show lines=0-4: lines are numbered from 1"},
+      {"lines=5-4", "--show lines=5-4: range '5-4' is empty"},
+      {"lines=-4", "--show lines=-4: '-4' is not a line number or range"},
+      {"lines=1,,2", "--show lines=1,,2: '' is not a line number or range"},
+      {"lines=99999999999999999999",
+       "--show lines=99999999999999999999: "
+       "'99999999999999999999' is not a line number or range"},
+      {"failed=yes", "--show failed=yes: failed takes no value"},
+      {"table=\x1b[2J\n", "--show table=\\x1b[2J\\n: unknown table '\\x1b[2J\\n'"},
+  };
+  for (auto const& c : cases) {
+    ShowFilter show;
+    try {
+      show.add(c.filter);
+      ADD_FAILURE() << c.filter << " was taken";
+    } catch (std::invalid_argument const& e) {
+      EXPECT_THAT(e.what(), HasSubstr(std::string(c.message))) << c.filter;
+    }
+  }
+  ShowFilter fine;
+  for (auto filter : {"table=EedbOutrif", "util=Whatever", "fap=0-3,7,128", "lines=1", "failed"}) {
+    EXPECT_NO_THROW(fine.add(filter)) << filter;
+  }
+
+  auto const printer = makePrinter(Form::text);
+  eedb::replay::Run run(eedb::replay::testing::config(), *printer, RunSettings{});
+  ShowFilter unknown;
+  unknown.add("util=EedbOutrifUtl");
+  try {
+    run.showOnly(std::move(unknown));
+    ADD_FAILURE() << "util=EedbOutrifUtl was taken";
+  } catch (SetupError const& e) {
+    EXPECT_STREQ(e.what(),
+                 "--show util=EedbOutrifUtl: no table utility 'EedbOutrifUtl' on revision 26:A0 "
+                 "(did you mean 'EedbOutrifUtil'?)");
+  }
+}
+
+}  // namespace
