@@ -72,8 +72,11 @@ class HwDirectTable : public ZuriAsicUtils::HwCommonTableBase,
 
   // --- Shadow --- (setEntry, getEntry, findEntry, prefetchEntry, entryToReplace,
   // replaceEntry, entryCount, forEachEntry)
+  void deleteEntry(ZuriAsicUtils::HwShadowKey shadowKey, typename HwDirectTable::HashedKey key) {
+    this->shadow_.erase(shadowKey, key, [](Entry const&) {});
+  }
   void deleteEntry(ZuriAsicUtils::HwShadowKey shadowKey, EntryKey const& key) {
-    this->shadow_.erase(shadowKey, key.value());
+    deleteEntry(shadowKey, this->hashedKey(key));
   }
 
   // --- SCHAN ---

@@ -60,13 +60,16 @@ class EedbHwMdb : public ZuriAsicUtils::HwCommonTableBase,
   // Removes the entry under the key, if any, in one look-up, and answers the size of the entry
   // removed: 0 when none was stored or it had no format. The size passed is that of the entry
   // translated for the delete; the shadow does not need it.
-  unsigned deleteEntry(ZuriAsicUtils::HwShadowKey shadowKey, EntryKey const& key,
-                       unsigned /*sizeBits*/) {
+  unsigned deleteEntry(ZuriAsicUtils::HwShadowKey shadowKey, HashedKey key, unsigned /*sizeBits*/) {
     unsigned sizeBits = 0;
-    shadow_.erase(shadowKey, key.value(), [&](Entry const& stored) {
+    shadow_.erase(shadowKey, key, [&](Entry const& stored) {
       if (stored.hasFormat()) sizeBits = stored.entrySizeBits();
     });
     return sizeBits;
+  }
+  unsigned deleteEntry(ZuriAsicUtils::HwShadowKey shadowKey, EntryKey const& key,
+                       unsigned sizeBits) {
+    return deleteEntry(shadowKey, hashedKey(key), sizeBits);
   }
 
   // --- SCHAN ---

@@ -39,7 +39,7 @@ struct MdbFamily {
   }
   // Removes the entry; the stored entry's size where it had one, else the size given.
   static std::uint32_t erase(HwTable& table, ZuriAsicUtils::HwShadowKey shadowKey,
-                             EntryKey const& key, std::uint32_t size) {
+                             HwTable::HashedKey key, std::uint32_t size) {
     std::uint32_t const stored = table.deleteEntry(shadowKey, key, size);
     return stored != 0 ? stored : size;
   }
@@ -82,7 +82,7 @@ struct DirectFamily {
     return size;
   }
   static std::uint32_t erase(HwTable& table, ZuriAsicUtils::HwShadowKey shadowKey,
-                             EntryKey const& key, std::uint32_t size) {
+                             typename HwTable::HashedKey key, std::uint32_t size) {
     table.deleteEntry(shadowKey, key);
     return size;
   }

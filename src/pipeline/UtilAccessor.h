@@ -132,10 +132,12 @@ class UtilAccessor {
   EEDB_INLINE_STAGE std::uint32_t writeToShadow(Wrapper const& wrapper, Place const& place) const {
     HwTable& table = place.table;
     auto& stats = *util_->stats();
+    // The key's one hash: its prefetch, look-up and insertion or removal take it.
+    auto const key = HwTable::hashedKey(place.hwKey);
     // The shadow's memory of the key is asked for before the entry is translated, so that the
     // translation overlaps its cache misses.
     if (wrapper.flumeEntry().isDelete()) {
-      table.prefetchEntry(place.shadowKey, place.hwKey);
+      table.prefetchEntry(place.shadowKey, key);
       std::uint32_t size = 0;
       if constexpr (Family::kDeleteTranslates) {
         size = Rules::translate(*util_, wrapper, place.hwKey).entrySizeBits();
@@ -153,12 +155,12 @@ class UtilAccessor {
           return size;
         }
       }
-      size = Family::erase(table, place.shadowKey, place.hwKey, size);
+      size = Family::erase(table, place.shadowKey, key, size);
       stats.deleteCntInc(1);
       return size;
     }
 
-    auto* const stored = table.entryToReplace(place.shadowKey, place.hwKey);  // replaced below
+    auto* const stored = table.entryToReplace(place.shadowKey, key);  // replaced below
     auto const hwEntry = Rules::translate(*util_, wrapper, place.hwKey);
     EEDB_ENTRY_TRACE(kTraced, Util, "writeSwEntryToShadow", "", " fapId: {} hwEntry: {}",
                      place.fapId, hwEntry);
@@ -168,7 +170,7 @@ class UtilAccessor {
       stats.addCntInc(1);
       return 0;
     }
-    table.replaceEntry(place.shadowKey, stored, hwEntry);
+    table.replaceEntry(place.shadowKey, key, stored, hwEntry);
     stats.addCntInc(1);
     return hwEntry.entrySizeBits();
   }
