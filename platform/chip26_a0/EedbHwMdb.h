@@ -82,11 +82,17 @@ class EedbHwMdb : public ZuriAsicUtils::HwCommonTableBase,
   ZuriAsicUtils::SchanCmds schanCmds(
       ZuriAsicUtils::HwShadowKey shadowKey, EntryKey const& key, unsigned sizeBits,
       Pelix::Ptr<Asic::LogEntryWrapperBase> const& /*logEntry*/) const {
+    return schanCmdsOf(shadowKey, key, sizeBits, findEntry(shadowKey, key));
+  }
+  // The same, given the shadow key's own entry at the key as the change left it (nullptr when it
+  // holds none): a log entry's pass has it at hand and does not look it up again.
+  ZuriAsicUtils::SchanCmds schanCmdsOf(ZuriAsicUtils::HwShadowKey shadowKey, EntryKey const& key,
+                                       unsigned sizeBits, Entry const* own) const {
     using ZuriAsicUtils::SchanCmd;
     ZuriAsicUtils::SchanCmds cmds;  // built in place: the list's inline slot holds the one command
     if (sizeBits == 0) return cmds;
     detail::requireCommandBits(kTableType, sizeBits);
-    auto const* seen = entrySeenBy(shadowKey, key);
+    auto const* seen = own != nullptr ? own : shadow_.findCommon(shadowKey, key.value());
     if (seen != nullptr && seen->hasFormat()) {
       encodeInto(cmds.emplace_back(), shadowKey, *seen);
     } else {

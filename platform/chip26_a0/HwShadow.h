@@ -74,15 +74,19 @@ class ShadowStore {
 
   // Replaces the entry that find() answered for the same key (nullptr: nothing is stored, and
   // the entry goes in under the key's hash), without hashing the key again.
-  [[gnu::always_inline]] void replace(ZuriAsicUtils::HwShadowKey shadowKey, HashedKey key,
-                                      Entry* found, Entry const& entry) {
+  // Answers where the entry is stored now.
+  [[gnu::always_inline]] Entry const* replace(ZuriAsicUtils::HwShadowKey shadowKey, HashedKey key,
+                                              Entry* found, Entry const& entry) {
     if (found == nullptr) {
-      found = &const_cast<Entry&>(*unitIs(shadowKey.packed()).lazy_emplace(
-          key, [&](auto const& construct) { construct(entry); }));
+      found = &const_cast<Entry&>(
+          *unitIs(shadowKey.packed()).lazy_emplace(key, [&](auto const& construct) {
+            construct(entry);
+          }));
     } else {
       *found = entry;
     }
     lastWritten_ = {true, shadowKey.packed(), key.key, found};
+    return found;
   }
   void replace(ZuriAsicUtils::HwShadowKey shadowKey, Entry* found, Entry const& entry) {
     replace(shadowKey, hashed(entry.key().value()), found, entry);
@@ -324,10 +328,12 @@ class ShadowTable {
   EntryT* entryToReplace(ZuriAsicUtils::HwShadowKey shadowKey, EntryKeyT const& key) {
     return entryToReplace(shadowKey, hashedKey(key));
   }
-  // Stores the entry in the place entryToReplace() answered for its key.
-  [[gnu::always_inline]] void replaceEntry(ZuriAsicUtils::HwShadowKey shadowKey, HashedKey key,
-                                           EntryT* stored, EntryT const& entry) {
-    shadow_.replace(shadowKey, key, stored, entry);
+  // Stores the entry in the place entryToReplace() answered for its key; answers where it is
+  // stored now.
+  [[gnu::always_inline]] EntryT const* replaceEntry(ZuriAsicUtils::HwShadowKey shadowKey,
+                                                    HashedKey key, EntryT* stored,
+                                                    EntryT const& entry) {
+    return shadow_.replace(shadowKey, key, stored, entry);
   }
   void replaceEntry(ZuriAsicUtils::HwShadowKey shadowKey, EntryT* stored, EntryT const& entry) {
     shadow_.replace(shadowKey, stored, entry);

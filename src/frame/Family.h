@@ -46,10 +46,12 @@ struct MdbFamily {
   // An entry without a format (a table-delete entry of a view this table does not write) has
   // nothing for the chip.
   static bool hasFormat(Entry const& entry) { return entry.hasFormat(); }
+  // The commands of the change, given the shadow key's own entry at the key (nullptr: none).
   static ZuriAsicUtils::SchanCmds commands(HwTable const& table,
                                            ZuriAsicUtils::HwShadowKey shadowKey,
-                                           EntryKey const& key, std::uint32_t sizeBits) {
-    return table.schanCmds(shadowKey, key, sizeBits, Pelix::Ptr<Asic::LogEntryWrapperBase>());
+                                           EntryKey const& key, std::uint32_t sizeBits,
+                                           Entry const* own) {
+    return table.schanCmdsOf(shadowKey, key, sizeBits, own);
   }
 
   static ThirdArg const& pick(Pelix::Ptr<ZuriMdb::TableManager> const& mdbTableManager,
@@ -90,8 +92,8 @@ struct DirectFamily {
   // The table takes no size; the size (0) is not passed on.
   static ZuriAsicUtils::SchanCmds commands(HwTable const& table,
                                            ZuriAsicUtils::HwShadowKey shadowKey,
-                                           EntryKey const& key, std::uint32_t) {
-    return table.schanCmds(shadowKey, key, Pelix::Ptr<Asic::LogEntryWrapperBase>());
+                                           EntryKey const& key, std::uint32_t, Entry const* own) {
+    return table.schanCmdsOf(shadowKey, key, own);
   }
 
   static ThirdArg const& pick(Pelix::Ptr<ZuriMdb::TableManager> const&,
