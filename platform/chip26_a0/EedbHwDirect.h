@@ -72,8 +72,11 @@ class HwDirectTable : public ZuriAsicUtils::HwCommonTableBase,
 
   // --- Shadow --- (setEntry, getEntry, findEntry, prefetchEntry, entryToReplace,
   // replaceEntry, entryCount, forEachEntry)
+  void deleteEntry(ZuriAsicUtils::HwShadowKey shadowKey, typename HwDirectTable::HashedKey key) {
+    this->shadow_.erase(shadowKey, key, [](Entry const&) {});
+  }
   void deleteEntry(ZuriAsicUtils::HwShadowKey shadowKey, EntryKey const& key) {
-    this->shadow_.erase(shadowKey, key.value());
+    deleteEntry(shadowKey, this->hashedKey(key));
   }
 
   // --- SCHAN ---
@@ -83,8 +86,15 @@ class HwDirectTable : public ZuriAsicUtils::HwCommonTableBase,
   // but for those writes.
   ZuriAsicUtils::SchanCmds schanCmds(ZuriAsicUtils::HwShadowKey shadowKey, EntryKey const& key,
                                      Pelix::Ptr<Asic::LogEntryWrapperBase> const&) const {
+    return schanCmdsOf(shadowKey, key, this->findEntry(shadowKey, key));
+  }
+  // The same, given the shadow key's own entry at the key as the change left it (nullptr when it
+  // holds none): a log entry's pass has it at hand and does not look it up again.
+  ZuriAsicUtils::SchanCmds schanCmdsOf(ZuriAsicUtils::HwShadowKey shadowKey, EntryKey const& key,
+                                       Entry const* own) const {
     ZuriAsicUtils::SchanCmds cmds;  // built in place: the list's inline slot holds the command
-    if (auto const* seen = this->entrySeenBy(shadowKey, key)) {
+    auto const* seen = own != nullptr ? own : this->shadow_.findCommon(shadowKey, key.value());
+    if (seen != nullptr) {
       cmds.push_back(encode(shadowKey, *seen));
     } else {
       cmds.push_back(clearOf(shadowKey, key.value()));

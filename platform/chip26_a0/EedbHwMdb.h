@@ -60,13 +60,16 @@ class EedbHwMdb : public ZuriAsicUtils::HwCommonTableBase,
   // Removes the entry under the key, if any, in one look-up, and answers the size of the entry
   // removed: 0 when none was stored or it had no format. The size passed is that of the entry
   // translated for the delete; the shadow does not need it.
-  unsigned deleteEntry(ZuriAsicUtils::HwShadowKey shadowKey, EntryKey const& key,
-                       unsigned /*sizeBits*/) {
+  unsigned deleteEntry(ZuriAsicUtils::HwShadowKey shadowKey, HashedKey key, unsigned /*sizeBits*/) {
     unsigned sizeBits = 0;
-    shadow_.erase(shadowKey, key.value(), [&](Entry const& stored) {
+    shadow_.erase(shadowKey, key, [&](Entry const& stored) {
       if (stored.hasFormat()) sizeBits = stored.entrySizeBits();
     });
     return sizeBits;
+  }
+  unsigned deleteEntry(ZuriAsicUtils::HwShadowKey shadowKey, EntryKey const& key,
+                       unsigned sizeBits) {
+    return deleteEntry(shadowKey, hashedKey(key), sizeBits);
   }
 
   // --- SCHAN ---
@@ -79,11 +82,17 @@ class EedbHwMdb : public ZuriAsicUtils::HwCommonTableBase,
   ZuriAsicUtils::SchanCmds schanCmds(
       ZuriAsicUtils::HwShadowKey shadowKey, EntryKey const& key, unsigned sizeBits,
       Pelix::Ptr<Asic::LogEntryWrapperBase> const& /*logEntry*/) const {
+    return schanCmdsOf(shadowKey, key, sizeBits, findEntry(shadowKey, key));
+  }
+  // The same, given the shadow key's own entry at the key as the change left it (nullptr when it
+  // holds none): a log entry's pass has it at hand and does not look it up again.
+  ZuriAsicUtils::SchanCmds schanCmdsOf(ZuriAsicUtils::HwShadowKey shadowKey, EntryKey const& key,
+                                       unsigned sizeBits, Entry const* own) const {
     using ZuriAsicUtils::SchanCmd;
     ZuriAsicUtils::SchanCmds cmds;  // built in place: the list's inline slot holds the one command
     if (sizeBits == 0) return cmds;
     detail::requireCommandBits(kTableType, sizeBits);
-    auto const* seen = entrySeenBy(shadowKey, key);
+    auto const* seen = own != nullptr ? own : shadow_.findCommon(shadowKey, key.value());
     if (seen != nullptr && seen->hasFormat()) {
       encodeInto(cmds.emplace_back(), shadowKey, *seen);
     } else {

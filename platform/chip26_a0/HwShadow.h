@@ -47,6 +47,15 @@ namespace detail {
 template <class Entry>
 class ShadowStore {
  public:
+  // A hardware key with its hash. A log entry's key is hashed once, and the prefetch, the look-up
+  // and the insertion of its entry reuse the hash (the shadow's sets take it as a key of their
+  // own).
+  struct HashedKey {
+    std::uint32_t key = 0;
+    std::size_t hash = 0;
+  };
+  static HashedKey hashed(std::uint32_t key) noexcept { return {key, absl::HashOf(key)}; }
+
   ShadowStore() = default;
   ShadowStore(ShadowStore const&) = delete;  // it keeps pointers into itself
   ShadowStore& operator=(ShadowStore const&) = delete;
@@ -63,20 +72,31 @@ class ShadowStore {
     lastWritten_ = {true, shadowKey.packed(), entry.key().value(), &*it};
   }
 
-  // Replaces the entry that find() answered for the same key (nullptr: nothing is stored, set()
-  // stores it), without a second look-up.
-  [[gnu::always_inline]] void replace(ZuriAsicUtils::HwShadowKey shadowKey, Entry* found,
-                                      Entry const& entry) {
-    if (found == nullptr) return set(shadowKey, entry);
-    *found = entry;
-    lastWritten_ = {true, shadowKey.packed(), entry.key().value(), found};
+  // Replaces the entry that find() answered for the same key (nullptr: nothing is stored, and
+  // the entry goes in under the key's hash), without hashing the key again.
+  // Answers where the entry is stored now.
+  [[gnu::always_inline]] Entry const* replace(ZuriAsicUtils::HwShadowKey shadowKey, HashedKey key,
+                                              Entry* found, Entry const& entry) {
+    if (found == nullptr) {
+      found = &const_cast<Entry&>(
+          *unitIs(shadowKey.packed()).lazy_emplace(key, [&](auto const& construct) {
+            construct(entry);
+          }));
+    } else {
+      *found = entry;
+    }
+    lastWritten_ = {true, shadowKey.packed(), key.key, found};
+    return found;
+  }
+  void replace(ZuriAsicUtils::HwShadowKey shadowKey, Entry* found, Entry const& entry) {
+    replace(shadowKey, hashed(entry.key().value()), found, entry);
   }
 
   // Removes the entry; false when nothing was stored. onErased(Entry const&) sees the entry
   // first: what a delete needs of it comes with the one look-up.
   template <class OnErased>
-  bool erase(ZuriAsicUtils::HwShadowKey shadowKey, std::uint32_t key, OnErased&& onErased) {
-    lastWritten_ = {true, shadowKey.packed(), key, nullptr};
+  bool erase(ZuriAsicUtils::HwShadowKey shadowKey, HashedKey key, OnErased&& onErased) {
+    lastWritten_ = {true, shadowKey.packed(), key.key, nullptr};
     auto* unit = unitAt(shadowKey.packed());
     if (unit == nullptr) return false;
     auto const it = unit->find(key);
@@ -86,7 +106,7 @@ class ShadowStore {
     return true;
   }
   bool erase(ZuriAsicUtils::HwShadowKey shadowKey, std::uint32_t key) {
-    return erase(shadowKey, key, [](Entry const&) {});
+    return erase(shadowKey, hashed(key), [](Entry const&) {});
   }
 
   // The stored entry, or nullptr. Valid until the next change of the store.
@@ -105,6 +125,13 @@ class ShadowStore {
 
   Entry* find(ZuriAsicUtils::HwShadowKey shadowKey, std::uint32_t key) {
     return const_cast<Entry*>(std::as_const(*this).find(shadowKey, key));
+  }
+  // The same for a key hashed already, ahead of its change: nothing was written at it yet.
+  Entry* find(ZuriAsicUtils::HwShadowKey shadowKey, HashedKey key) {
+    auto* unit = unitAt(shadowKey.packed());
+    if (unit == nullptr) return nullptr;
+    auto it = unit->find(key);
+    return it == unit->end() ? nullptr : const_cast<Entry*>(&*it);
   }
 
   // The null FAP's entry of the shadow key's instance that a single FAP falls back to at the
@@ -132,7 +159,7 @@ class ShadowStore {
 
   // Starts loading the memory that erasing or finding the key will touch, so that work done in
   // between (translating the entry) overlaps the cache misses.
-  void prefetch(ZuriAsicUtils::HwShadowKey shadowKey, std::uint32_t key) const noexcept {
+  void prefetch(ZuriAsicUtils::HwShadowKey shadowKey, HashedKey key) const noexcept {
     if (auto const* unit = unitAt(shadowKey.packed())) unit->prefetch(key);
   }
 
@@ -188,11 +215,13 @@ class ShadowStore {
   struct KeyHash {
     using is_transparent = void;
     std::size_t operator()(std::uint32_t key) const noexcept { return absl::HashOf(key); }
+    std::size_t operator()(HashedKey key) const noexcept { return key.hash; }
     std::size_t operator()(Entry const& e) const noexcept { return (*this)(e.key().value()); }
   };
   struct KeyEq {
     using is_transparent = void;
     static std::uint32_t keyOf(std::uint32_t key) noexcept { return key; }
+    static std::uint32_t keyOf(HashedKey key) noexcept { return key.key; }
     static std::uint32_t keyOf(Entry const& e) noexcept { return e.key().value(); }
     template <class A, class B>
     bool operator()(A const& a, B const& b) const noexcept {
@@ -255,6 +284,12 @@ class ShadowStore {
 template <class EntryT, class EntryKeyT>
 class ShadowTable {
  public:
+  // A key hashed once for every step of its entry's change (ShadowStore::HashedKey).
+  using HashedKey = typename ShadowStore<EntryT>::HashedKey;
+  static HashedKey hashedKey(EntryKeyT const& key) noexcept {
+    return ShadowStore<EntryT>::hashed(key.value());
+  }
+
   // Stores the entry under its key, replacing what was there.
   [[gnu::always_inline]] void setEntry(ZuriAsicUtils::HwShadowKey shadowKey, EntryT const& entry) {
     shadow_.set(shadowKey, entry);
@@ -276,20 +311,31 @@ class ShadowTable {
     return shadow_.findCommon(shadowKey, key.value());
   }
   // Starts loading the shadow's memory of the key ahead of a delete or find.
+  void prefetchEntry(ZuriAsicUtils::HwShadowKey shadowKey, HashedKey key) const noexcept {
+    shadow_.prefetch(shadowKey, key);
+  }
   void prefetchEntry(ZuriAsicUtils::HwShadowKey shadowKey, EntryKeyT const& key) const noexcept {
-    shadow_.prefetch(shadowKey, key.value());
+    prefetchEntry(shadowKey, hashedKey(key));
   }
   // The stored entry of the key looked up ahead of a set (nullptr when nothing is stored), so
   // that the work done in between overlaps the cache misses of the look-up; the control bytes
   // and the first slots of the key's group are asked for at once, not one after the other.
   // Valid until the shadow next changes.
-  EntryT* entryToReplace(ZuriAsicUtils::HwShadowKey shadowKey, EntryKeyT const& key) {
-    shadow_.prefetch(shadowKey, key.value());
-    return shadow_.find(shadowKey, key.value());
+  EntryT* entryToReplace(ZuriAsicUtils::HwShadowKey shadowKey, HashedKey key) {
+    shadow_.prefetch(shadowKey, key);
+    return shadow_.find(shadowKey, key);
   }
-  // Stores the entry in the place entryToReplace() answered for its key.
-  [[gnu::always_inline]] void replaceEntry(ZuriAsicUtils::HwShadowKey shadowKey, EntryT* stored,
-                                           EntryT const& entry) {
+  EntryT* entryToReplace(ZuriAsicUtils::HwShadowKey shadowKey, EntryKeyT const& key) {
+    return entryToReplace(shadowKey, hashedKey(key));
+  }
+  // Stores the entry in the place entryToReplace() answered for its key; answers where it is
+  // stored now.
+  [[gnu::always_inline]] EntryT const* replaceEntry(ZuriAsicUtils::HwShadowKey shadowKey,
+                                                    HashedKey key, EntryT* stored,
+                                                    EntryT const& entry) {
+    return shadow_.replace(shadowKey, key, stored, entry);
+  }
+  void replaceEntry(ZuriAsicUtils::HwShadowKey shadowKey, EntryT* stored, EntryT const& entry) {
     shadow_.replace(shadowKey, stored, entry);
   }
 

@@ -103,9 +103,12 @@ class UtilBase : public Pelix::Node {
   Pelix::Ptr<TableManager> const& hwTableManager() const noexcept { return hwTableManager_; }
   SchanAccel::Fapmask const& fapmask() const noexcept { return fapmask_; }
 
-  // The bound hardware table (may be empty).
+  // The bound hardware table (may be empty). Virtual, so that a table utility keeps the table it
+  // is bound to as the class it works with, whoever binds it.
   Pelix::Ptr<HwCommonTableBase> const& hwTableBase() const noexcept { return hwTable_; }
-  void hwTableBaseIs(Pelix::Ptr<HwCommonTableBase> table) noexcept { hwTable_ = std::move(table); }
+  virtual void hwTableBaseIs(Pelix::Ptr<HwCommonTableBase> table) noexcept {
+    hwTable_ = std::move(table);
+  }
 
   // Creates the statistics object (replacing any earlier one) and returns it.
   Pelix::Ptr<UtilStats> statsIs();

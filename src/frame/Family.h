@@ -39,17 +39,19 @@ struct MdbFamily {
   }
   // Removes the entry; the stored entry's size where it had one, else the size given.
   static std::uint32_t erase(HwTable& table, ZuriAsicUtils::HwShadowKey shadowKey,
-                             EntryKey const& key, std::uint32_t size) {
+                             HwTable::HashedKey key, std::uint32_t size) {
     std::uint32_t const stored = table.deleteEntry(shadowKey, key, size);
     return stored != 0 ? stored : size;
   }
   // An entry without a format (a table-delete entry of a view this table does not write) has
   // nothing for the chip.
   static bool hasFormat(Entry const& entry) { return entry.hasFormat(); }
+  // The commands of the change, given the shadow key's own entry at the key (nullptr: none).
   static ZuriAsicUtils::SchanCmds commands(HwTable const& table,
                                            ZuriAsicUtils::HwShadowKey shadowKey,
-                                           EntryKey const& key, std::uint32_t sizeBits) {
-    return table.schanCmds(shadowKey, key, sizeBits, Pelix::Ptr<Asic::LogEntryWrapperBase>());
+                                           EntryKey const& key, std::uint32_t sizeBits,
+                                           Entry const* own) {
+    return table.schanCmdsOf(shadowKey, key, sizeBits, own);
   }
 
   static ThirdArg const& pick(Pelix::Ptr<ZuriMdb::TableManager> const& mdbTableManager,
@@ -82,7 +84,7 @@ struct DirectFamily {
     return size;
   }
   static std::uint32_t erase(HwTable& table, ZuriAsicUtils::HwShadowKey shadowKey,
-                             EntryKey const& key, std::uint32_t size) {
+                             typename HwTable::HashedKey key, std::uint32_t size) {
     table.deleteEntry(shadowKey, key);
     return size;
   }
@@ -90,8 +92,8 @@ struct DirectFamily {
   // The table takes no size; the size (0) is not passed on.
   static ZuriAsicUtils::SchanCmds commands(HwTable const& table,
                                            ZuriAsicUtils::HwShadowKey shadowKey,
-                                           EntryKey const& key, std::uint32_t) {
-    return table.schanCmds(shadowKey, key, Pelix::Ptr<Asic::LogEntryWrapperBase>());
+                                           EntryKey const& key, std::uint32_t, Entry const* own) {
+    return table.schanCmdsOf(shadowKey, key, own);
   }
 
   static ThirdArg const& pick(Pelix::Ptr<ZuriMdb::TableManager> const&,

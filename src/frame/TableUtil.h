@@ -189,7 +189,7 @@ class TableUtil : public FamilyT::Base {
     std::optional<SchanAccel::FapId> fapId;
     if (!accessor().applicable(flume, fapId)) return 0;
     Accessor<true>::traceShadowStage(flume);
-    return accessor().writeToShadow(wrapper, accessor().locate(flume, fapId));
+    return accessor().writeToShadow(wrapper, accessor().locate(flume, fapId)).sizeBits;
   }
 
   ZuriAsicUtils::SchanCmds getSchanCmds(Pelix::Ptr<Asic::LogEntryWrapperBase> const& entry,
@@ -252,11 +252,19 @@ class TableUtil : public FamilyT::Base {
                                      HwTable::kMemory, operation);
   }
 
+  // The bound hardware table as the family's class; raises Asic::OrderedTableException when none
+  // is bound or it is of another class. The class is checked once, as the table is bound.
   EEDB_INLINE_STAGE HwTable& boundHwTable() const {
-    HwTable* table = ZuriAsicUtils::detail::downcast<HwTable>(this->hwTableBase().get());
-    if (table == nullptr) [[unlikely]]
+    if (boundTable_ == nullptr) [[unlikely]]
       throwNoTableBound();
-    return *table;
+    return *boundTable_;
+  }
+
+  // Binds the hardware table (the operations enter it) and keeps it as the family's class,
+  // where it is one.
+  void hwTableBaseIs(Pelix::Ptr<ZuriAsicUtils::HwCommonTableBase> table) noexcept final {
+    boundTable_ = ZuriAsicUtils::detail::downcast<HwTable>(table.get());
+    Family::Base::hwTableBaseIs(std::move(table));
   }
 
   static inline Kiv::AllocTrackTypeInfo* memAllocationTracker_ = nullptr;
@@ -288,6 +296,8 @@ class TableUtil : public FamilyT::Base {
   }
 
   static inline Kiv::AllocTrackTypeInfo* hwTableTracker_ = nullptr;
+
+  HwTable* boundTable_ = nullptr;  // the bound table as the family's class, or nullptr
 };
 
 template <class Derived, class Wrapper, class Constants>

@@ -60,10 +60,10 @@ class UtilAccessor {
     if (applicable(flume, fapId)) [[likely]] {
       traceShadowStage(flume);
       Place const place = locate(flume, fapId);
-      std::uint32_t const sizeBits = writeToShadow(wrapper, place);
+      Written const written = writeToShadow(wrapper, place);
       traceCommandStage(flume);
       Rules::traceKey(flume.logEntry(), place.hwKey);
-      return commands(place, sizeBits);
+      return commands(place, written);
     }
     return refused(flume, fapId);
   }
@@ -126,16 +126,25 @@ class UtilAccessor {
 
   // ---- stage 2: writeSwEntryToShadow ----
 
-  // Sets or deletes the entry's hardware entry in the shadow; returns its size in bits (0 for
-  // direct tables). Nothing is written for an entry whose translation fails. What differs between
-  // MDB and direct tables is the family's (frame/Family.h).
-  EEDB_INLINE_STAGE std::uint32_t writeToShadow(Wrapper const& wrapper, Place const& place) const {
+  // What a write left: its size in bits (0 for direct tables), and the entry the shadow key holds
+  // at the key now (nullptr: none), which the commands are made of.
+  struct Written {
+    std::uint32_t sizeBits;
+    Entry const* stored;
+  };
+
+  // Sets or deletes the entry's hardware entry in the shadow. Nothing is written for an entry
+  // whose translation fails. What differs between MDB and direct tables is the family's
+  // (frame/Family.h).
+  EEDB_INLINE_STAGE Written writeToShadow(Wrapper const& wrapper, Place const& place) const {
     HwTable& table = place.table;
     auto& stats = *util_->stats();
+    // The key's one hash: its prefetch, look-up and insertion or removal take it.
+    auto const key = HwTable::hashedKey(place.hwKey);
     // The shadow's memory of the key is asked for before the entry is translated, so that the
     // translation overlaps its cache misses.
     if (wrapper.flumeEntry().isDelete()) {
-      table.prefetchEntry(place.shadowKey, place.hwKey);
+      table.prefetchEntry(place.shadowKey, key);
       std::uint32_t size = 0;
       if constexpr (Family::kDeleteTranslates) {
         size = Rules::translate(*util_, wrapper, place.hwKey).entrySizeBits();
@@ -150,15 +159,15 @@ class UtilAccessor {
           size = Family::storedSize(table, place.shadowKey, place.hwKey, size);
           table.setEntry(place.shadowKey, reverted);
           stats.updateOnDelCntInc(1);
-          return size;
+          return {size, table.findEntry(place.shadowKey, place.hwKey)};
         }
       }
-      size = Family::erase(table, place.shadowKey, place.hwKey, size);
+      size = Family::erase(table, place.shadowKey, key, size);
       stats.deleteCntInc(1);
-      return size;
+      return {size, nullptr};
     }
 
-    auto* const stored = table.entryToReplace(place.shadowKey, place.hwKey);  // replaced below
+    auto* const stored = table.entryToReplace(place.shadowKey, key);  // replaced below
     auto const hwEntry = Rules::translate(*util_, wrapper, place.hwKey);
     EEDB_ENTRY_TRACE(kTraced, Util, "writeSwEntryToShadow", "", " fapId: {} hwEntry: {}",
                      place.fapId, hwEntry);
@@ -166,20 +175,25 @@ class UtilAccessor {
     // same key: the add is counted, the shadow keeps what it holds.
     if (!Family::hasFormat(hwEntry)) {
       stats.addCntInc(1);
-      return 0;
+      return {0, stored};
     }
-    table.replaceEntry(place.shadowKey, stored, hwEntry);
+    Entry const* const now = table.replaceEntry(place.shadowKey, key, stored, hwEntry);
     stats.addCntInc(1);
-    return hwEntry.entrySizeBits();
+    return {hwEntry.entrySizeBits(), now};
   }
 
   // ---- stage 3: getSchanCmds ----
 
   // Counts one SCHAN enqueue for the shadow key and returns the hardware table's commands for
-  // it. Runs for every entry, applicable or not.
-  EEDB_INLINE_STAGE SchanCmds commands(Place const& place, std::uint32_t sizeBits) const {
+  // it. Runs for every entry, applicable or not. The pass hands over what its write left; a
+  // separate call finds it in the shadow.
+  EEDB_INLINE_STAGE SchanCmds commands(Place const& place, Written const& written) const {
     countEnqueue(place);
-    return Family::commands(place.table, place.shadowKey, place.hwKey, sizeBits);
+    return Family::commands(place.table, place.shadowKey, place.hwKey, written.sizeBits,
+                            written.stored);
+  }
+  EEDB_INLINE_STAGE SchanCmds commands(Place const& place, std::uint32_t sizeBits) const {
+    return commands(place, {sizeBits, place.table.findEntry(place.shadowKey, place.hwKey)});
   }
 
   // The SCHAN enqueue count of the shadow key, in the record of the table utility's software

@@ -152,17 +152,16 @@ class Translation {
   // a view outside the map.
   //
   // The table's rules (the translator's fields, then the hook) run in lambdas marked flatten: all
-  // they call is inlined into them, where the log entry copy and the format entry are locals known
-  // not to overlap; the fields are then packed in registers and each word of the entry is stored
-  // once, instead of once per field (byte-wide software fields may alias anything behind a
-  // reference). Without them a pass costs up to 72 instructions more per entry (IPv6 tunnel DIP
-  // updates, through the hook; sub-interface deletes 43 more, through the fields), though MPLS and
-  // TAP aggregation views would take up to 47 fewer: no view may rise, so both stay.
+  // they call is inlined into them, where the format entry is a local; the fields are then packed
+  // in registers and each word of the entry is stored once, instead of once per field. Without them
+  // a pass costs up to 72 instructions more per entry (IPv6 tunnel DIP updates, through the hook;
+  // sub-interface deletes 43 more, through the fields), though MPLS and TAP aggregation views would
+  // take up to 47 fewer: no view may rise, so both stay.
   EEDB_INLINE_STAGE static Entry build(Util const& util, Wrapper const& wrapper,
                                        EntryKey const& hwKey) {
-    // A copy: the hooks take the log entry by reference, and a local one cannot alias the
-    // format entry being built.
-    LogEntry logEntry = wrapper.logEntry();
+    // The wrapper's own log entry, not a copy. The hooks take it by reference, as the agent's
+    // hooks do, and write none of its fields; the wrapper is the agent's object, never const.
+    LogEntry& logEntry = const_cast<LogEntry&>(wrapper.logEntry());
     Asic::UnitId const unitId = wrapper.unitId();
     EEDB_ENTRY_TRACE(kTraced, Util, "translateToHwFormat_", Util::kName,
                      " fapId: {} instanceId: {} hwKey: {} logEntry: {}", fapIdOf(unitId),
