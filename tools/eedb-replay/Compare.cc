@@ -195,13 +195,8 @@ class Side {
 };
 
 // A member in both sides' records of a line, or in one only.
-struct Difference {
-  std::string member;
-  std::optional<std::string> values[2];
-};
-
-std::vector<Difference> differencesOf(LineRecords const& a, LineRecords const& b) {
-  std::vector<Difference> out;
+std::vector<MemberDifference> differencesOf(LineRecords const& a, LineRecords const& b) {
+  std::vector<MemberDifference> out;
   auto find = [](LineRecords const& in, std::string const& member) -> std::string const* {
     for (auto const& [name, value] : in.members) {
       if (name == member) return &value;
@@ -211,7 +206,7 @@ std::vector<Difference> differencesOf(LineRecords const& a, LineRecords const& b
   for (auto const& [name, value] : a.members) {
     std::string const* other = find(b, name);
     if (other != nullptr && *other == value) continue;
-    Difference& d = out.emplace_back();
+    MemberDifference& d = out.emplace_back();
     d.member = name;
     d.values[0] = value;
     if (other != nullptr) d.values[1] = *other;
@@ -222,58 +217,12 @@ std::vector<Difference> differencesOf(LineRecords const& a, LineRecords const& b
   return out;
 }
 
-void jsonPlugin(fmt::memory_buffer& out, PluginId const& id) {
-  out.append(std::string_view("{\"path\": "));
-  appendJsonString(out, id.path);
-  // As --version says them: null for what the plug-in does not name.
-  for (auto const& [name, value] :
-       {std::pair{", \"version\": ", &id.version}, std::pair{", \"commit\": ", &id.commit}}) {
-    out.append(std::string_view(name));
-    if (value->empty()) {
-      out.append(std::string_view("null"));
-    } else {
-      appendJsonString(out, *value);
-    }
-  }
-  out.push_back('}');
-}
-
-void jsonPlugins(fmt::memory_buffer& out, PluginId const (&sides)[2]) {
-  out.append(std::string_view("\"plugins\": ["));
-  jsonPlugin(out, sides[0]);
-  out.append(std::string_view(", "));
-  jsonPlugin(out, sides[1]);
-  out.push_back(']');
-}
-
-std::string textPlugin(PluginId const& id) {
-  return fmt::format("{} ({} {})", shownName(id.path), id.version.empty() ? "?" : id.version,
-                     id.commit.empty() ? "no commit" : escapedText(id.commit));
-}
-
-std::string where(LineRecords const& line) {
-  return line.file.empty() ? fmt::format("{}", line.line)
-                           : fmt::format("{}:{}", shownName(line.file), line.line);
-}
-
-void write(fmt::memory_buffer& text, std::FILE* out) {
-  if (std::fwrite(text.data(), 1, text.size(), out) != text.size() || std::fflush(out) != 0) {
-    throw WriteFailed{errno};
-  }
-  text.clear();
-}
-
 }  // namespace
 
-std::size_t comparePlugins(CompareSettings const& settings, std::FILE* out) {
+std::size_t comparePlugins(CompareSettings const& settings, Printer& printer) {
   Side a(settings, settings.sides[0]);
   Side b(settings, settings.sides[1]);
-  bool const json = settings.form == Form::json;
-  fmt::memory_buffer text;
-  if (!json) {
-    fmt::format_to(std::back_inserter(text), "compare A {}\n     with B {}\n",
-                   textPlugin(settings.sides[0]), textPlugin(settings.sides[1]));
-  }
+  printer.comparing(settings.sides);
   std::size_t lines = 0;
   std::size_t differing = 0;
   std::optional<LineRecords> first;
@@ -288,67 +237,17 @@ std::size_t comparePlugins(CompareSettings const& settings, std::FILE* out) {
           "--compare-plugin: the two replays did not read the same lines of the stream");
     }
     ++lines;
-    std::vector<Difference> const differences = differencesOf(left, right);
+    std::vector<MemberDifference> const differences = differencesOf(left, right);
     if (differences.empty()) continue;
     if (++differing == 1) first = left;
-    if (json) {
-      fmt::format_to(std::back_inserter(text), "{{\"compare\": {{\"line\": {}", left.line);
-      if (!left.file.empty()) {
-        text.append(std::string_view(", \"file\": "));
-        appendJsonString(text, left.file);
-      }
-      text.append(std::string_view(", "));
-      jsonPlugins(text, settings.sides);
-      text.append(std::string_view(", \"differences\": ["));
-      std::string_view sep;
-      for (Difference const& d : differences) {
-        text.append(sep);
-        text.append(std::string_view("{\"member\": "));
-        appendJsonString(text, d.member);
-        text.append(std::string_view(", \"values\": ["));
-        for (int side = 0; side < 2; ++side) {
-          if (side == 1) text.append(std::string_view(", "));
-          // A member one side does not have: {} (a value is never an object here).
-          text.append(d.values[side] ? std::string_view(*d.values[side]) : std::string_view("{}"));
-        }
-        text.append(std::string_view("]}"));
-        sep = ", ";
-      }
-      text.append(std::string_view("]}}\n"));
-    } else {
-      fmt::format_to(std::back_inserter(text), "line {}: differs\n", where(left));
-      for (Difference const& d : differences) {
-        fmt::format_to(std::back_inserter(text), "  {}\n    A {}\n    B {}\n",
-                       escapedText(d.member), d.values[0] ? escapedText(*d.values[0]) : "(none)",
-                       d.values[1] ? escapedText(*d.values[1]) : "(none)");
-      }
-    }
-    if (text.size() > (std::size_t{1} << 16)) write(text, out);
+    printer.lineDiffers({left.line, left.file}, differences);
+    printer.flushIfFull();
   }
   a.finish();
   b.finish();
-  if (json) {
-    fmt::format_to(std::back_inserter(text),
-                   "{{\"compared\": {{\"lines\": {}, \"differing\": {}, \"first\": ", lines,
-                   differing);
-    if (first) {
-      fmt::format_to(std::back_inserter(text), "{{\"line\": {}", first->line);
-      if (!first->file.empty()) {
-        text.append(std::string_view(", \"file\": "));
-        appendJsonString(text, first->file);
-      }
-      text.push_back('}');
-    } else {
-      text.append(std::string_view("null"));
-    }
-    text.append(std::string_view(", "));
-    jsonPlugins(text, settings.sides);
-    text.append(std::string_view("}}\n"));
-  } else {
-    fmt::format_to(std::back_inserter(text), "compared {} lines: {} differ{}\n", lines, differing,
-                   first ? fmt::format(", the first at line {}", where(*first)) : std::string());
-  }
-  write(text, out);
+  printer.compared(lines, differing,
+                   first ? std::optional<StreamPlace>({first->line, first->file}) : std::nullopt);
+  printer.flush();
   return differing;
 }
 

@@ -12,13 +12,6 @@
 
 namespace eedb::replay {
 
-// A plug-in as the report names it.
-struct PluginId {
-  std::string path;
-  std::string version;  // empty: the plug-in names none
-  std::string commit;
-};
-
 // Loads the plug-in at `path` for its version and commit. Raises Plugin::LoadError.
 PluginId pluginIdOf(std::string const& path);
 
@@ -27,12 +20,11 @@ struct CompareSettings {
   std::vector<std::string> options;  // the replay's options, the same for both sides
   std::vector<std::string> files;
   PluginId sides[2];
-  Form form = Form::text;
 };
 
 // Replays the stream through both plug-ins and prints each line where they differ, then the
-// summary (schemas/compare.schema.json, schemas/compared.schema.json). Returns the number of
-// lines that differ; raises std::runtime_error when a side cannot replay the stream.
-std::size_t comparePlugins(CompareSettings const& settings, std::FILE* out);
+// totals. Returns the number of lines that differ; raises std::runtime_error when a side cannot
+// replay the stream.
+std::size_t comparePlugins(CompareSettings const& settings, Printer& printer);
 
 }  // namespace eedb::replay

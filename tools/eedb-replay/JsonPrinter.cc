@@ -461,6 +461,68 @@ class JsonPrinter final : public Printer {
     put("}\n");
   }
 
+  void shrunk(ShrinkReport const& r) override {
+    print("{{\"shrink\": {{\"lines\": {}, \"kept\": {}, \"members\": {}, \"out\": ", r.lines,
+          r.kept, r.members);
+    if (r.failure == ShrinkReport::Kept::nothing) {
+      put("null, \"failure\": null");
+    } else {
+      string(r.out);
+      put(", \"failure\": {\"kind\": ");
+      if (r.failure == ShrinkReport::Kept::line) {
+        print("\"line\", \"line\": {}", r.line);
+        if (!r.file.empty()) {
+          put(", \"file\": ");
+          string(r.file);
+        }
+      } else {
+        put("\"verify\"");
+      }
+      put(", \"what\": ");
+      string(r.what);
+      put("}");
+    }
+    print(", \"probes\": {}, \"seconds\": {:.3f}}}}}\n", r.probes, r.seconds);
+  }
+
+  void comparing(PluginId const (&sides)[2]) override {
+    sides_[0] = sides[0];
+    sides_[1] = sides[1];
+  }
+
+  void lineDiffers(StreamPlace const& at, std::span<MemberDifference const> differences) override {
+    put("{\"compare\": ");
+    place(at);
+    put(", ");
+    plugins();
+    put(", \"differences\": ");
+    list(differences, [&](MemberDifference const& d) {
+      put("{\"member\": ");
+      string(d.member);
+      put(", \"values\": [");
+      // A member one side does not have: {} (a value is never an object here).
+      put(d.values[0] ? std::string_view(*d.values[0]) : std::string_view("{}"));
+      put(", ");
+      put(d.values[1] ? std::string_view(*d.values[1]) : std::string_view("{}"));
+      put("]}");
+    });
+    put("}}\n");
+  }
+
+  void compared(std::size_t lines, std::size_t differing,
+                std::optional<StreamPlace> const& first) override {
+    print("{{\"compared\": {{\"lines\": {}, \"differing\": {}, \"first\": ", lines, differing);
+    if (first) {
+      place(*first);
+      put("}");
+    } else {
+      put("null");
+    }
+    put(", ");
+    plugins();
+    put("}}\n");
+  }
+
   void version(VersionInfo const& v) override {
     put("{\"version\": ");
     stringOrNull(v.tool);
@@ -479,6 +541,30 @@ class JsonPrinter final : public Printer {
     stringOrNull(v.pluginCommit);
     put("}}\n");
   }
+
+ private:
+  // {"line": 12 (, "file": "a.jsonl"), without its closing brace.
+  void place(StreamPlace const& at) {
+    print("{{\"line\": {}", at.line);
+    if (at.file.empty()) return;
+    put(", \"file\": ");
+    string(at.file);
+  }
+  // "plugins": [A, B], each as --version names it: null for what it does not name.
+  void plugins() {
+    put("\"plugins\": ");
+    list(sides_, [&](PluginId const& id) {
+      put("{\"path\": ");
+      string(id.path);
+      put(", \"version\": ");
+      stringOrNull(id.version);
+      put(", \"commit\": ");
+      stringOrNull(id.commit);
+      put("}");
+    });
+  }
+
+  PluginId sides_[2];
 };
 
 }  // namespace

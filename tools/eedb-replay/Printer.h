@@ -90,6 +90,39 @@ struct VersionInfo {
   std::string_view pluginCommit;
 };
 
+// --shrink's report: how much of the stream was kept, and the failure it keeps.
+struct ShrinkReport {
+  enum class Kept { nothing, line, verify };
+  std::size_t lines = 0;    // of the whole stream
+  std::size_t kept = 0;     // lines written to `out`
+  std::size_t members = 0;  // members taken out of the lines kept
+  std::size_t probes = 0;
+  double seconds = 0;
+  std::string_view out;  // the file written (none is when nothing fails)
+  Kept failure = Kept::nothing;
+  std::size_t line = 0;   // Kept::line: its number in its input
+  std::string_view file;  // Kept::line: its input, when several were replayed
+  std::string_view what;  // what it fails on
+};
+
+// --compare-plugin: a plug-in as the report names it.
+struct PluginId {
+  std::string path;
+  std::string version;  // empty: the plug-in names none
+  std::string commit;
+};
+// One member of a line's records where the two replays differ: its value on either side, as
+// JSON text; none where that side has no such member.
+struct MemberDifference {
+  std::string member;
+  std::optional<std::string> values[2];
+};
+// A line of the stream: its number, and its input when several were replayed.
+struct StreamPlace {
+  std::size_t line = 0;
+  std::string_view file;
+};
+
 // Writing the output failed: the replay stops at once (nobody reads what follows).
 struct WriteFailed {
   int error;
@@ -132,6 +165,16 @@ class Printer {
   virtual void tableList(std::span<TableListing const> tables) = 0;
   virtual void description(TableDescription const& description) = 0;
   virtual void version(VersionInfo const& version) = 0;
+
+  // --shrink: the report.
+  virtual void shrunk(ShrinkReport const& report) = 0;
+  // --compare-plugin: the two plug-ins (A and B, named again in every JSON record), each line
+  // where their replays differ, and the totals.
+  virtual void comparing(PluginId const (&sides)[2]) = 0;
+  virtual void lineDiffers(StreamPlace const& at,
+                           std::span<MemberDifference const> differences) = 0;
+  virtual void compared(std::size_t lines, std::size_t differing,
+                        std::optional<StreamPlace> const& first) = 0;
 
   std::size_t pending() const noexcept { return out_.size(); }
   std::string_view text() const noexcept { return {out_.data(), out_.size()}; }

@@ -56,6 +56,10 @@ class ProbePrinter final : public Printer {
   void tableList(std::span<TableListing const>) override {}
   void description(TableDescription const&) override {}
   void version(VersionInfo const&) override {}
+  void shrunk(ShrinkReport const&) override {}
+  void comparing(PluginId const (&)[2]) override {}
+  void lineDiffers(StreamPlace const&, std::span<MemberDifference const>) override {}
+  void compared(std::size_t, std::size_t, std::optional<StreamPlace> const&) override {}
 
  protected:
   void shownOffer(std::size_t, OfferResult const&) override {}
@@ -360,67 +364,30 @@ void writeShrunk(std::string const& path, StreamLines const& lines, ShrinkResult
   }
 }
 
-void printShrinkReport(Form form, std::vector<std::string> const& files, std::string_view out,
-                       StreamLines const& lines, ShrinkResult const& result, std::FILE* stream) {
+ShrinkReport reportOf(ShrinkResult const& result, StreamLines const& lines,
+                      std::vector<std::string> const& files, std::string_view out) {
   Failure const& failure = result.failure;
-  bool const several = files.size() > 1;
-  // Where the failing line is in the input: "12", or "a.jsonl:12" from several files.
-  std::string where;
-  if (failure.kind == Failure::Kind::line) {
-    std::size_t const number = lines.number(failure.line);
-    where = several ? fmt::format("{}:{}", shownName(files[lines.file(failure.line)]), number)
-                    : fmt::format("{}", number);
+  ShrinkReport report;
+  report.lines = lines.size();
+  report.kept = result.kept.size();
+  report.members = result.members;
+  report.probes = result.probes;
+  report.seconds = result.seconds.count();
+  report.out = out;
+  report.what = failure.what;
+  switch (failure.kind) {
+    case Failure::Kind::none:
+      break;
+    case Failure::Kind::verify:
+      report.failure = ShrinkReport::Kept::verify;
+      break;
+    case Failure::Kind::line:
+      report.failure = ShrinkReport::Kept::line;
+      report.line = lines.number(failure.line);
+      if (files.size() > 1) report.file = files[lines.file(failure.line)];
+      break;
   }
-  fmt::memory_buffer text;
-  auto put = [&](std::string_view part) { text.append(part); };
-  if (form == Form::json) {
-    put("{\"shrink\": {\"lines\": ");
-    fmt::format_to(std::back_inserter(text),
-                   "{}, \"kept\": {}, \"members\": {}, \"out\": ", lines.size(), result.kept.size(),
-                   result.members);
-    if (failure.kind == Failure::Kind::none) {
-      put("null, \"failure\": null");
-    } else {
-      appendJsonString(text, out);
-      put(", \"failure\": {\"kind\": ");
-      put(failure.kind == Failure::Kind::line ? "\"line\", \"line\": " : "\"verify\"");
-      if (failure.kind == Failure::Kind::line) {
-        fmt::format_to(std::back_inserter(text), "{}", lines.number(failure.line));
-        if (several) {
-          put(", \"file\": ");
-          appendJsonString(text, files[lines.file(failure.line)]);
-        }
-      }
-      put(", \"what\": ");
-      appendJsonString(text, failure.what);
-      put("}");
-    }
-    fmt::format_to(std::back_inserter(text), ", \"probes\": {}, \"seconds\": {:.3f}}}}}\n",
-                   result.probes, result.seconds.count());
-  } else if (failure.kind == Failure::Kind::none) {
-    fmt::format_to(std::back_inserter(text),
-                   "shrink: the stream of {} lines does not fail: nothing to shrink, {} not "
-                   "written\n",
-                   lines.size(), shownName(out));
-  } else {
-    fmt::format_to(std::back_inserter(text),
-                   "shrink: kept {} of {} lines in {}{} ({} probes, {:.3f} s)\n",
-                   result.kept.size(), lines.size(), shownName(out),
-                   result.members == 0 ? std::string()
-                                       : fmt::format(", {} member{} taken out", result.members,
-                                                     result.members == 1 ? "" : "s"),
-                   result.probes, result.seconds.count());
-    if (failure.kind == Failure::Kind::line) {
-      fmt::format_to(std::back_inserter(text), "  failure kept: line {}: {}\n", where,
-                     escapedText(failure.what));
-    } else {
-      fmt::format_to(std::back_inserter(text), "  failure kept: --verify: {}\n",
-                     escapedText(failure.what));
-    }
-  }
-  if (std::fwrite(text.data(), 1, text.size(), stream) != text.size() || std::fflush(stream) != 0) {
-    throw WriteFailed{errno};
-  }
+  return report;
 }
 
 ShrinkResult shrink(SessionConfig const& config, RunSettings settings, StreamLines const& lines) {

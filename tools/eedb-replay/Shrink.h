@@ -67,10 +67,10 @@ struct ShrinkResult {
 // Writes the lines kept to `path`, one a line. Raises std::runtime_error when it cannot.
 void writeShrunk(std::string const& path, StreamLines const& lines, ShrinkResult const& result);
 
-// The report: how many lines were kept, where, and the failure kept (text or one JSON record,
-// schemas/shrink.schema.json).
-void printShrinkReport(Form form, std::vector<std::string> const& files, std::string_view out,
-                       StreamLines const& lines, ShrinkResult const& result, std::FILE* stream);
+// The report of `result`: how many lines were kept, where, and the failure kept. It refers to
+// `files`, `out` and `result`.
+ShrinkReport reportOf(ShrinkResult const& result, StreamLines const& lines,
+                      std::vector<std::string> const& files, std::string_view out);
 
 // Finds the failure of the whole stream and shrinks it. `lines` must be sealed. Raises
 // SetupError when a session cannot start.

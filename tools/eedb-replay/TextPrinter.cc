@@ -57,6 +57,16 @@ std::string viewTitle(ViewDescription const& v) {
 }
 
 class TextPrinter final : public Printer {
+  // "12", or "a.jsonl:12" from several inputs.
+  static std::string where(StreamPlace const& at) {
+    return at.file.empty() ? fmt::format("{}", at.line)
+                           : fmt::format("{}:{}", shownName(at.file), at.line);
+  }
+  static std::string plugin(PluginId const& id) {
+    return fmt::format("{} ({} {})", shownName(id.path), id.version.empty() ? "?" : id.version,
+                       id.commit.empty() ? "no commit" : escapedText(id.commit));
+  }
+
   // The label of an offer's detail line ("shadow", "schan", "error"), indented.
   void label(std::string_view name) { print("{:{}}{:<{}}", "", kIndent, name, kLabel); }
   void escaped(std::string_view text) { appendEscapedText(out_, text); }
@@ -298,6 +308,44 @@ class TextPrinter final : public Printer {
     }
     print("\nexample{} (replays without error):\n", d.examples.size() == 1 ? "" : "s");
     for (auto const& line : d.examples) print("  {}\n", line);
+  }
+
+  void shrunk(ShrinkReport const& r) override {
+    if (r.failure == ShrinkReport::Kept::nothing) {
+      print("shrink: the stream of {} lines does not fail: nothing to shrink, {} not written\n",
+            r.lines, shownName(r.out));
+      return;
+    }
+    print("shrink: kept {} of {} lines in {}{} ({} probes, {:.3f} s)\n", r.kept, r.lines,
+          shownName(r.out),
+          r.members == 0
+              ? std::string()
+              : fmt::format(", {} member{} taken out", r.members, r.members == 1 ? "" : "s"),
+          r.probes, r.seconds);
+    if (r.failure == ShrinkReport::Kept::line) {
+      print("  failure kept: line {}: {}\n", where({r.line, r.file}), escapedText(r.what));
+    } else {
+      print("  failure kept: --verify: {}\n", escapedText(r.what));
+    }
+  }
+
+  void comparing(PluginId const (&sides)[2]) override {
+    print("compare A {}\n     with B {}\n", plugin(sides[0]), plugin(sides[1]));
+  }
+
+  void lineDiffers(StreamPlace const& at, std::span<MemberDifference const> differences) override {
+    print("line {}: differs\n", where(at));
+    for (MemberDifference const& d : differences) {
+      print("  {}\n    A {}\n    B {}\n", escapedText(d.member),
+            d.values[0] ? escapedText(*d.values[0]) : "(none)",
+            d.values[1] ? escapedText(*d.values[1]) : "(none)");
+    }
+  }
+
+  void compared(std::size_t lines, std::size_t differing,
+                std::optional<StreamPlace> const& first) override {
+    print("compared {} lines: {} differ{}\n", lines, differing,
+          first ? fmt::format(", the first at line {}", where(*first)) : std::string());
   }
 
   void version(VersionInfo const& v) override {

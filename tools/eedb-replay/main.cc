@@ -283,14 +283,13 @@ int shrinkStream(Args const& args, SessionConfig const& config, Printer& printer
     throw UsageError{e.what()};
   }
   if (result.failure.kind != Failure::Kind::none) writeShrunk(args.shrink, lines, result);
-  printShrinkReport(args.format == "json" ? Form::json : Form::text, args.files, args.shrink, lines,
-                    result, stdout);
+  printer.shrunk(reportOf(result, lines, args.files, args.shrink));
   printer.flush();
   return result.failure.kind == Failure::Kind::none ? kExitRejected : 0;
 }
 
 // --compare-plugin: the tool itself replays the stream once per plug-in, with the same options.
-int compareBuilds(Args const& args, SessionConfig const& config) {
+int compareBuilds(Args const& args, SessionConfig const& config, Printer& printer) {
   checkInputs(args.files);
   CompareSettings settings;
   std::error_code ec;
@@ -301,14 +300,13 @@ int compareBuilds(Args const& args, SessionConfig const& config) {
   if (args.updateOnDelete) settings.options.emplace_back("--update-on-delete");
   if (args.strict) settings.options.emplace_back("--strict");
   settings.files = args.files;
-  settings.form = args.format == "json" ? Form::json : Form::text;
   try {
     settings.sides[0] = pluginIdOf(config.pluginPath);
     settings.sides[1] = pluginIdOf(args.comparePlugin);
   } catch (Plugin::LoadError const& e) {
     throw UsageError{escapedText(e.what())};
   }
-  return comparePlugins(settings, stdout) == 0 ? 0 : kExitRejected;
+  return comparePlugins(settings, printer) == 0 ? 0 : kExitRejected;
 }
 
 // --version: the tool's version and commit, then the plug-in's own once it is loaded.
@@ -380,7 +378,7 @@ int main(int argc, char** argv) {
     refuseConflicts(args);
     SessionConfig const config = sessionConfig(args);
     if (!args.shrink.empty()) return shrinkStream(args, config, *printer);
-    if (!args.comparePlugin.empty()) return compareBuilds(args, config);
+    if (!args.comparePlugin.empty()) return compareBuilds(args, config, *printer);
     return discovery ? discover(args, config, *printer) : replay(args, config, *printer);
   } catch (UsageError const& e) {
     say(e.message);
