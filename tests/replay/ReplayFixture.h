@@ -16,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include "Input.h"
+#include "Run.h"
 #include "Session.h"
 
 namespace eedb::replay::testing {
@@ -28,6 +29,13 @@ inline LogLine parseLine(std::string_view text) {
   LogLine line;
   parser.parse(std::string_view(padded.data(), text.size()), line);
   return line;
+}
+
+// Feeds a line to the run as LineReader hands it out: followed by the JSON parser's padding.
+inline LineOutcome const& feed(Run& run, std::string_view text, std::size_t number) {
+  static std::string padded;
+  padded.assign(text).append(simdjson::SIMDJSON_PADDING, ' ');
+  return run.line(std::string_view(padded.data(), text.size()), number);
 }
 
 // What a run of the tool gave: its exit status and its two output streams.
