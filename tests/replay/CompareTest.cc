@@ -2,16 +2,10 @@
 // build with one rule changed (libeedb26-fodo14.so: EedbOutrif's fodo keeps 14 bits), the
 // shrunk stream written, and the options they refuse.
 
-#include <sys/wait.h>
-
-#include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
-#include <fmt/format.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -25,31 +19,7 @@ using ::testing::Not;
 using eedb::replay::testing::Outcome;
 using eedb::replay::testing::slurp;
 
-class CompareTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/eedb-compare-test-XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern), nullptr);
-    dir_ = pattern;
-  }
-  void TearDown() override { std::filesystem::remove_all(dir_); }
-
-  std::string file(std::string const& name, std::vector<std::string> const& lines) {
-    std::string const path = dir_ + "/" + name;
-    std::ofstream out(path);
-    for (auto const& line : lines) out << line << "\n";
-    return path;
-  }
-
-  Outcome run(std::string const& args) {
-    std::string const command = fmt::format("{} --plugin {} {} < /dev/null > {}/out 2> {}/err",
-                                            EEDB_REPLAY_TOOL, EEDB_PLUGIN_PATH, args, dir_, dir_);
-    int const status = std::system(command.c_str());
-    return {WEXITSTATUS(status), slurp(dir_ + "/out"), slurp(dir_ + "/err")};
-  }
-
-  std::string dir_;
-};
+using CompareTest = eedb::replay::testing::ToolFixture;
 
 // The two builds part on lines 2 and 5 only: 16384 keeps bit 14 or loses it, and 40000 is cut
 // to 7232 by both, but each note names its own rule. The other lines take no value that 14 bits
@@ -64,7 +34,7 @@ std::vector<std::string> const kStream = {
 };
 
 TEST_F(CompareTest, TheSamePluginGivesNoDifference) {
-  Outcome const o = run("--compare-plugin " EEDB_PLUGIN_PATH " " + file("s.jsonl", kStream));
+  Outcome const o = replay("--compare-plugin " EEDB_PLUGIN_PATH " " + file("s.jsonl", kStream));
   EXPECT_EQ(o.status, 0) << o.err;
   EXPECT_THAT(o.out, HasSubstr("compared 6 lines: 0 differ\n"));
   EXPECT_THAT(o.out, Not(HasSubstr("line ")));
@@ -72,13 +42,14 @@ TEST_F(CompareTest, TheSamePluginGivesNoDifference) {
 
 TEST_F(CompareTest, ABuildWithOneRuleChangedDiffersOnExactlyTheLinesItChanges) {
   std::string const stream = file("s.jsonl", kStream);
-  Outcome const text = run("--compare-plugin " EEDB_FODO14_PLUGIN_PATH " " + stream);
+  Outcome const text = replay("--compare-plugin " EEDB_FODO14_PLUGIN_PATH " " + stream);
   EXPECT_EQ(text.status, 1) << text.err;
   EXPECT_THAT(text.out, HasSubstr("line 2: differs\n  EedbOutrifUtil shadow.fields.fodo\n"
                                   "    A 16384\n    B 0\n"));
   EXPECT_THAT(text.out, HasSubstr("compared 6 lines: 2 differ, the first at line 2\n"));
 
-  Outcome const json = run("--format json --compare-plugin " EEDB_FODO14_PLUGIN_PATH " " + stream);
+  Outcome const json =
+      replay("--format json --compare-plugin " EEDB_FODO14_PLUGIN_PATH " " + stream);
   EXPECT_EQ(json.status, 1);
   std::vector<std::string> lines;
   std::istringstream in(json.out);
@@ -98,18 +69,19 @@ TEST_F(CompareTest, ShrinkWritesTheLinesKeptAndSaysWhichFailure) {
   stream.insert(stream.begin() + 3,
                 R"({"table": "EedbOutrif", "entry": {"key": 7, "viewType": 1, "mtuProfile": 16}})");
   std::string const in = file("s.jsonl", stream);
-  Outcome const o = run("--shrink " + dir_ + "/small.jsonl " + in);
+  Outcome const o = replay("--shrink " + dir_ + "/small.jsonl " + in);
   EXPECT_EQ(o.status, 0) << o.err;
   EXPECT_THAT(o.out, HasSubstr("shrink: kept 1 of 7 lines in " + dir_ + "/small.jsonl"));
   EXPECT_THAT(o.out, HasSubstr("failure kept: line 4: EedbOutrifUtil raised "));
   EXPECT_EQ(slurp(dir_ + "/small.jsonl"), stream[3] + "\n");
 
-  Outcome const json = run("--format json --shrink " + dir_ + "/small.jsonl " + in);
+  Outcome const json = replay("--format json --shrink " + dir_ + "/small.jsonl " + in);
   EXPECT_THAT(json.out, HasSubstr(R"({"shrink": {"lines": 7, "kept": 1, "members": 0, "out": ")"));
   EXPECT_THAT(json.out, HasSubstr(R"("failure": {"kind": "line", "line": 4, "what": )"));
 
   // A stream that does not fail: nothing to shrink, nothing written.
-  Outcome const clean = run("--shrink " + dir_ + "/none.jsonl " + file("ok.jsonl", {kStream[0]}));
+  Outcome const clean =
+      replay("--shrink " + dir_ + "/none.jsonl " + file("ok.jsonl", {kStream[0]}));
   EXPECT_EQ(clean.status, 1);
   EXPECT_THAT(clean.out, HasSubstr("does not fail: nothing to shrink"));
   EXPECT_FALSE(std::filesystem::exists(dir_ + "/none.jsonl"));
@@ -134,7 +106,7 @@ TEST_F(CompareTest, ConflictingOptionsAreRefused) {
   };
   for (Case const& c : cases) {
     SCOPED_TRACE(c.args);
-    Outcome const o = run(c.args);
+    Outcome const o = replay(c.args);
     EXPECT_EQ(o.status, 2);
     EXPECT_THAT(o.err, HasSubstr(c.message));
     EXPECT_EQ(o.out, "");

@@ -1,14 +1,22 @@
 // Helpers of the replay tests that drive a session of the real plug-in (loaded with dlopen).
 #pragma once
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <cstdint>
+#include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "Input.h"
+#include "Run.h"
 #include "Session.h"
 
 namespace eedb::replay::testing {
@@ -23,6 +31,13 @@ inline LogLine parseLine(std::string_view text) {
   return line;
 }
 
+// Feeds a line to the run as LineReader hands it out: followed by the JSON parser's padding.
+inline LineOutcome const& feed(Run& run, std::string_view text, std::size_t number) {
+  static std::string padded;
+  padded.assign(text).append(simdjson::SIMDJSON_PADDING, ' ');
+  return run.line(std::string_view(padded.data(), text.size()), number);
+}
+
 // What a run of the tool gave: its exit status and its two output streams.
 struct Outcome {
   int status;
@@ -35,6 +50,50 @@ inline std::string slurp(std::string const& path) {
   text << std::ifstream(path).rdbuf();
   return text.str();
 }
+
+// A temporary directory of its own, and the built tool run as a user runs it, from a shell.
+class ToolFixture : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/eedb-replay-test-XXXXXX";
+    ASSERT_NE(::mkdtemp(pattern), nullptr);
+    dir_ = pattern;
+  }
+  void TearDown() override { std::filesystem::remove_all(dir_); }
+
+  std::string path(std::string const& name) const { return dir_ + "/" + name; }
+
+  // Writes `lines`, each ended by a newline, to a file of the directory; its path.
+  std::string file(std::string const& name, std::vector<std::string> const& lines) const {
+    std::ofstream out(path(name));
+    for (auto const& line : lines) out << line << "\n";
+    return path(name);
+  }
+
+  static std::string plugin() { return std::string("--plugin ") + EEDB_PLUGIN_PATH + " "; }
+  static std::string tool() { return std::string(EEDB_REPLAY_TOOL) + " " + plugin(); }
+
+  // Runs a shell command; its exit status.
+  static int shell(std::string const& command) {
+    int const raw = std::system(command.c_str());
+    return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  }
+
+  // Runs the tool with `args` (shell words, after `env`) and `input` on standard input.
+  Outcome run(std::string const& args, std::string const& input = "",
+              std::string const& env = "") const {
+    std::ofstream(path("in")) << input;
+    int const status = shell(env + " " + EEDB_REPLAY_TOOL + " " + args + " < " + path("in") +
+                             " > " + path("out") + " 2> " + path("err"));
+    return {status, slurp(path("out")), slurp(path("err"))};
+  }
+  // The same with the build tree's plug-in loaded.
+  Outcome replay(std::string const& args, std::string const& input = "") const {
+    return run(plugin() + args, input);
+  }
+
+  std::string dir_;
+};
 
 inline SessionConfig config(std::vector<std::uint8_t> faps = {0}) {
   SessionConfig c;

@@ -14,14 +14,8 @@
 namespace {
 
 using namespace eedb::replay;
+using eedb::replay::testing::feed;
 using ::testing::HasSubstr;
-
-// A line as LineReader hands it out: followed by the JSON parser's padding.
-LineOutcome const& feed(Run& run, std::string_view text, std::size_t number) {
-  static std::string padded;
-  padded.assign(text).append(simdjson::SIMDJSON_PADDING, ' ');
-  return run.line(std::string_view(padded.data(), text.size()), number);
-}
 
 TEST(ReplayRun, EachLinesOutcomeIsDataAndTheCountsDecideThePass) {
   struct Case {

@@ -3,11 +3,6 @@
 // it holds exactly the lines that decide the shadow; the check in the tool finds a dump that
 // does not rebuild it; and the option's usage errors leave every file as it was.
 
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -37,24 +32,8 @@ using eedb::replay::testing::parseLine;
 using eedb::replay::testing::slurp;
 using ZuriErrm::Value;
 
-class ShadowStreamTest : public ::testing::Test {
+class ShadowStreamTest : public eedb::replay::testing::ToolFixture {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/eedb-shadow-stream-XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern), nullptr);
-    dir_ = pattern;
-  }
-  void TearDown() override { std::filesystem::remove_all(dir_); }
-
-  std::string path(std::string const& name) const { return dir_ + "/" + name; }
-
-  Outcome tool(std::string const& args) const {
-    std::string const command = std::string(EEDB_REPLAY_TOOL) + " --plugin " + EEDB_PLUGIN_PATH +
-                                " " + args + " > " + path("out") + " 2> " + path("err");
-    int const raw = std::system(command.c_str());
-    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, slurp(path("out")), slurp(path("err"))};
-  }
-
   // The "dump" records of a JSON replay: the shadow at its end.
   static std::string dumpRecords(std::string const& out) {
     std::string records;
@@ -73,18 +52,16 @@ class ShadowStreamTest : public ::testing::Test {
   // with the same options. Expects the same shadow, and the dump to replay without a failure.
   void roundTrip(std::string const& stream, std::string const& options = "") {
     std::string const dump = path("dump.jsonl");
-    Outcome const first = tool("--quiet --verify --format json --dump-shadow " + options +
-                               " --dump-shadow=stream " + dump + " " + stream);
+    Outcome const first = replay("--quiet --verify --format json --dump-shadow " + options +
+                                 " --dump-shadow=stream " + dump + " " + stream);
     ASSERT_LE(first.status, 1) << first.err;
     EXPECT_THAT(first.err, Not(HasSubstr("does not rebuild"))) << stream;
     std::string const shadow = dumpRecords(first.out);
     Outcome const second =
-        tool("--quiet --verify --format json --dump-shadow " + options + " " + dump);
+        replay("--quiet --verify --format json --dump-shadow " + options + " " + dump);
     EXPECT_EQ(second.status, 0) << stream << "\n" << second.out << second.err;
     EXPECT_EQ(dumpRecords(second.out), shadow) << stream;
   }
-
-  std::string dir_;
 };
 
 TEST_F(ShadowStreamTest, EveryExampleRebuildsFromItsDump) {
@@ -299,14 +276,14 @@ TEST_F(ShadowStreamTest, UsageErrorsLeaveEveryFileAsItWas) {
   };
   for (auto const& c : cases) {
     SCOPED_TRACE(c.args);
-    Outcome const outcome = tool(c.args);
+    Outcome const outcome = replay(c.args);
     EXPECT_EQ(outcome.status, 2);
     EXPECT_THAT(outcome.err, HasSubstr(c.message));
     EXPECT_EQ(slurp(input), std::string(kOutrif4096) + "\n");
     EXPECT_FALSE(std::filesystem::exists(path("a")));
   }
   // The plain flag takes no value: the next word is an input.
-  Outcome const plain = tool("--quiet --dump-shadow " + input);
+  Outcome const plain = replay("--quiet --dump-shadow " + input);
   EXPECT_EQ(plain.status, 0) << plain.err;
   EXPECT_THAT(plain.out, HasSubstr("dump "));
 }

@@ -19,15 +19,9 @@
 namespace {
 
 using namespace eedb::replay;
+using eedb::replay::testing::feed;
 using ::testing::ElementsAreArray;
 using ::testing::HasSubstr;
-
-// A line as LineReader hands it out: followed by the JSON parser's padding.
-LineOutcome const& feed(Run& run, std::string_view text, std::size_t number) {
-  static std::string padded;
-  padded.assign(text).append(simdjson::SIMDJSON_PADDING, ' ');
-  return run.line(std::string_view(padded.data(), text.size()), number);
-}
 
 std::size_t count(std::string_view text, std::string_view part) {
   std::size_t n = 0;
@@ -203,16 +197,14 @@ TEST(ReplayShow, FiltersChooseTheRecordsPrintedAndNeverTheSummary) {
 }
 
 // A malformed filter is refused with the filter and its value, escaped; so is a table utility
-// that the session does not have, once the session is there.
+// that the session does not have, once the session is there. (A misspelt key, with the whole
+// list of filters, is golden.text's.)
 TEST(ReplayShow, MalformedFiltersAreRefusedNamingTheFilter) {
   struct Case {
     std::string_view filter;
     std::string_view message;
   };
   Case const cases[] = {
-      {"tabel=EedbOutrif",
-       "--show tabel=EedbOutrif: 'tabel' is not a filter (did you mean 'table'?): give "
-       "table=NAME, util=NAME, fap=LIST, lines=LIST or failed"},
       {"EedbOutrif",
        "--show EedbOutrif: 'EedbOutrif' is not a filter (did you mean "
        "'table=EedbOutrif'?)"},
