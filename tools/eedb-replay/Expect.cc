@@ -16,6 +16,20 @@
 
 namespace eedb::replay {
 
+unsigned memberOf(std::span<std::string_view const> names, std::string_view key,
+                  std::string_view path, unsigned& given) {
+  using ZuriErrm::InputError;
+  auto const i = static_cast<unsigned>(std::find(names.begin(), names.end(), key) - names.begin());
+  if (i < names.size() && (given & (1u << i)) == 0) {
+    given |= 1u << i;
+    return i;
+  }
+  std::string const prefix = path.empty() ? std::string() : fmt::format("{}.", path);
+  if (i < names.size()) throw InputError(fmt::format("duplicate member '{}{}'", prefix, key));
+  throw InputError(fmt::format("unknown member '{}{}'{}", prefix, ZuriErrm::excerpt(key),
+                               ZuriErrm::didYouMean(key, names, std::identity{}, prefix)));
+}
+
 namespace {
 
 using ZuriErrm::excerpt;
@@ -25,19 +39,6 @@ namespace dom = simdjson::dom;
 constexpr std::string_view kMembers[] = {"util",       "error",  "rejected", "present",
                                          "applicable", "fields", "lossy"};
 enum Member : unsigned { kUtil, kError, kRejected, kPresent, kApplicable, kFields, kLossy };
-
-// Rejects an unknown or repeated member of "expect", else marks it given and returns its index.
-unsigned memberOf(std::string_view key, unsigned& given) {
-  auto const i = static_cast<unsigned>(std::find(std::begin(kMembers), std::end(kMembers), key) -
-                                       std::begin(kMembers));
-  if (i < std::size(kMembers) && (given & (1u << i)) == 0) {
-    given |= 1u << i;
-    return i;
-  }
-  if (i < std::size(kMembers)) throw InputError(fmt::format("duplicate member 'expect.{}'", key));
-  throw InputError(fmt::format("unknown member 'expect.{}'{}", excerpt(key),
-                               ZuriErrm::didYouMean(key, kMembers, std::identity{}, "expect.")));
-}
 
 // "chip26_a0::ZuriErrmUtil::EedbOutrifUtil" -> "EedbOutrifUtil"
 std::string_view shortUtilName(std::string_view name) {
@@ -195,7 +196,7 @@ void readExpectation(dom::element const& e, LineJson const& json, Expectation& o
   };
   dom::object const members = e.get_object().value_unsafe();
   for (auto [key, value] : members) {
-    switch (memberOf(key, given)) {
+    switch (memberOf(kMembers, key, "expect", given)) {
       case kUtil:
         out.util = textOf(value, key);
         break;

@@ -31,6 +31,11 @@
 
 namespace eedb::replay {
 
+// Rejects an unknown or repeated member of the object `path` ("" for the line itself), naming it
+// as `path.key`, else marks it given in `given` (one bit per name) and returns its index.
+unsigned memberOf(std::span<std::string_view const> names, std::string_view key,
+                  std::string_view path, unsigned& given);
+
 struct OfferResult;
 
 struct Expectation {

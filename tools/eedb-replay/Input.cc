@@ -49,22 +49,6 @@ unsigned indexOf(std::string_view const (&names)[N], std::string_view name) {
   return i;
 }
 
-// Rejects an unknown or repeated member of an object `path` ("" for the line itself), else
-// marks it given and returns its index.
-template <std::size_t N>
-unsigned memberOf(std::string_view const (&names)[N], std::string_view key, std::string_view path,
-                  unsigned& given) {
-  unsigned const i = indexOf(names, key);
-  if (i < N && (given & (1u << i)) == 0) {
-    given |= 1u << i;
-    return i;
-  }
-  std::string const prefix = path.empty() ? std::string() : fmt::format("{}.", path);
-  if (i < N) throw InputError(fmt::format("duplicate member '{}{}'", prefix, key));
-  throw InputError(fmt::format("unknown member '{}{}'{}", prefix, excerpt(key),
-                               ZuriErrm::didYouMean(key, names, std::identity{}, prefix)));
-}
-
 // Whether a number token of a line is valid JSON that neither 64 bits nor a double can hold.
 bool isBigNumber(std::string_view token) {
   bool const integer = token.find_first_of(".eE") == std::string_view::npos;
