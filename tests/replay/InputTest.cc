@@ -1,5 +1,6 @@
-// The replay tool's input: every kind of bad line rejected with its exact reason, the accepted
-// forms of units, numbers and flags, line splitting across read blocks, line ends, encodings and
+// The replay tool's input: every kind of bad line rejected with its exact reason (the list of
+// refusals.txt, with the --show and --faps values refused), the accepted forms of units, numbers
+// and flags, line splitting across read blocks, line ends, encodings and
 // the longest line, expectations and their check, the --faps list.
 
 #include <fcntl.h>
@@ -9,6 +10,7 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <fstream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -22,6 +24,7 @@
 #include "Options.h"
 #include "ReplayFixture.h"
 #include "Session.h"
+#include "ShowFilter.h"
 
 namespace {
 
@@ -46,85 +49,36 @@ std::string rejection(std::string_view text) {
   return "accepted";
 }
 
-// The reasons the example streams show (tests/golden/*.json: numbers one above a field's storage,
-// unknown fields and tables, units out of range, broken JSON) are not repeated here.
-TEST(LineParser, RejectsEveryKindOfBadLineWithItsReason) {
-  struct {
-    char const* line;
-    char const* reason;
-  } const cases[] = {
-      {R"([1, 2])", "a line must be a JSON object"},
-      {R"({"entry": {}})", "missing member 'table'"},
-      {R"({"table": 5})", "member 'table': 5 is not a text"},
-      {R"({"table": "EedbOutrif", "comment": "x"})", "unknown member 'comment'"},
-      {R"({"table": "EedbOutrif", "entry": 5})", "member 'entry': 5 is not an object"},
-      {R"({"table": "EedbOutrif", "entry": {"fodo": "0x10000"}})",
-       "field 'fodo': \"0x10000\" does not fit 16 bits (max 65535)"},
-      {R"({"table": "EedbOutrif", "entry": {"fodo": 1.5}})", "field 'fodo': 1.5 is not an integer"},
-      {R"({"table": "EedbOutrif", "entry": {"fodo": true}})", "field 'fodo': true is not a number"},
-      // Values inside objects name their whole path, put together only for the message.
-      {R"({"table": "EedbIpTunnel", "entry": {"key": {"outlif": 1.5}}})",
-       "field 'key.outlif': 1.5 is not an integer"},
-      {R"({"table": "EedbIpTunnel", "entry": {"key": {"outlif": {"x": [1]}}}})",
-       "field 'key.outlif.x': [1] is not a number"},
-      {R"({"table": "EedbOutrif", "entry": {"": {"a": true}}})", "field 'a': true is not a number"},
-      {R"({"table": "EedbIpTunnel", "entry": {"key": {"outlif": 1, "dip": 2}}})",
-       "unknown field 'key.dip'"},
-      {R"({"table": "EedbOutrif", "unit": {"instance": -1}})",
-       "unit: instance -1 is out of range (0 to 255)"},
-      {R"({"table": "EedbOutrif", "unit": {"fap": "x"}})", "unit: fap \"x\" is not a number"},
-      {R"({"table": "EedbOutrif", "unit": {"fap": 0, "slot": 1}})", "unknown member 'unit.slot'"},
-      {R"({"table": "EedbOutrif", "unit": 5})",
-       "unit: 5 is not an object {\"fap\": F, \"instance\": I}"},
-      {R"({"table": "EedbOutrif", "unitId": "0x10000"})",
-       "unitId \"0x10000\" is out of range (0 to 65535)"},
-      {R"({"table": "EedbOutrif", "unit": {"fap": 1}, "unitId": 1})",
-       "give either 'unit' or 'unitId', not both"},
-      {R"({"table": "EedbOutrif", "tableDelete": "yes"})",
-       "member 'tableDelete': \"yes\" is not true or false"},
-  };
-  for (auto const& c : cases) EXPECT_EQ(rejection(c.line), c.reason) << c.line;
-  for (char const* line :
-       {"not json", "{\"table\": \"EedbOutrif\"} x", "{\"table\": \"EedbOutrif\""}) {
-    EXPECT_THAT(rejection(line), StartsWith("not valid JSON: ")) << line;
+// Every input of tests/replay/refusals.txt is refused by its reader with the message under it.
+std::string refusal(std::string_view reader, std::string const& input) {
+  try {
+    if (reader == "[line]") return rejection(input);
+    if (reader == "[show]") eedb::replay::ShowFilter().add(input);
+    if (reader == "[faps]") eedb::replay::parseFapList(input);
+  } catch (std::invalid_argument const& e) {
+    return e.what();
   }
+  return "accepted";
 }
 
-// Every object of a line refuses a member given twice, naming it with its path: the last value
-// never wins and flags are never OR-ed.
-TEST(LineParser, RejectsDuplicateMembersAtEveryLevel) {
-  struct {
-    char const* line;
-    char const* reason;
-  } const cases[] = {
-      {R"({"table": "EedbOutrif", "delete": true, "delete": false})", "duplicate member 'delete'"},
-      {R"({"table": "EedbOutrif", "table": "EedbArpTable"})", "duplicate member 'table'"},
-      {R"({"table": "EedbOutrif", "entry": {}, "entry": {"key": 1}})", "duplicate member 'entry'"},
-      {R"({"table": "EedbOutrif", "unit": {"fap": 1}, "unit": {"fap": 2}})",
-       "duplicate member 'unit'"},
-      {R"({"table": "EedbOutrif", "unitId": 1, "unitId": 2})", "duplicate member 'unitId'"},
-      {R"({"table": "EedbOutrif", "unit": {"fap": 1, "fap": 2}})", "duplicate member 'unit.fap'"},
-      {R"({"table": "EedbOutrif", "entry": {"fodo": 1, "key": 2, "fodo": 1}})",
-       "duplicate field 'fodo'"},
-      {R"({"table": "EedbIpTunnel", "entry": {"key": {"outlif": 1, "outlif": 2}}})",
-       "duplicate field 'key.outlif'"},
-      // The catalogue looks each name up from where the last one was found: a repeat is refused
-      // whether the search has moved past the field's place or wrapped round to it.
-      {R"({"table": "EedbOutrif", "entry": {"key": 1, "fodo": 2, "viewType": 1, "key": 3}})",
-       "duplicate field 'key'"},
-      {R"({"table": "EedbOutrif", "entry": {"mtuProfile": 1, "key": 2, "mtuProfile": 3}})",
-       "duplicate field 'mtuProfile'"},
-      {R"({"table": "EedbIpTunnel", "entry": {"key": {"dipOutlif": 1, "outlif": 2, "dipOutlif": 3}}})",
-       "duplicate field 'key.dipOutlif'"},
-      {R"({"table": "EedbSrv6", "entry": {"viewType": 0, "etpsSrv6150": {"nofSids": 1, "nofSids": 2}}})",
-       "duplicate field 'etpsSrv6150.nofSids'"},
-      {R"({"table": "EedbOutrif", "expect": {"error": "a", "error": "b"}})",
-       "duplicate member 'expect.error'"},
-      {R"({"table": "EedbOutrif", "expect": {"fields": {"fodo": 1, "fodo": 2}}})",
-       "duplicate member 'expect.fields.fodo'"},
-      {R"({"table": "EedbOutrif", "expect": {}, "expect": {}})", "duplicate member 'expect'"},
-  };
-  for (auto const& c : cases) EXPECT_EQ(rejection(c.line), c.reason) << c.line;
+TEST(Refusals, EachInputOfTheListIsRefusedWithItsMessage) {
+  std::ifstream list(EEDB_REPLAY_TESTS_DIR "/refusals.txt");
+  ASSERT_TRUE(list.is_open());
+  std::string reader, input, text;
+  std::size_t number = 0, at = 0, checked = 0;
+  while (std::getline(list, text)) {
+    ++number;
+    if (text.empty() || text.starts_with('#')) continue;
+    if (text == "[line]" || text == "[show]" || text == "[faps]") {
+      reader = text;
+    } else if (!text.starts_with("=> ")) {
+      input = text, at = number;
+    } else {
+      EXPECT_EQ(refusal(reader, input), text.substr(3)) << "refusals.txt:" << at << ": " << input;
+      ++checked;
+    }
+  }
+  EXPECT_EQ(checked, 88u);
 }
 
 // Expected field names are checked for a duplicate as they come, a few by a scan and many in a
@@ -166,31 +120,9 @@ TEST(LineParser, ManyExpectedFieldsStayLinearAndDuplicatesAreCaught) {
   }
 }
 
-// SRv6 view data share one block: data of another view than the line's viewType, or of two
-// views, would be stored as bytes of the wrong view.
-TEST(LineParser, RefusesSrv6DataOfAnotherView) {
-  struct {
-    char const* entry;
-    char const* reason;
-  } const cases[] = {
-      {R"("viewType": 0, "etpsSrv6150": {"nofSids": 3, "srhRoutingType": 4}, "etpsDataSid150": {"sid": "2001:db8::1"})",
-       "fields 'etpsSrv6150' and 'etpsDataSid150' are the data of two views (viewType 0 and 1); "
-       "an entry holds one"},
-      {R"("etpsDataSid150": {"sid": "2001:db8::1"}, "etpsSrv6150": {"nofSids": 3}, "viewType": 1)",
-       "fields 'etpsSrv6150' and 'etpsDataSid150' are the data of two views (viewType 0 and 1); "
-       "an entry holds one"},
-      {R"("viewType": 1, "etpsSrv6150": {"nofSids": 3, "srhRoutingType": 4})",
-       "field 'etpsSrv6150' is the data of viewType 0, but the entry's viewType is 1"},
-      {R"("etpsIpv6TunnelRaw150": {"fodo": 1})",
-       "field 'etpsIpv6TunnelRaw150' is the data of viewType 2, but the entry's viewType is 0"},
-      {R"("viewType": 3, "etpsDataSid150": {})",
-       "field 'etpsDataSid150' is the data of viewType 1, but the entry's viewType is 3"},
-  };
-  for (auto const& c : cases) {
-    std::string const line = fmt::format(R"({{"table": "EedbSrv6", "entry": {{{}}}}})", c.entry);
-    EXPECT_EQ(rejection(line), c.reason) << line;
-  }
-  // The entry's own view, given before or after viewType, is stored as given.
+// SRv6 view data share one block: the entry's own view, given before or after viewType, is
+// stored as given (data of another view are refused: refusals.txt).
+TEST(LineParser, StoresSrv6DataOfTheEntrysOwnView) {
   LogLine const sid = parse(
       R"({"table": "EedbSrv6", "entry": {"etpsDataSid150": {"sid": "2001:db8::1"}, "viewType": 1}})");
   auto const& e = std::get<ZuriErrm::EedbSrv6LogEntry>(sid.entry);
@@ -202,66 +134,8 @@ TEST(LineParser, RefusesSrv6DataOfAnotherView) {
   EXPECT_EQ(h.etpsSrv6150().srhRoutingType(), 4);
 }
 
-// A number that 64 bits (or a double) cannot hold is a value that does not fit, wherever it
-// stands; a number JSON does not allow is still not JSON.
-TEST(LineParser, ReportsNumbersBeyond64BitsWithTheirField) {
-  std::string const googol30 = "1" + std::string(30, '0');
-  struct {
-    std::string line;
-    std::string reason;
-  } const cases[] = {
-      {R"({"table": "EedbOutrif", "entry": {"fodo": 18446744073709551616}})",
-       "field 'fodo': 18446744073709551616 does not fit 16 bits (max 65535)"},
-      {R"({"table": "EedbOutrif", "entry": {"fodo": "18446744073709551616"}})",
-       "field 'fodo': \"18446744073709551616\" does not fit 16 bits (max 65535)"},
-      {R"({"table": "EedbOutrif", "entry": {"key": 1e400}})",
-       "field 'key': 1e400 does not fit 32 bits (max 4294967295)"},
-      {R"({"table": "EedbOutrif", "entry": {"fodo": -1e400}})",
-       "field 'fodo': -1e400 does not fit 16 bits (max 65535)"},
-      {R"({"table": "EedbOutrif", "entry": {"fodo": -9223372036854775809}})",
-       "field 'fodo': -9223372036854775809 does not fit 16 bits (max 65535)"},
-      {R"({"table": "EedbOutrif", "entry": {"mtuProfile": )" + googol30 + "}}",
-       "field 'mtuProfile': " + googol30 + " does not fit 8 bits (max 255)"},
-      {R"({"table": "EedbIpTunnel", "entry": {"key": {"outlif": 1, "dipOutlif": 1e400}}})",
-       "field 'key.dipOutlif': 1e400 does not fit 32 bits (max 4294967295)"},
-      {R"({"table": "EedbIpTunnel", "entry": {"dip": 18446744073709551616}})",
-       "field 'dip': 18446744073709551616 is not an address text"},
-      {R"({"table": "EedbOutrif", "unit": {"fap": 18446744073709551616}})",
-       "unit: fap 18446744073709551616 is out of range (0 to 255)"},
-      {R"({"table": "EedbOutrif", "unit": {"instance": "0x10000000000000000"}})",
-       "unit: instance \"0x10000000000000000\" is out of range (0 to 255)"},
-      {R"({"table": "EedbOutrif", "unitId": 1e400})", "unitId 1e400 is out of range (0 to 65535)"},
-      {R"({"table": 1e400})", "member 'table': 1e400 is not a text"},
-      {R"({"table": "EedbOutrif", "delete": 1e400})",
-       "member 'delete': 1e400 is not true or false"},
-      {R"({"table": "EedbOutrif", "entry": {"fodo": "\u0001"}, "x": 1e400})", "unknown member 'x'"},
-      {R"({"table": "EedbOutrif", "expect": {"fields": {"fodo": 1e400}}})",
-       "member 'expect.fields.fodo': 1e400 is not a field value (a number, or \"0x...\" for up to "
-       "128 bits)"},
-      {R"({"table": "EedbOutrif", "entry": {"fodo": 01}})",
-       "not valid JSON: Problem while parsing a number"},
-      {R"({"table": "EedbOutrif", "entry": {"fodo": 1e400, "key": 01}})",
-       "not valid JSON: Problem while parsing a number"},
-  };
-  for (auto const& c : cases) EXPECT_EQ(rejection(c.line), c.reason) << c.line;
-}
-
-// Unknown names get the closest known one; input quoted in a reason is cut short.
-TEST(LineParser, SuggestsNamesAndQuotesInputShort) {
-  EXPECT_EQ(rejection(R"({"table": "EedbOutRif"})"),
-            "unknown table 'EedbOutRif' (did you mean 'EedbOutrif'?)");
-  EXPECT_EQ(rejection(R"({"table": "EedbOutrif", "entry": {"fdoo": 1}})"),
-            "unknown field 'fdoo' (did you mean 'fodo'?)");
-  EXPECT_EQ(rejection(R"({"table": "EedbIpTunnel", "entry": {"key": {"outlf": 1}}})"),
-            "unknown field 'key.outlf' (did you mean 'key.outlif'?)");
-  EXPECT_EQ(rejection(R"({"table": "EedbOutrif", "tabledelete": true})"),
-            "unknown member 'tabledelete' (did you mean 'tableDelete'?)");
-  EXPECT_EQ(rejection(R"({"table": "EedbOutrif", "unit": {"instanse": 1}})"),
-            "unknown member 'unit.instanse' (did you mean 'unit.instance'?)");
-  EXPECT_EQ(rejection(R"({"table": "EedbOutrif", "expect": {"eror": "x"}})"),
-            "unknown member 'expect.eror' (did you mean 'expect.error'?)");
-  EXPECT_EQ(rejection(R"({"table": "Nothing"})"), "unknown table 'Nothing'");
-
+// Input quoted in a reason is cut short (the names suggested for unknown ones: refusals.txt).
+TEST(LineParser, QuotesInputShort) {
   std::string array = "[";
   for (int i = 0; i < 100000; ++i) array += "1234567,";
   array += "0]";
@@ -279,7 +153,7 @@ TEST(LineParser, SuggestsNamesAndQuotesInputShort) {
             "member 'entry': [1234567,1234567,1234567,1234567,1234567... is not an object");
 }
 
-// The expectation is read even from a line refused afterwards; a malformed one is refused.
+// The expectation is read even from a line refused afterwards (a malformed one: refusals.txt).
 TEST(LineParser, ReadsExpectations) {
   LogLine line;
   LineParser parser;
@@ -301,27 +175,6 @@ TEST(LineParser, ReadsExpectations) {
   ASSERT_EQ(line.expect.fields.size(), 2u);
   EXPECT_THAT(line.expect.fields[1].words, ElementsAre(1u, 0u, 0u, 0x20010db8u));
   EXPECT_FALSE(parse(R"({"table": "EedbOutrif"})").hasExpect);
-
-  struct {
-    char const* expect;
-    char const* reason;
-  } const cases[] = {
-      {R"(5)", "member 'expect': 5 is not an object"},
-      {R"({"rejected": "x", "error": "y"})",
-       "member 'expect.rejected' excludes the other expectations"},
-      {R"({"error": 5})", "member 'expect.error': 5 is not a text"},
-      {R"({"present": "yes"})", "member 'expect.present': \"yes\" is not true or false"},
-      {R"({"fields": {"dip": "0x100000000000000000000000000000000"}})",
-       "member 'expect.fields.dip': \"0x100000000000000000000000000000000\" is not a field value "
-       "(a number, or \"0x...\" for up to 128 bits)"},
-      {R"({"fields": {"fodo": -1}})",
-       "member 'expect.fields.fodo': -1 is not a field value (a number, or \"0x...\" for up to "
-       "128 bits)"},
-  };
-  for (auto const& c : cases) {
-    std::string const l = fmt::format(R"({{"table": "EedbOutrif", "expect": {}}})", c.expect);
-    EXPECT_EQ(rejection(l), c.reason) << l;
-  }
 }
 
 // What the replay did with a line against what it expected, over the offers of an IP tunnel
@@ -601,12 +454,7 @@ TEST(FapList, ReadsIdsAndRanges) {
     }
     return "accepted";
   };
-  EXPECT_EQ(error(""), "'' is not a FAP id or range");
-  EXPECT_EQ(error("1,,2"), "'' is not a FAP id or range");
-  EXPECT_EQ(error("a"), "'a' is not a FAP id or range");
-  EXPECT_EQ(error("1-"), "'1-' is not a FAP id or range");
-  EXPECT_EQ(error("129"), "129 is not a FAP id (0 to 128)");
-  EXPECT_EQ(error("3-1"), "range '3-1' is empty");
+  EXPECT_EQ(error(""), "'' is not a FAP id or range");  // the others: refusals.txt
 }
 
 }  // namespace

@@ -196,42 +196,16 @@ TEST(ReplayShow, FiltersChooseTheRecordsPrintedAndNeverTheSummary) {
   }
 }
 
-// A malformed filter is refused with the filter and its value, escaped; so is a table utility
-// that the session does not have, once the session is there. (A misspelt key, with the whole
-// list of filters, is golden.text's.)
+// A malformed filter is refused with its value escaped (the other refusals: refusals.txt); so
+// is a table utility that the session does not have, once the session is there. (A misspelt
+// key, with the whole list of filters, is golden.text's.)
 TEST(ReplayShow, MalformedFiltersAreRefusedNamingTheFilter) {
-  struct Case {
-    std::string_view filter;
-    std::string_view message;
-  };
-  Case const cases[] = {
-      {"EedbOutrif",
-       "--show EedbOutrif: 'EedbOutrif' is not a filter (did you mean "
-       "'table=EedbOutrif'?)"},
-      {"table=EedbOutRif",
-       "--show table=EedbOutRif: unknown table 'EedbOutRif' (did you mean "
-       "'EedbOutrif'?)"},
-      {"table=", "--show table=: give a value: table=EedbOutrif"},
-      {"fap=129", "--show fap=129: 129 is not a FAP id (0 to 128)"},
-      {"fap=3-1", "--show fap=3-1: range '3-1' is empty"},
-      {"lines=0-4", "--show lines=0-4: lines are numbered from 1"},
-      {"lines=5-4", "--show lines=5-4: range '5-4' is empty"},
-      {"lines=-4", "--show lines=-4: '-4' is not a line number or range"},
-      {"lines=1,,2", "--show lines=1,,2: '' is not a line number or range"},
-      {"lines=99999999999999999999",
-       "--show lines=99999999999999999999: "
-       "'99999999999999999999' is not a line number or range"},
-      {"failed=yes", "--show failed=yes: failed takes no value"},
-      {"table=\x1b[2J\n", "--show table=\\x1b[2J\\n: unknown table '\\x1b[2J\\n'"},
-  };
-  for (auto const& c : cases) {
-    ShowFilter show;
-    try {
-      show.add(c.filter);
-      ADD_FAILURE() << c.filter << " was taken";
-    } catch (std::invalid_argument const& e) {
-      EXPECT_THAT(e.what(), HasSubstr(std::string(c.message))) << c.filter;
-    }
+  try {
+    ShowFilter().add("table=\x1b[2J\n");
+    ADD_FAILURE() << "an escape sequence was taken";
+  } catch (std::invalid_argument const& e) {
+    EXPECT_THAT(e.what(), ::testing::StartsWith(
+                              "--show table=\\x1b[2J\\n: unknown table '\\x1b[2J\\n' (tables: "));
   }
   ShowFilter fine;
   for (auto filter : {"table=EedbOutrif", "util=Whatever", "fap=0-3,7,128", "lines=1", "failed"}) {
