@@ -1,6 +1,6 @@
 // --compare-plugin and --shrink as a user runs them: the same plug-in compared with itself, a
 // build with one rule changed (libeedb26-fodo14.so: EedbOutrif's fodo keeps 14 bits), the
-// shrunk stream written, and the options they refuse.
+// shrunk stream written. (The options they refuse: usage-errors.txt.)
 
 #include <filesystem>
 #include <string>
@@ -85,32 +85,6 @@ TEST_F(CompareTest, ShrinkWritesTheLinesKeptAndSaysWhichFailure) {
   EXPECT_EQ(clean.status, 1);
   EXPECT_THAT(clean.out, HasSubstr("does not fail: nothing to shrink"));
   EXPECT_FALSE(std::filesystem::exists(dir_ + "/none.jsonl"));
-}
-
-TEST_F(CompareTest, ConflictingOptionsAreRefused) {
-  std::string const in = file("s.jsonl", kStream);
-  struct Case {
-    std::string args;
-    std::string message;
-  };
-  Case const cases[] = {
-      {"--shrink o.jsonl --compare-plugin x.so " + in,
-       "--shrink and --compare-plugin do not go together"},
-      {"--shrink o.jsonl --dump-shadow " + in, "--shrink and --dump-shadow do not go together"},
-      {"--compare-plugin x.so --verify " + in, "--compare-plugin and --verify do not go together"},
-      {"--compare-plugin x.so --bits " + in, "--compare-plugin and --bits do not go together"},
-      {"--compare-plugin " EEDB_PLUGIN_PATH " -", "give it as FILE, not standard input"},
-      {"--shrink " + in + " " + in, "is an input of the replay"},
-      {"--shrink - " + in, "--shrink: give the file to write"},
-      {"--compare-plugin " + dir_ + "/missing.so " + in, "cannot load plug-in library"},
-  };
-  for (Case const& c : cases) {
-    SCOPED_TRACE(c.args);
-    Outcome const o = replay(c.args);
-    EXPECT_EQ(o.status, 2);
-    EXPECT_THAT(o.err, HasSubstr(c.message));
-    EXPECT_EQ(o.out, "");
-  }
 }
 
 }  // namespace

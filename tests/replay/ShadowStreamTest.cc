@@ -1,7 +1,8 @@
 // --dump-shadow=stream: the dump, replayed on fresh table utilities, rebuilds the shadow (every
 // example stream, a generated stream of all tables with deletes and overwrites, under --verify);
 // it holds exactly the lines that decide the shadow; the check in the tool finds a dump that
-// does not rebuild it; and the option's usage errors leave every file as it was.
+// does not rebuild it. (The option's usage errors: usage-errors.txt; the plain --dump-shadow,
+// which takes no value, golden.text.)
 
 #include <filesystem>
 #include <fstream>
@@ -246,46 +247,6 @@ TEST_F(ShadowStreamTest, TheCheckFindsADumpThatDoesNotRebuildTheShadow) {
             "chip26_a0::EedbHwMdb fap 0 instance 0 key 4096: fodo 100 rebuilt as 101");
   EXPECT_THAT(ShadowStream::compare(session, config(), tunnel + erase + outrif + "{\n"),
               HasSubstr("line 4 of the dump is refused: "));
-}
-
-TEST_F(ShadowStreamTest, UsageErrorsLeaveEveryFileAsItWas) {
-  std::string const input = path("in.jsonl");
-  std::ofstream(input) << kOutrif4096 << "\n";
-  struct Case {
-    std::string args;
-    std::string message;
-  };
-  Case const cases[] = {
-      {"--dump-shadow=stream",
-       "--dump-shadow=stream needs the file to write: "
-       "--dump-shadow=stream OUT.jsonl"},
-      {"--dump-shadow=stream - " + input,
-       "--dump-shadow=stream needs the file to write, not '-': --dump-shadow=stream OUT.jsonl"},
-      {"--dump-shadow=stream --quiet " + input, "needs the file to write, not '--quiet'"},
-      {"--dump-shadow=bits " + input,
-       "--dump-shadow: 'bits' is not a form of the dump: give "
-       "--dump-shadow, or --dump-shadow=stream OUT.jsonl"},
-      {"--dump-shadow=stream " + input + " " + input,
-       "--dump-shadow=stream: " + input +
-           " is also an input: writing the dump there would "
-           "overwrite it"},
-      {"--dump-shadow=stream " + path("a") + " --dump-shadow=stream " + path("b") + " " + input,
-       "is given twice, with " + path("a") + " and " + path("b")},
-      {"--dump-shadow=stream " + path("no/such/dir") + " " + input,
-       "cannot write " + path("no/such/dir") + ": No such file or directory"},
-  };
-  for (auto const& c : cases) {
-    SCOPED_TRACE(c.args);
-    Outcome const outcome = replay(c.args);
-    EXPECT_EQ(outcome.status, 2);
-    EXPECT_THAT(outcome.err, HasSubstr(c.message));
-    EXPECT_EQ(slurp(input), std::string(kOutrif4096) + "\n");
-    EXPECT_FALSE(std::filesystem::exists(path("a")));
-  }
-  // The plain flag takes no value: the next word is an input.
-  Outcome const plain = replay("--quiet --dump-shadow " + input);
-  EXPECT_EQ(plain.status, 0) << plain.err;
-  EXPECT_THAT(plain.out, HasSubstr("dump "));
 }
 
 }  // namespace

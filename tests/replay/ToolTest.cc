@@ -1,8 +1,8 @@
 // The eedb-replay command line, run as a user runs it: exit statuses, clear messages for usage
-// and I/O errors, input that only a process shows (gzip, named pipes, a terminal, failing output
-// streams); and the session's setup options reaching every table utility. What the tool prints
-// for a stream, in the text form and the JSON form, is pinned by golden.text
-// (tests/golden/text/replay.txt) and the example streams' goldens.
+// and I/O errors (the command lines of usage-errors.txt), input that only a process shows (gzip,
+// named pipes, a terminal, failing output streams); and the session's setup options reaching every
+// table utility. What the tool prints for a stream, in the text form and the JSON form, is pinned
+// by golden.text (tests/golden/text/replay.txt) and the example streams' goldens.
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include <fmt/format.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -28,6 +29,7 @@
 
 namespace {
 
+using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::Not;
 using ::testing::StartsWith;
@@ -71,71 +73,43 @@ class ToolTest : public eedb::replay::testing::ToolFixture {
 constexpr char kGood[] = R"({"table": "EedbOutrif", "entry": {"key": 1, "viewType": 1, "fodo": 5}})"
                          "\n";
 
-// A file that cannot be opened stops the replay before it starts, even after one that can.
+// Every command line of tests/replay/usage-errors.txt exits 2 with its one line on standard
+// error, prints nothing and writes no file.
 TEST_F(ToolTest, UsageAndIoErrorsExitTwoWithAClearMessage) {
-  struct Case {
-    std::string args;
-    std::string message;
+  std::ifstream list(EEDB_REPLAY_TESTS_DIR "/usage-errors.txt");
+  ASSERT_TRUE(list.is_open());
+  std::string const input = file("in.jsonl", {std::string(kGood, sizeof kGood - 2)});
+  std::string const vars = fmt::format("PLUGIN={} DIR={} IN={};", EEDB_PLUGIN_PATH, dir_, input);
+  auto const files = [&] {
+    std::vector<std::string> names;
+    for (auto const& f : std::filesystem::directory_iterator(dir_)) {
+      names.push_back(f.path().filename());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
   };
-  Case const cases[] = {
-      // The dynamic linker's text without the path it starts with: the path is named once.
-      {"--plugin /nonexistent/libeedb26.so -",
-       "eedb-replay: cannot load plug-in library /nonexistent/libeedb26.so: cannot open shared "
-       "object file: No such file or directory\n"},
-      {plugin() + "--revision 27:A0 -",
-       std::string("eedb-replay: ") + EEDB_PLUGIN_PATH +
-           " registers no table utility for revision 27:A0 (known revisions: 26:A0, 26:B0)\n"},
-      // An option's value that the option parser refuses, prefixed as every other error.
-      {plugin() + "--format yaml -", "eedb-replay: --format: yaml not in {text,json}\n"},
-      {plugin() + "--faps", "eedb-replay: --faps"},
-      {plugin() + dir_ + "/in /nonexistent/stream.jsonl",
-       "eedb-replay: cannot open /nonexistent/stream.jsonl: No such file or directory\n"},
-      {plugin() + dir_ + "/in " + dir_, "eedb-replay: cannot open " + dir_ + ": Is a directory\n"},
-      {"--fromat json -", "eedb-replay: unknown option '--fromat' (did you mean '--format'?)\n"},
-      {plugin() + "--faps 0-200 -", "eedb-replay: --faps: 200 is not a FAP id (0 to 128)\n"},
-      {plugin() + "--revision 26 -",
-       "eedb-replay: --revision: '26' is not a revision like 26:A0\n"},
-      {plugin() + "--trace nonsense -",
-       "eedb-replay: --trace: 'nonsense' is not a list of HANDLE/LEVELS\n"},
-      // Names from the command line are escaped (a newline must not forge a report row) and cut.
-      {plugin() + "--revision \"$(printf '2\\033[2J\\007\\nline 99 rejected')\" -",
-       "eedb-replay: --revision: '2\\x1b[2J\\x07\\nline 99 rejected' is not a revision like "
-       "26:A0\n"},
-      {plugin() + "\"$(printf '/nonexistent/\\033\\nline 99 rejected')\"",
-       "eedb-replay: cannot open /nonexistent/\\x1b\\nline 99 rejected: No such file or "
-       "directory\n"},
-      {plugin() + "--describe \"$(printf 'Eedb\\007\\nx')\"",
-       "eedb-replay: --describe: unknown table 'Eedb\\x07\\nx' (tables: EedbOutrif, "},
-      {plugin() + "--revision $(printf '%0100000d' 0) -",
-       "eedb-replay: --revision: '" + std::string(256, '0') +
-           "...' is not a revision like 26:A0\n"},
-      {plugin() + "--describe $(printf '%0100000d' 0)",
-       "eedb-replay: --describe: unknown table '" + std::string(256, '0') + "...' (tables: "},
-      // An empty name is a name: nothing is replayed.
-      {plugin() + "--describe ''", "eedb-replay: --describe: unknown table '' (tables: "},
-      // Options that cannot go together are refused, not ignored.
-      {plugin() + "--bits --format json -",
-       "eedb-replay: --bits draws diagrams in the text form; the JSON form carries every field's "
-       "value: leave out --bits or --format json\n"},
-      {plugin() + "--list-tables -",
-       "eedb-replay: --list-tables replays nothing: leave out the FILE arguments\n"},
-      {plugin() + "--describe EedbOutrif examples.jsonl",
-       "eedb-replay: --describe replays nothing: leave out the FILE arguments\n"},
-      {plugin() + "--list-tables --describe EedbOutrif",
-       "eedb-replay: --list-tables and --describe each print one answer: give one of them\n"},
-      // A limit is a size: not negative, not text.
-      {plugin() + "--max-line-length -1 -",
-       "eedb-replay: --max-line-length: -1 is negative: give a size in "},
-      {plugin() + "--max-line-length ' -5' -",
-       "eedb-replay: --max-line-length:  -5 is negative: give a size"},
-      {plugin() + "--max-line-length lots -", "eedb-replay: --max-line-length: "},
-  };
-  for (auto const& c : cases) {
-    Outcome const r = run(c.args, kGood);
-    EXPECT_EQ(r.status, 2) << c.args;
-    EXPECT_THAT(r.err, StartsWith(c.message)) << c.args;
-    EXPECT_EQ(r.out, "") << c.args;
+  std::string args, text;
+  std::size_t checked = 0;
+  while (std::getline(list, text)) {
+    if (text.empty() || text.starts_with('#')) continue;
+    if (!text.starts_with("=> ")) {
+      args = text;
+      continue;
+    }
+    for (auto const& [name, value] :
+         {std::pair<std::string, std::string>{"$PLUGIN", EEDB_PLUGIN_PATH}, {"$DIR", dir_}}) {
+      for (auto at = text.find(name); at != std::string::npos; at = text.find(name, at)) {
+        text.replace(at, name.size(), value);
+      }
+    }
+    Outcome const r = run(args, kGood, vars);
+    EXPECT_EQ(r.status, 2) << args;
+    EXPECT_EQ(r.err, text.substr(3) + "\n") << args;
+    EXPECT_EQ(r.out, "") << args;
+    EXPECT_THAT(files(), ElementsAre("err", "in", "in.jsonl", "out")) << args;
+    ++checked;
   }
+  EXPECT_EQ(checked, 38u);
 }
 
 // Standard error closed or full loses the messages, not the exit status; a failed write stops
