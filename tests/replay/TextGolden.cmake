@@ -1,14 +1,18 @@
 # Replays the small streams of tests/golden/text with each set of options below, and compares
 # what the tool printed (each run headed by its command line and ended by its exit status) with
 # tests/golden/text/replay.txt byte for byte. With EEDB_UPDATE_GOLDEN=1 in the environment the
-# golden file is rewritten instead. Arguments: TOOL, PLUGIN, DIR (the streams), GOLDEN, ACTUAL.
+# golden file is rewritten instead. Arguments: TOOL, PLUGIN, FODO14 (the plug-in with EedbOutrif's
+# fodo cut to 14 bits), DIR (the streams), GOLDEN, ACTUAL.
 #
 # The runs show the text form line by line (rejections, escaped input, offers and their fields,
 # addresses as text, SCHAN commands, notes, unmet expectations naming the field of a failure,
 # the summary), --quiet (failures only), --strict, traces under their offer or alone with
 # --quiet, the JSON form of the same (records of failures, traces, the shadow dump), several
-# files as one stream, --bits diagrams of the offers and the dump, and --show filters (the summary
-# of everything; a malformed filter refused).
+# files as one stream, --bits diagrams of the offers and the dump, --show filters (the summary
+# of everything; a malformed filter refused), a line over --max-line-length refused alone (a
+# limit beyond any line is none), the discovery options, and --compare-plugin: the plug-in
+# against itself, and against FODO14, from which c.jsonl parts on lines 2 and 5 only (16384
+# keeps bit 14 or loses it; 40000 is cut to 7232 by both, but each note names its own rule).
 set(runs
     "stream.jsonl"
     "--quiet stream.jsonl"
@@ -25,7 +29,17 @@ set(runs
     "--quiet --dump-shadow --format json b.jsonl"
     "--show failed --show lines=3-9 stream.jsonl"
     "--format json --show util=EedbIpTunnelNonAiUtil --show fap=0 a.jsonl"
-    "--show tabel=EedbOutrif stream.jsonl")
+    "--show tabel=EedbOutrif stream.jsonl"
+    "--max-line-length 100 long.jsonl"
+    "--max-line-length 1k long.jsonl"
+    "--max-line-length 18446744073709551615 long.jsonl"
+    "--max-line-length 15EiB long.jsonl"
+    "--max-line-length 9223372036854775808 long.jsonl"
+    "--list-tables"
+    "--describe EedbAgMemTlm --format json"
+    "--compare-plugin @plugin@ c.jsonl"
+    "--compare-plugin @fodo14@ c.jsonl"
+    "--format json --compare-plugin @fodo14@ c.jsonl")
 
 set(shown "")
 foreach(run IN LISTS runs)
@@ -36,6 +50,8 @@ foreach(run IN LISTS runs)
   else()
     set(words "${run}")
   endif()
+  string(REPLACE "@plugin@" "${PLUGIN}" words "${words}")
+  string(REPLACE "@fodo14@" "${FODO14}" words "${words}")
   separate_arguments(args UNIX_COMMAND "${words}")
   execute_process(COMMAND ${TOOL} --plugin ${PLUGIN} ${args} WORKING_DIRECTORY ${DIR}
                   INPUT_FILE ${stdin} OUTPUT_VARIABLE out ERROR_VARIABLE err
@@ -44,6 +60,13 @@ foreach(run IN LISTS runs)
   # (it moves with every edit of the plug-in's sources).
   string(REGEX REPLACE "([A-Za-z]+\\.(h|cc)):[0-9]+" "\\1:NN" out "${out}")
   string(REGEX REPLACE "(\"file\": \"[^\"]*\", \"line\": )[0-9]+" "\\10" out "${out}")
+  # The plug-ins compared by their names; their version and commit change with every commit.
+  string(REPLACE "${FODO14}" "libeedb26-fodo14.so" out "${out}")
+  string(REPLACE "${PLUGIN}" "libeedb26.so" out "${out}")
+  string(REGEX REPLACE "(libeedb26[-a-z0-9]*\\.so) \\([^()\n]*\\)" "\\1 (VERSION COMMIT)" out
+                       "${out}")
+  string(REGEX REPLACE "\"version\": \"[^\"]*\", \"commit\": \"[^\"]*\""
+                       "\"version\": \"VERSION\", \"commit\": \"COMMIT\"" out "${out}")
   string(APPEND shown "$ eedb-replay ${run}\n${out}")
   if(NOT err STREQUAL "")
     string(APPEND shown "(standard error)\n${err}")

@@ -2,7 +2,8 @@
 // and I/O errors (the command lines of usage-errors.txt), input that only a process shows (gzip,
 // named pipes, a terminal, failing output streams); and the session's setup options reaching every
 // table utility. What the tool prints for a stream, in the text form and the JSON form, is pinned
-// by golden.text (tests/golden/text/replay.txt) and the example streams' goldens.
+// by golden.text (tests/golden/text/replay.txt: --max-line-length, the discovery options and
+// --compare-plugin included) and the example streams' goldens.
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -223,26 +224,6 @@ TEST_F(ToolTest, VersionNamesTheToolAndTheLoadedPlugin) {
                                 "/nonexistent-eedb/libeedb26.so: "));
 }
 
-// A line over the maximum is refused with its number, the next is replayed.
-TEST_F(ToolTest, LongLinesAreRefusedOneByOne) {
-  std::string const longLine =
-      R"({"table": "EedbOutrif", "entry": {"fodo": 1)" + std::string(200, ' ') + "}}\n";
-  Outcome const r = run(plugin() + "--max-line-length 100 -", longLine + kGood);
-  EXPECT_EQ(r.status, 1);
-  EXPECT_THAT(r.out, StartsWith("line 1     rejected: line of 245 bytes is longer than the "
-                                "maximum, 100 (--max-line-length)\nline 2     EedbOutrifUtil"));
-  Outcome const k = run(plugin() + "--max-line-length 1k -", longLine);
-  EXPECT_EQ(k.status, 0);
-  EXPECT_THAT(k.out, Not(HasSubstr("rejected:")));
-  // A limit beyond any line is no limit, for a last line without its newline too.
-  std::string const lastLine(kGood, sizeof kGood - 2);
-  for (char const* huge : {"18446744073709551615", "15EiB", "9223372036854775808"}) {
-    Outcome const h = run(plugin() + "--max-line-length " + huge + " -", longLine + lastLine);
-    EXPECT_EQ(h.status, 0) << huge << h.err;
-    EXPECT_THAT(h.out, Not(HasSubstr("rejected:"))) << huge;
-  }
-}
-
 // Lines that carry their expected result: the exit status says whether every one held,
 // failures that were expected included, and is decided with --quiet too (golden.text shows the
 // report).
@@ -260,16 +241,6 @@ TEST_F(ToolTest, ExpectationsDecideTheExitStatus) {
   EXPECT_EQ(run(plugin() + "-", met).status, 0);
   EXPECT_EQ(run(plugin() + "--quiet -", met).status, 0);
   EXPECT_EQ(run(plugin() + "--quiet -", unmet).status, 1);
-}
-
-// Discovery runs without input and exits 0.
-TEST_F(ToolTest, DiscoveryRunsWithoutInput) {
-  Outcome r = run(plugin() + "--list-tables");
-  EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_THAT(r.out, HasSubstr("EedbOutrif                 0x03010c07  EedbOutrifUtil (26:A0"));
-  r = run(plugin() + "--describe EedbOutrif --format json");
-  EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_THAT(r.out, StartsWith(R"({"table": "EedbOutrif", "swTableId": 50400263, )"));
 }
 
 // --trace adds to ZURI_TRACE (both apply); names no handle has are warned about once, on
