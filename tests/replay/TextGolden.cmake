@@ -36,6 +36,7 @@ set(runs
     "--max-line-length 15EiB long.jsonl"
     "--max-line-length 9223372036854775808 long.jsonl"
     "--list-tables"
+    "--list-tables --format json"
     "--describe EedbAgMemTlm --format json"
     "--compare-plugin @plugin@ c.jsonl"
     "--compare-plugin @fodo14@ c.jsonl"

@@ -110,7 +110,7 @@ TEST_F(ToolTest, UsageAndIoErrorsExitTwoWithAClearMessage) {
     EXPECT_THAT(files(), ElementsAre("err", "in", "in.jsonl", "out")) << args;
     ++checked;
   }
-  EXPECT_EQ(checked, 38u);
+  EXPECT_EQ(checked, 39u);
 }
 
 // Standard error closed or full loses the messages, not the exit status; a failed write stops
