@@ -9,10 +9,20 @@
 # the summary), --quiet (failures only), --strict, traces under their offer or alone with
 # --quiet, the JSON form of the same (records of failures, traces, the shadow dump), several
 # files as one stream, --bits diagrams of the offers and the dump, --show filters (the summary
-# of everything; a malformed filter refused), a line over --max-line-length refused alone (a
-# limit beyond any line is none), the discovery options, and --compare-plugin: the plug-in
-# against itself, and against FODO14, from which c.jsonl parts on lines 2 and 5 only (16384
-# keeps bit 14 or loses it; 40000 is cut to 7232 by both, but each note names its own rule).
+# of everything; a malformed filter refused), and:
+# - notes.jsonl: a note for every cut that drops bits, at the bits it keeps and one beyond (none
+#   for the field in another view, a delete or a checked field); and for another software
+#   table's entry overwritten or deleted in the shared EEDB (none for a sibling, another
+#   instance, or a key that changes view);
+# - blame.jsonl: the field, value and limit that a failure pins (a second bad field, checked
+#   later, takes no blame; a later field that fails with the first one's text at its bound + 1;
+#   FAP 129, outside translation; a field of view data and of a compound key);
+# - faps.jsonl: why an offer is refused, in the pipeline's order (the view before the FAP mask);
+# - long.jsonl: a line over --max-line-length refused alone (a limit beyond any line is none);
+# - the discovery options;
+# - c.jsonl: --compare-plugin with the plug-in itself, and with FODO14, from which c.jsonl parts
+#   on lines 2 and 5 only (16384 keeps bit 14 or loses it; 40000 is cut to 7232 by both, but
+#   each note names its own rule).
 set(runs
     "stream.jsonl"
     "--quiet stream.jsonl"
@@ -30,6 +40,9 @@ set(runs
     "--show failed --show lines=3-9 stream.jsonl"
     "--format json --show util=EedbIpTunnelNonAiUtil --show fap=0 a.jsonl"
     "--show tabel=EedbOutrif stream.jsonl"
+    "notes.jsonl"
+    "blame.jsonl"
+    "--faps 0,7-8,128 faps.jsonl"
     "--max-line-length 100 long.jsonl"
     "--max-line-length 1k long.jsonl"
     "--max-line-length 18446744073709551615 long.jsonl"
