@@ -1,6 +1,7 @@
-// Bit diagrams: the exact drawing of an entry, the data words beside its rows equal to the words
-// of the SCHAN command that writes it (for every entry of every example stream), and every
-// format's diagram naming every field.
+// Bit diagrams: the data words beside an entry's rows equal to the words of the SCHAN command
+// that writes it (for every entry of every example stream), and every format's diagram naming
+// every field. (The exact drawing of an entry, with its values, letters and data words, is
+// golden.text's: --bits.)
 
 #include <algorithm>
 #include <filesystem>
@@ -22,28 +23,6 @@ using namespace eedb::replay::testing;
 
 std::string text(fmt::memory_buffer const& out) {
   return std::string(out.data(), out.size());
-}
-
-TEST(Bits, DrawsAnEntryWithItsValuesAndDataWords) {
-  Session session(config());
-  auto const results = session.offer(
-      parseLine(R"({"table": "EedbOutrif", "entry": {"key": 4096, "viewType": 1, "fodo": 100,
-                    "forwardQosModel": 1, "remarkProfile": 3, "mtuProfile": 2}})"),
-      true);
-  ASSERT_TRUE(results[0].shadowRead);
-  fmt::memory_buffer out;
-  eedb::replay::drawShadowBits(out, results[0].shadow, 2);
-  EXPECT_EQ(text(out), R"(     3                   2                   1                   0
-   1 0 9 8 7 6 5 4 3 2 1 0 9 8 7 6 5 4 3 2 1 0 9 8 7 6 5 4 3 2 1 0
-  +-+-+-+-+-+-+-+-+-+-+-+-+-+-+-+-+-+-+-+-+-+-+-+-+-+-+-+-+-+-+-+-+
-  |  reserved   |          fodo=100           |    a    |   b   |c|  bits 0-31  0x00019065
-  +-+-+-+-+-+-+-+-+-+-+-+-+-+-+-+-+-+-+-+-+-+-+-+-+-+-+-+-+-+-+-+-+
-          |                       reserved                        |  bits 32-59  0x00000000
-          +-+-+-+-+-+-+-+-+-+-+-+-+-+-+-+-+-+-+-+-+-+-+-+-+-+-+-+-+
-  a  remarkProfile = 3 (bits 5-9)
-  b  mtuProfile = 2 (bits 1-4)
-  c  forwardQosModel = 1 (bit 0)
-)");
 }
 
 // The words rebuilt from the decoded fields are the words the chip is sent.

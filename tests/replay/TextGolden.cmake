@@ -19,7 +19,8 @@
 #   FAP 129, outside translation; a field of view data and of a compound key);
 # - faps.jsonl: why an offer is refused, in the pipeline's order (the view before the FAP mask);
 # - long.jsonl: a line over --max-line-length refused alone (a limit beyond any line is none);
-# - the discovery options;
+# - the discovery options: --describe shows every kind of rule (a cut to the hardware key, a
+#   field the view does not use, derived fields, bounded, a one-bit cut, addresses, a flag);
 # - c.jsonl: --compare-plugin with the plug-in itself, and with FODO14, from which c.jsonl parts
 #   on lines 2 and 5 only (16384 keeps bit 14 or loses it; 40000 is cut to 7232 by both, but
 #   each note names its own rule).
@@ -51,6 +52,10 @@ set(runs
     "--list-tables"
     "--list-tables --format json"
     "--describe EedbAgMemTlm --format json"
+    "--describe EedbArpTable"
+    "--describe EedbSrv6"
+    "--describe EedbIpTunnel"
+    "--describe EedbMplsTunnelTable"
     "--compare-plugin @plugin@ c.jsonl"
     "--compare-plugin @fodo14@ c.jsonl"
     "--format json --compare-plugin @fodo14@ c.jsonl")
