@@ -1,7 +1,8 @@
 // The replay tool's input: every kind of bad line rejected with its exact reason (the list of
 // refusals.txt, with the --show and --faps values refused), the accepted forms of units, numbers
-// and flags, line splitting across read blocks, line ends, encodings and
-// the longest line, expectations and their check, the --faps list.
+// and flags, line splitting across read blocks, line ends, encodings and the longest line,
+// expectations as read, the --faps list. (How an expectation is checked against the offers of a
+// line is golden.text's: differs.jsonl.)
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -19,7 +20,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "Expect.h"
 #include "Input.h"
 #include "Options.h"
 #include "ReplayFixture.h"
@@ -175,74 +175,6 @@ TEST(LineParser, ReadsExpectations) {
   ASSERT_EQ(line.expect.fields.size(), 2u);
   EXPECT_THAT(line.expect.fields[1].words, ElementsAre(1u, 0u, 0u, 0x20010db8u));
   EXPECT_FALSE(parse(R"({"table": "EedbOutrif"})").hasExpect);
-}
-
-// What the replay did with a line against what it expected, over the offers of an IP tunnel
-// line split among two table utilities.
-TEST(Expectation, HoldsWhenSomeChosenOfferMeetsIt) {
-  using chip26_a0::layout::FieldValue;
-  using eedb::replay::OfferError;
-  using eedb::replay::OfferResult;
-  using eedb::replay::ShadowField;
-  std::vector<OfferResult> offers(2);
-  offers[0].util = "chip26_a0::ZuriErrmUtil::EedbIpTunnelUtil";
-  offers[0].applicable = true;
-  offers[0].shadowRead = true;
-  offers[0].shadow.present = true;
-  offers[0].shadow.format = "EedbIpv4TunnelEntry";
-  offers[0].shadow.fields = {{"fodo", FieldValue(10, {7, 0, 0, 0})},
-                             {"dip", FieldValue(128, {1, 0, 0, 0x20010db8})}};
-  offers[1].util = "chip26_a0::ZuriErrmUtil::EedbIpTunnelNonAiUtil";
-  offers[1].shadowRead = true;
-
-  auto const check = [&](std::string const& expect) {
-    LogLine const line = parse(fmt::format(R"({{"table": "EedbIpTunnel", "expect": {}}})", expect));
-    return eedb::replay::differences(line.expect, offers);
-  };
-  struct {
-    char const* expect;
-    char const* differs;
-  } const cases[] = {
-      {R"({"applicable": true, "present": true, "fields": {"fodo": 7}})", ""},
-      {R"({"fields": {"dip": "0x20010db8000000000000000000000001"}})", ""},
-      {R"({"fields": {"fodo": 8}})", "field 'fodo' is 7, not 8"},
-      {R"({"fields": {"dip": "0x1"}})",
-       "field 'dip' is 0x20010db8000000000000000000000001, not \"0x1\""},
-      {R"({"fields": {"ttl": 1}})", "format EedbIpv4TunnelEntry has no field 'ttl'"},
-      {R"({"present": false})", "the shadow entry of EedbIpTunnelUtil is present"},
-      {R"({"applicable": false})", "EedbIpTunnelUtil was applicable"},
-      {R"({"util": "EedbIpTunnelNonAiUtil", "applicable": true})", "no offer was applicable"},
-      {R"({"util": "EedbIpTunnelNonAiUtil", "applicable": false})", ""},
-      {R"({"util": "EedbIpTunnelNonAiUtil", "fields": {"fodo": 7}})", "no offer was applicable"},
-      {R"({"util": "EedbOutrifUtil"})",
-       "no offer to table utility 'EedbOutrifUtil' (the line's: EedbIpTunnelUtil, "
-       "EedbIpTunnelNonAiUtil)"},
-      {R"({"error": "Casting"})", "no offer raised"},
-      {R"({"rejected": "unknown"})", "the line was read, not rejected"},
-  };
-  for (auto const& c : cases) EXPECT_EQ(check(c.expect), c.differs) << c.expect;
-
-  offers[1].error = OfferError{"Asic::OrderedTableException", "Casting values: cast failed"};
-  EXPECT_EQ(check(R"({"error": "Casting values"})"), "");
-  EXPECT_EQ(check(R"({"error": "Range"})"),
-            "EedbIpTunnelNonAiUtil raised: Casting values: cast failed");
-  EXPECT_EQ(check(R"({"applicable": true})"),
-            "EedbIpTunnelNonAiUtil raised: Casting values: cast failed");
-  // A failure of a table utility that the expectation does not choose is not covered.
-  EXPECT_EQ(check(R"({"util": "EedbIpTunnelUtil", "applicable": true})"),
-            "EedbIpTunnelNonAiUtil raised: Casting values: cast failed");
-  offers[1].error.reset();
-
-  offers[0].lossy = {{"fodo", "fodo", "cut to fodo (low 15 bits)", 40000, 7232, 15}};
-  EXPECT_EQ(check(R"({"lossy": ["fodo"]})"), "");
-  EXPECT_EQ(check(R"({"lossy": ["fodo", "mtu"]})"), "field 'mtu' was programmed as given");
-  EXPECT_EQ(check(R"({"util": "EedbIpTunnelNonAiUtil", "lossy": ["fodo"]})"),
-            "field 'fodo' was programmed as given");
-
-  LogLine const rejected = parse(R"({"table": "EedbOutrif", "expect": {"rejected": "unknown"}})");
-  EXPECT_EQ(eedb::replay::differencesOfRejected(rejected.expect, "unknown field 'x'"), "");
-  EXPECT_EQ(eedb::replay::differencesOfRejected(rejected.expect, "duplicate field 'x'"),
-            "the line was rejected: duplicate field 'x'");
 }
 
 // Hex text at a field's and a unit's limits, both flags, the defaults of what is left out, and

@@ -18,6 +18,9 @@
 #   later, takes no blame; a later field that fails with the first one's text at its bound + 1;
 #   FAP 129, outside translation; a field of view data and of a compound key);
 # - faps.jsonl: why an offer is refused, in the pipeline's order (the view before the FAP mask);
+# - differs.jsonl: each way an expectation differs from the offers of an IP tunnel line, split
+#   among four table utilities (it holds when some offer that it chooses meets it; a failure of
+#   one it does not choose is not covered), and from a line rejected or read;
 # - long.jsonl: a line over --max-line-length refused alone (a limit beyond any line is none);
 # - the discovery options: --describe shows every kind of rule (a cut to the hardware key, a
 #   field the view does not use, derived fields, bounded, a one-bit cut, addresses, a flag);
@@ -44,6 +47,7 @@ set(runs
     "notes.jsonl"
     "blame.jsonl"
     "--faps 0,7-8,128 faps.jsonl"
+    "--quiet differs.jsonl"
     "--max-line-length 100 long.jsonl"
     "--max-line-length 1k long.jsonl"
     "--max-line-length 18446744073709551615 long.jsonl"
