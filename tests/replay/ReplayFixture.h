@@ -13,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include <fmt/format.h>
 #include <gtest/gtest.h>
 
 #include "Input.h"
@@ -29,6 +30,21 @@ inline LogLine parseLine(std::string_view text) {
   LogLine line;
   parser.parse(std::string_view(padded.data(), text.size()), line);
   return line;
+}
+
+// What a line reads to with the given parser (table, unit, flags, expectation and entry), or why
+// it is refused.
+inline std::string readAs(LineParser& parser, std::string_view text) {
+  std::string padded(text);
+  padded.append(simdjson::SIMDJSON_PADDING, ' ');
+  LogLine line;
+  try {
+    parser.parse(std::string_view(padded.data(), text.size()), line);
+  } catch (ZuriErrm::InputError const& e) {
+    return fmt::format("refused: {}", e.message());
+  }
+  return fmt::format("{} unit {:#x} flags {} expect {}: {}", line.table->name, line.unitId.value(),
+                     line.flags, line.hasExpect, ZuriErrm::describe(line.entry));
 }
 
 // Feeds a line to the run as LineReader hands it out: followed by the JSON parser's padding.
