@@ -20,7 +20,8 @@
 # - faps.jsonl: why an offer is refused, in the pipeline's order (the view before the FAP mask);
 # - differs.jsonl: each way an expectation differs from the offers of an IP tunnel line, split
 #   among four table utilities (it holds when some offer that it chooses meets it; a failure of
-#   one it does not choose is not covered), and from a line rejected or read;
+#   one it does not choose is not covered), and from a line rejected or read; the exit status
+#   decided by the expectations, expected failures included, with --quiet too (met.jsonl);
 # - long.jsonl: a line over --max-line-length refused alone (a limit beyond any line is none);
 # - the discovery options: --describe shows every kind of rule (a cut to the hardware key, a
 #   field the view does not use, derived fields, bounded, a one-bit cut, addresses, a flag);
@@ -48,6 +49,8 @@ set(runs
     "blame.jsonl"
     "--faps 0,7-8,128 faps.jsonl"
     "--quiet differs.jsonl"
+    "met.jsonl"
+    "--quiet met.jsonl"
     "--max-line-length 100 long.jsonl"
     "--max-line-length 1k long.jsonl"
     "--max-line-length 18446744073709551615 long.jsonl"

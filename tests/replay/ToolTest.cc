@@ -224,25 +224,6 @@ TEST_F(ToolTest, VersionNamesTheToolAndTheLoadedPlugin) {
                                 "/nonexistent-eedb/libeedb26.so: "));
 }
 
-// Lines that carry their expected result: the exit status says whether every one held,
-// failures that were expected included, and is decided with --quiet too (golden.text shows the
-// report).
-TEST_F(ToolTest, ExpectationsDecideTheExitStatus) {
-  std::string const met =
-      R"({"table": "EedbOutrif", "entry": {"key": 1, "viewType": 1, "fodo": 5}, "expect": {"fields": {"fodo": 5}}})"
-      "\n"
-      R"({"table": "EedbOutrif", "entry": {"key": 2, "viewType": 1, "mtuProfile": 16}, "expect": {"error": "Casting values"}})"
-      "\n"
-      R"({"table": "EedbOutrif", "entry": {"nope": 1}, "expect": {"rejected": "unknown field 'nope'"}})"
-      "\n";
-  std::string const unmet =
-      R"({"table": "EedbOutrif", "entry": {"key": 1, "viewType": 1, "fodo": 5}, "expect": {"fields": {"fodo": 6}}})"
-      "\n";
-  EXPECT_EQ(run(plugin() + "-", met).status, 0);
-  EXPECT_EQ(run(plugin() + "--quiet -", met).status, 0);
-  EXPECT_EQ(run(plugin() + "--quiet -", unmet).status, 1);
-}
-
 // --trace adds to ZURI_TRACE (both apply); names no handle has are warned about once, on
 // standard error, with the known handles, whichever of the two named them.
 TEST_F(ToolTest, TraceOptionAddsToTheEnvironmentAndUnknownHandlesAreNamed) {
