@@ -2,6 +2,7 @@
 // everything; an entry that a sibling table utility wrote is shown once, under the offer that
 // wrote it.
 
+#include <fstream>
 #include <regex>
 #include <sstream>
 #include <stdexcept>
@@ -9,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include <fmt/format.h>
+#include <fmt/ranges.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -20,7 +23,6 @@ namespace {
 
 using namespace eedb::replay;
 using eedb::replay::testing::feed;
-using ::testing::ElementsAreArray;
 using ::testing::HasSubstr;
 
 std::size_t count(std::string_view text, std::string_view part) {
@@ -128,72 +130,35 @@ Replayed replay(std::vector<std::string_view> const& filters, bool quiet = false
 }
 
 // Every key, ranges at their bounds, a key repeated (any of its values) and keys combined (all
-// of them), --quiet beside failed; the summary is the same whatever is shown.
+// of them), --quiet beside failed: the cases of tests/replay/show-filters.txt. The summary is the
+// same whatever is shown.
 TEST(ReplayShow, FiltersChooseTheRecordsPrintedAndNeverTheSummary) {
-  std::vector<std::string> const outrif1 = {"1 EedbOutrifUtil"};
-  struct Case {
-    std::vector<std::string_view> filters;
-    std::vector<std::string> records;
-    bool quiet = false;
-  };
-  std::vector<std::string> const ipTunnel = {"7 EedbIpTunnelUtil", "7 EedbIpv6TunnelDipNonAiUtil",
-                                             "7 EedbIpv6TunnelDipUtil", "7 EedbIpTunnelNonAiUtil"};
-  auto const with = [](std::vector<std::string> a, std::vector<std::string> const& b) {
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
-  };
-  std::vector<std::string> const all =
-      with(with({"1 EedbOutrifUtil", "2 EedbOutrifUtil", "3 EedbOutrifUtil",
-                 "4 rejected:", "5 rejected:", "6 EedbMplsTunnelTableUtil"},
-                ipTunnel),
-           {"8 EedbOutrifUtil", "8 expect:"});
-  Case const cases[] = {
-      {{}, all},
-      // A rejected line shows under table= when its table was read (line 5, not line 4).
-      {{"table=EedbOutrif"},
-       {"1 EedbOutrifUtil", "2 EedbOutrifUtil", "3 EedbOutrifUtil",
-        "5 rejected:", "8 EedbOutrifUtil", "8 expect:"}},
-      {{"table=EedbOutrif", "table=EedbIpTunnel"},
-       with({"1 EedbOutrifUtil", "2 EedbOutrifUtil", "3 EedbOutrifUtil", "5 rejected:"},
-            with(ipTunnel, {"8 EedbOutrifUtil", "8 expect:"}))},
-      {{"util=EedbIpTunnelNonAiUtil"}, {"7 EedbIpTunnelNonAiUtil"}},
-      {{"util=chip26_a0::ZuriErrmUtil::EedbOutrifUtil"},
-       {"1 EedbOutrifUtil", "2 EedbOutrifUtil", "3 EedbOutrifUtil", "8 EedbOutrifUtil",
-        "8 expect:"}},
-      {{"fap=1"}, ipTunnel},
-      {{"fap=2"}, {"2 EedbOutrifUtil"}},
-      {{"fap=1-2"}, with({"2 EedbOutrifUtil"}, ipTunnel)},
-      {{"fap=3-128"}, {}},
-      {{"lines=2-3"}, {"2 EedbOutrifUtil", "3 EedbOutrifUtil"}},
-      {{"lines=8"}, {"8 EedbOutrifUtil", "8 expect:"}},
-      {{"lines=7-"}, with(ipTunnel, {"8 EedbOutrifUtil", "8 expect:"})},
-      {{"lines=1", "lines=4-5"}, {"1 EedbOutrifUtil", "4 rejected:", "5 rejected:"}},
-      {{"lines=9-"}, {}},
-      // A lossy note, a raise, rejections, an overwrite and an unmet expectation.
-      {{"failed"},
-       {"2 EedbOutrifUtil", "3 EedbOutrifUtil",
-        "4 rejected:", "5 rejected:", "6 EedbMplsTunnelTableUtil", "8 expect:"}},
-      {{"failed", "table=EedbOutrif"},
-       {"2 EedbOutrifUtil", "3 EedbOutrifUtil", "5 rejected:", "8 expect:"}},
-      {{"failed", "util=EedbOutrifUtil"}, {"2 EedbOutrifUtil", "3 EedbOutrifUtil", "8 expect:"}},
-      {{"lines=1-3", "fap=0"}, {"1 EedbOutrifUtil", "3 EedbOutrifUtil"}},
-      // --quiet keeps the failures of the exit status: the lossy note is not one without --strict.
-      {{"failed"},
-       {"3 EedbOutrifUtil", "4 rejected:", "5 rejected:", "6 EedbMplsTunnelTableUtil", "8 expect:"},
-       true},
-      {{"failed", "lines=1-3"}, {"3 EedbOutrifUtil"}, true},
-  };
   std::string const summary = replay({}).summary;
   EXPECT_THAT(summary, HasSubstr("summary: 8 lines, 2 rejected, 9 offers, 1 error, 1 expectation, "
                                  "1 unmet, 1 lossy value, 1 overwrite"));
-  for (auto const& c : cases) {
-    std::string name;
-    for (auto filter : c.filters) name += std::string(filter) + " ";
-    Replayed const replayed = replay(c.filters, c.quiet);
-    EXPECT_THAT(replayed.records, ElementsAreArray(c.records))
-        << name << (c.quiet ? "--quiet" : "");
-    EXPECT_EQ(replayed.summary, summary) << name;
+  std::ifstream list(EEDB_REPLAY_TESTS_DIR "/show-filters.txt");
+  ASSERT_TRUE(list.is_open());
+  std::size_t checked = 0;
+  for (std::string text; std::getline(list, text);) {
+    if (text.empty() || text.starts_with('#')) continue;
+    auto const arrow = text.find("=> ");
+    std::istringstream words(text.substr(0, arrow));
+    std::vector<std::string> filters;
+    bool quiet = false;
+    for (std::string word; words >> word;) {
+      if (word == "--quiet") {
+        quiet = true;
+      } else {
+        filters.push_back(word);
+      }
+    }
+    Replayed const replayed = replay({filters.begin(), filters.end()}, quiet);
+    std::string const records = fmt::format("{}", fmt::join(replayed.records, ", "));
+    EXPECT_EQ(records.empty() ? "nothing" : records, text.substr(arrow + 3)) << text;
+    EXPECT_EQ(replayed.summary, summary) << text;
+    ++checked;
   }
+  EXPECT_EQ(checked, 20u);
 }
 
 // A malformed filter is refused with its value escaped (the other refusals: refusals.txt); so
