@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <random>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -38,13 +39,9 @@ class ShadowStreamTest : public eedb::replay::testing::ToolFixture {
   // The "dump" records of a JSON replay: the shadow at its end.
   static std::string dumpRecords(std::string const& out) {
     std::string records;
-    std::size_t at = 0;
-    while (at < out.size()) {
-      std::size_t const end = out.find('\n', at);
-      std::string const line = out.substr(at, end - at);
+    std::istringstream lines(out);
+    for (std::string line; std::getline(lines, line);) {
       if (line.starts_with("{\"dump\"")) records += line + "\n";
-      if (end == std::string::npos) break;
-      at = end + 1;
     }
     return records;
   }
@@ -183,19 +180,17 @@ std::vector<std::string> dumpOf(std::vector<char const*> const& stream) {
   }
   std::vector<std::string> lines;
   std::string const dump = recorder.lines();
-  std::size_t at = 0;
-  while (at < dump.size()) {
-    std::size_t const end = dump.find('\n', at);
-    LogLine const line = parseLine(std::string_view(dump).substr(at, end - at));
-    std::string text(line.table->name);
+  std::istringstream dumped(dump);
+  for (std::string text; std::getline(dumped, text);) {
+    LogLine const line = parseLine(text);
+    std::string shown(line.table->name);
     line.table->visit(line.entry, [&](ZuriErrm::FieldInfo const& info, Value const& v) {
       if (info.name == "key" || info.name == "fodo" || info.name == "label1") {
-        text += fmt::format(" {}={}", info.name, v);
+        shown += fmt::format(" {}={}", info.name, v);
       }
     });
-    if ((line.flags & eedb::replay::kDeleteFlag) != 0) text += " delete";
-    lines.push_back(text);
-    at = end + 1;
+    if ((line.flags & eedb::replay::kDeleteFlag) != 0) shown += " delete";
+    lines.push_back(shown);
   }
   EXPECT_EQ(ShadowStream::compare(session, config(), dump), "");
   return lines;
