@@ -7,9 +7,10 @@
 # The runs show the text form line by line (rejections, escaped input, offers and their fields,
 # addresses as text, SCHAN commands, notes, unmet expectations naming the field of a failure,
 # the summary), --quiet (failures only), --strict, traces under their offer or alone with
-# --quiet, the JSON form of the same (records of failures, traces, the shadow dump), several
-# files as one stream, --bits diagrams of the offers and the dump, --show filters (the summary
-# of everything; a malformed filter refused), and:
+# --quiet, --trace beside ZURI_TRACE (unknown handles warned about once), the JSON form of the
+# same (records of failures, traces, the shadow dump), several files as one stream, --bits
+# diagrams of the offers and the dump, --show filters (the summary of everything; a malformed
+# filter refused), and:
 # - notes.jsonl: a note for every cut that drops bits, at the bits it keeps and one beyond (none
 #   for the field in another view, a delete or a checked field); and for another software
 #   table's entry overwritten or deleted in the shared EEDB (none for a sibling, another
@@ -38,6 +39,8 @@ set(runs
     "--quiet --trace EedbOutrifUtil/3 a.jsonl"
     "--format json --trace EedbOutrifUtil/3,EedbIpTunnelUtil/3,*/8 a.jsonl"
     "--quiet --format json --trace EedbOutrifUtil/3 a.jsonl"
+    "ZURI_TRACE=EedbOutrifUtil/3,Other/2 --quiet --trace EedbIpTunnelUtil/3,NoSuchUtil/1 a.jsonl"
+    "ZURI_TRACE=*/0 --quiet a.jsonl"
     "a.jsonl b.jsonl"
     "--format json a.jsonl - b.jsonl < b.jsonl"
     "--bits --dump-shadow b.jsonl"
@@ -70,16 +73,23 @@ set(runs
 set(shown "")
 foreach(run IN LISTS runs)
   set(stdin /dev/null)
-  if(run MATCHES "^(.*) < (.*)$")
+  set(env "")
+  set(words "${run}")
+  set(heading "eedb-replay ${run}")
+  if(words MATCHES "^(ZURI_TRACE=[^ ]*) (.*)$")  # the environment of the run
+    set(env "${CMAKE_MATCH_1}")
+    set(words "${CMAKE_MATCH_2}")
+    set(heading "${env} eedb-replay ${words}")
+  endif()
+  if(words MATCHES "^(.*) < (.*)$")
     set(words "${CMAKE_MATCH_1}")
     set(stdin "${DIR}/${CMAKE_MATCH_2}")
-  else()
-    set(words "${run}")
   endif()
   string(REPLACE "@plugin@" "${PLUGIN}" words "${words}")
   string(REPLACE "@fodo14@" "${FODO14}" words "${words}")
   separate_arguments(args UNIX_COMMAND "${words}")
-  execute_process(COMMAND ${TOOL} --plugin ${PLUGIN} ${args} WORKING_DIRECTORY ${DIR}
+  execute_process(COMMAND ${CMAKE_COMMAND} -E env ${env} ${TOOL} --plugin ${PLUGIN} ${args}
+                  WORKING_DIRECTORY ${DIR}
                   INPUT_FILE ${stdin} OUTPUT_VARIABLE out ERROR_VARIABLE err
                   RESULT_VARIABLE status)
   # Trace lines name the source line that wrote them: the file stays, its line number does not
@@ -93,7 +103,7 @@ foreach(run IN LISTS runs)
                        "${out}")
   string(REGEX REPLACE "\"version\": \"[^\"]*\", \"commit\": \"[^\"]*\""
                        "\"version\": \"VERSION\", \"commit\": \"COMMIT\"" out "${out}")
-  string(APPEND shown "$ eedb-replay ${run}\n${out}")
+  string(APPEND shown "$ ${heading}\n${out}")
   if(NOT err STREQUAL "")
     string(APPEND shown "(standard error)\n${err}")
   endif()

@@ -224,25 +224,6 @@ TEST_F(ToolTest, VersionNamesTheToolAndTheLoadedPlugin) {
                                 "/nonexistent-eedb/libeedb26.so: "));
 }
 
-// --trace adds to ZURI_TRACE (both apply); names no handle has are warned about once, on
-// standard error, with the known handles, whichever of the two named them.
-TEST_F(ToolTest, TraceOptionAddsToTheEnvironmentAndUnknownHandlesAreNamed) {
-  std::string const ipTunnel =
-      R"({"table": "EedbIpTunnel", "entry": {"key": {"outlif": 4096, "dipOutlif": 0}, "viewType": 0, "dip": "10.1.2.3"}})"
-      "\n";
-  Outcome const r = run(plugin() + "--trace EedbIpTunnelUtil/3,NoSuchUtil/1 -", kGood + ipTunnel,
-                        "ZURI_TRACE=EedbOutrifUtil/3,Other/2");
-  EXPECT_EQ(r.status, 0);
-  EXPECT_THAT(r.out, HasSubstr("           trace   EedbOutrifUtil 3 "));
-  EXPECT_THAT(r.out, HasSubstr("           trace   EedbIpTunnelUtil 3 "));
-  EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
-  EXPECT_THAT(r.err, StartsWith("eedb-replay: warning: ZURI_TRACE/--trace: no trace handle named "
-                                "'Other', 'NoSuchUtil'; known handles: EedbAgMemTlmUtil, "
-                                "EedbArpTableUtil, "));
-  EXPECT_THAT(r.err, HasSubstr(", EedbVxlanTunnelUtil, OrderedTableException"));
-  EXPECT_EQ(run(plugin() + "--quiet -", kGood, "ZURI_TRACE='*/0'").err, "");
-}
-
 // --faps and --update-on-delete reach every table utility of the session, not only the first.
 TEST(SessionSetup, UpdateOnDeleteAndFapMaskReachEveryTableUtility) {
   eedb::replay::SessionConfig c;
