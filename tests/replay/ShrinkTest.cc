@@ -1,6 +1,9 @@
 // --shrink: streams with a failure planted among lines that have nothing to do with it shrink to
-// exactly the lines the failure needs, and keep the failure the whole stream shows first.
+// exactly the lines the failure needs, and keep the failure the whole stream shows first; the
+// tool writes the lines kept. (--compare-plugin is golden.text's; the options that do not go
+// with either, usage-errors.txt's.)
 
+#include <filesystem>
 #include <map>
 #include <string>
 #include <vector>
@@ -121,6 +124,43 @@ TEST(Shrink, APlantedFailureShrinksToExactlyTheLinesItNeeds) {
     EXPECT_THAT(result.kept, ElementsAreArray(c.kept));
     EXPECT_EQ(result.rewritten, c.rewritten);
   }
+}
+
+using ShrinkTool = eedb::replay::testing::ToolFixture;
+
+// --shrink as a user runs it: the shrunk stream written, and nothing written for a stream that
+// does not fail. Lines of two tables, a delete among them, that all replay:
+std::vector<std::string> const kStream = {
+    R"({"table": "EedbOutrif", "entry": {"key": 1, "viewType": 1, "fodo": 100}})",
+    R"({"table": "EedbOutrif", "entry": {"key": 2, "viewType": 1, "fodo": 16384}})",
+    R"({"table": "EedbMplsTunnelTable", "entry": {"key": 3, "viewType": 1}})",
+    R"({"table": "EedbOutrif", "delete": true, "entry": {"key": 2, "viewType": 1, "fodo": 16384}})",
+    R"({"table": "EedbOutrif", "entry": {"key": 5, "viewType": 1, "fodo": 40000}})",
+    R"({"table": "EedbOutrif", "entry": {"key": 6, "viewType": 1, "fodo": 16383}})",
+};
+
+TEST_F(ShrinkTool, WritesTheLinesKeptAndSaysWhichFailure) {
+  std::vector<std::string> stream = kStream;
+  stream.insert(stream.begin() + 3,
+                R"({"table": "EedbOutrif", "entry": {"key": 7, "viewType": 1, "mtuProfile": 16}})");
+  std::string const in = file("s.jsonl", stream);
+  eedb::replay::testing::Outcome const o = replay("--shrink " + dir_ + "/small.jsonl " + in);
+  EXPECT_EQ(o.status, 0) << o.err;
+  EXPECT_THAT(o.out, HasSubstr("shrink: kept 1 of 7 lines in " + dir_ + "/small.jsonl"));
+  EXPECT_THAT(o.out, HasSubstr("failure kept: line 4: EedbOutrifUtil raised "));
+  EXPECT_EQ(eedb::replay::testing::slurp(dir_ + "/small.jsonl"), stream[3] + "\n");
+
+  eedb::replay::testing::Outcome const json =
+      replay("--format json --shrink " + dir_ + "/small.jsonl " + in);
+  EXPECT_THAT(json.out, HasSubstr(R"({"shrink": {"lines": 7, "kept": 1, "members": 0, "out": ")"));
+  EXPECT_THAT(json.out, HasSubstr(R"("failure": {"kind": "line", "line": 4, "what": )"));
+
+  // A stream that does not fail: nothing to shrink, nothing written.
+  eedb::replay::testing::Outcome const clean =
+      replay("--shrink " + dir_ + "/none.jsonl " + file("ok.jsonl", {kStream[0]}));
+  EXPECT_EQ(clean.status, 1);
+  EXPECT_THAT(clean.out, HasSubstr("does not fail: nothing to shrink"));
+  EXPECT_FALSE(std::filesystem::exists(dir_ + "/none.jsonl"));
 }
 
 }  // namespace
