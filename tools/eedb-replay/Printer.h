@@ -24,6 +24,7 @@
 
 #include <fmt/format.h>
 
+#include "Escape.h"
 #include "OfferResult.h"
 
 namespace chip26_a0 {
@@ -193,13 +194,20 @@ class Printer {
     if (text.empty()) return;
     std::size_t const at = out_.size();
     out_.resize(at + text.size());
-    std::memcpy(out_.data() + at, text.data(), text.size());
+    detail::copyText(out_.data() + at, text.data(), text.size());
   }
   template <std::size_t N>
   [[gnu::always_inline]] void put(char const (&text)[N]) {
-    put(std::string_view(text, N - 1));
+    std::size_t const at = out_.size();
+    out_.resize(at + N - 1);
+    std::memcpy(out_.data() + at, text, N - 1);
   }
+  // A number's digits: most are one.
   void putNumber(std::uint64_t n) {
+    if (n < 10) {
+      out_.push_back(static_cast<char>('0' + n));
+      return;
+    }
     fmt::format_int const text(n);
     put(std::string_view(text.data(), text.size()));
   }

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <new>
+#include <type_traits>
 #include <typeinfo>
 #include <utility>
 #include <variant>
@@ -267,10 +268,21 @@ std::span<OfferResult const> Session::offer(LogLine const& line, bool detail) {
     traceEnds_.resize(indices.size());
   }
   auto const wrapper = line.table->makeWrapper(line.entry, line.unitId, line.flags);
-  std::array<std::any, 2> mapArgs;
+  std::span<std::any const, 2> const mapArgs(mapArgs_);
   if (detail) {
-    mapArgs[0] = std::visit([](auto const& entry) { return std::any(entry); }, line.entry);
-    mapArgs[1] = line.unitId;
+    // Into the values of the line before, which hold a log entry of the same table mostly: a
+    // copy in place, not a new value.
+    std::visit(
+        [&](auto const& entry) {
+          using Entry = std::remove_cvref_t<decltype(entry)>;
+          if (auto* held = std::any_cast<Entry>(&mapArgs_[0])) {
+            *held = entry;
+          } else {
+            mapArgs_[0] = entry;
+          }
+        },
+        line.entry);
+    mapArgs_[1] = line.unitId;
   }
   for (std::size_t i = 0; i < indices.size(); ++i) {
     Util const& util = utils_[indices[i]];
