@@ -121,7 +121,7 @@ class JsonPrinter final : public Printer {
       if (!first) put(", ");
       string(field.name);
       put(": \"");
-      chip26_a0::layout::appendAddress(out_, field.kind, field.value);
+      appendAddressText(out_, field.kind, field.value);
       out_.push_back('"');
       first = false;
     }

@@ -192,6 +192,13 @@ std::string tableNameOf(ZuriAsicUtils::UtilBase& util) {
   return util.utilKey().utilName;
 }
 
+// Whether the type record offers the operation, as Pelix::inspect finds it.
+bool offersCall(Pelix::TypeRecord const* type, std::string_view name) {
+  if (type == nullptr || type->inspect == nullptr) return false;
+  Pelix::MemberRecord const* member = type->findMember(name);
+  return member != nullptr && member->kind != Pelix::MemberKind::attribute;
+}
+
 std::uint64_t actedCount(ZuriAsicUtils::UtilStats const* stats) {
   return stats == nullptr ? 0 : stats->addCnt() + stats->deleteCnt() + stats->updateOnDelCnt();
 }
@@ -238,7 +245,11 @@ Session::Session(SessionConfig const& config)
     for (auto const& table : ZuriErrm::tables()) {
       if (table.swTableId == key.swTableId) byTable_[table.index].push_back(utils_.size());
     }
-    utils_.push_back({util, tableNameOf(*util), accessFor(util->hwTableBase().get()), {}});
+    utils_.push_back({util,
+                      tableNameOf(*util),
+                      accessFor(util->hwTableBase().get()),
+                      {},
+                      offersCall(util->typeData(), "mapToHwKey")});
   }
   explainer_ = std::make_unique<Explainer>(*this);
   programmed_ = std::make_unique<ProgrammedCheck>(*this);
@@ -359,10 +370,11 @@ void Session::markSiblingEntries(std::vector<std::size_t> const& indices) {
 void Session::readBack(Util const& util, LogLine const& line, std::span<std::any const, 2> mapArgs,
                        bool traced, OfferResult& result) {
   auto const* type = util.util->typeData();
-  if (util.access == nullptr || type == nullptr) return;
+  if (util.access == nullptr || type == nullptr || !util.mapsToHwKey) return;
   try {
+    // The member was found once (mapsToHwKey): the call goes to the type's glue directly.
     std::any key;
-    if (Pelix::inspect(*util.util, *type, "mapToHwKey", Pelix::Access::call, mapArgs, &key) !=
+    if (type->inspect(*util.util, "mapToHwKey", Pelix::Access::call, mapArgs, &key) !=
         Pelix::kInspectDone) {
       return;
     }
