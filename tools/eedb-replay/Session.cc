@@ -293,7 +293,11 @@ std::span<OfferResult const> Session::offer(LogLine const& line, bool detail) {
           }
         },
         line.entry);
-    mapArgs_[1] = line.unitId;
+    if (auto* unitId = std::any_cast<Asic::UnitId>(&mapArgs_[1])) {
+      *unitId = line.unitId;
+    } else {
+      mapArgs_[1] = line.unitId;
+    }
   }
   for (std::size_t i = 0; i < indices.size(); ++i) {
     Util const& util = utils_[indices[i]];
