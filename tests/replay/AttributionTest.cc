@@ -11,6 +11,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <fmt/format.h>
+
 #include "Printer.h"
 #include "ReplayFixture.h"
 #include "kiv/Trace.h"
@@ -47,6 +49,34 @@ TEST(Attribution, NeitherFailuresNorRefusalsTouchTheShadow) {
     EXPECT_TRUE(results[0].cmds.empty()) << text;
   }
   EXPECT_THAT(entries(), ::testing::ElementsAre("7 2"));
+}
+
+// The reasons are made once per view and per FAP mask and kept: each line of a session still
+// gets its own view's and its own FAP's.
+TEST(Attribution, KeptReasonsAreEachLinesOwn) {
+  Session session(config({0, 1, 2, 3}));
+  struct Case {
+    char const* unit;
+    unsigned view;
+    char const* reason;
+  };
+  Case const cases[] = {
+      {"{\"fap\": 0, \"instance\": 0}", 9, "view 9 is not one of this table utility's views (1)"},
+      {"{\"fap\": 0, \"instance\": 0}", 0, "view 0 is not one of this table utility's views (1)"},
+      {"{\"fap\": 1, \"instance\": 0}", 9, "view 9 is not one of this table utility's views (1)"},
+      {"{\"fap\": 5, \"instance\": 0}", 1, "FAP 5 is outside the FAP mask 0-3"},
+      {"{\"fap\": 6, \"instance\": 0}", 1, "FAP 6 is outside the FAP mask 0-3"},
+      {"{\"fap\": 6, \"instance\": 0}", 0, "view 0 is not one of this table utility's views (1)"},
+      {"{\"fap\": 2, \"instance\": 0}", 1, ""},
+  };
+  for (auto const& c : cases) {
+    std::string const line = fmt::format(
+        R"({{"table": "EedbOutrif", "unit": {}, "entry": {{"key": 1, "viewType": {}}}}})", c.unit,
+        c.view);
+    OfferResult const* r = resultOf(session.offer(parseLine(line), true), "EedbOutrifUtil");
+    ASSERT_NE(r, nullptr) << line;
+    EXPECT_EQ(r->reason, c.reason) << line;
+  }
 }
 
 // Quiet replays are not explained: nothing is translated twice.

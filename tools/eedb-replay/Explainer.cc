@@ -180,16 +180,34 @@ void Explainer::reason(LoadedUtil const& util, LogLine const& line, std::string&
   // In the pipeline's order: the table's condition (its views), then the FAP mask filter.
   if (FieldInfo const* field = viewField(table)) {
     std::uint64_t const view = field->get(line.entry).asNumber();
-    Views const& known = viewsOf(util, table);
-    if (view >= kMaxViews || !known.set.test(view)) {
+    Views& known = viewsOf(util, table);
+    if (view >= kMaxViews) {
       fmt::format_to(o, "view {} is not one of this table utility's views ({})", view, known.list);
+      return;
+    }
+    if (!known.set.test(view)) {
+      // The same text for every line of the view: made once.
+      if (known.refused.empty()) known.refused.resize(kMaxViews);
+      std::string& text = known.refused[view];
+      if (text.empty()) {
+        text =
+            fmt::format("view {} is not one of this table utility's views ({})", view, known.list);
+      }
+      out += text;
       return;
     }
   }
   std::uint8_t const fap = line.unitId.fapIdRaw();
-  if (fap < SchanAccel::FapId::kNull && !util.util->fapmask().test(SchanAccel::FapId(fap))) {
-    std::string const mask = fapMaskText(util.util->fapmask());
-    fmt::format_to(o, "FAP {} is outside the FAP mask {}", fap, mask.empty() ? "(empty)" : mask);
+  SchanAccel::Fapmask const& mask = util.util->fapmask();
+  if (fap < SchanAccel::FapId::kNull && !mask.test(SchanAccel::FapId(fap))) {
+    // The mask's text, made again only when the mask changed.
+    Views& known = viewsOf(util, table);
+    if (!known.mask || *known.mask != mask) {
+      known.mask = mask;
+      known.maskText = fapMaskText(mask);
+      if (known.maskText.empty()) known.maskText = "(empty)";
+    }
+    fmt::format_to(o, "FAP {} is outside the FAP mask {}", fap, known.maskText);
   }
 }
 
@@ -198,8 +216,7 @@ Explainer::ViewSet const& Explainer::views(LoadedUtil const& util,
   return viewsOf(util, table).set;
 }
 
-Explainer::Views const& Explainer::viewsOf(LoadedUtil const& util,
-                                           ZuriErrm::TableInfo const& table) {
+Explainer::Views& Explainer::viewsOf(LoadedUtil const& util, ZuriErrm::TableInfo const& table) {
   auto const [it, added] = views_.try_emplace(util.util.get());
   Views& views = it->second;
   if (!added) return views;

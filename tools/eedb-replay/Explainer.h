@@ -92,8 +92,11 @@ class Explainer {
   struct Views {
     ViewSet set;
     std::string list;
+    std::vector<std::string> refused;         // by view not in `set`: why, once it was said
+    std::optional<SchanAccel::Fapmask> mask;  // the FAP mask last shown, and its text
+    std::string maskText;
   };
-  Views const& viewsOf(LoadedUtil const& util, ZuriErrm::TableInfo const& table);
+  Views& viewsOf(LoadedUtil const& util, ZuriErrm::TableInfo const& table);
   std::unordered_map<ZuriAsicUtils::UtilBase const*, Views> views_;
 };
 

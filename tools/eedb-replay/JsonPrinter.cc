@@ -2,6 +2,7 @@
 // runs once per offer: its format strings are compiled, and strings without characters to
 // escape (every name, most messages) are copied whole (Escape.h).
 
+#include <algorithm>
 #include <iterator>
 
 #include <fmt/compile.h>
@@ -66,18 +67,19 @@ class JsonPrinter final : public Printer {
   template <class Range, class Item>
   void list(Range const& range, Item const& item) {
     out_.push_back('[');
-    std::string_view sep;
+    bool first = true;
     for (auto const& element : range) {
-      put(sep);
+      if (!first) put(", ");
       item(element);
-      sep = ", ";
+      first = false;
     }
     out_.push_back(']');
   }
 
   // {"line": 12 (, "file": "a.jsonl" from several files)
   void lineStart(std::size_t line) {
-    fmt::format_to(std::back_inserter(out_), FMT_COMPILE("{{\"line\": {}"), line);
+    put("{\"line\": ");
+    putNumber(line);
     if (!file_.empty()) {
       put(", \"file\": ");
       string(file_);
@@ -99,32 +101,40 @@ class JsonPrinter final : public Printer {
     put("\"format\": ");
     stringOrNull(shadow.format);
     put(", \"fields\": {");
-    std::string_view sep;
     bool addresses = false;
-    for (auto const& field : shadow.fields) {
-      put(sep);
+    for (std::size_t i = 0; i < shadow.fields.size(); ++i) {
+      ShadowField const& field = shadow.fields[i];
+      if (i != 0) put(", ");
       string(field.name);
       put(": ");
-      appendJsonFieldValue(out_, field.value);
+      fieldValue(field.value);
       addresses = addresses || field.kind != FieldKind::number;
-      sep = ", ";
     }
     out_.push_back('}');
     if (!addresses) return;
     // Beside "fields", which keeps the numbers: "addresses": {"ipv4Dip": "10.1.2.3"}, for a
     // format with address fields only.
     put(", \"addresses\": {");
-    sep = "";
+    bool first = true;
     for (auto const& field : shadow.fields) {
       if (field.kind == FieldKind::number) continue;
-      put(sep);
+      if (!first) put(", ");
       string(field.name);
       put(": \"");
-      chip26_a0::layout::appendAddress(out_, field.kind, field.value);
+      appendAddressText(out_, field.kind, field.value);
       out_.push_back('"');
-      sep = ", ";
+      first = false;
     }
     out_.push_back('}');
+  }
+
+  // A field value as appendJsonFieldValue writes it: most are numbers of up to 64 bits.
+  void fieldValue(chip26_a0::layout::FieldValue const& value) {
+    if (value.wide()) {
+      appendJsonFieldValue(out_, value);
+    } else {
+      putNumber(value.value());
+    }
   }
 
   // {"op": "write", "fap": 0, "instance": 0, "memory": "EEDB", "index": 4096, "type": 1,
@@ -146,15 +156,17 @@ class JsonPrinter final : public Printer {
     put(", \"sizeBits\": ");
     putNumber(cmd.sizeBits);
     put(", \"data\": \"0x");
-    unsigned const words = std::max(cmd.wordCount(), 1u);
-    // Eight digits a word: written in place, into room made once.
+    unsigned const words = std::clamp(cmd.wordCount(), 1u, ZuriAsicUtils::SchanCmd::kMaxWords);
+    // Eight digits a word, the last one first: written in place, into room made once.
     std::size_t const at = out_.size();
-    out_.resize(at + 8 * words);
+    out_.resize(at + 8 * words + 2);
     char* digits = out_.data() + at;
-    for (unsigned i = words; i-- > 0;) {
-      digits = fmt::format_to(digits, FMT_COMPILE("{:08x}"), cmd.data[i]);
+    for (unsigned i = words; i-- > 0; digits += 8) {
+      std::uint32_t word = cmd.data[i];
+      for (unsigned d = 8; d-- > 0; word /= 16) digits[d] = "0123456789abcdef"[word % 16];
     }
-    put("\"}");
+    digits[0] = '"';
+    digits[1] = '}';
   }
 
   // "trace": [{"handle": ..., "level": 3, "file": ..., "line": 82, "function": ..., "class": ...,
@@ -211,9 +223,9 @@ class JsonPrinter final : public Printer {
     put(", \"name\": ");
     string(r.name);
     if (!r.error) {
-      std::string_view const applicable = r.applicable ? "true" : "false";
-      fmt::format_to(std::back_inserter(out_),
-                     FMT_COMPILE(", \"applicable\": {}, \"sizeBits\": {}"), applicable, r.sizeBits);
+      put(r.applicable ? std::string_view(", \"applicable\": true, \"sizeBits\": ")
+                       : std::string_view(", \"applicable\": false, \"sizeBits\": "));
+      putNumber(r.sizeBits);
       if (!r.applicable && !r.reason.empty()) {
         put(", \"reason\": ");
         string(r.reason);

@@ -41,19 +41,26 @@ std::string overwriteText(OverwriteNote const& note) {
 }
 
 ProgrammedCheck::ProgrammedCheck(Session& session)
-    : session_(session), rules_(session.utils().size()) {}
+    : session_(session), rules_(session.utils().size()), views_(ZuriErrm::tables().size()) {}
 
 ProgrammedCheck::~ProgrammedCheck() = default;
 
 std::vector<ProgrammedCheck::CutRule> const& ProgrammedCheck::cutRules(std::size_t util,
                                                                        LogLine const& line) {
+  ViewSelector& selector = views_[line.table->index];
+  if (!selector.found) {
+    selector.found = true;
+    if (ZuriErrm::FieldInfo const* viewInfo = viewField(*line.table)) {
+      selector.read = numberRead(*line.table, viewInfo->name);
+    }
+  }
   auto& byView = rules_[util];
   if (byView.empty()) byView.resize(kNoView + 1);
-  ZuriErrm::FieldInfo const* const viewInfo = viewField(*line.table);
   std::optional<unsigned> view;
   std::size_t slot = kNoView;
-  if (viewInfo != nullptr) {
-    std::uint64_t const v = viewInfo->get(line.entry).asNumber();
+  if (selector.read != nullptr) {
+    std::uint64_t v = 0;
+    selector.read(line.entry, v);
     if (v >= kNoView) {
       static std::vector<CutRule> const none;
       return none;
@@ -68,13 +75,12 @@ std::vector<ProgrammedCheck::CutRule> const& ProgrammedCheck::cutRules(std::size
   QuietTraces const quiet;
   ViewDescription const described =
       describeView(session_.explainer(), session_.utils()[util], *line.table, view);
-  std::vector<FieldPath> const fields = leafFields(*line.table, line.table->newEntry(), true);
   for (FieldRule const& r : described.rules) {
     if (r.kind != FieldRule::Kind::cut) continue;
-    auto const field = std::find_if(fields.begin(), fields.end(),
-                                    [&](FieldPath const& f) { return f.path == r.field; });
-    if (field == fields.end()) continue;
-    rules->push_back({r.field, r.targets.front(), r.text(), field->info, r.lowBits});
+    NumberRead const read = numberRead(*line.table, r.field);
+    if (read == nullptr) continue;
+    rules->push_back({r.field, r.targets.front(), r.text(), read, r.lowBits,
+                      chip26_a0::bits::lowMask(r.lowBits)});
   }
   return *rules;
 }
@@ -86,22 +92,31 @@ void ProgrammedCheck::check(LogLine const& line, std::size_t util, OfferResult& 
   checkOwners(line, util, result);
   if ((line.flags & kDeleteFlag) != 0) return;  // a delete programs no field
   for (CutRule const& rule : cutRules(util, line)) {
-    ZuriErrm::Value const value = rule.info->get(line.entry);
-    if (value.kind() != ZuriErrm::Value::Kind::number) continue;
-    std::uint64_t const input = value.asNumber();
-    std::uint64_t const kept = input & chip26_a0::bits::lowMask(rule.lowBits);
+    std::uint64_t input = 0;
+    if (!rule.read(line.entry, input)) continue;  // no number: an address, no out-LIF
+    std::uint64_t const kept = input & rule.kept;
     if (kept == input) continue;
     result.lossy.push_back({rule.field, rule.target, rule.rule, input, kept, rule.lowBits});
   }
+}
+
+// The memory's number among those met: its text is static, so the same pointer comes back
+// for it on every command; another copy of a name met is found by its text.
+std::size_t ProgrammedCheck::memoryNumber(std::string_view memory) {
+  for (std::size_t i = 0; i < memories_.size(); ++i) {
+    if (memories_[i].data() == memory.data() && memories_[i].size() == memory.size()) return i;
+  }
+  auto const known = std::find(memories_.begin(), memories_.end(), memory);
+  if (known != memories_.end()) return static_cast<std::size_t>(known - memories_.begin());
+  memories_.push_back(memory);
+  return memories_.size() - 1;
 }
 
 void ProgrammedCheck::checkOwners(LogLine const& line, std::size_t util, OfferResult& result) {
   auto const& utils = session_.utils();
   auto const table = static_cast<std::uint32_t>(line.table->index);
   for (auto const& cmd : result.cmds) {
-    auto memory = std::find(memories_.begin(), memories_.end(), cmd.memory);
-    if (memory == memories_.end()) memory = memories_.insert(memories_.end(), cmd.memory);
-    std::uint64_t const key = placeKey(static_cast<std::size_t>(memory - memories_.begin()), cmd);
+    std::uint64_t const key = placeKey(memoryNumber(cmd.memory), cmd);
     bool const clear = cmd.op == ZuriAsicUtils::SchanCmd::Op::clear;
     // One probe of the table per command: the place found, or made with this offer as owner.
     Owner const self{static_cast<std::uint16_t>(table), static_cast<std::uint16_t>(util),

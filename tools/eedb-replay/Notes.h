@@ -20,6 +20,7 @@
 
 #include <absl/container/flat_hash_map.h>
 
+#include "FieldRead.h"
 #include "Input.h"
 #include "OfferResult.h"
 
@@ -45,19 +46,29 @@ class ProgrammedCheck {
   void check(LogLine const& line, std::size_t util, OfferResult& result);
 
  private:
+  // A field that a cut rule does not keep whole, read straight from the log entry.
   struct CutRule {
     std::string field;
     std::string target;
     std::string rule;
-    ZuriErrm::FieldInfo const* info;
+    NumberRead read;
     unsigned lowBits;
+    std::uint64_t kept;  // the mask of the bits kept
   };
   std::vector<CutRule> const& cutRules(std::size_t util, LogLine const& line);
   void checkOwners(LogLine const& line, std::size_t util, OfferResult& result);
+  std::size_t memoryNumber(std::string_view memory);
 
   Session& session_;
   // By table utility, then by view (the last slot for a table without views): computed once.
   std::vector<std::vector<std::unique_ptr<std::vector<CutRule>>>> rules_;
+  // By TableInfo::index: the reader of the field that selects the view, found once (none for a
+  // table without views).
+  struct ViewSelector {
+    bool found = false;
+    NumberRead read = nullptr;
+  };
+  std::vector<ViewSelector> views_;
   struct Owner {
     std::uint16_t table;  // TableInfo::index of the software table
     std::uint16_t util;   // index into Session::utils()

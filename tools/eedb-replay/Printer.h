@@ -24,6 +24,7 @@
 
 #include <fmt/format.h>
 
+#include "Escape.h"
 #include "OfferResult.h"
 
 namespace chip26_a0 {
@@ -49,6 +50,11 @@ void appendJsonFieldValue(fmt::memory_buffer& out, chip26_a0::layout::FieldValue
 // The same between `quote`s (none: as the text form shows a number).
 void appendFieldNumber(fmt::memory_buffer& out, chip26_a0::layout::FieldValue const& value,
                        std::string_view quote);
+
+// An address field's text, as chip26_a0::layout::appendAddress writes it ("10.1.2.3",
+// "2001:db8::1", "02:00:00:aa:bb:cc"), written in place; false (nothing written) for a number.
+bool appendAddressText(fmt::memory_buffer& out, chip26_a0::layout::FieldKind kind,
+                       chip26_a0::layout::FieldValue const& value);
 
 // The counts of one table utility at the end of a replay, kept beyond the session's end.
 struct UtilCounts {
@@ -193,13 +199,20 @@ class Printer {
     if (text.empty()) return;
     std::size_t const at = out_.size();
     out_.resize(at + text.size());
-    std::memcpy(out_.data() + at, text.data(), text.size());
+    detail::copyText(out_.data() + at, text.data(), text.size());
   }
   template <std::size_t N>
   [[gnu::always_inline]] void put(char const (&text)[N]) {
-    put(std::string_view(text, N - 1));
+    std::size_t const at = out_.size();
+    out_.resize(at + N - 1);
+    std::memcpy(out_.data() + at, text, N - 1);
   }
+  // A number's digits: most are one.
   void putNumber(std::uint64_t n) {
+    if (n < 10) {
+      out_.push_back(static_cast<char>('0' + n));
+      return;
+    }
     fmt::format_int const text(n);
     put(std::string_view(text.data(), text.size()));
   }

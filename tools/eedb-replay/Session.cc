@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <new>
+#include <type_traits>
 #include <typeinfo>
 #include <utility>
 #include <variant>
@@ -191,6 +192,13 @@ std::string tableNameOf(ZuriAsicUtils::UtilBase& util) {
   return util.utilKey().utilName;
 }
 
+// Whether the type record offers the operation, as Pelix::inspect finds it.
+bool offersCall(Pelix::TypeRecord const* type, std::string_view name) {
+  if (type == nullptr || type->inspect == nullptr) return false;
+  Pelix::MemberRecord const* member = type->findMember(name);
+  return member != nullptr && member->kind != Pelix::MemberKind::attribute;
+}
+
 std::uint64_t actedCount(ZuriAsicUtils::UtilStats const* stats) {
   return stats == nullptr ? 0 : stats->addCnt() + stats->deleteCnt() + stats->updateOnDelCnt();
 }
@@ -237,7 +245,11 @@ Session::Session(SessionConfig const& config)
     for (auto const& table : ZuriErrm::tables()) {
       if (table.swTableId == key.swTableId) byTable_[table.index].push_back(utils_.size());
     }
-    utils_.push_back({util, tableNameOf(*util), accessFor(util->hwTableBase().get()), {}});
+    utils_.push_back({util,
+                      tableNameOf(*util),
+                      accessFor(util->hwTableBase().get()),
+                      {},
+                      offersCall(util->typeData(), "mapToHwKey")});
   }
   explainer_ = std::make_unique<Explainer>(*this);
   programmed_ = std::make_unique<ProgrammedCheck>(*this);
@@ -267,10 +279,25 @@ std::span<OfferResult const> Session::offer(LogLine const& line, bool detail) {
     traceEnds_.resize(indices.size());
   }
   auto const wrapper = line.table->makeWrapper(line.entry, line.unitId, line.flags);
-  std::array<std::any, 2> mapArgs;
+  std::span<std::any const, 2> const mapArgs(mapArgs_);
   if (detail) {
-    mapArgs[0] = std::visit([](auto const& entry) { return std::any(entry); }, line.entry);
-    mapArgs[1] = line.unitId;
+    // Into the values of the line before, which hold a log entry of the same table mostly: a
+    // copy in place, not a new value.
+    std::visit(
+        [&](auto const& entry) {
+          using Entry = std::remove_cvref_t<decltype(entry)>;
+          if (auto* held = std::any_cast<Entry>(&mapArgs_[0])) {
+            *held = entry;
+          } else {
+            mapArgs_[0] = entry;
+          }
+        },
+        line.entry);
+    if (auto* unitId = std::any_cast<Asic::UnitId>(&mapArgs_[1])) {
+      *unitId = line.unitId;
+    } else {
+      mapArgs_[1] = line.unitId;
+    }
   }
   for (std::size_t i = 0; i < indices.size(); ++i) {
     Util const& util = utils_[indices[i]];
@@ -347,10 +374,11 @@ void Session::markSiblingEntries(std::vector<std::size_t> const& indices) {
 void Session::readBack(Util const& util, LogLine const& line, std::span<std::any const, 2> mapArgs,
                        bool traced, OfferResult& result) {
   auto const* type = util.util->typeData();
-  if (util.access == nullptr || type == nullptr) return;
+  if (util.access == nullptr || type == nullptr || !util.mapsToHwKey) return;
   try {
+    // The member was found once (mapsToHwKey): the call goes to the type's glue directly.
     std::any key;
-    if (Pelix::inspect(*util.util, *type, "mapToHwKey", Pelix::Access::call, mapArgs, &key) !=
+    if (type->inspect(*util.util, "mapToHwKey", Pelix::Access::call, mapArgs, &key) !=
         Pelix::kInspectDone) {
       return;
     }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <any>
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -112,6 +113,8 @@ class Session final : public Translator {
   std::vector<Util> utils_;
   std::vector<std::vector<std::size_t>> byTable_;  // by TableInfo::index
   std::vector<OfferResult> results_;
+  // The arguments of mapToHwKey (log entry, unit id), kept from line to line.
+  std::array<std::any, 2> mapArgs_;
   std::unique_ptr<Explainer> explainer_;  // of failures and refusals, after the fact only
   std::unique_ptr<ProgrammedCheck> programmed_;
   TraceCapture const* traces_ = nullptr;

@@ -23,6 +23,9 @@ struct LoadedUtil {
   std::string name;                     // tableName()
   TableAccess const* access = nullptr;  // null for a hardware table class the tool does not know
   std::string_view shortName;           // name without namespaces, within `name`
+  // Its type record offers mapToHwKey as an operation, found once: the read-back of every
+  // offer calls it without looking the member up again.
+  bool mapsToHwKey = false;
 };
 
 class Translator {
