@@ -19,6 +19,7 @@
 
 namespace {
 
+using eedb::replay::OfferResult;
 using eedb::replay::Session;
 using eedb::replay::ShadowView;
 using namespace eedb::replay::testing;
