@@ -33,12 +33,13 @@ struct LogLine {
   // The line's "expect" member, when it has one.
   bool hasExpect = false;
   Expectation expect;
+
 };
 
 class LineParser {
  public:
-  // `direct`: a usual line's entry is read straight into the log entry (EntryReader.h), the
-  // catalogue reading only the others; false reads every line through the catalogue.
+  // `direct`: a usual line is read straight into the log entry (EntryReader.h), the catalogue
+  // reading only the others; false reads every line through the catalogue.
   explicit LineParser(bool direct = true) : direct_(direct) {}
 
   // Reads one line (without its line end) into `out`. The line must be followed by at least
@@ -53,6 +54,7 @@ class LineParser {
   void parseWithBigNumbers(std::string_view line, LogLine& out, simdjson::error_code error);
 
   bool direct_;
+  simdjson::ondemand::parser onDemand_;
   simdjson::dom::parser parser_;
   std::string rewritten_;  // a line whose numbers beyond 64 bits are marked as such
 };
