@@ -34,6 +34,14 @@ struct LogLine {
   bool hasExpect = false;
   Expectation expect;
 
+  // The entry in its table's wrapper, as the table utilities take it; valid until the wrapper
+  // of the next line of the same table is asked for.
+  Pelix::Ptr<Asic::LogEntryWrapperBase> const& wrapper() const {
+    return wrappers_.wrap(*table, entry, unitId, flags);
+  }
+
+ private:
+  mutable ZuriErrm::WrapperSlots wrappers_;  // used again line after line
 };
 
 class LineParser {

@@ -266,7 +266,7 @@ std::span<OfferResult const> Session::offer(LogLine const& line, bool detail) {
     results_.resize(indices.size());
     traceEnds_.resize(indices.size());
   }
-  auto const wrapper = line.table->makeWrapper(line.entry, line.unitId, line.flags);
+  auto const& wrapper = line.wrapper();
   std::array<std::any, 2> mapArgs;
   if (detail) {
     mapArgs[0] = std::visit([](auto const& entry) { return std::any(entry); }, line.entry);
