@@ -140,11 +140,63 @@ TEST(DirectRead, LinesReadAsTheCatalogueReadsThem) {
       R"({"table": "EedbOutrif", "entry": {"key": 1}} {})",
       R"({"table": "EedbOutrif", "entry": {"key": 1},})",
       R"([{"table": "EedbOutrif"}])",
+      // Broken JSON that a walk of the line in order could let through.
+      R"({"table": "EedbOutrif", "entry": {"key": 1}}})",
+      R"({"table": "EedbOutrif", "entry": {"key": 1}} x)",
+      R"({"table": "EedbOutrif" "unitId": 1})",
+      R"({"table": "EedbOutrif", "unitId" 1})",
+      R"({"table": "EedbOutrif", "unitId": })",
+      R"({"table": "EedbOutrif", "entry": {"key": 1})",
+      R"({"table": "EedbOutrif", "entry": {"key": 1,}})",
+      R"({"table": "EedbOutrif", "entry": {"key": 1 "fodo": 2}})",
+      R"({"table": "EedbOutrif", "delete": tru})",
+      R"({"table": "EedbOutrif", "delete": falsey})",
+      R"({"table": "EedbOutrif", "entry": {"key": 1x}})",
+      R"({"table": "EedbOutrif", "entry": {"key": 01}})",
+      R"({"table": "EedbOutrif", "entry": {"key": 1.}})",
+      R"({"table": "EedbOutrif", "entry": {"key": -}})",
+      R"({"table": "EedbOutrif", "entry": {"key": "0x\q1"}})",
+      R"({"table": "EedbOutrif", "entry": {"key": "1)"
+      "\t"
+      R"("}})",
+      R"({"table": "EedbOutrif", "entry": {"key": 1}, "unit": {"fap": 1 "instance": 2}})",
+      R"({"table": "EedbVxlanTunnel", "entry": {"nextOutlif": nul}})",
+      R"({"table": "EedbVxlanTunnel", "entry": {"nextOutlif": null, "dip": "10.0.0.1}})",
+      R"({"table": "EedbOutrif", "entry": {"key": 1}, "unitId": 1, })",
+      R"({"table": "EedbOutrif"} )",
   };
   LineParser direct;
   LineParser catalogue(false);
   for (char const* line : kLines)
     EXPECT_EQ(outcome(direct, line), outcome(catalogue, line)) << line;
+}
+
+// The line as a whole: the usual lines are the direct reader's own, the others the catalogue's.
+TEST(DirectRead, TakesUsualLinesItselfAndLeavesTheOthers) {
+  struct {
+    char const* line;
+    bool direct;
+  } const cases[] = {
+      {R"({"table": "EedbOutrif", "unit": {"fap": 1, "instance": 0}, "delete": false,
+           "entry": {"key": 1, "viewType": 1, "fodo": 2}})",
+       true},
+      {R"({"unitId": 3, "table": "EedbArpTable", "tableDelete": true})", true},
+      {R"({"table": "EedbOutrif", "entry": {"key": 1}, "expect": {"util": "EedbOutrifUtil"}})",
+       false},
+      {R"({"entry": {"key": 1}, "table": "EedbOutrif"})", false},
+      {R"({"table": "EedbOutrif", "entry": {"key": 1}} {})", false},
+  };
+  simdjson::ondemand::parser json;
+  for (auto const& c : cases) {
+    std::string padded(c.line);
+    padded.append(simdjson::SIMDJSON_PADDING, ' ');
+    LogLine line;
+    EXPECT_EQ(eedb::replay::readLine(
+                  json, std::string_view(padded.data(), padded.size() - simdjson::SIMDJSON_PADDING),
+                  line),
+              c.direct)
+        << c.line;
+  }
 }
 
 }  // namespace

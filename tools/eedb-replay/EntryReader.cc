@@ -22,15 +22,29 @@ using ZuriErrm::Codec;
 using ZuriErrm::FieldKind;
 using ZuriErrm::Fields;
 
-bool unsignedIn(ondemand::value& e, std::uint64_t max, std::uint64_t& n) noexcept {
-  // A value that is no unsigned integer is left unread: it may be a text.
-  if (!e.get_uint64().get(n)) return n <= max;
+namespace {
+
+// An unsigned number written as a text.
+bool unsignedTextIn(ondemand::value& e, std::uint64_t max, std::uint64_t& n) noexcept {
   std::string_view text;
   if (e.get_string().get(text)) return false;
   bool hex = false;
   bool inRange = false;
   std::string_view const digits = ZuriErrm::hexDigitsOf(text, hex);
   return ZuriErrm::parseDigits(digits, hex ? 16 : 10, n, inRange) && inRange && n <= max;
+}
+
+// A value that is no unsigned integer is left unread by get_uint64(): it may be a text.
+[[gnu::always_inline]] inline bool unsignedOf(ondemand::value& e, std::uint64_t max,
+                                              std::uint64_t& n) noexcept {
+  if (!e.get_uint64().get(n)) return n <= max;
+  return unsignedTextIn(e, max, n);
+}
+
+}  // namespace
+
+bool unsignedIn(ondemand::value& e, std::uint64_t max, std::uint64_t& n) noexcept {
+  return unsignedOf(e, max, n);
 }
 
 namespace {
@@ -77,7 +91,7 @@ bool leafIn(ondemand::value& e, T& out) {
       }
     }
     std::uint64_t n = 0;
-    if (!unsignedIn(e, ZuriErrm::maxOfBits(C::bits), n)) return false;
+    if (!unsignedOf(e, ZuriErrm::maxOfBits(C::bits), n)) return false;
     out = C::of(n);
     return true;
   }
