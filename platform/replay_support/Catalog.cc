@@ -255,9 +255,15 @@ struct TableOps {
                                                     std::uint8_t flags) {
     return Pelix::make<Wrapper>(std::get<E>(a), unitId, flags);
   }
+  static void rewrap(Asic::LogEntryWrapperBase& w, AnyLogEntry const& a, Asic::UnitId unitId,
+                     std::uint8_t flags) {
+    static_cast<Wrapper&>(w).flumeEntryIs(
+        typename Wrapper::FlumeEntry(std::get<E>(a), unitId, flags));
+  }
   static constexpr TableInfo info() {
     constexpr std::size_t index = [] { return AnyLogEntry(std::in_place_type<E>).index(); }();
-    return {Fields<E>::table, Constants::swTableId, FieldInfos<AtEntry<E>>::list, index, &wrap};
+    return {Fields<E>::table, Constants::swTableId, FieldInfos<AtEntry<E>>::list, index, &wrap,
+            &rewrap};
   }
 };
 
@@ -444,6 +450,22 @@ Pelix::Ptr<Asic::LogEntryWrapperBase> TableInfo::makeWrapper(AnyLogEntry const& 
                                                              std::uint8_t flags) const {
   if (!holds(entry)) throw std::logic_error(fmt::format("{}: entry of another table", name));
   return wrapFn(entry, unitId, flags);
+}
+
+Pelix::Ptr<Asic::LogEntryWrapperBase> const& WrapperSlots::wrap(TableInfo const& table,
+                                                                AnyLogEntry const& entry,
+                                                                Asic::UnitId unitId,
+                                                                std::uint8_t flags) {
+  if (!table.holds(entry)) {
+    throw std::logic_error(fmt::format("{}: entry of another table", table.name));
+  }
+  Pelix::Ptr<Asic::LogEntryWrapperBase>& slot = slots_[table.index];
+  if (slot && slot->refCount() == 1) {
+    table.rewrapFn(*slot, entry, unitId, flags);
+  } else {
+    slot = table.wrapFn(entry, unitId, flags);
+  }
+  return slot;
 }
 
 std::span<TableInfo const> tables() noexcept {

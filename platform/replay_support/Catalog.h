@@ -7,6 +7,7 @@
 // the field and the value: "field 'mtuProfile': 300 does not fit 8 bits (max 255)".
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <span>
@@ -151,6 +152,24 @@ struct TableInfo {
                                                     std::uint8_t flags) const;
 
   Pelix::Ptr<Asic::LogEntryWrapperBase> (*wrapFn)(AnyLogEntry const&, Asic::UnitId, std::uint8_t);
+  // Writes (log entry, unit id, flags) into a wrapper of this table that only the caller holds.
+  void (*rewrapFn)(Asic::LogEntryWrapperBase&, AnyLogEntry const&, Asic::UnitId, std::uint8_t);
+};
+
+// One log entry wrapper per table, handed out again entry after entry instead of a new one each
+// time: the entry is written into the table's wrapper while nothing else holds it. A table
+// utility that keeps a reference to the wrapper it was given keeps that wrapper as it was: the
+// next entry of the table gets a new one.
+class WrapperSlots {
+ public:
+  // The table's wrapper around (log entry, unit id, flags), valid until the next call for the
+  // same table. An entry of another table is a caller bug (std::logic_error).
+  Pelix::Ptr<Asic::LogEntryWrapperBase> const& wrap(TableInfo const& table,
+                                                    AnyLogEntry const& entry, Asic::UnitId unitId,
+                                                    std::uint8_t flags);
+
+ private:
+  std::array<Pelix::Ptr<Asic::LogEntryWrapperBase>, std::variant_size_v<AnyLogEntry>> slots_;
 };
 
 // Sets the fields of one object of fields (an entry, a compound key, a view) one at a time, as a

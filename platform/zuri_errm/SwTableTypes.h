@@ -111,6 +111,9 @@ class WrapperData {
       : flumeEntry_(logEntry, unitId, flags) {}
 
   Flume const& flumeEntry() const noexcept { return flumeEntry_; }
+  // Carries another entry: only for the sole holder of the wrapper, which hands it out again
+  // (ZuriErrm::WrapperSlots), never while anyone else holds it.
+  void flumeEntryIs(Flume const& flumeEntry) noexcept { flumeEntry_ = flumeEntry; }
   LogEntry const& logEntry() const noexcept { return flumeEntry_.logEntry(); }
   Asic::UnitId unitId() const noexcept { return flumeEntry_.unitId(); }
   std::uint8_t flags() const noexcept { return flumeEntry_.flags(); }

@@ -247,4 +247,39 @@ TEST(Gen3EsemCmdsTest, HwValuePerRevision) {
   }
 }
 
+// A table's wrapper is written again for the next entry while only the slots hold it; one that
+// someone kept stays as it was, and the next entry gets a wrapper of its own.
+TEST(WrapperSlotsTest, UsesAWrapperAgainOnlyWhileNoOneElseHoldsIt) {
+  TableInfo const& outrif = *findTable("EedbOutrif");
+  TableInfo const& arp = *findTable("EedbArpTable");
+  auto const entryOf = [&](std::uint32_t key) {
+    AnyLogEntry entry = outrif.newEntry();
+    std::get<EedbOutrifLogEntry>(entry).keyIs(EedbOutrifEntryKey(key));
+    return entry;
+  };
+  auto const carried = [](Pelix::Ptr<Asic::LogEntryWrapperBase> const& w) {
+    auto const& wrapper = dynamic_cast<EedbOutrifLogEntryWrapper const&>(*w);
+    return fmt::format("{}", wrapper);
+  };
+  WrapperSlots slots;
+  Asic::LogEntryWrapperBase const* const first =
+      slots.wrap(outrif, entryOf(1), Asic::UnitId(0x0100), 0).get();
+  EXPECT_EQ(slots.wrap(outrif, entryOf(2), Asic::UnitId(0x0200), 1).get(), first);
+  EXPECT_EQ(carried(slots.wrap(outrif, entryOf(3), Asic::UnitId(0x0300), 1)),
+            fmt::format("{}", EedbOutrifLogFlumeEntry(std::get<EedbOutrifLogEntry>(entryOf(3)),
+                                                      Asic::UnitId(0x0300), 1)));
+  // Each table has its own.
+  EXPECT_NE(slots.wrap(arp, arp.newEntry(), Asic::UnitId(0), 0).get(), first);
+
+  Pelix::Ptr<Asic::LogEntryWrapperBase> const kept =
+      slots.wrap(outrif, entryOf(4), Asic::UnitId(0), 0);
+  std::string const before = carried(kept);
+  auto const& next = slots.wrap(outrif, entryOf(5), Asic::UnitId(0), 0);
+  EXPECT_NE(next.get(), kept.get());
+  EXPECT_EQ(carried(kept), before);
+  EXPECT_NE(carried(next), before);
+
+  EXPECT_THROW(slots.wrap(arp, entryOf(6), Asic::UnitId(0), 0), std::logic_error);
+}
+
 }  // namespace

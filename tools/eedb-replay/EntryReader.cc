@@ -1,74 +1,104 @@
-// The direct reader of a line's entry, made per table (and per compound key and SRv6 view) from
-// its field list.
+// The direct reader of a line, made per table (and per compound key and SRv6 view) from its field
+// list. On-Demand reads the values in the order of the text, once: a member is matched by its
+// name as written (a name written with escapes matches none, and the line goes to the catalogue).
 #include "EntryReader.h"
 
 #include <array>
 #include <cstddef>
-#include <string_view>
+#include <cstring>
 #include <tuple>
 #include <type_traits>
 #include <utility>
 #include <variant>
 
+#include "Input.h"
 #include "replay_support/FieldCodec.h"
 #include "replay_support/HexText.h"
 
 namespace eedb::replay {
 
-namespace dom = simdjson::dom;
+namespace ondemand = simdjson::ondemand;
 using ZuriErrm::Codec;
 using ZuriErrm::FieldKind;
 using ZuriErrm::Fields;
 
-bool unsignedIn(dom::element const& e, std::uint64_t max, std::uint64_t& n) noexcept {
-  switch (e.type()) {
-    case dom::element_type::UINT64:
-      n = e.get_uint64().value_unsafe();
-      return n <= max;
-    case dom::element_type::INT64: {  // every integer that int64 holds, positive ones too
-      std::int64_t const i = e.get_int64().value_unsafe();
-      n = static_cast<std::uint64_t>(i);
-      return i >= 0 && n <= max;
-    }
-    case dom::element_type::STRING: {
-      bool hex = false;
-      bool inRange = false;
-      std::string_view const digits = ZuriErrm::hexDigitsOf(e.get_string().value_unsafe(), hex);
-      return ZuriErrm::parseDigits(digits, hex ? 16 : 10, n, inRange) && inRange && n <= max;
-    }
-    default:
-      return false;
-  }
+namespace {
+
+// An unsigned number written as a text.
+bool unsignedTextIn(ondemand::value& e, std::uint64_t max, std::uint64_t& n) noexcept {
+  std::string_view text;
+  if (e.get_string().get(text)) return false;
+  bool hex = false;
+  bool inRange = false;
+  std::string_view const digits = ZuriErrm::hexDigitsOf(text, hex);
+  return ZuriErrm::parseDigits(digits, hex ? 16 : 10, n, inRange) && inRange && n <= max;
+}
+
+// A value that is no unsigned integer is left unread by get_uint64(): it may be a text.
+[[gnu::always_inline]] inline bool unsignedOf(ondemand::value& e, std::uint64_t max,
+                                              std::uint64_t& n) noexcept {
+  if (!e.get_uint64().get(n)) return n <= max;
+  return unsignedTextIn(e, max, n);
+}
+
+}  // namespace
+
+bool unsignedIn(ondemand::value& e, std::uint64_t max, std::uint64_t& n) noexcept {
+  return unsignedOf(e, max, n);
 }
 
 namespace {
 
+// Whether a member's name, as written, is `name` (which holds no quote and no escape): a name
+// written with escapes is none of them. The text goes on past the name's closing quote.
+bool isName(char const* written, std::string_view name) noexcept {
+  return written[name.size()] == '"' && written[0] == name[0] &&
+         std::memcmp(written + 1, name.data() + 1, name.size() - 1) == 0;
+}
+
+// Index of the name written at `written` in `names`, searched from `from` on and then from the
+// start (writers tend to give a record's fields in one order); the size of `names` for none.
+template <std::size_t N>
+std::size_t indexOf(std::array<std::string_view, N> const& names, char const* written,
+                    std::size_t from) noexcept {
+  for (std::size_t i = from; i < N; ++i) {
+    if (isName(written, names[i])) return i;
+  }
+  for (std::size_t i = 0; i < from && i < N; ++i) {
+    if (isName(written, names[i])) return i;
+  }
+  return N;
+}
+
 // A leaf field of type T, as the catalogue decodes it (Catalog.cc, decode()).
 template <class T>
-bool leafIn(dom::element const& e, T& out) {
+bool leafIn(ondemand::value& e, T& out) {
   using C = Codec<T>;
   if constexpr (ZuriErrm::IsText<T>) {
-    if (e.type() != dom::element_type::STRING) return false;
-    auto const parsed = C::parse(e.get_string().value_unsafe());
+    std::string_view text;
+    if (e.get_string().get(text)) return false;
+    auto const parsed = C::parse(text);
     if (!parsed) return false;
     out = *parsed;
     return true;
   } else {
     if constexpr (C::kind == FieldKind::outlif) {
-      if (e.type() == dom::element_type::NULL_VALUE) {
+      bool null = false;
+      if (e.is_null().get(null)) return false;
+      if (null) {
         out = C::none();
         return true;
       }
     }
     std::uint64_t n = 0;
-    if (!unsignedIn(e, ZuriErrm::maxOfBits(C::bits), n)) return false;
+    if (!unsignedOf(e, ZuriErrm::maxOfBits(C::bits), n)) return false;
     out = C::of(n);
     return true;
   }
 }
 
 template <class O>
-bool fieldsIn(dom::element const& e, O& owner);
+bool fieldsIn(ondemand::value& e, O& owner);
 
 template <class O>
 inline constexpr std::size_t kCount = std::tuple_size_v<decltype(Fields<O>::list)>;
@@ -76,7 +106,7 @@ inline constexpr std::size_t kCount = std::tuple_size_v<decltype(Fields<O>::list
 // Field I of owner O: a leaf written into its owner, or a group (a compound key, a view over
 // the entry's bytes) read as an object of its own.
 template <class O, std::size_t I>
-bool oneIn(dom::element const& e, O& owner) {
+bool oneIn(ondemand::value& e, O& owner) {
   constexpr auto const& d = std::get<I>(Fields<O>::list);
   using D = std::remove_cvref_t<decltype(d)>;
   if constexpr (ZuriErrm::detail::kIsGroup<D>) {
@@ -98,7 +128,7 @@ inline constexpr auto kNames = []<std::size_t... I>(std::index_sequence<I...>) {
 
 template <class O>
 inline constexpr auto kReaders = []<std::size_t... I>(std::index_sequence<I...>) {
-  return std::array<bool (*)(dom::element const&, O&), kCount<O>>{&oneIn<O, I>...};
+  return std::array<bool (*)(ondemand::value&, O&), kCount<O>>{&oneIn<O, I>...};
 }
 (std::make_index_sequence<kCount<O>>{});
 
@@ -121,38 +151,141 @@ bool viewsAgree(O const& owner, std::uint64_t given, std::index_sequence<I...>) 
 }
 
 template <class O>
-bool fieldsIn(dom::element const& e, O& owner) {
+bool fieldsIn(ondemand::value& e, O& owner) {
   static_assert(kCount<O> <= 64, "the fields given are kept in 64 bits");
-  if (e.type() != dom::element_type::OBJECT) return false;
+  ondemand::object members;
+  if (e.get_object().get(members)) return false;
   std::uint64_t given = 0;
-  std::size_t next = 0;  // writers tend to give the fields in storage order
-  dom::object const members = e.get_object().value_unsafe();
-  for (auto [key, value] : members) {
-    std::size_t i = next;
-    while (i < kCount<O> && kNames<O>[i] != key) ++i;
-    if (i == kCount<O>) {
-      i = 0;
-      while (i < next && kNames<O>[i] != key) ++i;
-      if (i == next) return false;
-    }
+  std::size_t next = 0;
+  for (auto member : members) {
+    if (member.error()) return false;
+    ondemand::field& field = member.value_unsafe();
+    std::size_t const i = indexOf(kNames<O>, field.key().raw(), next);
+    if (i == kCount<O>) return false;
     std::uint64_t const bit = std::uint64_t{1} << i;
     if ((given & bit) != 0) return false;
     given |= bit;
     next = i + 1;
-    if (!kReaders<O>[i](value, owner)) return false;
+    if (!kReaders<O>[i](field.value(), owner)) return false;
   }
   return viewsAgree(owner, given, std::make_index_sequence<kCount<O>>{});
 }
 
+constexpr std::array<std::string_view, std::size(kLineMembers)> kLineNames = [] {
+  std::array<std::string_view, std::size(kLineMembers)> names{};
+  for (std::size_t i = 0; i < names.size(); ++i) names[i] = kLineMembers[i];
+  return names;
+}();
+constexpr std::array<std::string_view, std::size(kUnitMembers)> kUnitNames = {kUnitMembers[0],
+                                                                              kUnitMembers[1]};
+
+// The unit's parts, each at most 255.
+bool unitIn(ondemand::value& e, std::uint64_t& fap, std::uint64_t& instance) {
+  ondemand::object members;
+  if (e.get_object().get(members)) return false;
+  unsigned given = 0;
+  for (auto member : members) {
+    if (member.error()) return false;
+    ondemand::field& field = member.value_unsafe();
+    std::size_t const i = indexOf(kUnitNames, field.key().raw(), 0);
+    if (i == kUnitNames.size() || (given & (1u << i)) != 0) return false;
+    given |= 1u << i;
+    if (!unsignedIn(field.value(), 255, i == 0 ? fap : instance)) return false;
+  }
+  return true;
+}
+
+// The entry of `table` in `entry`, every field 0 (an out-LIF not valid), made in place.
+template <std::size_t... I>
+void clearEntry(ZuriErrm::AnyLogEntry& entry, std::size_t index, std::index_sequence<I...>) {
+  auto const one = [&]<std::size_t J>() {
+    if (J != index) return;
+    if (entry.index() == J) {
+      std::get<J>(entry) = {};
+    } else {
+      entry.template emplace<J>();
+    }
+  };
+  (one.template operator()<I>(), ...);
+}
+
 }  // namespace
 
-bool readEntry(dom::element const& fields, ZuriErrm::AnyLogEntry& entry) {
+bool readEntry(ondemand::value& fields, ZuriErrm::AnyLogEntry& entry) {
   if (!std::visit([&](auto& e) { return fieldsIn(fields, e); }, entry)) return false;
   try {
     ZuriErrm::checkEntry(entry);
   } catch (ZuriErrm::InputError const&) {
     return false;
   }
+  return true;
+}
+
+bool readLine(ondemand::parser& parser, std::string_view line, LogLine& out) {
+  ondemand::document doc;
+  if (parser.iterate(line.data(), line.size(), line.size() + simdjson::SIMDJSON_PADDING).get(doc)) {
+    return false;
+  }
+  ondemand::object members;
+  if (doc.get_object().get(members)) return false;
+  ZuriErrm::TableInfo const* table = nullptr;
+  std::uint64_t unitId = 0;
+  std::uint64_t fap = 0;
+  std::uint64_t instance = 0;
+  std::uint8_t flags = 0;
+  unsigned given = 0;
+  std::size_t next = 0;
+  for (auto member : members) {
+    if (member.error()) return false;
+    ondemand::field& field = member.value_unsafe();
+    std::size_t const i = indexOf(kLineNames, field.key().raw(), next);
+    if (i >= kExpect || (given & (1u << i)) != 0) return false;  // an expectation too
+    given |= 1u << i;
+    next = i + 1;
+    ondemand::value& value = field.value();
+    switch (i) {
+      case kTable: {
+        std::string_view name;
+        if (value.get_string().get(name)) return false;
+        table = ZuriErrm::findTable(name);
+        if (table == nullptr) return false;
+        break;
+      }
+      case kEntry:
+        // Read where it stands, into the entry of the table named before it.
+        if (table == nullptr) return false;
+        clearEntry(out.entry, table->index,
+                   std::make_index_sequence<std::variant_size_v<ZuriErrm::AnyLogEntry>>{});
+        if (!readEntry(value, out.entry)) return false;
+        break;
+      case kUnit:
+        if (!unitIn(value, fap, instance)) return false;
+        break;
+      case kUnitId:
+        if (!unsignedIn(value, 0xFFFF, unitId)) return false;
+        break;
+      default: {  // delete, tableDelete
+        bool on = false;
+        if (value.get_bool().get(on)) return false;
+        if (on) flags |= i == kDelete ? kDeleteFlag : kTableDeleteFlag;
+        break;
+      }
+    }
+  }
+  // Nothing may follow the line's object.
+  if (doc.current_location().error() != simdjson::OUT_OF_BOUNDS) return false;
+  bool const hasUnit = (given & (1u << kUnit)) != 0;
+  if (table == nullptr || (hasUnit && (given & (1u << kUnitId)) != 0)) return false;
+  if ((given & (1u << kEntry)) == 0) {
+    clearEntry(out.entry, table->index,
+               std::make_index_sequence<std::variant_size_v<ZuriErrm::AnyLogEntry>>{});
+  }
+  out.table = table;
+  out.hasExpect = false;
+  out.unitId = hasUnit ? Asic::UnitId::of(static_cast<std::uint8_t>(fap),
+                                          static_cast<std::uint8_t>(instance))
+                       : Asic::UnitId(static_cast<std::uint16_t>(unitId));
+  out.flags = flags;
   return true;
 }
 

@@ -1,11 +1,13 @@
-// The direct reader of a line's entry: the JSON object of a log entry's fields, read from the
-// parsed line straight into the table's log entry through code made from the table's field list
-// (ZuriErrm::Fields), without the catalogue's generic values. It only says whether it took the
-// entry: one it does not take is read again through the catalogue (ZuriErrm::FieldSetter), which
-// names the fault. It takes exactly what the catalogue takes, and sets the same entry.
+// The direct reader of a line: the usual line (its table, unit or unit id, flags and entry, no
+// expectation) read with simdjson's On-Demand API straight into the table's log entry, each field
+// set through code made from the table's field list (ZuriErrm::Fields), without a document tree
+// and without the catalogue's generic values. It only says whether it took the line: one it does
+// not take is parsed again as a document and read through the catalogue (LineParser), which names
+// the fault. It takes exactly what the catalogue takes, and sets the same entry.
 #pragma once
 
 #include <cstdint>
+#include <string_view>
 
 #include <simdjson.h>
 
@@ -13,11 +15,25 @@
 
 namespace eedb::replay {
 
-// An unsigned number of at most `max`: a JSON integer, or a text "0x1f" or "31".
-bool unsignedIn(simdjson::dom::element const& e, std::uint64_t max, std::uint64_t& n) noexcept;
+struct LogLine;
 
-// Reads the members of `fields` into `entry`, a new entry of its table. False, with the entry
-// partly set, for anything that the catalogue refuses.
-bool readEntry(simdjson::dom::element const& fields, ZuriErrm::AnyLogEntry& entry);
+// The members of a line and of its unit, each with its bit in a mask of members given.
+inline constexpr std::string_view kLineMembers[] = {"table",  "entry",       "unit",  "unitId",
+                                                    "delete", "tableDelete", "expect"};
+enum LineMember : unsigned { kTable, kEntry, kUnit, kUnitId, kDelete, kTableDelete, kExpect };
+inline constexpr std::string_view kUnitMembers[] = {"fap", "instance"};
+
+// An unsigned number of at most `max`: a JSON integer, or a text "0x1f" or "31".
+bool unsignedIn(simdjson::ondemand::value& e, std::uint64_t max, std::uint64_t& n) noexcept;
+
+// Reads the members of the object `fields` into `entry`, a new entry of its table. False, with
+// the entry partly set, for anything that the catalogue refuses (and for a few things it takes:
+// keys written with escapes, an integer written -0).
+bool readEntry(simdjson::ondemand::value& fields, ZuriErrm::AnyLogEntry& entry);
+
+// Reads the line (followed by simdjson::SIMDJSON_PADDING readable bytes) into `out`. False for a
+// line with an expectation, one whose "entry" comes before its "table", and any fault: `out` then
+// holds nothing of the line's that the caller may rely on (its table is left as it was).
+bool readLine(simdjson::ondemand::parser& parser, std::string_view line, LogLine& out);
 
 }  // namespace eedb::replay

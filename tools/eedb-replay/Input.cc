@@ -35,20 +35,6 @@ namespace {
 // byte (written \u0001), which no text of a line that parses holds unescaped.
 constexpr char kBigMark = '\x01';
 
-// The members of a line and of its unit, each with its bit in a mask of members given.
-constexpr std::string_view kLineMembers[] = {"table",  "entry",       "unit",  "unitId",
-                                             "delete", "tableDelete", "expect"};
-enum LineMember : unsigned { kTable, kEntry, kUnit, kUnitId, kDelete, kTableDelete, kExpect };
-constexpr std::string_view kUnitMembers[] = {"fap", "instance"};
-
-// Index of `name` in `names`, or the size of `names`.
-template <std::size_t N>
-unsigned indexOf(std::string_view const (&names)[N], std::string_view name) {
-  unsigned i = 0;
-  while (i < N && names[i] != name) ++i;
-  return i;
-}
-
 // Whether a number token of a line is valid JSON that neither 64 bits nor a double can hold.
 bool isBigNumber(std::string_view token) {
   bool const integer = token.find_first_of(".eE") == std::string_view::npos;
@@ -366,76 +352,9 @@ void LineParser::Reader::read(dom::element const& doc, LogLine& out) const {
   if ((given & (1u << kEntry)) != 0) entryOf(fields, out);
 }
 
-namespace {
-
-// The unit's parts, each at most 255.
-bool unitIn(dom::element const& e, std::uint64_t& fap, std::uint64_t& instance) {
-  if (e.type() != dom::element_type::OBJECT) return false;
-  unsigned given = 0;
-  dom::object const members = e.get_object().value_unsafe();
-  for (auto [key, value] : members) {
-    unsigned const i = indexOf(kUnitMembers, key);
-    if (i == std::size(kUnitMembers) || (given & (1u << i)) != 0) return false;
-    given |= 1u << i;
-    if (!unsignedIn(value, 255, i == 0 ? fap : instance)) return false;
-  }
-  return true;
-}
-
-// The usual line (its table, unit or unit id, flags and entry; no expectation) read straight
-// into its log entry. False for any other line and for any fault, which the catalogue's reading
-// of the same document then names.
-bool readDirect(dom::element const& doc, LogLine& out) {
-  if (doc.type() != dom::element_type::OBJECT) return false;
-  ZuriErrm::TableInfo const* table = nullptr;
-  dom::element fields;
-  std::uint64_t unitId = 0;
-  std::uint64_t fap = 0;
-  std::uint64_t instance = 0;
-  std::uint8_t flags = 0;
-  unsigned given = 0;
-  dom::object const members = doc.get_object().value_unsafe();
-  for (auto [key, value] : members) {
-    unsigned const i = indexOf(kLineMembers, key);
-    if (i >= kExpect || (given & (1u << i)) != 0) return false;  // an expectation too
-    given |= 1u << i;
-    switch (i) {
-      case kTable:
-        if (value.type() != dom::element_type::STRING) return false;
-        table = ZuriErrm::findTable(value.get_string().value_unsafe());
-        if (table == nullptr) return false;
-        break;
-      case kEntry:
-        fields = value;
-        break;
-      case kUnit:
-        if (!unitIn(value, fap, instance)) return false;
-        break;
-      case kUnitId:
-        if (!unsignedIn(value, 0xFFFF, unitId)) return false;
-        break;
-      default:  // delete, tableDelete
-        if (value.type() != dom::element_type::BOOL) return false;
-        if (value.get_bool().value_unsafe()) flags |= i == kDelete ? kDeleteFlag : kTableDeleteFlag;
-        break;
-    }
-  }
-  bool const hasUnit = (given & (1u << kUnit)) != 0;
-  if (table == nullptr || (hasUnit && (given & (1u << kUnitId)) != 0)) return false;
-  out.entry = table->newEntry();
-  if ((given & (1u << kEntry)) != 0 && !readEntry(fields, out.entry)) return false;
-  out.table = table;
-  out.hasExpect = false;
-  out.unitId = hasUnit ? Asic::UnitId::of(static_cast<std::uint8_t>(fap),
-                                          static_cast<std::uint8_t>(instance))
-                       : Asic::UnitId(static_cast<std::uint16_t>(unitId));
-  out.flags = flags;
-  return true;
-}
-
-}  // namespace
-
 void LineParser::parse(std::string_view line, LogLine& out) {
+  if (direct_ && readLine(onDemand_, line, out)) return;
+  // Not a usual line, or one with a fault: read whole, as a document, to say which.
   dom::element doc;
   if (auto const error = parser_.parse(line.data(), line.size(), false).get(doc)) {
     if (error == simdjson::NUMBER_ERROR) {
@@ -445,7 +364,6 @@ void LineParser::parse(std::string_view line, LogLine& out) {
     out.hasExpect = false;
     throw InputError(fmt::format("not valid JSON: {}", simdjson::error_message(error)));
   }
-  if (direct_ && readDirect(doc, out)) return;
   Reader(false).read(doc, out);
 }
 

@@ -33,12 +33,21 @@ struct LogLine {
   // The line's "expect" member, when it has one.
   bool hasExpect = false;
   Expectation expect;
+
+  // The entry in its table's wrapper, as the table utilities take it; valid until the wrapper
+  // of the next line of the same table is asked for.
+  Pelix::Ptr<Asic::LogEntryWrapperBase> const& wrapper() const {
+    return wrappers_.wrap(*table, entry, unitId, flags);
+  }
+
+ private:
+  mutable ZuriErrm::WrapperSlots wrappers_;  // used again line after line
 };
 
 class LineParser {
  public:
-  // `direct`: a usual line's entry is read straight into the log entry (EntryReader.h), the
-  // catalogue reading only the others; false reads every line through the catalogue.
+  // `direct`: a usual line is read straight into the log entry (EntryReader.h), the catalogue
+  // reading only the others; false reads every line through the catalogue.
   explicit LineParser(bool direct = true) : direct_(direct) {}
 
   // Reads one line (without its line end) into `out`. The line must be followed by at least
@@ -53,6 +62,7 @@ class LineParser {
   void parseWithBigNumbers(std::string_view line, LogLine& out, simdjson::error_code error);
 
   bool direct_;
+  simdjson::ondemand::parser onDemand_;
   simdjson::dom::parser parser_;
   std::string rewritten_;  // a line whose numbers beyond 64 bits are marked as such
 };

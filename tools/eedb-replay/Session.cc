@@ -278,7 +278,7 @@ std::span<OfferResult const> Session::offer(LogLine const& line, bool detail) {
     results_.resize(indices.size());
     traceEnds_.resize(indices.size());
   }
-  auto const wrapper = line.table->makeWrapper(line.entry, line.unitId, line.flags);
+  auto const& wrapper = line.wrapper();
   std::span<std::any const, 2> const mapArgs(mapArgs_);
   if (detail) {
     // Into the values of the line before, which hold a log entry of the same table mostly: a
