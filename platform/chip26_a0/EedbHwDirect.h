@@ -92,7 +92,7 @@ class HwDirectTable : public ZuriAsicUtils::HwCommonTableBase,
   // holds none): a log entry's pass has it at hand and does not look it up again.
   ZuriAsicUtils::SchanCmds schanCmdsOf(ZuriAsicUtils::HwShadowKey shadowKey, EntryKey const& key,
                                        Entry const* own) const {
-    ZuriAsicUtils::SchanCmds cmds;  // built in place: the list's inline slot holds the command
+    ZuriAsicUtils::SchanCmds cmds;  // built in place: the list's inline slots hold the command
     auto const* seen = own != nullptr ? own : this->shadow_.findCommon(shadowKey, key.value());
     if (seen != nullptr) {
       cmds.push_back(encode(shadowKey, *seen));

@@ -89,7 +89,7 @@ class EedbHwMdb : public ZuriAsicUtils::HwCommonTableBase,
   ZuriAsicUtils::SchanCmds schanCmdsOf(ZuriAsicUtils::HwShadowKey shadowKey, EntryKey const& key,
                                        unsigned sizeBits, Entry const* own) const {
     using ZuriAsicUtils::SchanCmd;
-    ZuriAsicUtils::SchanCmds cmds;  // built in place: the list's inline slot holds the one command
+    ZuriAsicUtils::SchanCmds cmds;  // built in place: the list's inline slots hold the command
     if (sizeBits == 0) return cmds;
     detail::requireCommandBits(kTableType, sizeBits);
     auto const* seen = own != nullptr ? own : shadow_.findCommon(shadowKey, key.value());

@@ -72,33 +72,30 @@ class HwCommonTableBase : public Pelix::Node {
 
   // ---- one thread at a time (see Threading above) ----
 
-  // Enters the table for `util`, a table utility name, and `memory`, the table's memory name
-  // (both of static storage). False for an entry of the thread already inside another table of
-  // the manager: that one leaves nothing. A fatal assertion naming both table utilities, the
-  // table as `memory` and `operation` while another thread is inside a table of the manager, or
-  // while this thread is inside this table (naming both operations then).
-  [[gnu::always_inline]] bool enter(std::string_view const& util, std::string_view const& memory,
-                                    char const* operation) noexcept {
+  // Enters the table for `visit`: a table utility, the table's memory name and the operation.
+  // False for an entry of the thread already inside another table of the manager: that one
+  // leaves nothing. A fatal assertion naming both table utilities, the table as its memory and
+  // the operation while another thread is inside a table of the manager, or while this thread is
+  // inside this table (naming both operations then).
+  [[gnu::always_inline]] bool enter(TableVisit const& visit) noexcept {
     TableOccupancy& occupancy = *occupancy_;
-    auto const* inside = occupancy.util.load(std::memory_order_acquire);
+    auto const* inside = occupancy.visit.load(std::memory_order_acquire);
     if (inside != nullptr) [[unlikely]]
-      return enterWhileInside(*inside, util, memory, operation);
+      return enterWhileInside(*inside, visit);
     occupancy.thread.store(currentThread(), std::memory_order_relaxed);
     occupancy.table.store(this, std::memory_order_relaxed);
-    occupancy.memory.store(&memory, std::memory_order_relaxed);
-    occupancy.operation.store(operation, std::memory_order_relaxed);
-    occupancy.util.store(&util, std::memory_order_release);  // whoever sees the name sees the rest
+    occupancy.visit.store(&visit, std::memory_order_release);  // whoever sees it sees the rest
     return true;
   }
   // Leaves the table after an entry for which enter() answered true.
   [[gnu::always_inline]] void leave() noexcept {
-    occupancy_->util.store(nullptr, std::memory_order_release);
+    occupancy_->visit.store(nullptr, std::memory_order_release);
   }
   // The table utility inside this table, empty when none is.
   std::string_view utilInside() const noexcept {
-    auto const* inside = occupancy_->util.load(std::memory_order_acquire);
+    auto const* inside = occupancy_->visit.load(std::memory_order_acquire);
     if (inside == nullptr || occupancy_->table.load(std::memory_order_relaxed) != this) return {};
-    return *inside;
+    return inside->util;
   }
 
  private:
@@ -108,10 +105,8 @@ class HwCommonTableBase : public Pelix::Node {
   }
   // False (and nothing to leave) when the calling thread is the one inside and in another table;
   // otherwise fatal.
-  [[gnu::cold, gnu::noinline]] bool enterWhileInside(std::string_view const& inside,
-                                                     std::string_view const& util,
-                                                     std::string_view const& memory,
-                                                     char const* operation) const noexcept;
+  [[gnu::cold, gnu::noinline]] bool enterWhileInside(TableVisit const& inside,
+                                                     TableVisit const& visit) const noexcept;
 
   Pelix::String name_;
   HwTableKey key_;
@@ -121,7 +116,8 @@ class HwCommonTableBase : public Pelix::Node {
   std::size_t allocationSize_ = 0;
   // Where the check's words are: the manager's, or ownOccupancy_ without a manager. Plain loads
   // and plain stores, and no check as the table is left: a locked instruction cost a fifth of an
-  // entry's time in cache, a check on leaving nine more instructions per entry.
+  // entry's time in cache, a check on leaving nine more instructions per entry. An entry stores
+  // three words (the names of what enters are one static TableVisit).
   TableOccupancy ownOccupancy_;
   TableOccupancy* occupancy_;
 };
@@ -129,11 +125,9 @@ class HwCommonTableBase : public Pelix::Node {
 // A table utility operation's stay inside its hardware table (none when no table is bound).
 class TableEntry {
  public:
-  // `util` and `tableName` of static storage.
-  [[gnu::always_inline]] TableEntry(HwCommonTableBase* table, std::string_view const& util,
-                                    std::string_view const& tableName,
-                                    char const* operation) noexcept
-      : table_(table != nullptr && table->enter(util, tableName, operation) ? table : nullptr) {}
+  // `visit` of static storage.
+  [[gnu::always_inline]] TableEntry(HwCommonTableBase* table, TableVisit const& visit) noexcept
+      : table_(table != nullptr && table->enter(visit) ? table : nullptr) {}
   [[gnu::always_inline]] ~TableEntry() {
     if (table_ != nullptr) table_->leave();
   }

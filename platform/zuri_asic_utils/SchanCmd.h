@@ -33,8 +33,12 @@ struct SchanCmd {
   bool operator==(SchanCmd const&) const noexcept = default;
 };
 
-// Most calls produce at most one command; the inline slot keeps them off the heap.
-using SchanCmds = absl::InlinedVector<SchanCmd, 1>;
+// Most calls produce at most one command. A null-FAP command is followed by a write of every
+// single FAP's own entry at the key (chip26_a0/HwShadow.h): the inline slots hold it and those of
+// up to four FAPs, so that a system of that size programs a null-FAP entry without the heap. A
+// longer list moves to the heap; building an empty list costs the same whatever the slots.
+inline constexpr unsigned kInlineSchanCmds = 5;
+using SchanCmds = absl::InlinedVector<SchanCmd, kInlineSchanCmds>;
 
 }  // namespace ZuriAsicUtils
 

@@ -11,17 +11,21 @@ namespace ZuriAsicUtils {
 
 class HwCommonTableBase;
 
+// One operation of one table utility in one hardware table: what the check names. Of static
+// storage (the check keeps its address): one per table utility class and operation.
+struct TableVisit {
+  std::string_view util;    // the table utility's name
+  std::string_view memory;  // the hardware table's memory name
+  char const* operation;    // the operation, a literal
+};
+
 struct TableOccupancy {
-  // The name of the table utility inside (static storage), or nullptr. Stored last as an
-  // operation enters, with release: a thread that finds a name finds the other words of that
-  // entry (or of a later one).
-  std::atomic<std::string_view const*> util{nullptr};
-  // An id of the thread inside (its thread pointer), the table it is in, that table's memory
-  // name (static storage) and the operation (a literal).
+  // The visit inside, or nullptr. Stored last as an operation enters, with release: a thread
+  // that finds a visit finds the other words of that entry (or of a later one).
+  std::atomic<TableVisit const*> visit{nullptr};
+  // An id of the thread inside (its thread pointer) and the table it is in.
   std::atomic<std::uintptr_t> thread{0};
   std::atomic<HwCommonTableBase const*> table{nullptr};
-  std::atomic<std::string_view const*> memory{nullptr};
-  std::atomic<char const*> operation{nullptr};
 };
 
 }  // namespace ZuriAsicUtils

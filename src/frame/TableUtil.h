@@ -26,6 +26,8 @@
 // ZuriAsicUtils::HwCommonTableBase for the whole rule.
 #pragma once
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string_view>
@@ -63,6 +65,13 @@ inline constexpr std::uint32_t kHostNodeFlagOnDestroy = 0x20000000;
 // utility in the one-thread-at-a-time assertion, which keeps the address of this object.
 template <class Util>
 inline constexpr std::string_view kShortNameOf = Util::kName.substr(Util::kName.rfind(':') + 1);
+
+// The name of an operation that enters the hardware table, as a template argument.
+template <std::size_t N>
+struct OperationName {
+  consteval OperationName(char const (&name)[N]) { std::copy_n(name, N, text); }
+  char text[N];
+};
 
 template <class Derived, class FamilyT, class Wrapper, class Constants>
 class TableUtil : public FamilyT::Base {
@@ -168,7 +177,7 @@ class TableUtil : public FamilyT::Base {
   // One log entry, whole. A pass is quiet while the trace handle's level 3 is off.
   ZuriAsicUtils::SchanCmds processSwEntry(
       Pelix::Ptr<Asic::LogEntryWrapperBase> const& entry) override {
-    auto const inside = enterTable("processSwEntry");
+    auto const inside = enterTable<"processSwEntry">();
     // The caller's reference keeps the wrapper alive for the call: no count of its own is
     // taken, which would write to every entry the agent hands over.
     Wrapper const& wrapper = requireEntry(entry, "processSwEntry");
@@ -183,7 +192,7 @@ class TableUtil : public FamilyT::Base {
   }
 
   std::uint32_t writeSwEntryToShadow(Pelix::Ptr<Asic::LogEntryWrapperBase> const& entry) override {
-    auto const inside = enterTable("writeSwEntryToShadow");
+    auto const inside = enterTable<"writeSwEntryToShadow">();
     Wrapper const& wrapper = requireEntry(entry, "writeSwEntryToShadow");
     auto const& flume = wrapper.flumeEntry();
     std::optional<SchanAccel::FapId> fapId;
@@ -194,7 +203,7 @@ class TableUtil : public FamilyT::Base {
 
   ZuriAsicUtils::SchanCmds getSchanCmds(Pelix::Ptr<Asic::LogEntryWrapperBase> const& entry,
                                         std::uint32_t sizeBits) override {
-    auto const inside = enterTable("getSchanCmds");
+    auto const inside = enterTable<"getSchanCmds">();
     auto const& flume = requireEntry(entry, "getSchanCmds").flumeEntry();
     Accessor<true>::traceCommandStage(flume);
     return accessor().commands(accessor().locate(flume), sizeBits);
@@ -203,7 +212,7 @@ class TableUtil : public FamilyT::Base {
   ZuriAsicUtils::SchanCmds clearHwTable(Asic::UnitId unitId) override {
     EEDB_TRACE(_defaultTraceHandle(), 8, "clearHwTable", Derived::kName, " unitId: {}", unitId);
     SchanAccel::FapId const fapId = fapIdOf(unitId);
-    auto const inside = enterTable("clearHwTable");
+    auto const inside = enterTable<"clearHwTable">();
     return boundHwTable().clearTable(fapId);
   }
 
@@ -240,17 +249,21 @@ class TableUtil : public FamilyT::Base {
     EEDB_TRACE(_defaultTraceHandle(), 8, "readShadowEntry", Derived::kName,
                " fapId: {} insanceId: {} hwShadowKey: {} key: {}", fapId, instanceId, shadowKey,
                hwKey);
-    auto const inside = enterTable("readShadowEntry");
+    auto const inside = enterTable<"readShadowEntry">();
     return boundHwTable().getEntry(shadowKey, hwKey);
   }
 
   // ---- used by the pipeline ----
 
-  // The stay of one operation inside the bound hardware table (one thread at a time).
-  EEDB_INLINE_STAGE ZuriAsicUtils::TableEntry enterTable(char const* operation) const {
-    return ZuriAsicUtils::TableEntry(this->hwTableBase().get(), kShortNameOf<Derived>,
-                                     HwTable::kMemory, operation);
+  // The stay of one operation inside the bound hardware table (one thread at a time), under the
+  // operation's one visit record.
+  template <OperationName kOperation>
+  EEDB_INLINE_STAGE ZuriAsicUtils::TableEntry enterTable() const {
+    return ZuriAsicUtils::TableEntry(this->hwTableBase().get(), kVisitOf<kOperation>);
   }
+  template <OperationName kOperation>
+  static constexpr ZuriAsicUtils::TableVisit kVisitOf{kShortNameOf<Derived>, HwTable::kMemory,
+                                                      kOperation.text};
 
   // The bound hardware table as the family's class; raises Asic::OrderedTableException when none
   // is bound or it is of another class. The class is checked once, as the table is bound.

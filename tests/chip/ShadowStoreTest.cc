@@ -120,5 +120,32 @@ TEST(ShadowStore, LargeSlotArraysStartOnAHugePage) {
   }
 }
 
+// A null-FAP write at a key where single FAPs hold entries of their own: the null FAP's command,
+// then each FAP's own entry again, in FAP order. Up to four such FAPs the list stays in its inline
+// slots (its capacity is theirs: nothing went to the heap); a fifth moves it to the heap.
+TEST(ShadowStore, NullFapCommandsOfUpToFourFapsStayInline) {
+  auto const table = Pelix::make<EedbHwMdb>(
+      "EedbHwMdb",
+      ZuriAsicUtils::HwTableKey{"EedbHwMdb", Hardware::Zuri::FapRevision::fapRevGen3A0()},
+      Pelix::make<ZuriAsicUtils::TableManager>(), Pelix::make<ZuriMdb::TableManager>());
+  HwShadowKey const common{SchanAccel::FapId::null, 0};
+  table->setEntry(common, rif(0x40, 15));
+  for (unsigned faps = 0; faps <= 5; ++faps) {
+    SCOPED_TRACE(faps);
+    if (faps > 0) table->setEntry({SchanAccel::FapId(faps - 1), 0}, rif(0x40, faps));
+    auto const cmds = table->schanCmds(common, Key(0x40), 60, nullptr);
+    ASSERT_EQ(cmds.size(), faps + 1);
+    EXPECT_EQ(cmds[0], EedbHwMdb::encode(common, rif(0x40, 15)));
+    for (unsigned fap = 0; fap < faps; ++fap) {
+      EXPECT_EQ(cmds[fap + 1], EedbHwMdb::encode({SchanAccel::FapId(fap), 0}, rif(0x40, fap + 1)));
+    }
+    if (faps <= 4) {
+      EXPECT_EQ(cmds.capacity(), ZuriAsicUtils::kInlineSchanCmds);
+    } else {
+      EXPECT_GT(cmds.capacity(), ZuriAsicUtils::kInlineSchanCmds);
+    }
+  }
+}
+
 }  // namespace
 }  // namespace chip26_a0

@@ -35,6 +35,7 @@ struct LogEntry {
   Key k;
   std::uint8_t view = 1;
   std::uint8_t mtu = 0;
+  std::uint8_t remark = 0;
   Key key() const noexcept { return k; }
   std::uint8_t viewType() const noexcept { return view; }
   bool operator==(LogEntry const&) const = default;
@@ -63,6 +64,7 @@ class Util final : public eedb::MdbTableUtil<Util, Wrapper, Constants> {
   }
   void doSetHwEntry(Asic::UnitId, LogEntry& sw, Rif60& hw) const {
     hw.fodoIs(eedb::cut<U15>(sw.k.v));
+    hw.remarkProfileIs(eedb::bounded<U5>(sw.remark));
   }
 };
 
@@ -211,6 +213,45 @@ TEST(QuietPath, EveryPipelinePathFormatsNothingWithTracesOff) {
   Capture const capture("QuietProbeUtil/3");
   runAllPaths();
   EXPECT_GT(probe::formatted, 0);
+}
+
+// A hook that fails after it set a field: the failure shows the entry as the hook left it, the
+// same with traces off (the quiet pass) as with them on, and the shadow keeps what it held.
+TEST(QuietPath, AFailedHookShowsTheEntryItBuiltAsTheTracedPassDoes) {
+  Kiv::traceConfigIs("");
+  auto const util = probe::Util::create(
+      ZuriAsicUtils::UtilKey{Pelix::String("probe::QuietProbeUtil"), Asic::SwTableId(0x03010C07),
+                             Hardware::Zuri::FapRevision::fapRevGen3A0()},
+      Pelix::make<ZuriAsicUtils::TableManager>(), Pelix::make<ZuriMdb::TableManager>());
+  util->fapIdIs(Pelix::make<ZuriAsicUtils::FapControlData const>(SchanAccel::FapId(0)));
+  auto const offer = [&](std::uint8_t mtu, std::uint8_t remark) {
+    return util->processSwEntry(
+        Pelix::make<probe::Wrapper>(probe::LogEntry{{0x12}, 1, mtu, remark}, Asic::UnitId(0), 0));
+  };
+  auto const failure = [&] {
+    try {
+      offer(9, 32);  // 32 > U5, in the hook, after fodo
+    } catch (Asic::OrderedTableException const& e) {
+      return std::string(e.what());
+    }
+    return std::string("nothing raised");
+  };
+  auto const stored = offer(3, 31);
+  ASSERT_EQ(stored.size(), 1u);
+
+  std::string const quiet = failure();
+  EXPECT_EQ(quiet,
+            "translateToHwFormat: [logEntry: 18]: userDefinedDoSetHwEntry: [unitId: 0x0000], "
+            "[logEntry: 18], [hwEntry: EedbRifBasicEtpsEthRif60Entry{key=0x12, forwardQosModel=0, "
+            "mtuProfile=9, remarkProfile=0, fodo=18}]: U5::value < 0 or > 0x1f not allowed");
+  {
+    Capture const capture("QuietProbeUtil/3");
+    EXPECT_EQ(failure(), quiet);
+  }
+  EXPECT_EQ(chip26_a0::EedbHwMdb::encode(
+                ZuriAsicUtils::HwShadowKey(SchanAccel::FapId(0), 0),
+                util->readShadowEntry(SchanAccel::FapId(0), 0, chip26_a0::mdb::EntryKey(0x12))),
+            stored[0]);
 }
 
 }  // namespace
