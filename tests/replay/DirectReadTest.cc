@@ -132,8 +132,7 @@ TEST(DirectRead, BrokenLinesReadAsTheCatalogueReadsThem) {
   };
   LineParser direct;
   LineParser catalogue(false);
-  for (char const* line : kLines)
-    EXPECT_EQ(readAs(direct, line), readAs(catalogue, line)) << line;
+  for (char const* line : kLines) EXPECT_EQ(readAs(direct, line), readAs(catalogue, line)) << line;
 }
 
 // The line as a whole: the usual lines are the direct reader's own, the others the catalogue's.
