@@ -126,6 +126,16 @@ class Capture {
   std::vector<std::string> logs;
 };
 
+// The probe table utility of the quiet-path tests, serving FAP 0.
+auto quietProbe() {
+  auto util = probe::Util::create(
+      ZuriAsicUtils::UtilKey{Pelix::String("probe::QuietProbeUtil"), Asic::SwTableId(0x03010C07),
+                             Hardware::Zuri::FapRevision::fapRevGen3A0()},
+      Pelix::make<ZuriAsicUtils::TableManager>(), Pelix::make<ZuriMdb::TableManager>());
+  util->fapIdIs(Pelix::make<ZuriAsicUtils::FapControlData const>(SchanAccel::FapId(0)));
+  return util;
+}
+
 // A failure inside a guard, known or not: the throwing mode raises it on with the context and
 // reports nothing; the reporting mode traces it, logs HW_ABSTRACTION_EXCEPTION once (with traces
 // off too), runs the recovery and returns an empty result.
@@ -182,11 +192,7 @@ TEST(Guard, ThrowingModeRaisesReportingModeReportsAndRecovers) {
 // 3 and the context message of a failed entry, built even with traces off.
 TEST(QuietPath, EveryPipelinePathFormatsNothingWithTracesOff) {
   Kiv::traceConfigIs("");
-  auto const util = probe::Util::create(
-      ZuriAsicUtils::UtilKey{Pelix::String("probe::QuietProbeUtil"), Asic::SwTableId(0x03010C07),
-                             Hardware::Zuri::FapRevision::fapRevGen3A0()},
-      Pelix::make<ZuriAsicUtils::TableManager>(), Pelix::make<ZuriMdb::TableManager>());
-  util->fapIdIs(Pelix::make<ZuriAsicUtils::FapControlData const>(SchanAccel::FapId(0)));
+  auto const util = quietProbe();
   auto const offer = [&](std::uint32_t key, std::uint8_t mtu, std::uint16_t unit = 0,
                          std::uint8_t flags = 0, std::uint8_t view = 1) {
     util->processSwEntry(
@@ -219,11 +225,7 @@ TEST(QuietPath, EveryPipelinePathFormatsNothingWithTracesOff) {
 // same with traces off (the quiet pass) as with them on, and the shadow keeps what it held.
 TEST(QuietPath, AFailedHookShowsTheEntryItBuiltAsTheTracedPassDoes) {
   Kiv::traceConfigIs("");
-  auto const util = probe::Util::create(
-      ZuriAsicUtils::UtilKey{Pelix::String("probe::QuietProbeUtil"), Asic::SwTableId(0x03010C07),
-                             Hardware::Zuri::FapRevision::fapRevGen3A0()},
-      Pelix::make<ZuriAsicUtils::TableManager>(), Pelix::make<ZuriMdb::TableManager>());
-  util->fapIdIs(Pelix::make<ZuriAsicUtils::FapControlData const>(SchanAccel::FapId(0)));
+  auto const util = quietProbe();
   auto const offer = [&](std::uint8_t mtu, std::uint8_t remark) {
     return util->processSwEntry(
         Pelix::make<probe::Wrapper>(probe::LogEntry{{0x12}, 1, mtu, remark}, Asic::UnitId(0), 0));

@@ -10,7 +10,6 @@
 #include "Escape.h"
 #include "Printer.h"
 #include "ReplayFixture.h"
-#include "replay_support/FieldText.h"
 
 namespace {
 
@@ -50,44 +49,6 @@ TEST(Escape, ControlCharactersQuotesAndStrayBytesInBothForms) {
     EXPECT_EQ(jsonString(c.in), c.json) << c.json;
     EXPECT_EQ(eedb::replay::escapedText(c.in), c.text) << c.json;
   }
-}
-
-// The JSON form writes address fields itself: the same text as the field's own, for the
-// addresses at the edges of every form (all zero, all ones, runs of zero groups, an IPv4-mapped
-// IPv6 address), and nothing for a number.
-TEST(AddressText, AsTheFieldsOwnText) {
-  using chip26_a0::layout::FieldKind;
-  using chip26_a0::layout::FieldValue;
-  using Words = FieldValue::Words;
-  struct Case {
-    FieldKind kind;
-    Words words;  // word 0 holds bits 0 to 31
-  };
-  Case const cases[] = {
-      {FieldKind::ipv4, {0, 0, 0, 0}},
-      {FieldKind::ipv4, {0xffffffff, 0, 0, 0}},
-      {FieldKind::ipv4, {0x0a010203, 0, 0, 0}},
-      {FieldKind::ipv6, {0, 0, 0, 0}},
-      {FieldKind::ipv6, {1, 0, 0, 0}},
-      {FieldKind::ipv6, {0xffffffff, 0xffffffff, 0xffffffff, 0xffffffff}},
-      {FieldKind::ipv6, {0x00000001, 0, 0, 0x20010db8}},
-      {FieldKind::ipv6, {0x0a000001, 0x0000ffff, 0, 0}},  // ::ffff:10.0.0.1
-      {FieldKind::ipv6, {0x00010000, 0x00000001, 0x00010000, 0x00000001}},
-      {FieldKind::mac, {0x00aabbcc, 0x0200, 0, 0}},
-      {FieldKind::mac, {0xffffffff, 0xffff, 0, 0}},
-      {FieldKind::mac, {0, 0, 0, 0}},
-  };
-  for (Case const& c : cases) {
-    FieldValue const value(chip26_a0::layout::addressWidth(c.kind), c.words);
-    fmt::memory_buffer mine;
-    fmt::memory_buffer theirs;
-    EXPECT_TRUE(eedb::replay::appendAddressText(mine, c.kind, value));
-    EXPECT_TRUE(chip26_a0::layout::appendAddress(theirs, c.kind, value));
-    EXPECT_EQ(fmt::to_string(mine), fmt::to_string(theirs));
-  }
-  fmt::memory_buffer none;
-  EXPECT_FALSE(eedb::replay::appendAddressText(none, FieldKind::number, FieldValue(8, {7})));
-  EXPECT_EQ(none.size(), 0u);
 }
 
 // --verify in JSON: the place's numbers, each differing field as text (as before), as a value

@@ -181,19 +181,19 @@ void Explainer::reason(LoadedUtil const& util, LogLine const& line, std::string&
   if (FieldInfo const* field = viewField(table)) {
     std::uint64_t const view = field->get(line.entry).asNumber();
     Views& known = viewsOf(util, table);
-    if (view >= kMaxViews) {
-      fmt::format_to(o, "view {} is not one of this table utility's views ({})", view, known.list);
-      return;
-    }
-    if (!known.set.test(view)) {
-      // The same text for every line of the view: made once.
-      if (known.refused.empty()) known.refused.resize(kMaxViews);
-      std::string& text = known.refused[view];
-      if (text.empty()) {
-        text =
+    if (view >= kMaxViews || !known.set.test(view)) {
+      // The same text for every line of a view: made once (a view beyond them each time).
+      std::string made;
+      std::string* text = &made;
+      if (view < kMaxViews) {
+        if (known.refused.empty()) known.refused.resize(kMaxViews);
+        text = &known.refused[view];
+      }
+      if (text->empty()) {
+        *text =
             fmt::format("view {} is not one of this table utility's views ({})", view, known.list);
       }
-      out += text;
+      out += *text;
       return;
     }
   }

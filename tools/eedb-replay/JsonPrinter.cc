@@ -121,7 +121,7 @@ class JsonPrinter final : public Printer {
       if (!first) put(", ");
       string(field.name);
       put(": \"");
-      appendAddressText(out_, field.kind, field.value);
+      chip26_a0::layout::appendAddress(out_, field.kind, field.value);
       out_.push_back('"');
       first = false;
     }

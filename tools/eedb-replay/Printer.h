@@ -51,11 +51,6 @@ void appendJsonFieldValue(fmt::memory_buffer& out, chip26_a0::layout::FieldValue
 void appendFieldNumber(fmt::memory_buffer& out, chip26_a0::layout::FieldValue const& value,
                        std::string_view quote);
 
-// An address field's text, as chip26_a0::layout::appendAddress writes it ("10.1.2.3",
-// "2001:db8::1", "02:00:00:aa:bb:cc"), written in place; false (nothing written) for a number.
-bool appendAddressText(fmt::memory_buffer& out, chip26_a0::layout::FieldKind kind,
-                       chip26_a0::layout::FieldValue const& value);
-
 // The counts of one table utility at the end of a replay, kept beyond the session's end.
 struct UtilCounts {
   std::string name;
