@@ -16,6 +16,10 @@
 #
 # REPLAY_SPEED_JSON=FILE also writes the figures to FILE as JSON (bench/run.py reads them);
 # REPLAY_SPEED_PLUGIN=PATH replays with another build of the plug-in (bench/run.py --plugin).
+# REPLAY_SPEED_INSTRUCTIONS=N also counts instructions per line under callgrind (they do not move
+# with the machine's load): each program runs on the first N and the first 2N lines of each
+# stream, and (I(2N) - I(N)) / N leaves out what a run pays once (start-up, loading the plug-in,
+# the lossy check's probing of each view).
 # REPLAY_SPEED_KEEP=DIR keeps the streams (outrif.jsonl, mixed.jsonl) in DIR, e.g. for a
 # callgrind profile of a shorter run: REPLAY_SPEED_KEEP=/tmp/s bench/replay_speed.sh build 50000
 set -eu
@@ -171,7 +175,8 @@ done
 # The replay and the anchor in turn on each stream, RUNS times; every run's processor time (user
 # plus system, of the process alone) and wall time; the medians, and the replay's processor time
 # as a multiple of the anchor's.
-python3 - "$work" "$lines" "$runs" "$anchor" "$tool" "$plugin" "${REPLAY_SPEED_JSON:-}" <<'EOF'
+python3 - "$work" "$lines" "$runs" "$anchor" "$tool" "$plugin" "${REPLAY_SPEED_JSON:-}" \
+  "${REPLAY_SPEED_INSTRUCTIONS:-0}" <<'EOF'
 import json
 import os
 import statistics
@@ -179,8 +184,9 @@ import subprocess
 import sys
 import time
 
-work, lines, runs, anchor, tool, plugin, json_out = sys.argv[1:]
+work, lines, runs, anchor, tool, plugin, json_out, counted = sys.argv[1:]
 lines, runs = int(lines), int(runs)
+counted = min(int(counted), lines // 2)
 replay = [tool, "--plugin", plugin, "--faps", "0-3"]
 COMMANDS = [("anchor", [anchor]), ("--quiet", replay + ["--quiet"]),
             ("--format json", replay + ["--format", "json"])]
@@ -227,16 +233,49 @@ for stream in ("outrif", "mixed"):
     results["streams"][stream] = figures
 results["loadavg"]["end"] = loadavg()
 
-print("%-8s %-14s %8s %5s %8s %12s %8s" % ("stream", "run", "cpu s", "+-%", "wall s",
-                                           "lines/cpu s", "xanchor"))
+
+def instructions(cmd, path):
+    """Instructions of one run under callgrind, as its summary line gives them."""
+    out = os.path.join(work, "callgrind.out")
+    subprocess.run(["valgrind", "--tool=callgrind", "--callgrind-out-file=" + out] + cmd +
+                   [path], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=True)
+    with open(out) as f:
+        return next(int(l.split()[1]) for l in f if l.startswith("summary:"))
+
+
+if counted:
+    results["instructionLines"] = counted
+    for stream in ("outrif", "mixed"):
+        parts = []
+        for n in (counted, 2 * counted):
+            part = os.path.join(work, "%s.%d.jsonl" % (stream, n))
+            with open(os.path.join(work, stream + ".jsonl")) as src, open(part, "w") as dst:
+                for _, text in zip(range(n), src):
+                    dst.write(text)
+            parts.append(part)
+        figures = results["streams"][stream]
+        for name, cmd in COMMANDS:
+            one, two = (instructions(cmd, part) for part in parts)
+            figures[name]["instructionsPerLine"] = (two - one) / counted
+        base = figures["anchor"]["instructionsPerLine"]
+        for name, _ in COMMANDS:
+            figures[name]["instructionsTimesAnchor"] = figures[name]["instructionsPerLine"] / base
+
+print("%-8s %-14s %8s %5s %8s %12s %8s %11s %8s" % (
+    "stream", "run", "cpu s", "+-%", "wall s", "lines/cpu s", "xanchor", "instr/line", "ixanchor"))
 for stream, figures in results["streams"].items():
     for name, f in figures.items():
-        print("%-8s %-14s %8.3f %5.1f %8.3f %12.0f %8s" % (
+        print("%-8s %-14s %8.3f %5.1f %8.3f %12.0f %8s %11s %8s" % (
             stream, name, f["cpuSeconds"], 50 * f["spread"], f["wallSeconds"],
             f["linesPerCpuSecond"] or 0,
-            "%.2f" % f["timesAnchor"] if f["timesAnchor"] else "-"))
+            "%.2f" % f["timesAnchor"] if f["timesAnchor"] else "-",
+            "%.0f" % f["instructionsPerLine"] if "instructionsPerLine" in f else "-",
+            "%.2f" % f["instructionsTimesAnchor"] if "instructionsTimesAnchor" in f else "-"))
 print("(medians of %d interleaved runs of %d lines; cpu s: user + system time of the process, "
       "+-%%: half its spread; xanchor: cpu s over the anchor's)" % (runs, lines))
+if counted:
+    print("(instr/line: callgrind, lines %d to %d of each stream, what a run pays once left out; "
+          "ixanchor: over the anchor's)" % (counted + 1, 2 * counted))
 print("load average: %s at the start, %s at the end" % (results["loadavg"]["start"],
                                                         results["loadavg"]["end"]))
 if json_out:

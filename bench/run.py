@@ -10,13 +10,14 @@ scaling) runs in a process of its own, its REPETITIONS repetitions of processSwE
 floors interleaved at random, so that a change of load falls on both sides of a ratio; every time
 is the median of the repetitions, shown with its spread. Under callgrind, one pass of each gives
 the instructions per entry, which do not move with the machine's load. bench/replay_speed.sh
-times eedb-replay with --quiet and with --format json against the parse-only anchor. The figures
+times eedb-replay with --quiet and with --format json against the parse-only anchor, and counts
+their instructions per line under callgrind beside the times. The figures
 go to standard output, to BUILD_DIR/bench-summary.json (with the machine and its load average at
 the start and the end) and, as a plot of the scaling, to BUILD_DIR/bench-scaling.svg. Nothing is
 asserted: the targets are shown beside the figures.
 
 --quick (CI) runs briefly on small batches, stops the scaling at 1M keys and counts no
-instructions; --no-instructions leaves the callgrind run out of a full run.
+instructions; --no-instructions leaves the callgrind runs out of a full run.
 """
 
 import argparse
@@ -52,13 +53,14 @@ QUICK_SCALING_KEYS = [1 << 10, 1 << 16, 1 << 20]
 
 # ---- the replay against its anchor ----
 
-def time_replay(build, lines, runs):
+def time_replay(build, lines, runs, counted):
     """bench/replay_speed.sh's figures: the replay's processor time on the Out-RIF and mixed
-    streams, with --quiet and --format json, as multiples of the parse-only anchor's; None with
-    the reason when it cannot run."""
+    streams, with --quiet and --format json, as multiples of the parse-only anchor's, and with
+    `counted` lines its instructions per line beside them; None with the reason when it cannot
+    run."""
     out = os.path.join(build, "bench-replay.json")
     script = os.path.join(os.path.dirname(os.path.abspath(__file__)), "replay_speed.sh")
-    env = dict(os.environ, REPLAY_SPEED_JSON=out)
+    env = dict(os.environ, REPLAY_SPEED_JSON=out, REPLAY_SPEED_INSTRUCTIONS=str(counted))
     if PLUGIN:
         env["REPLAY_SPEED_PLUGIN"] = PLUGIN
     cmd = ["sh", script, build, str(lines), str(runs)]
@@ -428,7 +430,8 @@ def main():
     utils, memory, scaling, mixed = summarise(raw, instructions)
 
     lines = 20_000 if args.quick else 1_000_000
-    replay, note = time_replay(args.build, lines, 3)
+    counted = 0 if args.quick or args.no_instructions or not shutil.which("valgrind") else 25_000
+    replay, note = time_replay(args.build, lines, 3, counted)
     replay = replay or {"lines": lines, "note": note}
 
     print()
@@ -492,9 +495,12 @@ def main():
             for name, target in (("--quiet", MAX_REPLAY_QUIET_ANCHOR),
                                  ("--format json", MAX_REPLAY_JSON_ANCHOR)):
                 times = figures[name]["timesAnchor"]
-                print("%-44s %12.2f   target <= %.1f: %s" % (
+                counts = figures[name].get("instructionsTimesAnchor")
+                print("%-44s %12.2f   target <= %.1f: %s%s" % (
                     "eedb-replay %s, %s, x anchor" % (name, stream), times, target,
-                    mark(times <= target)))
+                    mark(times <= target),
+                    " (instructions %.0f per line, %.2f x anchor)" % (
+                        figures[name]["instructionsPerLine"], counts) if counts else ""))
         print("(processor time over the parse-only anchor's, medians of %d interleaved runs of "
               "%d lines: bench/replay_speed.sh)" % (replay["runs"], replay["lines"]))
     else:
