@@ -5,6 +5,7 @@
 
 #include <array>
 #include <bit>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 
@@ -36,13 +37,11 @@ inline constexpr auto kHexPairs = [] {
   return pairs;
 }();
 
+// 10 to the i-th power from i = 1 on; 0 first, so that 0 to 7 (the guess 0) count one digit.
 inline constexpr auto kPowersOf10 = [] {
   std::array<std::uint64_t, kMaxDecimal> powers{};
-  std::uint64_t p = 1;
-  for (auto& power : powers) {
-    power = p;
-    p *= 10;
-  }
+  std::uint64_t p = 10;
+  for (std::size_t i = 1; i < powers.size(); ++i, p *= 10) powers[i] = p;
   return powers;
 }();
 
