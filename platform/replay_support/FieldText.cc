@@ -1,12 +1,14 @@
 // Replay support: the text of a hardware entry field (an address, or a number).
 #include "replay_support/FieldText.h"
 
+#include <arpa/inet.h>
+
 #include <array>
 #include <cstdint>
+#include <cstring>
 #include <iterator>
 
 #include "chip26_a0/BitField.h"
-#include "plexo/Addresses.h"
 
 namespace chip26_a0::layout {
 
@@ -24,22 +26,51 @@ std::array<std::uint8_t, N> octetsOf(FieldValue const& value) {
 
 }  // namespace
 
-bool appendAddress(fmt::memory_buffer& out, FieldKind kind, FieldValue const& value) {
-  auto it = std::back_inserter(out);
+char* writeAddress(char* to, FieldKind kind, FieldValue const& value) {
   switch (kind) {
-    case FieldKind::ipv4:
-      fmt::format_to(it, "{}", Plexo::IpGenAddr::v4(octetsOf<4>(value)));
-      return true;
-    case FieldKind::ipv6:
-      fmt::format_to(it, "{}", Plexo::IpGenAddr::v6(octetsOf<16>(value)));
-      return true;
-    case FieldKind::mac:
-      fmt::format_to(it, "{}", Plexo::EthAddr(octetsOf<6>(value)));
-      return true;
+    case FieldKind::ipv4: {
+      // "{}.{}.{}.{}": each octet in decimal, without leading zeros.
+      auto const octets = octetsOf<4>(value);
+      for (unsigned i = 0; i < octets.size(); ++i) {
+        unsigned const o = octets[i];
+        if (i != 0) *to++ = '.';
+        if (o >= 100) *to++ = static_cast<char>('0' + o / 100);
+        if (o >= 10) *to++ = static_cast<char>('0' + o / 10 % 10);
+        *to++ = static_cast<char>('0' + o % 10);
+      }
+      return to;
+    }
+    case FieldKind::ipv6: {
+      // The C library's shortest form, as Plexo::IpGenAddr prints it.
+      auto const octets = octetsOf<16>(value);
+      char text[INET6_ADDRSTRLEN] = {};
+      ::inet_ntop(AF_INET6, octets.data(), text, sizeof text);
+      std::size_t const n = std::strlen(text);
+      std::memcpy(to, text, n);
+      return to + n;
+    }
+    case FieldKind::mac: {
+      // "{:02x}:{:02x}:...": six octets of two lower-case hex digits.
+      static constexpr char kDigits[] = "0123456789abcdef";
+      auto const octets = octetsOf<6>(value);
+      for (unsigned i = 0; i < octets.size(); ++i) {
+        if (i != 0) *to++ = ':';
+        *to++ = kDigits[octets[i] / 16];
+        *to++ = kDigits[octets[i] % 16];
+      }
+      return to;
+    }
     case FieldKind::number:
       break;
   }
-  return false;
+  return to;
+}
+
+bool appendAddress(fmt::memory_buffer& out, FieldKind kind, FieldValue const& value) {
+  if (kind == FieldKind::number) return false;
+  char text[kAddressTextMax];
+  out.append(text, writeAddress(text, kind, value));
+  return true;
 }
 
 std::string fieldText(FieldKind kind, FieldValue const& value) {

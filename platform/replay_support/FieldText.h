@@ -2,6 +2,7 @@
 // the format table) as that address, any other as its number.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 #include <fmt/format.h>
@@ -10,8 +11,17 @@
 
 namespace chip26_a0::layout {
 
-// Appends the address an address field holds ("10.1.2.3", "2001:db8::1",
-// "02:00:00:aa:bb:cc"); returns false, appending nothing, for a number field.
+// The longest address text: an IPv6 address with a dotted quad.
+inline constexpr std::size_t kAddressTextMax = 45;
+
+// Writes the address an address field holds ("10.1.2.3", "2001:db8::1", "02:00:00:aa:bb:cc") at
+// `to`, which has room for kAddressTextMax bytes, and returns its end; `to` itself, writing
+// nothing, for a number field. The text is the one Plexo's formatters write, written here
+// without a format string: the JSON form writes one for every address field of every entry.
+char* writeAddress(char* to, FieldKind kind, FieldValue const& value);
+
+// Appends the address an address field holds; returns false, appending nothing, for a number
+// field.
 bool appendAddress(fmt::memory_buffer& out, FieldKind kind, FieldValue const& value);
 
 // The address of an address field, otherwise the value as FieldValue prints.

@@ -82,4 +82,57 @@ TEST(VerifyReport, CarriesFieldValuesAsNumbersAndAddressesAsText) {
                         "02:00:00:aa:bb:cc, chip 02:00:00:aa:bb:cd)\n"));
 }
 
+// An offer's record is written into room made once for it: texts that escape at their longest
+// (six bytes for each one) and are long enough to outgrow any first guess come out whole, in
+// every place an offer's record carries one.
+TEST(OfferRecord, TextsThatEscapeAtTheirLongestComeOutWhole) {
+  using namespace eedb::replay;
+  std::string const control(700, '\x01');  // \u0001 each
+  std::string const stray(700, '\xff');    // \ufffd each
+  std::string const mixed = "a\"b\\" + control + stray;
+  OfferResult r;
+  r.util = mixed;
+  r.name = control;
+  r.applicable = false;
+  r.reason = stray;
+  r.sizeBits = 150;
+  r.shadowRead = true;
+  r.shadow.fap = 3;
+  r.shadow.instance = 1;
+  r.shadow.key = 4294967295u;
+  r.shadow.present = false;
+  r.shadow.format = stray;
+  chip26_a0::layout::FieldValue::Words const wide{1, 2, 3, 0xfedcba98};
+  r.shadow.fields.push_back({control, chip26_a0::layout::FieldValue(128, wide)});
+  r.shadow.fields.push_back(
+      {stray, chip26_a0::layout::FieldValue(32, {0x0a000001}), chip26_a0::layout::FieldKind::ipv4});
+  r.shownUnder = control;
+  ZuriAsicUtils::SchanCmd cmd;
+  cmd.op = ZuriAsicUtils::SchanCmd::Op::clear;
+  cmd.fapId = 128;
+  cmd.memory = mixed;
+  cmd.index = 1048575;
+  cmd.sizeBits = 150;
+  cmd.data = {5, 4, 3, 2, 1};
+  r.cmds.push_back(cmd);
+  r.cmds.push_back(cmd);
+
+  auto const json = makePrinter(Form::json);
+  json->fileIs(stray);
+  json->offer(18446744073709551615u, r);
+  std::string const command =
+      R"({"op": "clear", "fap": 128, "instance": 0, "memory": )" + jsonString(mixed) +
+      R"(, "index": 1048575, "type": 0, "sizeBits": 150, "data": "0x0000000100000002000000030000000400000005"})";
+  std::string const expected =
+      R"({"line": 18446744073709551615, "file": )" + jsonString(stray) + R"(, "util": )" +
+      jsonString(mixed) + R"(, "name": )" + jsonString(control) +
+      R"(, "applicable": false, "sizeBits": 150, "reason": )" + jsonString(stray) +
+      R"(, "shadow": {"fap": 3, "instance": 1, "key": 4294967295, "present": false, "format": )" +
+      jsonString(stray) + R"(, "fields": {)" + jsonString(control) +
+      R"(: "0xfedcba98000000030000000200000001", )" + jsonString(stray) +
+      R"(: 167772161}, "addresses": {)" + jsonString(stray) + R"(: "10.0.0.1"}, "shownUnder": )" +
+      jsonString(control) + R"(}, "schan": [)" + command + ", " + command + "], \"error\": null}\n";
+  EXPECT_EQ(std::string(json->text()), expected);
+}
+
 }  // namespace

@@ -8,6 +8,7 @@
 #include <fmt/compile.h>
 
 #include "Describe.h"
+#include "Digits.h"
 #include "Escape.h"
 #include "Explainer.h"
 #include "Printer.h"
@@ -53,6 +54,83 @@ void jsonValue(fmt::memory_buffer& out, ZuriErrm::Value const& value) {
 
 namespace {
 
+// One offer's record, written through a pointer into room made once for the most it can take:
+// each piece is then a few stores, without a size check of its own. The room counts every text
+// six times (the longest escape of a byte, "\\u00XX" or "\\ufffd"), every number at its most
+// digits and every address at its longest, so that no record outgrows it.
+class Cursor {
+ public:
+  Cursor(fmt::memory_buffer& out, std::size_t most) : out_(out) {
+    out_.reserve(out_.size() + most);
+    at_ = out_.data() + out_.size();
+  }
+  ~Cursor() { out_.resize(static_cast<std::size_t>(at_ - out_.data())); }
+  Cursor(Cursor const&) = delete;
+  Cursor& operator=(Cursor const&) = delete;
+
+  // Room for a text as string() writes it.
+  static constexpr std::size_t roomFor(std::string_view text) { return 6 * text.size() + 2; }
+
+  template <std::size_t N>
+  [[gnu::always_inline]] void put(char const (&text)[N]) {
+    std::memcpy(at_, text, N - 1);
+    at_ += N - 1;
+  }
+  void put(char c) { *at_++ = c; }
+  void number(std::uint64_t n) { at_ = digits::writeDecimal(at_, n); }
+  void hexWord(std::uint32_t word) { at_ = digits::writeHexWord(at_, word); }
+  void address(chip26_a0::layout::FieldKind kind, chip26_a0::layout::FieldValue const& value) {
+    at_ = chip26_a0::layout::writeAddress(at_, kind, value);
+  }
+  // A quoted JSON string: copied whole when nothing in it needs an escape, as
+  // appendJsonString does.
+  void string(std::string_view text) {
+    if (!detail::plainAscii(text)) {
+      escaped(text);
+      return;
+    }
+    at_[0] = '"';
+    detail::copyText(at_ + 1, text.data(), text.size());
+    at_[text.size() + 1] = '"';
+    at_ += text.size() + 2;
+  }
+  void stringOrNull(std::string_view text) {
+    if (text.empty()) {
+      put("null");
+    } else {
+      string(text);
+    }
+  }
+  // A field value as appendJsonFieldValue writes it: a number up to 64 bits, a wider one as
+  // "0x" and 32 hex digits.
+  void fieldValue(chip26_a0::layout::FieldValue const& value) {
+    if (!value.wide()) {
+      number(value.value());
+      return;
+    }
+    put("\"0x");
+    auto const& w = value.words();
+    for (std::size_t i = w.size(); i-- > 0;) hexWord(w[i]);
+    put('"');
+  }
+
+ private:
+  [[gnu::noinline]] void escaped(std::string_view text) {
+    out_.resize(static_cast<std::size_t>(at_ - out_.data()));
+    detail::appendJsonStringEscaped(out_, text);
+    at_ = out_.data() + out_.size();
+  }
+
+  fmt::memory_buffer& out_;
+  char* at_;
+};
+
+// What a record can take beside its texts: its numbers and punctuation, per field (with its
+// address) and per command (with its data words).
+constexpr std::size_t kOfferRoom = 640;
+constexpr std::size_t kFieldRoom = 96 + chip26_a0::layout::kAddressTextMax;
+constexpr std::size_t kCommandRoom = 320 + 8 * ZuriAsicUtils::SchanCmd::kMaxWords;
+
 class JsonPrinter final : public Printer {
   void string(std::string_view text) { appendJsonString(out_, text); }
   // A text, or null when it is empty.
@@ -86,87 +164,82 @@ class JsonPrinter final : public Printer {
     }
   }
 
-  void shadow(ShadowView const& shadow, bool withPresence) {
-    put("\"fap\": ");
-    putNumber(shadow.fap);
-    put(", \"instance\": ");
-    putNumber(shadow.instance);
-    put(", \"key\": ");
-    putNumber(shadow.key);
-    put(", ");
+  // The room shadow() takes beside the constant part of its record.
+  static std::size_t shadowRoom(ShadowView const& shadow) {
+    std::size_t room = Cursor::roomFor(shadow.format);
+    for (ShadowField const& field : shadow.fields)
+      room += 2 * Cursor::roomFor(field.name) + kFieldRoom;
+    return room;
+  }
+
+  static void shadow(Cursor& out, ShadowView const& shadow, bool withPresence) {
+    out.put("\"fap\": ");
+    out.number(shadow.fap);
+    out.put(", \"instance\": ");
+    out.number(shadow.instance);
+    out.put(", \"key\": ");
+    out.number(shadow.key);
     if (withPresence) {
-      put(shadow.present ? std::string_view("\"present\": true, ")
-                         : std::string_view("\"present\": false, "));
+      if (shadow.present) {
+        out.put(", \"present\": true");
+      } else {
+        out.put(", \"present\": false");
+      }
     }
-    put("\"format\": ");
-    stringOrNull(shadow.format);
-    put(", \"fields\": {");
+    out.put(", \"format\": ");
+    out.stringOrNull(shadow.format);
+    out.put(", \"fields\": {");
     bool addresses = false;
     for (std::size_t i = 0; i < shadow.fields.size(); ++i) {
       ShadowField const& field = shadow.fields[i];
-      if (i != 0) put(", ");
-      string(field.name);
-      put(": ");
-      fieldValue(field.value);
+      if (i != 0) out.put(", ");
+      out.string(field.name);
+      out.put(": ");
+      out.fieldValue(field.value);
       addresses = addresses || field.kind != FieldKind::number;
     }
-    out_.push_back('}');
+    out.put('}');
     if (!addresses) return;
     // Beside "fields", which keeps the numbers: "addresses": {"ipv4Dip": "10.1.2.3"}, for a
     // format with address fields only.
-    put(", \"addresses\": {");
+    out.put(", \"addresses\": {");
     bool first = true;
     for (auto const& field : shadow.fields) {
       if (field.kind == FieldKind::number) continue;
-      if (!first) put(", ");
-      string(field.name);
-      put(": \"");
-      chip26_a0::layout::appendAddress(out_, field.kind, field.value);
-      out_.push_back('"');
+      if (!first) out.put(", ");
+      out.string(field.name);
+      out.put(": \"");
+      out.address(field.kind, field.value);
+      out.put('"');
       first = false;
     }
-    out_.push_back('}');
-  }
-
-  // A field value as appendJsonFieldValue writes it: most are numbers of up to 64 bits.
-  void fieldValue(chip26_a0::layout::FieldValue const& value) {
-    if (value.wide()) {
-      appendJsonFieldValue(out_, value);
-    } else {
-      putNumber(value.value());
-    }
+    out.put('}');
   }
 
   // {"op": "write", "fap": 0, "instance": 0, "memory": "EEDB", "index": 4096, "type": 1,
   //  "sizeBits": 60, "data": "0x..."}: the result type is the number the text shows (the shadow
   //  names the format); the data words most significant first, at least one.
-  void schan(ZuriAsicUtils::SchanCmd const& cmd) {
-    put(cmd.op == ZuriAsicUtils::SchanCmd::Op::write ? std::string_view("{\"op\": \"write\"")
-                                                     : std::string_view("{\"op\": \"clear\""));
-    put(", \"fap\": ");
-    putNumber(cmd.fapId);
-    put(", \"instance\": ");
-    putNumber(cmd.instanceId);
-    put(", \"memory\": ");
-    string(cmd.memory);
-    put(", \"index\": ");
-    putNumber(cmd.index);
-    put(", \"type\": ");
-    putNumber(cmd.resultType);
-    put(", \"sizeBits\": ");
-    putNumber(cmd.sizeBits);
-    put(", \"data\": \"0x");
-    unsigned const words = std::clamp(cmd.wordCount(), 1u, ZuriAsicUtils::SchanCmd::kMaxWords);
-    // Eight digits a word, the last one first: written in place, into room made once.
-    std::size_t const at = out_.size();
-    out_.resize(at + 8 * words + 2);
-    char* digits = out_.data() + at;
-    for (unsigned i = words; i-- > 0; digits += 8) {
-      std::uint32_t word = cmd.data[i];
-      for (unsigned d = 8; d-- > 0; word /= 16) digits[d] = "0123456789abcdef"[word % 16];
+  static void schan(Cursor& out, ZuriAsicUtils::SchanCmd const& cmd) {
+    if (cmd.op == ZuriAsicUtils::SchanCmd::Op::write) {
+      out.put("{\"op\": \"write\", \"fap\": ");
+    } else {
+      out.put("{\"op\": \"clear\", \"fap\": ");
     }
-    digits[0] = '"';
-    digits[1] = '}';
+    out.number(cmd.fapId);
+    out.put(", \"instance\": ");
+    out.number(cmd.instanceId);
+    out.put(", \"memory\": ");
+    out.string(cmd.memory);
+    out.put(", \"index\": ");
+    out.number(cmd.index);
+    out.put(", \"type\": ");
+    out.number(cmd.resultType);
+    out.put(", \"sizeBits\": ");
+    out.number(cmd.sizeBits);
+    out.put(", \"data\": \"0x");
+    unsigned const words = std::clamp(cmd.wordCount(), 1u, ZuriAsicUtils::SchanCmd::kMaxWords);
+    for (unsigned i = words; i-- > 0;) out.hexWord(cmd.data[i]);
+    out.put("\"}");
   }
 
   // "trace": [{"handle": ..., "level": 3, "file": ..., "line": 82, "function": ..., "class": ...,
@@ -216,34 +289,56 @@ class JsonPrinter final : public Printer {
     }
   }
 
+  // The parts of every record (up to "schan") through one Cursor; the rare ones (traces,
+  // notes, the error) after it.
   void shownOffer(std::size_t line, OfferResult const& r) override {
-    lineStart(line);
-    put(", \"util\": ");
-    string(r.util);
-    put(", \"name\": ");
-    string(r.name);
-    if (!r.error) {
-      put(r.applicable ? std::string_view(", \"applicable\": true, \"sizeBits\": ")
-                       : std::string_view(", \"applicable\": false, \"sizeBits\": "));
-      putNumber(r.sizeBits);
-      if (!r.applicable && !r.reason.empty()) {
-        put(", \"reason\": ");
-        string(r.reason);
+    std::size_t room = kOfferRoom + Cursor::roomFor(file_) + Cursor::roomFor(r.util) +
+                       Cursor::roomFor(r.name) + Cursor::roomFor(r.reason) +
+                       Cursor::roomFor(r.shownUnder);
+    if (r.shadowRead) room += shadowRoom(r.shadow);
+    for (auto const& cmd : r.cmds) room += kCommandRoom + Cursor::roomFor(cmd.memory);
+    {
+      Cursor out(out_, room);
+      out.put("{\"line\": ");
+      out.number(line);
+      if (!file_.empty()) {
+        out.put(", \"file\": ");
+        out.string(file_);
       }
-    }
-    if (r.shadowRead) {
-      put(", \"shadow\": {");
-      shadow(r.shadow, true);
-      if (!r.shownUnder.empty()) {
-        // The entry a sibling wrote (the text form shows it only under that sibling's offer).
-        put(", \"shownUnder\": ");
-        string(r.shownUnder);
+      out.put(", \"util\": ");
+      out.string(r.util);
+      out.put(", \"name\": ");
+      out.string(r.name);
+      if (!r.error) {
+        if (r.applicable) {
+          out.put(", \"applicable\": true, \"sizeBits\": ");
+        } else {
+          out.put(", \"applicable\": false, \"sizeBits\": ");
+        }
+        out.number(r.sizeBits);
+        if (!r.applicable && !r.reason.empty()) {
+          out.put(", \"reason\": ");
+          out.string(r.reason);
+        }
       }
-      out_.push_back('}');
-    }
-    if (!r.error) {
-      put(", \"schan\": ");
-      list(r.cmds, [&](ZuriAsicUtils::SchanCmd const& cmd) { schan(cmd); });
+      if (r.shadowRead) {
+        out.put(", \"shadow\": {");
+        shadow(out, r.shadow, true);
+        if (!r.shownUnder.empty()) {
+          // The entry a sibling wrote (the text form shows it only under that sibling's offer).
+          out.put(", \"shownUnder\": ");
+          out.string(r.shownUnder);
+        }
+        out.put('}');
+      }
+      if (!r.error) {
+        out.put(", \"schan\": [");
+        for (std::size_t i = 0; i < r.cmds.size(); ++i) {
+          if (i != 0) out.put(", ");
+          schan(out, r.cmds[i]);
+        }
+        out.put(']');
+      }
     }
     if (r.traced) {
       put(", ");
@@ -298,11 +393,12 @@ class JsonPrinter final : public Printer {
   }
 
   void dumpEntry(std::string_view table, ShadowView const& entry) override {
-    put("{\"dump\": {\"table\": ");
-    string(table);
-    put(", ");
-    shadow(entry, false);
-    put("}}\n");
+    Cursor out(out_, kOfferRoom + Cursor::roomFor(table) + shadowRoom(entry));
+    out.put("{\"dump\": {\"table\": ");
+    out.string(table);
+    out.put(", ");
+    shadow(out, entry, false);
+    out.put("}}\n");
   }
 
   void summary(Summary const& s) override {

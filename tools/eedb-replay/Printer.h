@@ -24,6 +24,7 @@
 
 #include <fmt/format.h>
 
+#include "Digits.h"
 #include "Escape.h"
 #include "OfferResult.h"
 
@@ -202,14 +203,11 @@ class Printer {
     out_.resize(at + N - 1);
     std::memcpy(out_.data() + at, text, N - 1);
   }
-  // A number's digits: most are one.
+  // A number's digits.
   void putNumber(std::uint64_t n) {
-    if (n < 10) {
-      out_.push_back(static_cast<char>('0' + n));
-      return;
-    }
-    fmt::format_int const text(n);
-    put(std::string_view(text.data(), text.size()));
+    std::size_t const at = out_.size();
+    out_.reserve(at + digits::kMaxDecimal);
+    out_.resize(static_cast<std::size_t>(digits::writeDecimal(out_.data() + at, n) - out_.data()));
   }
   template <class... Args>
   void print(fmt::format_string<Args...> format, Args&&... args) {

@@ -1,0 +1,105 @@
+// Numbers and addresses written without a format string (Digits.h, writeAddress) hold to the
+// text the format strings write: at every change of the digit count, at the extremes, and for
+// addresses at the octet values where the digits change and the zero runs that IPv6 folds.
+
+#include <array>
+#include <cstdint>
+#include <limits>
+#include <random>
+#include <string>
+#include <vector>
+
+#include <fmt/format.h>
+#include <gtest/gtest.h>
+
+#include "Digits.h"
+#include "chip26_a0/BitField.h"
+#include "plexo/Addresses.h"
+#include "replay_support/FieldText.h"
+
+namespace {
+
+using namespace eedb::replay;
+using chip26_a0::layout::FieldKind;
+using chip26_a0::layout::FieldValue;
+
+std::string decimal(std::uint64_t n) {
+  char text[digits::kMaxDecimal];
+  return {text, digits::writeDecimal(text, n)};
+}
+
+TEST(NumberText, DecimalAtEveryChangeOfTheDigitCount) {
+  std::vector<std::uint64_t> values{0,
+                                    1,
+                                    9,
+                                    std::numeric_limits<std::uint64_t>::max(),
+                                    std::numeric_limits<std::uint32_t>::max(),
+                                    std::uint64_t{1} << 32};
+  for (std::uint64_t p = 10; p <= 10'000'000'000'000'000'000u; p *= 10) {
+    values.insert(values.end(), {p - 1, p, p + 1});
+    if (p > std::numeric_limits<std::uint64_t>::max() / 10) break;
+  }
+  for (unsigned bit = 0; bit < 64; ++bit) {
+    std::uint64_t const power = std::uint64_t{1} << bit;
+    values.insert(values.end(), {power - 1, power});
+  }
+  for (std::uint64_t const n : values) {
+    EXPECT_EQ(decimal(n), fmt::format("{}", n));
+    EXPECT_EQ(digits::decimalCount(n), fmt::format("{}", n).size()) << n;
+  }
+}
+
+TEST(NumberText, HexWordsKeepTheirLeadingZeros) {
+  for (std::uint32_t const word : {0u, 1u, 0xfu, 0x10u, 0xabcdefu, 0x0a0b0c0du, 0xffffffffu}) {
+    char text[8];
+    digits::writeHexWord(text, word);
+    EXPECT_EQ(std::string(text, 8), fmt::format("{:08x}", word));
+  }
+}
+
+std::string address(FieldKind kind, FieldValue const& value) {
+  char text[chip26_a0::layout::kAddressTextMax];
+  return {text, chip26_a0::layout::writeAddress(text, kind, value)};
+}
+
+// The field's words for its octets, first octet most significant.
+template <std::size_t N>
+FieldValue fieldOf(std::array<std::uint8_t, N> const& octets) {
+  FieldValue::Words words{};
+  for (std::size_t i = 0; i < N; ++i) {
+    chip26_a0::bits::deposit(words, static_cast<unsigned>(8 * (N - 1 - i)), 8,
+                             std::array<std::uint32_t, 1>{octets[i]});
+  }
+  return FieldValue(8 * N, words);
+}
+
+TEST(NumberText, AddressesAsPlexoWritesThem) {
+  std::mt19937 random(26);
+  auto const octet = [&] {
+    static constexpr std::uint8_t kEdges[] = {0, 1, 9, 10, 99, 100, 255};
+    return random() % 2 == 0 ? kEdges[random() % std::size(kEdges)]
+                             : static_cast<std::uint8_t>(random());
+  };
+  for (int round = 0; round < 500; ++round) {
+    std::array<std::uint8_t, 4> v4{};
+    for (auto& o : v4) o = octet();
+    EXPECT_EQ(address(FieldKind::ipv4, fieldOf(v4)), fmt::format("{}", Plexo::IpGenAddr::v4(v4)));
+    std::array<std::uint8_t, 6> mac{};
+    for (auto& o : mac) o = octet();
+    EXPECT_EQ(address(FieldKind::mac, fieldOf(mac)), fmt::format("{}", Plexo::EthAddr(mac)));
+    // Zero groups in runs of every length and place, and the IPv4-mapped form.
+    std::array<std::uint8_t, 16> v6{};
+    for (auto& o : v6) o = random() % 3 == 0 ? octet() : 0;
+    if (round % 50 == 0) v6 = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xff, 0xff, 192, 0, 2, 1};
+    std::string const text = address(FieldKind::ipv6, fieldOf(v6));
+    EXPECT_EQ(text, fmt::format("{}", Plexo::IpGenAddr::v6(v6)));
+    EXPECT_LE(text.size(), chip26_a0::layout::kAddressTextMax);
+  }
+  // The longest text there is.
+  std::array<std::uint8_t, 16> const longest{0x11, 0x11, 0x22, 0x22, 0x33, 0x33, 0x44, 0x44,
+                                             0x55, 0x55, 0x66, 0x66, 0x77, 0x77, 0x88, 0x88};
+  EXPECT_EQ(address(FieldKind::ipv6, fieldOf(longest)), "1111:2222:3333:4444:5555:6666:7777:8888");
+  EXPECT_EQ(address(FieldKind::number, fieldOf(longest)), "");
+}
+
+}  // namespace
