@@ -45,18 +45,50 @@ std::optional<EthAddr> EthAddr::parse(std::string_view text) noexcept {
   return EthAddr(octets);
 }
 
+char* writeText(char* to, IpGenAddr const& a) noexcept {
+  if (a.isV4()) {
+    // Each octet in decimal, without leading zeros.
+    auto const o = a.v4Addr();
+    for (std::size_t i = 0; i < o.size(); ++i) {
+      unsigned const octet = o[i];
+      if (i != 0) *to++ = '.';
+      if (octet >= 100) *to++ = static_cast<char>('0' + octet / 100);
+      if (octet >= 10) *to++ = static_cast<char>('0' + octet / 10 % 10);
+      *to++ = static_cast<char>('0' + octet % 10);
+    }
+    return to;
+  }
+  // The shortest form, as the C library writes it: "::" for the longest run of zero groups,
+  // dotted quads for a mapped IPv4 address.
+  char text[INET6_ADDRSTRLEN] = {};
+  auto const o = a.v6Addr();
+  inet_ntop(AF_INET6, o.data(), text, sizeof text);
+  std::size_t const n = std::strlen(text);
+  std::memcpy(to, text, n);
+  return to + n;
+}
+
+char* writeText(char* to, EthAddr const& a) noexcept {
+  static constexpr char kDigits[] = "0123456789abcdef";
+  auto const& o = a.octets();
+  for (std::size_t i = 0; i < o.size(); ++i) {
+    if (i != 0) *to++ = ':';
+    *to++ = kDigits[o[i] / 16];
+    *to++ = kDigits[o[i] % 16];
+  }
+  return to;
+}
+
 }  // namespace Plexo
 
 fmt::format_context::iterator fmt::formatter<Plexo::IpGenAddr>::format(Plexo::IpGenAddr const& a,
                                                                        format_context& ctx) const {
-  if (a.isV4()) {
-    auto const o = a.v4Addr();
-    return fmt::format_to(ctx.out(), FMT_COMPILE("{}.{}.{}.{}"), o[0], o[1], o[2], o[3]);
-  }
-  // The shortest form, as the C library writes it: "::" for the longest run of zero groups,
-  // dotted quads for a mapped IPv4 address.
-  char buf[INET6_ADDRSTRLEN] = {};
-  auto const o = a.v6Addr();
-  inet_ntop(AF_INET6, o.data(), buf, sizeof buf);
-  return std::copy(buf, buf + std::strlen(buf), ctx.out());
+  char text[Plexo::kAddressTextMax];
+  return std::copy(text, Plexo::writeText(text, a), ctx.out());
+}
+
+fmt::format_context::iterator fmt::formatter<Plexo::EthAddr>::format(Plexo::EthAddr const& a,
+                                                                     format_context& ctx) const {
+  char text[Plexo::kAddressTextMax];
+  return std::copy(text, Plexo::writeText(text, a), ctx.out());
 }

@@ -3,11 +3,11 @@
 
 #include <algorithm>
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string_view>
 
-#include <fmt/compile.h>
 #include <fmt/format.h>
 
 namespace Plexo {
@@ -74,6 +74,16 @@ class EthAddr {
   std::array<std::uint8_t, 6> octets_{};
 };
 
+// The longest address text: an IPv6 address ending in a dotted quad.
+inline constexpr std::size_t kAddressTextMax = 45;
+
+// Writes the address's text at `to` (room for kAddressTextMax bytes) and returns its end: IPv4
+// dotted, IPv6 in the C library's shortest form, MAC as six two-digit lower-case hex groups. The
+// formatters below write the same; these take no format string, for outputs that write an
+// address on every line.
+char* writeText(char* to, IpGenAddr const& a) noexcept;
+char* writeText(char* to, EthAddr const& a) noexcept;
+
 }  // namespace Plexo
 
 template <>
@@ -85,9 +95,5 @@ struct fmt::formatter<Plexo::IpGenAddr> {
 template <>
 struct fmt::formatter<Plexo::EthAddr> {
   constexpr auto parse(format_parse_context& ctx) { return ctx.begin(); }
-  auto format(Plexo::EthAddr const& a, format_context& ctx) const {
-    auto const& o = a.octets();
-    return fmt::format_to(ctx.out(), FMT_COMPILE("{:02x}:{:02x}:{:02x}:{:02x}:{:02x}:{:02x}"), o[0],
-                          o[1], o[2], o[3], o[4], o[5]);
-  }
+  format_context::iterator format(Plexo::EthAddr const& a, format_context& ctx) const;
 };

@@ -1,14 +1,13 @@
 // Replay support: the text of a hardware entry field (an address, or a number).
 #include "replay_support/FieldText.h"
 
-#include <arpa/inet.h>
-
 #include <array>
 #include <cstdint>
 #include <cstring>
 #include <iterator>
 
 #include "chip26_a0/BitField.h"
+#include "plexo/Addresses.h"
 
 namespace chip26_a0::layout {
 
@@ -28,38 +27,12 @@ std::array<std::uint8_t, N> octetsOf(FieldValue const& value) {
 
 char* writeAddress(char* to, FieldKind kind, FieldValue const& value) {
   switch (kind) {
-    case FieldKind::ipv4: {
-      // "{}.{}.{}.{}": each octet in decimal, without leading zeros.
-      auto const octets = octetsOf<4>(value);
-      for (unsigned i = 0; i < octets.size(); ++i) {
-        unsigned const o = octets[i];
-        if (i != 0) *to++ = '.';
-        if (o >= 100) *to++ = static_cast<char>('0' + o / 100);
-        if (o >= 10) *to++ = static_cast<char>('0' + o / 10 % 10);
-        *to++ = static_cast<char>('0' + o % 10);
-      }
-      return to;
-    }
-    case FieldKind::ipv6: {
-      // The C library's shortest form, as Plexo::IpGenAddr prints it.
-      auto const octets = octetsOf<16>(value);
-      char text[INET6_ADDRSTRLEN] = {};
-      ::inet_ntop(AF_INET6, octets.data(), text, sizeof text);
-      std::size_t const n = std::strlen(text);
-      std::memcpy(to, text, n);
-      return to + n;
-    }
-    case FieldKind::mac: {
-      // "{:02x}:{:02x}:...": six octets of two lower-case hex digits.
-      static constexpr char kDigits[] = "0123456789abcdef";
-      auto const octets = octetsOf<6>(value);
-      for (unsigned i = 0; i < octets.size(); ++i) {
-        if (i != 0) *to++ = ':';
-        *to++ = kDigits[octets[i] / 16];
-        *to++ = kDigits[octets[i] % 16];
-      }
-      return to;
-    }
+    case FieldKind::ipv4:
+      return Plexo::writeText(to, Plexo::IpGenAddr::v4(octetsOf<4>(value)));
+    case FieldKind::ipv6:
+      return Plexo::writeText(to, Plexo::IpGenAddr::v6(octetsOf<16>(value)));
+    case FieldKind::mac:
+      return Plexo::writeText(to, Plexo::EthAddr(octetsOf<6>(value)));
     case FieldKind::number:
       break;
   }
@@ -68,7 +41,7 @@ char* writeAddress(char* to, FieldKind kind, FieldValue const& value) {
 
 bool appendAddress(fmt::memory_buffer& out, FieldKind kind, FieldValue const& value) {
   if (kind == FieldKind::number) return false;
-  char text[kAddressTextMax];
+  char text[Plexo::kAddressTextMax];
   out.append(text, writeAddress(text, kind, value));
   return true;
 }

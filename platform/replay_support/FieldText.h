@@ -8,16 +8,14 @@
 #include <fmt/format.h>
 
 #include "chip26_a0/EntryLayout.h"
+#include "plexo/Addresses.h"
 
 namespace chip26_a0::layout {
 
-// The longest address text: an IPv6 address with a dotted quad.
-inline constexpr std::size_t kAddressTextMax = 45;
-
 // Writes the address an address field holds ("10.1.2.3", "2001:db8::1", "02:00:00:aa:bb:cc") at
-// `to`, which has room for kAddressTextMax bytes, and returns its end; `to` itself, writing
-// nothing, for a number field. The text is the one Plexo's formatters write, written here
-// without a format string: the JSON form writes one for every address field of every entry.
+// `to`, which has room for Plexo::kAddressTextMax bytes, and returns its end; `to` itself, writing
+// nothing, for a number field (Plexo's text of the address, without a format string: the JSON
+// form writes one for every address field of every entry).
 char* writeAddress(char* to, FieldKind kind, FieldValue const& value);
 
 // Appends the address an address field holds; returns false, appending nothing, for a number

@@ -128,7 +128,7 @@ class Cursor {
 // What a record can take beside its texts: its numbers and punctuation, per field (with its
 // address) and per command (with its data words).
 constexpr std::size_t kOfferRoom = 640;
-constexpr std::size_t kFieldRoom = 96 + chip26_a0::layout::kAddressTextMax;
+constexpr std::size_t kFieldRoom = 96 + Plexo::kAddressTextMax;
 constexpr std::size_t kCommandRoom = 320 + 8 * ZuriAsicUtils::SchanCmd::kMaxWords;
 
 class JsonPrinter final : public Printer {
