@@ -7,6 +7,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include <fmt/format.h>
 #include <simdjson.h>
@@ -160,6 +161,41 @@ TEST(DirectRead, TakesUsualLinesItselfAndLeavesTheOthers) {
                   line),
               c.direct)
         << c.line;
+  }
+}
+
+// A block's lines are the block reader's own while each holds one document; from the first line
+// that does not (two values here), it gives up the rest of the block, read line by line.
+TEST(DirectRead, TakesABlockOfUsualLinesUpToTheFirstUnusualOne) {
+  std::string const usual = R"({"table": "EedbOutrif", "unitId": 1, "entry": {"key": 1}})";
+  struct {
+    std::vector<std::string> lines;
+    std::vector<bool> taken;
+  } const cases[] = {
+      {{usual, usual, usual}, {true, true, true}},
+      {{usual, usual + " {}", usual}, {true, false, false}},
+      {{usual, R"({"table": "EedbOutrif", "entry":)", R"({"key": 1}})", usual},
+       {true, false, false, false}},
+      {{usual, R"({"table": "EedbOutrif", "expect": {"refused": true}})", usual},
+       {true, false, false}},
+  };
+  for (auto const& c : cases) {
+    std::string block;
+    std::vector<std::size_t> starts;
+    for (auto const& line : c.lines) {
+      starts.push_back(block.size());
+      block += line + "\n";
+    }
+    std::size_t const size = block.size();
+    block.append(simdjson::SIMDJSON_PADDING, ' ');
+    eedb::replay::BlockReader reader;
+    reader.start(std::string_view(block.data(), size));
+    for (std::size_t i = 0; i < c.lines.size(); ++i) {
+      LogLine line;
+      EXPECT_EQ(reader.read(std::string_view(block.data() + starts[i], c.lines[i].size()), line),
+                c.taken[i])
+          << "line " << i + 1 << " of " << block;
+    }
   }
 }
 

@@ -3,7 +3,9 @@
 // name as written (a name written with escapes matches none, and the line goes to the catalogue).
 #include "EntryReader.h"
 
+#include <algorithm>
 #include <array>
+#include <bit>
 #include <cstddef>
 #include <cstring>
 #include <tuple>
@@ -221,11 +223,12 @@ bool readEntry(ondemand::value& fields, ZuriErrm::AnyLogEntry& entry) {
   return true;
 }
 
-bool readLine(ondemand::parser& parser, std::string_view line, LogLine& out) {
-  ondemand::document doc;
-  if (parser.iterate(line.data(), line.size(), line.size() + simdjson::SIMDJSON_PADDING).get(doc)) {
-    return false;
-  }
+namespace {
+
+// The line's document (a document of its own, or one of a block's) read into `out`; `ends(doc)`,
+// once the line's object is read, says whether nothing of the line follows it.
+template <class Document, class Ends>
+bool readDocument(Document& doc, LogLine& out, Ends const& ends) {
   ondemand::object members;
   if (doc.get_object().get(members)) return false;
   ZuriErrm::TableInfo const* table = nullptr;
@@ -272,8 +275,7 @@ bool readLine(ondemand::parser& parser, std::string_view line, LogLine& out) {
       }
     }
   }
-  // Nothing may follow the line's object.
-  if (doc.current_location().error() != simdjson::OUT_OF_BOUNDS) return false;
+  if (!ends(doc)) return false;
   bool const hasUnit = (given & (1u << kUnit)) != 0;
   if (table == nullptr || (hasUnit && (given & (1u << kUnitId)) != 0)) return false;
   if ((given & (1u << kEntry)) == 0) {
@@ -287,6 +289,69 @@ bool readLine(ondemand::parser& parser, std::string_view line, LogLine& out) {
                        : Asic::UnitId(static_cast<std::uint16_t>(unitId));
   out.flags = flags;
   return true;
+}
+
+bool isJsonSpace(char c) noexcept {
+  return c == ' ' || c == '\n' || c == '\r' || c == '\t';
+}
+
+}  // namespace
+
+bool readLine(ondemand::parser& parser, std::string_view line, LogLine& out) {
+  ondemand::document doc;
+  if (parser.iterate(line.data(), line.size(), line.size() + simdjson::SIMDJSON_PADDING).get(doc)) {
+    return false;
+  }
+  // Nothing may follow the line's object.
+  return readDocument(doc, out, [](ondemand::document& d) {
+    return d.current_location().error() == simdjson::OUT_OF_BOUNDS;
+  });
+}
+
+void BlockReader::start(std::string_view lines) {
+  end_ = nullptr;
+  if (lines.empty()) return;
+  // One capacity for every block of a stream, mostly: the parser's buffers are made again
+  // whenever it changes.
+  std::size_t const batch =
+      std::bit_ceil(std::max(lines.size(), simdjson::dom::MINIMAL_BATCH_SIZE));
+  if (parser_.iterate_many(lines.data(), lines.size(), std::max(batch, batch_)).get(stream_)) {
+    return;
+  }
+  batch_ = std::max(batch, batch_);
+  at_ = stream_.begin();
+  begin_ = lines.data();
+  end_ = lines.data() + lines.size();
+}
+
+bool BlockReader::read(std::string_view line, LogLine& out) {
+  if (end_ == nullptr) return false;
+  char const* const lineEnd = line.data() + line.size();
+  auto const taken = [&] {
+    if (!(at_ != stream_.end())) return false;
+    auto doc = *at_;
+    if (doc.error()) return false;
+    // The document starts in this line (not in a line the caller skipped, blank or too long)...
+    char const* const first = begin_ + at_.current_index();
+    if (first < line.data() || first >= lineEnd) return false;
+    // ... and ends in it: what follows its object (the next document, or the block's end) lies
+    // past the line's end, with only white space between.
+    if (!readDocument(doc.value_unsafe(), out, [&](ondemand::document_reference& d) {
+          auto const next = d.current_location();
+          char const* after = end_;
+          if (next.error() != simdjson::OUT_OF_BOUNDS) {
+            if (next.error()) return false;
+            after = next.value_unsafe();
+          }
+          return after >= lineEnd && std::all_of(lineEnd, after, isJsonSpace);
+        })) {
+      return false;
+    }
+    ++at_;
+    return true;
+  }();
+  if (!taken) end_ = nullptr;  // the rest of the block line by line
+  return taken;
 }
 
 }  // namespace eedb::replay
