@@ -82,6 +82,16 @@ constexpr Entry kEntries[] = {
      R"({"viewType": 0, "etpsSrv6150": {"nofSids": 3}, "etpsDataSid150": {"sid": "::1"}})", false},
     {"EedbSrv6", R"({"viewType": 0, "etpsSrv6150": {"nofSids": 1, "nofSids": 2}})", false},
     {"EedbSrv6", R"({"viewType": 256})", false},
+    // Names that share their first bytes, in any order; one name the start of another; names
+    // longer than a word or two.
+    {"EedbMplsTunnelTable",
+     R"({"label6": 6, "label2": 2, "label1": 1, "nextOutlifPointer": 9, "lifAhpMpls": 1})", true},
+    {"EedbMplsTunnelTable", R"({"label": 1})", false},
+    {"EedbMplsTunnelTable", R"({"label12": 1})", false},
+    {"EedbMplsTunnelTable", R"({"nextOutlifPointe": 1})", false},
+    {"EedbMplsTunnelTable", R"({"nextOutlifPointerX": 1})", false},
+    {"EedbMplsTunnelTable", R"({"nextOutlifPointer": 1, "label3": 3, "nextOutlifPointer": 2})",
+     false},
 };
 
 TEST(DirectRead, TakesTheUsualEntriesAndReadsThemAsTheCatalogueDoes) {
@@ -146,6 +156,12 @@ TEST(DirectRead, TakesUsualLinesItselfAndLeavesTheOthers) {
            "entry": {"key": 1, "viewType": 1, "fodo": 2}})",
        true},
       {R"({"unitId": 3, "table": "EedbArpTable", "tableDelete": true})", true},
+      {R"({"tableDelete": true, "unit": {"instance": 1, "fap": 2}, "table": "EedbArpTable"})",
+       true},
+      {R"({"table": "EedbArpTable", "unitI": 3})", false},
+      {R"({"table": "EedbArpTable", "tableDelet": true})", false},
+      {R"({"table": "EedbArpTable", "unit": {"fap": 1, "fap": 2}})", false},
+      {R"({"table": "EedbArpTable", "unit": {"fa": 1}})", false},
       {R"({"table": "EedbOutrif", "entry": {"key": 1}, "expect": {"util": "EedbOutrifUtil"}})",
        false},
       {R"({"entry": {"key": 1}, "table": "EedbOutrif"})", false},
