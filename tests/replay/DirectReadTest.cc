@@ -180,15 +180,16 @@ TEST(DirectRead, TakesUsualLinesItselfAndLeavesTheOthers) {
   }
 }
 
-// A block's lines are the block reader's own while each holds one document; from the first line
-// that does not (two values here), it gives up the rest of the block, read line by line.
+// A block's lines are the block reader's own while each holds one document (the last one aside);
+// from the first line that does not (two values here), it gives up the rest of the block, read
+// line by line.
 TEST(DirectRead, TakesABlockOfUsualLinesUpToTheFirstUnusualOne) {
   std::string const usual = R"({"table": "EedbOutrif", "unitId": 1, "entry": {"key": 1}})";
   struct {
     std::vector<std::string> lines;
     std::vector<bool> taken;
   } const cases[] = {
-      {{usual, usual, usual}, {true, true, true}},
+      {{usual, usual, usual}, {true, true, false}},  // the last is readLine's
       {{usual, usual + " {}", usual}, {true, false, false}},
       {{usual, R"({"table": "EedbOutrif", "entry":)", R"({"key": 1}})", usual},
        {true, false, false, false}},

@@ -135,7 +135,8 @@ std::vector<std::string> readStream(std::string const& data, std::size_t block, 
 // Lines whose structure is found a block at a time read as each line alone does, whatever
 // stands between usual lines: every refused line, a line of two values, a value over two lines,
 // blank and white lines, an unclosed text that runs into the next line, bytes that are not
-// UTF-8, a line too long, "\r\n" line ends; blocks that cut lines or hold them all.
+// UTF-8, a line too long, "\r\n" line ends, an unfinished value after a line's object (last in
+// the stream too); blocks that cut lines or hold them all.
 TEST(LineParser, ReadsLinesFoundABlockAtATimeAsEachAlone) {
   std::string const usual =
       R"({"table": "EedbOutrif", "unit": {"fap": 1, "instance": 0}, "delete": false, )"
@@ -158,14 +159,20 @@ TEST(LineParser, ReadsLinesFoundABlockAtATimeAsEachAlone) {
            R"({"table": "EedbOutrif", "entry": {"key": 1}, "expect": {"refused": true}})",
            usual + std::string(400, ' '),
            usual + "\r",
+           usual + "{{",
+           usual + R"({"a": {})",
        }) {
     between.push_back(text);
   }
   for (std::string const& text : between) {
-    std::string const data = usual + "\n" + usual + "\n" + text + "\n" + usual + "\n" + usual;
-    for (std::size_t block : {std::size_t{200}, std::size_t{4096}}) {
-      EXPECT_EQ(readStream(data, block, true), readStream(data, block, false))
-          << "block " << block << ": " << text;
+    // Between usual lines, and last.
+    for (std::string const& data :
+         {usual + "\n" + usual + "\n" + text + "\n" + usual + "\n" + usual,
+          usual + "\n" + usual + "\n" + text}) {
+      for (std::size_t block : {std::size_t{200}, std::size_t{4096}}) {
+        EXPECT_EQ(readStream(data, block, true), readStream(data, block, false))
+            << "block " << block << ": " << text;
+      }
     }
   }
 }

@@ -359,7 +359,7 @@ bool readLine(ondemand::parser& parser, std::string_view line, LogLine& out) {
 }
 
 void BlockReader::start(std::string_view lines) {
-  end_ = nullptr;
+  taking_ = false;
   if (lines.empty()) return;
   // One capacity for every block of a stream, mostly: the parser's buffers are made again
   // whenever it changes.
@@ -371,11 +371,11 @@ void BlockReader::start(std::string_view lines) {
   batch_ = std::max(batch, batch_);
   at_ = stream_.begin();
   begin_ = lines.data();
-  end_ = lines.data() + lines.size();
+  taking_ = true;
 }
 
 bool BlockReader::read(std::string_view line, LogLine& out) {
-  if (end_ == nullptr) return false;
+  if (!taking_) return false;
   char const* const lineEnd = line.data() + line.size();
   auto const taken = [&] {
     if (!(at_ != stream_.end())) return false;
@@ -384,23 +384,21 @@ bool BlockReader::read(std::string_view line, LogLine& out) {
     // The document starts in this line (not in a line the caller skipped, blank or too long)...
     char const* const first = begin_ + at_.current_index();
     if (first < line.data() || first >= lineEnd) return false;
-    // ... and ends in it: what follows its object (the next document, or the block's end) lies
-    // past the line's end, with only white space between.
+    // ... and ends in it: the next document starts past the line's end, with only white space
+    // between. (The last document of the block is the line's alone to judge: the first stage
+    // drops what it takes for an unfinished document at the end of the block, which may stand
+    // in the same line.)
     if (!readDocument(doc.value_unsafe(), out, [&](ondemand::document_reference& d) {
-          auto const next = d.current_location();
-          char const* after = end_;
-          if (next.error() != simdjson::OUT_OF_BOUNDS) {
-            if (next.error()) return false;
-            after = next.value_unsafe();
-          }
-          return after >= lineEnd && std::all_of(lineEnd, after, isJsonSpace);
+          char const* next = nullptr;
+          if (d.current_location().get(next)) return false;
+          return next >= lineEnd && std::all_of(lineEnd, next, isJsonSpace);
         })) {
       return false;
     }
     ++at_;
     return true;
   }();
-  if (!taken) end_ = nullptr;  // the rest of the block line by line
+  taking_ = taken;  // once false, the rest of the block line by line
   return taken;
 }
 

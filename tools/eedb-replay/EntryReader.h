@@ -41,8 +41,9 @@ bool readLine(simdjson::ondemand::parser& parser, std::string_view line, LogLine
 // structure of the text) run once over the block instead of once per line: that stage has a
 // fixed cost per call that is a fifth of a usual line's reading. A line is taken only when its
 // document starts and ends within it (what the first stage finds in such a line is what it finds
-// in the line alone); at the first line it cannot take, for whatever reason, it gives up the
-// block, and the caller reads that line and the rest of the block one by one, as readLine does.
+// in the line alone, and the block's last line is left to readLine); at the first line it cannot
+// take, for whatever reason, it gives up the block, and the caller reads that line and the rest
+// of the block one by one, as readLine does.
 class BlockReader {
  public:
   // `lines`: whole lines of the stream, followed by simdjson::SIMDJSON_PADDING readable bytes,
@@ -58,7 +59,7 @@ class BlockReader {
   simdjson::ondemand::document_stream::iterator at_;
   std::size_t batch_ = 0;
   char const* begin_ = nullptr;
-  char const* end_ = nullptr;  // null: no block, or given up
+  bool taking_ = false;  // false: no block, or given up
 };
 
 }  // namespace eedb::replay
