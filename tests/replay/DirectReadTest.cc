@@ -7,6 +7,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include <fmt/format.h>
 #include <simdjson.h>
@@ -81,6 +82,16 @@ constexpr Entry kEntries[] = {
      R"({"viewType": 0, "etpsSrv6150": {"nofSids": 3}, "etpsDataSid150": {"sid": "::1"}})", false},
     {"EedbSrv6", R"({"viewType": 0, "etpsSrv6150": {"nofSids": 1, "nofSids": 2}})", false},
     {"EedbSrv6", R"({"viewType": 256})", false},
+    // Names that share their first bytes, in any order; one name the start of another; names
+    // longer than a word or two.
+    {"EedbMplsTunnelTable",
+     R"({"label6": 6, "label2": 2, "label1": 1, "nextOutlifPointer": 9, "lifAhpMpls": 1})", true},
+    {"EedbMplsTunnelTable", R"({"label": 1})", false},
+    {"EedbMplsTunnelTable", R"({"label12": 1})", false},
+    {"EedbMplsTunnelTable", R"({"nextOutlifPointe": 1})", false},
+    {"EedbMplsTunnelTable", R"({"nextOutlifPointerX": 1})", false},
+    {"EedbMplsTunnelTable", R"({"nextOutlifPointer": 1, "label3": 3, "nextOutlifPointer": 2})",
+     false},
 };
 
 TEST(DirectRead, TakesTheUsualEntriesAndReadsThemAsTheCatalogueDoes) {
@@ -145,6 +156,12 @@ TEST(DirectRead, TakesUsualLinesItselfAndLeavesTheOthers) {
            "entry": {"key": 1, "viewType": 1, "fodo": 2}})",
        true},
       {R"({"unitId": 3, "table": "EedbArpTable", "tableDelete": true})", true},
+      {R"({"tableDelete": true, "unit": {"instance": 1, "fap": 2}, "table": "EedbArpTable"})",
+       true},
+      {R"({"table": "EedbArpTable", "unitI": 3})", false},
+      {R"({"table": "EedbArpTable", "tableDelet": true})", false},
+      {R"({"table": "EedbArpTable", "unit": {"fap": 1, "fap": 2}})", false},
+      {R"({"table": "EedbArpTable", "unit": {"fa": 1}})", false},
       {R"({"table": "EedbOutrif", "entry": {"key": 1}, "expect": {"util": "EedbOutrifUtil"}})",
        false},
       {R"({"entry": {"key": 1}, "table": "EedbOutrif"})", false},
@@ -160,6 +177,42 @@ TEST(DirectRead, TakesUsualLinesItselfAndLeavesTheOthers) {
                   line),
               c.direct)
         << c.line;
+  }
+}
+
+// A block's lines are the block reader's own while each holds one document (the last one aside);
+// from the first line that does not (two values here), it gives up the rest of the block, read
+// line by line.
+TEST(DirectRead, TakesABlockOfUsualLinesUpToTheFirstUnusualOne) {
+  std::string const usual = R"({"table": "EedbOutrif", "unitId": 1, "entry": {"key": 1}})";
+  struct {
+    std::vector<std::string> lines;
+    std::vector<bool> taken;
+  } const cases[] = {
+      {{usual, usual, usual}, {true, true, false}},  // the last is readLine's
+      {{usual, usual + " {}", usual}, {true, false, false}},
+      {{usual, R"({"table": "EedbOutrif", "entry":)", R"({"key": 1}})", usual},
+       {true, false, false, false}},
+      {{usual, R"({"table": "EedbOutrif", "expect": {"refused": true}})", usual},
+       {true, false, false}},
+  };
+  for (auto const& c : cases) {
+    std::string block;
+    std::vector<std::size_t> starts;
+    for (auto const& line : c.lines) {
+      starts.push_back(block.size());
+      block += line + "\n";
+    }
+    std::size_t const size = block.size();
+    block.append(simdjson::SIMDJSON_PADDING, ' ');
+    eedb::replay::BlockReader reader;
+    reader.start(std::string_view(block.data(), size));
+    for (std::size_t i = 0; i < c.lines.size(); ++i) {
+      LogLine line;
+      EXPECT_EQ(reader.read(std::string_view(block.data() + starts[i], c.lines[i].size()), line),
+                c.taken[i])
+          << "line " << i + 1 << " of " << block;
+    }
   }
 }
 

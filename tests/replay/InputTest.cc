@@ -87,6 +87,96 @@ TEST(Refusals, EachInputOfTheListIsRefusedWithItsMessage) {
   EXPECT_EQ(checked, 101u);
 }
 
+// The [line] inputs of refusals.txt.
+std::vector<std::string> refusedLines() {
+  std::ifstream list(EEDB_REPLAY_TESTS_DIR "/refusals.txt");
+  std::vector<std::string> lines;
+  std::string reader, text;
+  while (std::getline(list, text)) {
+    if (text.empty() || text.starts_with('#') || text.starts_with("=> ")) continue;
+    if (text.starts_with('[') && text.ends_with(']') && text.find(' ') == std::string::npos) {
+      reader = text;
+    } else if (reader == "[line]") {
+      lines.push_back(text);
+    }
+  }
+  return lines;
+}
+
+// What each line of `data` reads to, read from a pipe in blocks of `block` bytes as the tool
+// reads its input (blank lines left out, lines over 400 bytes refused unread); `ahead`: the
+// reader's whole lines go to the parser at each read, so that it finds their structure at once.
+std::vector<std::string> readStream(std::string const& data, std::size_t block, bool ahead) {
+  int fds[2];
+  EXPECT_EQ(::pipe(fds), 0);
+  EXPECT_EQ(::write(fds[1], data.data(), data.size()), static_cast<ssize_t>(data.size()));
+  ::close(fds[1]);
+  LineReader reader(fds[0], {}, block, 400);
+  LineParser parser;
+  std::vector<std::string> lines;
+  std::size_t reads = 0;
+  std::string_view line;
+  while (reader.next(line)) {
+    if (ahead && reader.reads() != reads) {
+      reads = reader.reads();
+      parser.linesAhead(reader.wholeLines());
+    }
+    if (reader.overlong()) {
+      lines.push_back(fmt::format("{}: <overlong>", reader.lineNumber()));
+    } else if (line.find_first_not_of(" \t") != std::string_view::npos) {
+      lines.push_back(fmt::format("{}: {}", reader.lineNumber(),
+                                  eedb::replay::testing::readInPlace(parser, line)));
+    }
+  }
+  ::close(fds[0]);
+  return lines;
+}
+
+// Lines whose structure is found a block at a time read as each line alone does, whatever
+// stands between usual lines: every refused line, a line of two values, a value over two lines,
+// blank and white lines, an unclosed text that runs into the next line, bytes that are not
+// UTF-8, a line too long, "\r\n" line ends, an unfinished value after a line's object (last in
+// the stream too); blocks that cut lines or hold them all.
+TEST(LineParser, ReadsLinesFoundABlockAtATimeAsEachAlone) {
+  std::string const usual =
+      R"({"table": "EedbOutrif", "unit": {"fap": 1, "instance": 0}, "delete": false, )"
+      R"("entry": {"key": 7, "viewType": 1, "fodo": 2}})";
+  std::vector<std::string> between = refusedLines();
+  ASSERT_GT(between.size(), 50u);
+  for (std::string text : std::initializer_list<std::string>{
+           usual + " " + usual,
+           R"({"table": "EedbOutrif", "entry": {)"
+           "\n"
+           R"("key": 1}})",
+           std::string(),
+           std::string(" \t "),
+           "\r",
+           " " + usual + "\t",
+           R"({"table": "EedbOutrif", "entry": {"fodo": "1}})",
+           R"({"table": "EedbOutrif", "entry": {"key": ")"
+           "\xff"
+           R"("}})",
+           R"({"table": "EedbOutrif", "entry": {"key": 1}, "expect": {"refused": true}})",
+           usual + std::string(400, ' '),
+           usual + "\r",
+           usual + "{{",
+           usual + R"({"a": {})",
+       }) {
+    between.push_back(text);
+  }
+  for (std::string const& text : between) {
+    // Between usual lines, and last.
+    for (std::string const& data :
+         {usual + "\n" + usual + "\n" + text + "\n" + usual + "\n" + usual,
+          usual + "\n" + usual + "\n" + text}) {
+      for (std::size_t block : {std::size_t{200}, std::size_t{4096}}) {
+        EXPECT_EQ(readStream(data, block, true), readStream(data, block, false))
+            << "block " << block << ": " << text;
+      }
+    }
+  }
+}
+
 // Expected field names are checked for a duplicate as they come, a few by a scan and many in a
 // set: either way every duplicate is caught and quoted as an excerpt, and a line of 100,000
 // distinct names is read in about the time of its bytes.

@@ -33,18 +33,23 @@ inline LogLine parseLine(std::string_view text) {
 }
 
 // What a line reads to with the given parser (table, unit, flags, expectation and entry), or why
-// it is refused.
-inline std::string readAs(LineParser& parser, std::string_view text) {
-  std::string padded(text);
-  padded.append(simdjson::SIMDJSON_PADDING, ' ');
+// it is refused; the line is followed by the JSON parser's padding, as LineReader hands it out.
+inline std::string readInPlace(LineParser& parser, std::string_view text) {
   LogLine line;
   try {
-    parser.parse(std::string_view(padded.data(), text.size()), line);
+    parser.parse(text, line);
   } catch (ZuriErrm::InputError const& e) {
     return fmt::format("refused: {}", e.message());
   }
   return fmt::format("{} unit {:#x} flags {} expect {}: {}", line.table->name, line.unitId.value(),
                      line.flags, line.hasExpect, ZuriErrm::describe(line.entry));
+}
+
+// The same, of a line held in a padded copy.
+inline std::string readAs(LineParser& parser, std::string_view text) {
+  std::string padded(text);
+  padded.append(simdjson::SIMDJSON_PADDING, ' ');
+  return readInPlace(parser, std::string_view(padded.data(), text.size()));
 }
 
 // Feeds a line to the run as LineReader hands it out: followed by the JSON parser's padding.

@@ -353,7 +353,7 @@ void LineParser::Reader::read(dom::element const& doc, LogLine& out) const {
 }
 
 void LineParser::parse(std::string_view line, LogLine& out) {
-  if (direct_ && readLine(onDemand_, line, out)) return;
+  if (direct_ && (block_.read(line, out) || readLine(onDemand_, line, out))) return;
   // Not a usual line, or one with a fault: read whole, as a document, to say which.
   dom::element doc;
   if (auto const error = parser_.parse(line.data(), line.size(), false).get(doc)) {
@@ -500,6 +500,7 @@ char* LineReader::findLineEnd() {
 
 void LineReader::handOut(std::string_view& line, std::size_t length, std::size_t consumed) {
   char* const first = buffer_.data() + begin_;
+  lineBegin_ = begin_;
   begin_ += consumed;
   scanned_ = 0;
   ++lineNumber_;
@@ -540,7 +541,21 @@ bool LineReader::next(std::string_view& line) {
   }
 }
 
+std::string_view LineReader::wholeLines() const noexcept {
+  if (overlong_) return {};
+  char const* const from = buffer_.data() + lineBegin_;
+  if (eof_) return {from, end_ - lineBegin_};
+  // Up to the last line end read: the line handed out has its own, before begin_.
+  char const separator = lineEnd_ == LineEnd::cr ? '\r' : '\n';
+  auto const* const last =
+      static_cast<char const*>(memrchr(buffer_.data() + begin_, separator, end_ - begin_));
+  std::size_t const to =
+      last != nullptr ? static_cast<std::size_t>(last + 1 - buffer_.data()) : begin_;
+  return {from, to - lineBegin_};
+}
+
 void LineReader::fill() {
+  ++reads_;
   // Keep the unfinished line at the front and make room for one more block after it.
   std::size_t const kept = end_ - begin_;
   if (begin_ != 0) std::memmove(buffer_.data(), buffer_.data() + begin_, kept);

@@ -14,6 +14,7 @@
 
 #include <simdjson.h>
 
+#include "EntryReader.h"
 #include "Expect.h"
 #include "asic/Types.h"
 #include "replay_support/Catalog.h"
@@ -56,12 +57,19 @@ class LineParser {
   // the line is JSON and its "expect" member could be read) and, once it named a known table,
   // that table (`table` is left as it was before then: the caller clears it).
   void parse(std::string_view line, LogLine& out);
+  // The lines that parse() is given next, in order (some may be left out), and the rest of them,
+  // held in one buffer as LineReader::wholeLines() gives them, until the next call: their JSON
+  // structure is found once for all of them (BlockReader).
+  void linesAhead(std::string_view lines) {
+    if (direct_) block_.start(lines);
+  }
 
  private:
   class Reader;
   void parseWithBigNumbers(std::string_view line, LogLine& out, simdjson::error_code error);
 
   bool direct_;
+  BlockReader block_;
   simdjson::ondemand::parser onDemand_;
   simdjson::dom::parser parser_;
   std::string rewritten_;  // a line whose numbers beyond 64 bits are marked as such
@@ -98,6 +106,11 @@ class LineReader {
   bool overlong() const noexcept { return overlong_; }
   std::size_t overlongLength() const noexcept { return overlongLength_; }
   std::size_t maxLine() const noexcept { return maxLine_; }
+  // The line last handed out and the whole lines after it read so far, in place, followed by
+  // SIMDJSON_PADDING readable bytes (empty when that line was too long). They stay where they
+  // are until the reader reads again, which reads() tells.
+  std::string_view wholeLines() const noexcept;
+  std::size_t reads() const noexcept { return reads_; }
 
  private:
   enum class LineEnd : std::uint8_t { unknown, lf, cr };
@@ -130,6 +143,8 @@ class LineReader {
   bool overlong_ = false;
   std::size_t overlongLength_ = 0;
   std::size_t lineNumber_ = 0;
+  std::size_t lineBegin_ = 0;  // where the line last handed out starts
+  std::size_t reads_ = 0;
 };
 
 }  // namespace eedb::replay

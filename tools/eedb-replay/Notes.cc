@@ -118,22 +118,22 @@ void ProgrammedCheck::checkOwners(LogLine const& line, std::size_t util, OfferRe
   for (auto const& cmd : result.cmds) {
     std::uint64_t const key = placeKey(memoryNumber(cmd.memory), cmd);
     bool const clear = cmd.op == ZuriAsicUtils::SchanCmd::Op::clear;
-    // One probe of the table per command: the place found, or made with this offer as owner.
     Owner const self{static_cast<std::uint16_t>(table), static_cast<std::uint16_t>(util),
                      cmd.resultType};
-    auto const [place, added] = owners_.try_emplace(key, self);
-    if (!added && place->second.table != self.table && !result.overwrites) {
-      auto const& previous = utils[place->second.util];
-      auto const* format = chip26_a0::mdb::formatByCode(place->second.format);
+    std::unique_ptr<Page>& page = owners_[key / kPagePlaces];
+    if (!page) {
+      page = std::make_unique<Page>();
+      page->fill({kNoOwner, 0, 0});
+    }
+    Owner& place = (*page)[key % kPagePlaces];
+    if (place.table != kNoOwner && place.table != self.table && !result.overwrites) {
+      auto const& previous = utils[place.util];
+      auto const* format = chip26_a0::mdb::formatByCode(place.format);
       result.overwrites =
           OverwriteNote{previous.name, previous.shortName,
                         format != nullptr ? format->name : std::string_view(), clear};
     }
-    if (clear) {
-      owners_.erase(place);
-    } else {
-      place->second = self;
-    }
+    place = clear ? Owner{kNoOwner, 0, 0} : self;
   }
 }
 

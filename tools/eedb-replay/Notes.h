@@ -10,6 +10,7 @@
 // view moves from one utility to its sibling).
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -70,12 +71,18 @@ class ProgrammedCheck {
   };
   std::vector<ViewSelector> views_;
   struct Owner {
-    std::uint16_t table;  // TableInfo::index of the software table
+    std::uint16_t table;  // TableInfo::index of the software table; kNoOwner: none
     std::uint16_t util;   // index into Session::utils()
     std::uint8_t format;  // the result type written
   };
+  static constexpr std::uint16_t kNoOwner = 0xFFFF;
+  // The owners of the places of a hardware table, in pages of neighbouring indexes, so that the
+  // map is looked up by page (few, and met again and again) and not once per place written (as
+  // many as the entries, each a new slot): a stream's keys tend to be near each other.
+  static constexpr std::size_t kPagePlaces = 1024;
+  using Page = std::array<Owner, kPagePlaces>;
   std::vector<std::string_view> memories_;  // the memories met, by their number in the keys
-  absl::flat_hash_map<std::uint64_t, Owner> owners_;
+  absl::flat_hash_map<std::uint64_t, std::unique_ptr<Page>> owners_;  // by place key / kPagePlaces
 };
 
 }  // namespace eedb::replay

@@ -56,6 +56,9 @@ class Run {
   // readable bytes (as LineReader hands it out, or a simdjson::padded_string). The outcome and
   // the offers in it are valid until the next line.
   LineOutcome const& line(std::string_view text, std::size_t number);
+  // The lines that line() is given next, as LineParser::linesAhead() takes them: a reader's
+  // whole lines, from the next line's start, each time it has read more.
+  void linesAhead(std::string_view lines) { parser_.linesAhead(lines); }
   // A line longer than the maximum, refused unread.
   LineOutcome const& overlong(std::size_t number, std::size_t length, std::size_t maxLine);
 

@@ -212,8 +212,14 @@ bool forEachLine(Printer& printer, std::vector<std::string> const& files, std::s
 // Feeds every input's lines to the run.
 bool feed(Run& run, Printer& printer, std::vector<std::string> const& files,
           std::size_t maxLineLength) {
+  // The reader's lines are handed to the run ahead, once per read of each input.
+  std::pair<std::size_t, std::size_t> ahead{files.size(), 0};
   return forEachLine(printer, files, maxLineLength,
-                     [&](LineReader const& reader, std::string_view text, std::size_t) {
+                     [&](LineReader const& reader, std::string_view text, std::size_t file) {
+                       if (std::pair(file, reader.reads()) != ahead) {
+                         ahead = {file, reader.reads()};
+                         run.linesAhead(reader.wholeLines());
+                       }
                        if (reader.overlong()) {
                          run.overlong(reader.lineNumber(), reader.overlongLength(),
                                       reader.maxLine());
