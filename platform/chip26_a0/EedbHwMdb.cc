@@ -31,6 +31,20 @@ SchanCmds EedbHwMdb::clearTable(SchanAccel::FapId fapId) {
   return cmds;
 }
 
+void EedbHwMdb::schanCmdsWithNullFap(SchanCmds& cmds, HwShadowKey shadowKey, EntryKey const& key,
+                                     unsigned sizeBits, Entry const* own) const {
+  if (sizeBits == 0) return;
+  detail::requireCommandBits(kTableType, sizeBits);
+  auto const* seen = own != nullptr ? own : shadow_.findCommon(shadowKey, key.value());
+  if (seen != nullptr && seen->hasFormat()) {
+    encodeInto(cmds.emplace_back(), shadowKey, *seen);
+  } else {
+    cmds.push_back(
+        detail::schanCmdFor(SchanCmd::Op::clear, shadowKey, kMemory, key.value(), 0, sizeBits));
+  }
+  if (shadowKey.fapId().isNull()) rewriteOverrides(cmds, shadowKey, key, sizeBits);
+}
+
 void EedbHwMdb::rewriteOverrides(SchanCmds& cmds, HwShadowKey shadowKey, EntryKey const& key,
                                  unsigned sizeBits) const {
   shadow_.forEachOverride(shadowKey, key.value(), [&](HwShadowKey own, Entry const& entry) {

@@ -86,21 +86,24 @@ class EedbHwMdb : public ZuriAsicUtils::HwCommonTableBase,
   }
   // The same, given the shadow key's own entry at the key as the change left it (nullptr when it
   // holds none): a log entry's pass has it at hand and does not look it up again.
+  // A single FAP's change while the table holds no null-FAP entry, the usual case, is written
+  // without a call (and so without saving registers); the null FAP's entries take the whole way.
   ZuriAsicUtils::SchanCmds schanCmdsOf(ZuriAsicUtils::HwShadowKey shadowKey, EntryKey const& key,
                                        unsigned sizeBits, Entry const* own) const {
     using ZuriAsicUtils::SchanCmd;
     ZuriAsicUtils::SchanCmds cmds;  // built in place: the list's inline slots hold the command
+    if (shadowKey.fapId().isNull() || (own == nullptr && shadow_.hasNullFap())) [[unlikely]] {
+      schanCmdsWithNullFap(cmds, shadowKey, key, sizeBits, own);
+      return cmds;
+    }
     if (sizeBits == 0) return cmds;
     detail::requireCommandBits(kTableType, sizeBits);
-    auto const* seen = own != nullptr ? own : shadow_.findCommon(shadowKey, key.value());
-    if (seen != nullptr && seen->hasFormat()) {
-      encodeInto(cmds.emplace_back(), shadowKey, *seen);
+    if (own != nullptr && own->hasFormat()) {
+      encodeInto(cmds.emplace_back(), shadowKey, *own);
     } else {
       cmds.push_back(
           detail::schanCmdFor(SchanCmd::Op::clear, shadowKey, kMemory, key.value(), 0, sizeBits));
     }
-    if (shadowKey.fapId().isNull()) [[unlikely]]
-      rewriteOverrides(cmds, shadowKey, key, sizeBits);
     return cmds;
   }
 
@@ -137,6 +140,10 @@ class EedbHwMdb : public ZuriAsicUtils::HwCommonTableBase,
   static std::optional<Entry> decode(ZuriAsicUtils::SchanCmd const& cmd);
 
  private:
+  // schanCmdsOf where the null FAP's entries count: a single FAP without an entry of its own
+  // reads the null FAP's; a null-FAP command is followed by every single FAP's own entry.
+  void schanCmdsWithNullFap(ZuriAsicUtils::SchanCmds& cmds, ZuriAsicUtils::HwShadowKey shadowKey,
+                            EntryKey const& key, unsigned sizeBits, Entry const* own) const;
   // After a null-FAP command at the key, which every FAP runs: each single FAP's own entry again.
   void rewriteOverrides(ZuriAsicUtils::SchanCmds& cmds, ZuriAsicUtils::HwShadowKey shadowKey,
                         EntryKey const& key, unsigned sizeBits) const;

@@ -145,6 +145,9 @@ class ShadowStore {
     return it == unit->end() ? nullptr : &*it;
   }
 
+  // Whether a set of the null FAP exists: until then no single FAP falls back to it.
+  bool hasNullFap() const noexcept { return hasNullFap_; }
+
   // Calls visit(HwShadowKey, Entry const&) for the entry at the key of every single FAP of the
   // shadow key's instance, in ascending FAP order.
   template <class Visit>

@@ -147,7 +147,7 @@ class UtilAccessor {
       table.prefetchEntry(place.shadowKey, key);
       std::uint32_t size = 0;
       if constexpr (Family::kDeleteTranslates) {
-        size = Rules::translate(*util_, wrapper, place.hwKey).entrySizeBits();
+        size = Rules::translatedSize(*util_, wrapper, place.hwKey);
       }
       // The chip holds the entry in the format it was added with; a delete of another view (a
       // table delete that carries only its key) must still clear all of it: the stored entry's
@@ -168,7 +168,7 @@ class UtilAccessor {
     }
 
     auto* const stored = table.entryToReplace(place.shadowKey, key);  // replaced below
-    auto const hwEntry = Rules::translate(*util_, wrapper, place.hwKey);
+    auto const hwEntry = Rules::translateForWrite(*util_, wrapper, place.hwKey);
     EEDB_ENTRY_TRACE(kTraced, Util, "writeSwEntryToShadow", "", " fapId: {} hwEntry: {}",
                      place.fapId, hwEntry);
     // An entry without a format must not replace what another table utility stored under the

@@ -41,6 +41,17 @@ class Translation {
     }
   }();
 
+  // Whether a quiet pass runs the rules unguarded first (translateForWrite, translatedSize): for
+  // the tables with hooks, whose guard would show the entry, and the direct tables; a table with
+  // views but no hook packs its fields in registers under the translation guard already.
+  static constexpr bool kUnguardedFirst = [] {
+    if constexpr (Util::Family::kHasViews) {
+      return Util::Views::kAnyHook;
+    } else {
+      return true;
+    }
+  }();
+
   // mapToHwKey: the hardware key of a log entry, under the key guard of the common rule.
   EEDB_INLINE_STAGE static EntryKey mapKey(LogEntry const& logEntry, Asic::UnitId unitId) {
     if constexpr (kKeyRule == KeyRule::hookKey) {
@@ -89,6 +100,41 @@ class Translation {
           return build(u, w, k);
         },
         util, wrapper, hwKey);
+  }
+
+  // translateToHwFormat within a pass that writes the entry (an add or an update), at a key
+  // already mapped: the same entry, the same failures. A quiet pass first builds the entry where
+  // no guard can see it, so that its fields are packed in registers and each word is stored
+  // once; only when that build fails is the entry built again under the guards, which fail at the
+  // same rule and show the entry as far as it was built (the rules read the log entry and the
+  // table utility, and change neither).
+  EEDB_INLINE_STAGE static Entry translateForWrite(Util const& util, Wrapper const& wrapper,
+                                                   EntryKey const& hwKey) {
+    if constexpr (kTraced || !kUnguardedFirst) {
+      return translate(util, wrapper, hwKey);
+    } else {
+      try {
+        return build<false>(util, wrapper, hwKey);
+      } catch (...) {
+      }
+      return translateAgain(util, wrapper, hwKey);
+    }
+  }
+
+  // The size in bits of the entry that translateToHwFormat builds at a key already mapped, with
+  // its failures: what a delete needs of its translation. A quiet pass runs the rules on an entry
+  // that nothing else sees, so that only their checks remain; after a failure, as above.
+  EEDB_INLINE_STAGE static std::uint32_t translatedSize(Util const& util, Wrapper const& wrapper,
+                                                        EntryKey const& hwKey) {
+    if constexpr (kTraced || !kUnguardedFirst) {
+      return translate(util, wrapper, hwKey).entrySizeBits();
+    } else {
+      try {
+        return sizeUnguarded(util, wrapper, hwKey);
+      } catch (...) {
+      }
+      return translateAgain(util, wrapper, hwKey).entrySizeBits();
+    }
   }
 
   // translateToHwFormat_: the unit's FAP id (a unit beyond FAP 128 fails here) and the key are
@@ -157,6 +203,10 @@ class Translation {
   // a pass costs up to 72 instructions more per entry (IPv6 tunnel DIP updates, through the hook;
   // sub-interface deletes 43 more, through the fields), though MPLS and TAP aggregation views would
   // take up to 47 fewer: no view may rise, so both stay.
+  //
+  // kGuarded false (translateForWrite): the hook runs without its guard, so that nothing but the
+  // rules sees the format entry before it is returned.
+  template <bool kGuarded = true>
   EEDB_INLINE_STAGE static Entry build(Util const& util, Wrapper const& wrapper,
                                        EntryKey const& hwKey) {
     // The wrapper's own log entry, not a copy. The hooks take it by reference, as the agent's
@@ -179,8 +229,13 @@ class Translation {
               }
               (util);
             }
-            if constexpr (View::kHasHook) {
+            if constexpr (View::kHasHook && kGuarded) {
               userDefinedDoSetHwEntry(util, unitId, logEntry, hwEntry);
+            } else if constexpr (View::kHasHook) {
+              [&]() __attribute__((flatten)) {
+                util.doSetHwEntry(unitId, logEntry, hwEntry);
+              }
+              ();
             }
             return hwEntry;
           },
@@ -190,6 +245,31 @@ class Translation {
       Util::fillEntry(hwEntry, logEntry);
       return hwEntry;
     }
+  }
+
+  // The guarded build of an entry whose unguarded build failed: its failure, as translate()
+  // raises it.
+  [[gnu::cold, gnu::noinline]] static Entry translateAgain(Util const& util, Wrapper const& wrapper,
+                                                           EntryKey const& hwKey) {
+    return translate(util, wrapper, hwKey);
+  }
+
+  // The size of the entry in the format its view selects, its rules run unguarded on a format
+  // entry of their own (flattened, so that the entry stays a local and its packing falls away).
+  EEDB_INLINE_STAGE static std::uint32_t sizeUnguarded(Util const& util, Wrapper const& wrapper,
+                                                       EntryKey const& hwKey) {
+    LogEntry& logEntry = const_cast<LogEntry&>(wrapper.logEntry());
+    Asic::UnitId const unitId = wrapper.unitId();
+    return Util::Views::dispatch(
+        viewTypeOf(logEntry),
+        [&]<class View>(std::type_identity<View>) __attribute__((flatten))->std::uint32_t {
+          typename View::FormatType hwEntry(hwKey);
+          hwEntry.handleInitialized();
+          if constexpr (View::kSetsFields) util.setTranslatorFields(hwEntry, logEntry);
+          if constexpr (View::kHasHook) util.doSetHwEntry(unitId, logEntry, hwEntry);
+          return View::FormatType::kSpec.sizeBits;
+        },
+        [] { return std::uint32_t{0}; });
   }
 
   // The table's per-format hook, under its own guard.

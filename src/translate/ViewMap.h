@@ -38,6 +38,8 @@ struct View {
 template <KeyRule kKey, class... Views>
 struct ViewMap {
   static constexpr KeyRule kKeyRule = kKey;
+  // Some view runs a per-format hook.
+  static constexpr bool kAnyHook = (Views::kHasHook || ...);
 
   static constexpr bool contains(unsigned viewType) noexcept {
     return ((viewType == Views::kViewType) || ...);

@@ -256,4 +256,62 @@ TEST(QuietPath, AFailedHookShowsTheEntryItBuiltAsTheTracedPassDoes) {
             stored[0]);
 }
 
+// Every failing rule, on a write and on a delete: the quiet pass raises what the traced pass
+// raises (the quiet one builds the entry unguarded first, then again under the guards), and the
+// shadow keeps what it held. A delete translates the whole entry, so its failures are a write's.
+TEST(QuietPath, AFailedTranslationRaisesTheSameOnEveryPassAndLeavesTheShadow) {
+  Kiv::traceConfigIs("");
+  auto const util = quietProbe();
+  auto const offer = [&](std::uint8_t mtu, std::uint8_t remark, std::uint8_t flags) {
+    return util->processSwEntry(Pelix::make<probe::Wrapper>(probe::LogEntry{{0x12}, 1, mtu, remark},
+                                                            Asic::UnitId(0), flags));
+  };
+  auto const stored = offer(3, 31, 0);
+  ASSERT_EQ(stored.size(), 1u);
+  auto const shadow = [&] {
+    return util->readShadowEntry(SchanAccel::FapId(0), 0, chip26_a0::mdb::EntryKey(0x12));
+  };
+  auto const before = shadow();
+  struct Case {
+    std::uint8_t mtu, remark;
+    char const* raised;
+  };
+  Case const cases[] = {
+      {16, 0,  // the translator's field, under the translation guard alone
+       "translateToHwFormat: [logEntry: 18]: Casting values: cast from unsigned char{ 16 } to U4 "
+       "(max = 15) failed."},
+      {9, 32,  // the hook, after it set fodo: its guard shows the entry as far as it was built
+       "translateToHwFormat: [logEntry: 18]: userDefinedDoSetHwEntry: [unitId: 0x0000], "
+       "[logEntry: 18], [hwEntry: EedbRifBasicEtpsEthRif60Entry{key=0x12, forwardQosModel=0, "
+       "mtuProfile=9, remarkProfile=0, fodo=18}]: U5::value < 0 or > 0x1f not allowed"},
+  };
+  for (auto const& c : cases) {
+    for (std::uint8_t const flags : {std::uint8_t{0}, ZuriErrm::LogFlumeFlags::kDelete}) {
+      for (bool const traced : {false, true}) {
+        SCOPED_TRACE(
+            fmt::format("mtu {} remark {} flags {} traced {}", c.mtu, c.remark, flags, traced));
+        Capture const capture(traced ? "QuietProbeUtil/3" : "");
+        auto const adds = util->stats()->addCnt();
+        auto const deletes = util->stats()->deleteCnt();
+        try {
+          offer(c.mtu, c.remark, flags);
+          ADD_FAILURE() << "nothing raised";
+        } catch (Asic::OrderedTableException const& e) {
+          EXPECT_STREQ(e.what(), c.raised);
+        }
+        EXPECT_EQ(shadow(), before);
+        EXPECT_EQ(util->stats()->addCnt(), adds);
+        EXPECT_EQ(util->stats()->deleteCnt(), deletes);
+      }
+    }
+  }
+  // A delete that translates cleanly still removes the entry and clears its place.
+  auto const cleared = offer(3, 31, ZuriErrm::LogFlumeFlags::kDelete);
+  ASSERT_EQ(cleared.size(), 1u);
+  EXPECT_EQ(cleared[0].op, ZuriAsicUtils::SchanCmd::Op::clear);
+  EXPECT_EQ(cleared[0].sizeBits, stored[0].sizeBits);
+  EXPECT_EQ(util->readShadowEntry(SchanAccel::FapId(0), 0, chip26_a0::mdb::EntryKey(0x12)),
+            chip26_a0::mdb::Entry(chip26_a0::mdb::EntryKey(0x12)));
+}
+
 }  // namespace
