@@ -232,10 +232,10 @@ class Translation {
             if constexpr (View::kHasHook && kGuarded) {
               userDefinedDoSetHwEntry(util, unitId, logEntry, hwEntry);
             } else if constexpr (View::kHasHook) {
-              [&]() __attribute__((flatten)) {
-                util.doSetHwEntry(unitId, logEntry, hwEntry);
+              [&](auto const& rules) __attribute__((flatten)) {
+                rules.doSetHwEntry(unitId, logEntry, hwEntry);
               }
-              ();
+              (util);
             }
             return hwEntry;
           },
@@ -265,8 +265,13 @@ class Translation {
         [&]<class View>(std::type_identity<View>) __attribute__((flatten))->std::uint32_t {
           typename View::FormatType hwEntry(hwKey);
           hwEntry.handleInitialized();
-          if constexpr (View::kSetsFields) util.setTranslatorFields(hwEntry, logEntry);
-          if constexpr (View::kHasHook) util.doSetHwEntry(unitId, logEntry, hwEntry);
+          // Generic, as in build(), so that a table is never asked for rules it lacks.
+          if constexpr (View::kSetsFields) {
+            [&](auto const& rules) { rules.setTranslatorFields(hwEntry, logEntry); }(util);
+          }
+          if constexpr (View::kHasHook) {
+            [&](auto const& rules) { rules.doSetHwEntry(unitId, logEntry, hwEntry); }(util);
+          }
           return View::FormatType::kSpec.sizeBits;
         },
         [] { return std::uint32_t{0}; });
