@@ -58,14 +58,44 @@ char* writeText(char* to, IpGenAddr const& a) noexcept {
     }
     return to;
   }
-  // The shortest form, as the C library writes it: "::" for the longest run of zero groups,
-  // dotted quads for a mapped IPv4 address.
-  char text[INET6_ADDRSTRLEN] = {};
+  // The shortest form, as the C library writes it (RFC 5952): groups in lowercase hex without
+  // leading zeros, "::" for the first longest run of two or more zero groups, and the last
+  // 32 bits as a dotted quad where the first six groups are zero or the address is IPv4-mapped.
+  // Written here because the C library prints each group through sprintf.
   auto const o = a.v6Addr();
-  inet_ntop(AF_INET6, o.data(), text, sizeof text);
-  std::size_t const n = std::strlen(text);
-  std::memcpy(to, text, n);
-  return to + n;
+  std::array<unsigned, 8> groups{};
+  for (std::size_t i = 0; i < groups.size(); ++i)
+    groups[i] = static_cast<unsigned>(o[2 * i] << 8 | o[2 * i + 1]);
+  std::size_t zerosAt = 0, zeros = 0;  // the run that "::" stands for
+  for (std::size_t i = 0; i < groups.size();) {
+    std::size_t run = 0;
+    while (i + run < groups.size() && groups[i + run] == 0) ++run;
+    if (run > zeros) zerosAt = i, zeros = run;
+    i += run + 1;
+  }
+  if (zeros < 2) zeros = 0;
+  static constexpr char kDigits[] = "0123456789abcdef";
+  for (std::size_t i = 0; i < groups.size(); ++i) {
+    if (zeros != 0 && i >= zerosAt && i < zerosAt + zeros) {
+      if (i == zerosAt) *to++ = ':';
+      continue;
+    }
+    if (i != 0) *to++ = ':';
+    if (i == 6 && zeros != 0 && zerosAt == 0 &&
+        (zeros == 6 || (zeros == 5 && groups[5] == 0xffff))) {
+      return writeText(to, IpGenAddr::v4({o[12], o[13], o[14], o[15]}));
+    }
+    unsigned const g = groups[i];
+    for (int shift = g >= 0x1000  ? 12
+                     : g >= 0x100 ? 8
+                     : g >= 0x10  ? 4
+                                  : 0;
+         shift >= 0; shift -= 4) {
+      *to++ = kDigits[g >> shift & 0xf];
+    }
+  }
+  if (zeros != 0 && zerosAt + zeros == groups.size()) *to++ = ':';
+  return to;
 }
 
 char* writeText(char* to, EthAddr const& a) noexcept {

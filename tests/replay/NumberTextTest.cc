@@ -82,6 +82,29 @@ std::string ipv6Text(std::array<std::uint8_t, 16> const& octets) {
   return text;
 }
 
+// Every pattern of zero groups (each run of zeros a candidate for "::", ties and the IPv4 forms
+// included), with groups of one to four digits: the text the C library writes.
+TEST(NumberText, Ipv6AsTheCLibraryWritesItForEveryPatternOfZeroGroups) {
+  std::mt19937 random(5952);
+  for (unsigned zeroGroups = 0; zeroGroups < 256; ++zeroGroups) {
+    for (unsigned round = 0; round < 8; ++round) {
+      std::array<std::uint8_t, 16> v6{};
+      for (unsigned g = 0; g < 8; ++g) {
+        if (zeroGroups >> g & 1) continue;
+        static constexpr std::uint16_t kGroups[] = {1, 0xa, 0xab, 0xabc, 0xffff, 0x100, 0x1000};
+        std::uint16_t value = round < std::size(kGroups)
+                                  ? kGroups[(round + g) % std::size(kGroups)]
+                                  : static_cast<std::uint16_t>(random() % 0xffff + 1);
+        if (g == 5 && round == 7) value = 0xffff;  // mapped IPv4 where the zeros allow it
+        v6[2 * g] = static_cast<std::uint8_t>(value >> 8);
+        v6[2 * g + 1] = static_cast<std::uint8_t>(value);
+      }
+      EXPECT_EQ(address(FieldKind::ipv6, fieldOf(v6)), ipv6Text(v6))
+          << "zero groups " << zeroGroups << ", round " << round;
+    }
+  }
+}
+
 TEST(NumberText, AddressesAsTheFormatStringsAndTheCLibraryWriteThem) {
   std::mt19937 random(26);
   auto const octet = [&] {
