@@ -4,10 +4,6 @@
 #include <arpa/inet.h>
 
 #include <algorithm>
-#include <cstring>
-#include <string>
-
-#include <fmt/compile.h>
 
 namespace Plexo {
 

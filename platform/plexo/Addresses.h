@@ -78,9 +78,9 @@ class EthAddr {
 inline constexpr std::size_t kAddressTextMax = 45;
 
 // Writes the address's text at `to` (room for kAddressTextMax bytes) and returns its end: IPv4
-// dotted, IPv6 in the C library's shortest form, MAC as six two-digit lower-case hex groups. The
-// formatters below write the same; these take no format string, for outputs that write an
-// address on every line.
+// dotted, IPv6 in the shortest form (RFC 5952, the C library's), MAC as six two-digit lower-case
+// hex groups. The formatters below write the same; these take no format string, for outputs that
+// write an address on every line.
 char* writeText(char* to, IpGenAddr const& a) noexcept;
 char* writeText(char* to, EthAddr const& a) noexcept;
 
