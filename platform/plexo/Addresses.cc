@@ -82,13 +82,8 @@ char* writeText(char* to, IpGenAddr const& a) noexcept {
       return writeText(to, IpGenAddr::v4({o[12], o[13], o[14], o[15]}));
     }
     unsigned const g = groups[i];
-    for (int shift = g >= 0x1000  ? 12
-                     : g >= 0x100 ? 8
-                     : g >= 0x10  ? 4
-                                  : 0;
-         shift >= 0; shift -= 4) {
-      *to++ = kDigits[g >> shift & 0xf];
-    }
+    int const digits = g >= 0x1000 ? 4 : g >= 0x100 ? 3 : g >= 0x10 ? 2 : 1;
+    for (int d = digits; d-- > 0;) *to++ = kDigits[g >> (4 * d) & 0xf];
   }
   if (zeros != 0 && zerosAt + zeros == groups.size()) *to++ = ':';
   return to;

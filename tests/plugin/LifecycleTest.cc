@@ -137,6 +137,13 @@ TEST(Lifecycle, ReflectionAnswersEachMemberOnlyItsAccess) {
   }
   EXPECT_EQ(call<Pelix::String>(*util, "tableName"), kOutrif);
   EXPECT_EQ(Pelix::ModuleInspectData::findType(kOutrif), util->typeData());
+  // Another table utility through this type's record, and a mistyped argument, raise.
+  auto other = create(kExpectedUtils[3].name, m);
+  EXPECT_THROW(
+      Pelix::inspect(*other, *util->typeData(), "tableName", Pelix::Access::call, {}, nullptr),
+      std::bad_cast);
+  std::vector<std::any> const mistyped = {std::any(1), std::any(Asic::UnitId(0))};
+  EXPECT_THROW(reflect(*util, "mapToHwKey", Pelix::Access::call, mistyped), std::bad_any_cast);
 }
 
 // The reflected factory and constructor make table utilities of the key given; the constructor
