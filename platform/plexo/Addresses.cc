@@ -6,6 +6,11 @@
 #include <algorithm>
 
 namespace Plexo {
+namespace {
+
+constexpr char kHexDigits[] = "0123456789abcdef";
+
+}  // namespace
 
 std::optional<IpGenAddr> IpGenAddr::parse(std::string_view text) noexcept {
   // inet_pton stops at a NUL: text with one inside would parse as its prefix.
@@ -70,7 +75,6 @@ char* writeText(char* to, IpGenAddr const& a) noexcept {
     i += run + 1;
   }
   if (zeros < 2) zeros = 0;
-  static constexpr char kDigits[] = "0123456789abcdef";
   for (std::size_t i = 0; i < groups.size(); ++i) {
     if (zeros != 0 && i >= zerosAt && i < zerosAt + zeros) {
       if (i == zerosAt) *to++ = ':';
@@ -83,19 +87,18 @@ char* writeText(char* to, IpGenAddr const& a) noexcept {
     }
     unsigned const g = groups[i];
     int const digits = g >= 0x1000 ? 4 : g >= 0x100 ? 3 : g >= 0x10 ? 2 : 1;
-    for (int d = digits; d-- > 0;) *to++ = kDigits[g >> (4 * d) & 0xf];
+    for (int d = digits; d-- > 0;) *to++ = kHexDigits[g >> (4 * d) & 0xf];
   }
   if (zeros != 0 && zerosAt + zeros == groups.size()) *to++ = ':';
   return to;
 }
 
 char* writeText(char* to, EthAddr const& a) noexcept {
-  static constexpr char kDigits[] = "0123456789abcdef";
   auto const& o = a.octets();
   for (std::size_t i = 0; i < o.size(); ++i) {
     if (i != 0) *to++ = ':';
-    *to++ = kDigits[o[i] / 16];
-    *to++ = kDigits[o[i] % 16];
+    *to++ = kHexDigits[o[i] / 16];
+    *to++ = kHexDigits[o[i] % 16];
   }
   return to;
 }
