@@ -217,7 +217,8 @@ Session::Session(SessionConfig const& config)
       mdbTableManager_(Pelix::make<ZuriMdb::TableManager>()),
       hwWriterStatus_(Pelix::make<ZuriAsicUtils::HwWriterStatus>()),
       bulkDownloadErrConfig_(Pelix::make<ZuriAsicUtils::HwBulkDownloadErrConfig>()),
-      byTable_(ZuriErrm::tables().size()) {
+      byTable_(ZuriErrm::tables().size()),
+      mapArgs_(ZuriErrm::tables().size()) {
   try {
     ZuriAsicUtils::UtilPluginNamespace::DefaultUtilLoader()->initPlugins(context_.get());
   } catch (...) {
@@ -279,26 +280,25 @@ std::span<OfferResult const> Session::offer(LogLine const& line, bool detail) {
     traceEnds_.resize(indices.size());
   }
   auto const& wrapper = line.wrapper();
-  std::span<std::any const, 2> const mapArgs(mapArgs_);
+  std::array<std::any, 2>& args = mapArgs_[line.table->index];
   if (detail) {
-    // Into the values of the line before, which hold a log entry of the same table mostly: a
-    // copy in place, not a new value.
     std::visit(
         [&](auto const& entry) {
           using Entry = std::remove_cvref_t<decltype(entry)>;
-          if (auto* held = std::any_cast<Entry>(&mapArgs_[0])) {
+          if (auto* held = std::any_cast<Entry>(&args[0])) {
             *held = entry;
           } else {
-            mapArgs_[0] = entry;
+            args[0] = entry;
           }
         },
         line.entry);
-    if (auto* unitId = std::any_cast<Asic::UnitId>(&mapArgs_[1])) {
+    if (auto* unitId = std::any_cast<Asic::UnitId>(&args[1])) {
       *unitId = line.unitId;
     } else {
-      mapArgs_[1] = line.unitId;
+      args[1] = line.unitId;
     }
   }
+  std::span<std::any const, 2> const mapArgs(args);
   for (std::size_t i = 0; i < indices.size(); ++i) {
     Util const& util = utils_[indices[i]];
     OfferResult& result = results_[i];

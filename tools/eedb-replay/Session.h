@@ -113,8 +113,10 @@ class Session final : public Translator {
   std::vector<Util> utils_;
   std::vector<std::vector<std::size_t>> byTable_;  // by TableInfo::index
   std::vector<OfferResult> results_;
-  // The arguments of mapToHwKey (log entry, unit id), kept from line to line.
-  std::array<std::any, 2> mapArgs_;
+  // The arguments of mapToHwKey (log entry, unit id), by TableInfo::index, kept from line to
+  // line: a line copies its entry into the value its table's lines left, so that a stream that
+  // changes table every line makes no new value (a log entry is too big to be held in place).
+  std::vector<std::array<std::any, 2>> mapArgs_;
   std::unique_ptr<Explainer> explainer_;  // of failures and refusals, after the fact only
   std::unique_ptr<ProgrammedCheck> programmed_;
   TraceCapture const* traces_ = nullptr;
