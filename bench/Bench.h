@@ -38,6 +38,8 @@ struct Options {
   std::uint32_t mixedKeys = 1'000'000;
   std::string memoryCurve;   // a file: the bytes per entry while one table grows
   std::string instructions;  // "table", "mixed" or "all": one pass each, under callgrind
+  // The scaling benchmark fences every entry (ScalingBench.cc): a diagnostic, not a figure.
+  bool fenceEntries = false;
 };
 extern Options gOptions;
 

@@ -55,6 +55,14 @@ void inBatches(Case const& c, std::uint32_t n, Visit&& visit) {
   }
 }
 
+// After one entry's work: with --fence-entries, nothing of the next entry starts before every
+// load of this one is done.
+[[gnu::always_inline]] inline void entryDone() {
+#if defined(__SSE2__)
+  if (gOptions.fenceEntries) _mm_lfence();
+#endif
+}
+
 // One table of n keys with the wrappers of its samples, and the floor built from it.
 struct Scaled {
   // One sample's wrappers, its entries as the floor stores them, and what each side holds at
@@ -86,7 +94,10 @@ struct Scaled {
 
   Table const& hwTable() const { return dynamic_cast<Table const&>(*util->hwTableBase()); }
   void run(Wrappers const& batch) {
-    for (auto const& w : batch) benchmark::DoNotOptimize(util->processSwEntry(w));
+    for (auto const& w : batch) {
+      benchmark::DoNotOptimize(util->processSwEntry(w));
+      entryDone();
+    }
   }
   std::size_t sampleSize() const { return samples.front().adds.size(); }
   Sample& nextSample() { return samples[turn++ % samples.size()]; }
@@ -137,12 +148,14 @@ struct Scaled {
     for (auto const key : s.floorKeys) {
       map.erase(key);
       benchmark::DoNotOptimize(map.find(key) == map.end());
+      entryDone();
     }
   }
   void store(Sample const& s, std::vector<Entry> const& entries) {
     for (std::size_t i = 0; i < s.floorKeys.size(); ++i) {
       map.insert_or_assign(s.floorKeys[i], entries[i]);
       benchmark::DoNotOptimize(map.find(s.floorKeys[i])->second);
+      entryDone();
     }
   }
 

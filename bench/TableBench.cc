@@ -11,7 +11,7 @@
 //
 //   eedb-bench [--plugin=PATH] [--keys=N] [--memory-entries=N] [--scaling-keys=N,N,...]
 //              [--mixed-keys=N] [--memory-curve=FILE] [--instructions=table|mixed|all]
-//              [Google Benchmark flags]
+//              [--fence-entries] [Google Benchmark flags]
 #include <benchmark/benchmark.h>
 
 #include <charconv>
@@ -143,6 +143,8 @@ void parseOwnOptions(int& argc, char** argv) {
       gOptions.mixedKeys = count("mixed-keys", *v);
     } else if (auto v = value("memory-curve")) {
       gOptions.memoryCurve = std::string(*v);
+    } else if (arg == "--fence-entries") {
+      gOptions.fenceEntries = true;
     } else if (auto v = value("instructions")) {
       if (*v != "table" && *v != "mixed" && *v != "all") {
         throw std::invalid_argument(
