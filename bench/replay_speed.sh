@@ -20,6 +20,8 @@
 # with the machine's load): each program runs on the first N and the first 2N lines of each
 # stream, and (I(2N) - I(N)) / N leaves out what a run pays once (start-up, loading the plug-in,
 # the lossy check's probing of each view).
+# REPLAY_SPEED_KEYS=N gives the mixed stream N keys per FAP (default: LINES / 16), e.g. 1024 for
+# a shadow that stays in the cache.
 # REPLAY_SPEED_KEEP=DIR keeps the streams (outrif.jsonl, mixed.jsonl) in DIR, e.g. for a
 # callgrind profile of a shorter run: REPLAY_SPEED_KEEP=/tmp/s bench/replay_speed.sh build 50000
 set -eu
@@ -60,12 +62,12 @@ for table in $("$tool" --plugin "$plugin" --list-tables --format json |
   echo
 done > "$work/describe.jsonl"
 
-python3 - "$work/describe.jsonl" "$lines" > "$work/mixed.jsonl" <<'EOF'
+python3 - "$work/describe.jsonl" "$lines" "${REPLAY_SPEED_KEYS:-0}" > "$work/mixed.jsonl" <<'EOF'
 import json
 import random
 import sys
 
-describe_file, lines = sys.argv[1], int(sys.argv[2])
+describe_file, lines, keys = sys.argv[1], int(sys.argv[2]), int(sys.argv[3])
 rng = random.Random(26)
 
 # Share of the lines per table: the busy tables of a router (next hops, sub-interfaces,
@@ -75,7 +77,8 @@ WEIGHT = {"EedbArpTable": 20, "EedbOutrif": 14, "EedbSubIntfOutAcTable": 14,
           "EedbTapAggTable": 5, "EedbStatTable": 5, "EedbSflowTable": 4, "EedbAgMemTlm": 4,
           "EedbDataByLocalOutlifMsbs": 3}
 FAPS = 4
-KEYS = max(64, lines // 16)  # per FAP, shared among the tables by weight: 65536 for 1M lines
+# Per FAP, shared among the tables by weight: 65536 for 1M lines, unless REPLAY_SPEED_KEYS says.
+KEYS = keys or max(64, lines // 16)
 KEY_BLOCK = 0x10000  # every key field of every table takes its keys from a block of its own
 
 tables = [json.loads(text) for text in open(describe_file) if text.strip()]
