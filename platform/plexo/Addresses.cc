@@ -71,7 +71,10 @@ char* writeText(char* to, IpGenAddr const& a) noexcept {
   for (std::size_t i = 0; i < groups.size();) {
     std::size_t run = 0;
     while (i + run < groups.size() && groups[i + run] == 0) ++run;
-    if (run > zeros) zerosAt = i, zeros = run;
+    if (run > zeros) {
+      zerosAt = i;
+      zeros = run;
+    }
     i += run + 1;
   }
   if (zeros < 2) zeros = 0;

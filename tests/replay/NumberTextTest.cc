@@ -99,13 +99,14 @@ TEST(NumberText, Ipv6AsTheCLibraryWritesItForEveryPatternOfZeroGroups) {
         v6[2 * g] = static_cast<std::uint8_t>(value >> 8);
         v6[2 * g + 1] = static_cast<std::uint8_t>(value);
       }
-      EXPECT_EQ(address(FieldKind::ipv6, fieldOf(v6)), ipv6Text(v6))
-          << "zero groups " << zeroGroups << ", round " << round;
+      std::string const text = address(FieldKind::ipv6, fieldOf(v6));
+      EXPECT_EQ(text, ipv6Text(v6)) << "zero groups " << zeroGroups << ", round " << round;
+      EXPECT_LE(text.size(), Plexo::kAddressTextMax);
     }
   }
 }
 
-TEST(NumberText, AddressesAsTheFormatStringsAndTheCLibraryWriteThem) {
+TEST(NumberText, Ipv4AndMacAddressesAsTheFormatStringsWriteThem) {
   std::mt19937 random(26);
   auto const octet = [&] {
     static constexpr std::uint8_t kEdges[] = {0, 1, 9, 10, 99, 100, 255};
@@ -122,15 +123,8 @@ TEST(NumberText, AddressesAsTheFormatStringsAndTheCLibraryWriteThem) {
     EXPECT_EQ(address(FieldKind::mac, fieldOf(mac)),
               fmt::format("{:02x}:{:02x}:{:02x}:{:02x}:{:02x}:{:02x}", mac[0], mac[1], mac[2],
                           mac[3], mac[4], mac[5]));
-    // Zero groups in runs of every length and place, and the IPv4-mapped form.
-    std::array<std::uint8_t, 16> v6{};
-    for (auto& o : v6) o = random() % 3 == 0 ? octet() : 0;
-    if (round % 50 == 0) v6 = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xff, 0xff, 192, 0, 2, 1};
-    std::string const text = address(FieldKind::ipv6, fieldOf(v6));
-    EXPECT_EQ(text, ipv6Text(v6));
-    EXPECT_LE(text.size(), Plexo::kAddressTextMax);
   }
-  // The longest text there is.
+  // The longest IPv6 text without a dotted quad; a number field has no address text.
   std::array<std::uint8_t, 16> const longest{0x11, 0x11, 0x22, 0x22, 0x33, 0x33, 0x44, 0x44,
                                              0x55, 0x55, 0x66, 0x66, 0x77, 0x77, 0x88, 0x88};
   EXPECT_EQ(address(FieldKind::ipv6, fieldOf(longest)), "1111:2222:3333:4444:5555:6666:7777:8888");
